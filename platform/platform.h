@@ -1,0 +1,43 @@
+// C++ side of the platform layer: path mapping, process arguments, error
+// texts and the settings a test can override (where the registry file lives,
+// which folders the library search uses, which mount table is read).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win32.h"
+
+namespace platform {
+
+// Windows-style path ("C:\a\b", "\a", "/a", "D:x") to the Linux path it
+// names. Relative paths are taken against the current directory. Empty when
+// the drive letter is not assigned.
+std::string toPosixPath(std::string_view windowsPath);
+// Linux path to the Windows-style path of the drive it lies on.
+std::string toWindowsPath(std::string_view posixPath);
+
+// Process arguments, as the entry point received them (argument 0 is the
+// program). paramStr(i) has its surrounding quotes removed.
+void setArguments(int argc, char** argv);
+int paramCount();
+std::string paramStr(int index);
+
+// The platform's message text for an error code, in Japanese as a Japanese
+// desktop shows it.
+std::string systemErrorMessage(DWORD code);
+
+// Test hooks: each returns the previous value; an empty optional restores the
+// normal behaviour.
+struct Overrides {
+    std::optional<std::string> registryFile;          // POSIX path of the per-user registry file
+    std::optional<std::vector<std::string>> librarySearchFolders;  // POSIX folders searched before the loader's own search
+    std::optional<std::string> mountTable;            // POSIX path read instead of /proc/self/mounts
+    std::optional<std::string> tempFolder;            // POSIX folder used by GetTempPathA
+    std::optional<std::string> executablePath;        // POSIX path reported as the program
+};
+Overrides& overrides();
+
+}  // namespace platform

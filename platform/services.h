@@ -1,0 +1,49 @@
+// Platform services that windows use and tests replace with doubles. The
+// Windows-named functions (MessageBoxA, sndPlaySoundA, WinHelpA, the version
+// functions) call whichever service is installed; the real ones are installed
+// by the program at start-up.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "win32.h"
+
+namespace platform {
+
+class MessageBoxService {
+public:
+    virtual ~MessageBoxService() = default;
+    // Answers IDOK, IDYES, IDNO or IDCANCEL, like MessageBoxA.
+    virtual int show(HWND owner, const std::string& text, const std::string& caption, UINT type) = 0;
+};
+
+class SoundService {
+public:
+    virtual ~SoundService() = default;
+    // Plays a WAVE file given by its Windows-style path; an empty path stops
+    // what is playing. Starting a sound cuts off the one playing.
+    virtual bool play(const std::string& windowsPath, UINT flags) = 0;
+};
+
+class HelpService {
+public:
+    virtual ~HelpService() = default;
+    virtual bool show(HWND owner, const std::string& helpFile, UINT command, uintptr_t data) = 0;
+};
+
+class VersionInfoService {
+public:
+    virtual ~VersionInfoService() = default;
+    // The version resource of a module as a VS_VERSIONINFO-like block that
+    // VerQueryValueA can read; empty when the file has none.
+    virtual std::string versionBlock(const std::string& windowsPath) = 0;
+};
+
+// Each setter installs a service and returns the one it replaces.
+std::shared_ptr<MessageBoxService> setMessageBoxService(std::shared_ptr<MessageBoxService>);
+std::shared_ptr<SoundService> setSoundService(std::shared_ptr<SoundService>);
+std::shared_ptr<HelpService> setHelpService(std::shared_ptr<HelpService>);
+std::shared_ptr<VersionInfoService> setVersionInfoService(std::shared_ptr<VersionInfoService>);
+
+}  // namespace platform
