@@ -1,0 +1,90 @@
+// The format side of an archiver library: a Reader lists an archive's
+// directory once and decodes single entries into a Sink. Everything else
+// (handles, wildcards, commands, safe file writing, CRC checks, progress) is
+// done by the common library code around it, the same for every format.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace arc {
+
+enum class CrcKind : uint8_t {
+    None,    // the format stores no checksum of the whole file (tar, cpio, ar, cab)
+    Crc16,   // CRC-16, polynomial 0xA001 reflected, start 0 (LZH, ARJ headers)
+    Crc32,   // CRC-32 IEEE, as zlib's crc32 (ZIP, ARJ, RAR, gzip)
+};
+
+enum class EntryType : uint8_t { File, Directory, Symlink, Other };
+
+struct Entry {
+    std::string name;          // UTF-8, "/" between folders, as stored (not yet made safe)
+    uint64_t size = 0;         // original size in bytes
+    uint64_t packedSize = 0;   // stored size in bytes (0 when unknown)
+    uint32_t crc = 0;          // checksum of the original data, of kind crcKind
+    CrcKind crcKind = CrcKind::None;
+    uint32_t dosDateTime = 0;  // DOS date in the high word, DOS time in the low word (local time)
+    uint8_t attributes = 0x20; // DOS attributes (0x01 read-only, 0x02 hidden, 0x10 folder, 0x20 archive)
+    std::string method;        // method text as the format names it ("-lh5-", "Deflate", "Stored", ...)
+    EntryType type = EntryType::File;
+    bool encrypted = false;
+    bool sizeKnown = true;     // false when the format learns the size only by decoding (plain .gz)
+};
+
+enum class Status : uint8_t {
+    Ok,
+    NotArchive,    // not this library's format
+    Corrupt,       // broken headers or data
+    CrcError,      // data decoded but does not match its checksum (set by the common code)
+    Unsupported,   // method or feature not supported (encryption, unknown method)
+    ReadError,     // the archive file could not be read
+    WriteError,    // the sink refused data (disk full)
+    Aborted,       // the sink asked to stop
+    OutOfMemory,
+};
+
+struct Result {
+    Status status = Status::Ok;
+    std::string message;   // English detail for logs and the output buffer; empty when Ok
+    bool ok() const { return status == Status::Ok; }
+    static Result success() { return {}; }
+    static Result fail(Status s, std::string m) { return {s, std::move(m)}; }
+};
+
+class Sink {
+public:
+    virtual ~Sink() = default;
+    // Takes the next decoded bytes. False means stop: the reader returns
+    // Status::Aborted (the common code knows whether it was a write error).
+    virtual bool write(const void* data, size_t size) = 0;
+};
+
+class Reader {
+public:
+    virtual ~Reader() = default;
+    // Reads the archive's directory once; entries() is valid afterwards.
+    // Never trusts declared sizes for allocation; a loop that does not
+    // advance ends with Status::Corrupt.
+    virtual Result open(const std::string& posixPath) = 0;
+    virtual const std::vector<Entry>& entries() const = 0;
+    // Decodes entry `index` into `sink`, in order from the first byte. The
+    // caller checks the CRC and the size; a reader may check them too.
+    // Extracting one entry must not decode the others unless the format
+    // forces it (solid archives).
+    virtual Result extract(size_t index, Sink& sink) = 0;
+};
+
+// Stored file names to UTF-8: valid UTF-8 stays, otherwise the bytes are
+// taken as Shift-JIS (code page 932); bytes that decode as neither become
+// U+FFFD. Backslashes stay as they are (callers that know the format turns
+// "\" into "/" do so themselves).
+std::string nameToUtf8(std::string_view raw);
+// The same when the format says the name is in the OEM/ANSI code page
+// (never UTF-8): Shift-JIS first, UTF-8 never guessed.
+std::string shiftJisToUtf8(std::string_view raw);
+
+}  // namespace arc
