@@ -5,8 +5,9 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh --test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
-ctest --test-dir build --output-on-failure -j2
 # Short, bounded fuzzing of the archiver libraries' parsers and readers.
 if [ -f tools/fuzz.sh ]; then
   bash tools/fuzz.sh
 fi
+# The unit tests last, so their summary closes the output.
+ctest --test-dir build --output-on-failure -j2
