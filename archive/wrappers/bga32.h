@@ -1,0 +1,49 @@
+// BGA archives (.gza, .bza) through BGA32.DLL (entry prefix "Bga").
+#pragma once
+
+#include <string>
+
+#include "archive/archiver.h"
+
+namespace archives {
+
+class TBGA32 : public TArchiver {
+public:
+    // Loads BGA32.DLL; throws EArchiver when it cannot be loaded.
+    TBGA32();
+
+    static void LoadDLL();
+    static void FreeDLL();
+
+    ArchiveHandle OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) override;
+    int FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) override;
+    int FindNext(ArchiveHandle archive, EntryRecord& record) override;
+    int CloseArchive(ArchiveHandle archive) override;
+    int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                const std::string& dir, const FileList& files, bool useResFile,
+                std::string& output) override;
+    int Pack(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+             const std::string& dir, const FileList& files, bool useResFile,
+             std::string& output) override;
+    int RemoveItems(HWND window, const std::string& archiveFileName,
+                    const TArchiverOptions& options, const std::string& dir,
+                    const FileList& files, bool useResFile, std::string& output) override;
+    int MakeSFX(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                const std::string& dir, std::string& output) override;
+    int CheckArchive(const std::string& archiveFileName, int mode, int extraMode) override;
+    bool SetOwnerWindow(HWND window, void* callback) override;
+    bool KillOwnerWindow(HWND window) override;
+
+    std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName,
+                                 bool useResFile, const FileList& files, const std::string& dir,
+                                 const TArchiverOptions& options) const;
+    int RunCommand(HWND window, const std::string& commandLine, std::string& output);
+
+protected:
+    void LoadClassDLL() override;
+};
+
+// True when BGA32.DLL opens the existing file as an archive; never throws.
+bool CheckBgaArchive(const std::string& fileName);
+
+}  // namespace archives
