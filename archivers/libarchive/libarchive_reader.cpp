@@ -1,0 +1,319 @@
+#include "archivers/libarchive/libarchive_reader.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <locale.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <unordered_map>
+
+#include "archivers/libarchive/zip_directory.h"
+
+namespace arc {
+namespace {
+
+constexpr size_t kBlockSize = 64 * 1024;
+// What libarchive sets when a file is not in any enabled format.
+constexpr int kFileFormatErrno = EILSEQ;
+
+// libarchive converts names between the archive's charset and the current
+// locale's. Under a UTF-8 locale, names flagged UTF-8 pass unchanged and
+// names of unknown charset are handed over as stored, so nameToUtf8 sees the
+// raw bytes. uselocale() changes only this thread, and only for the call.
+class Utf8LocaleScope {
+public:
+    Utf8LocaleScope() {
+        static locale_t utf8 = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+        if (utf8) m_previous = uselocale(utf8);
+    }
+    ~Utf8LocaleScope() {
+        if (m_previous) uselocale(m_previous);
+    }
+    Utf8LocaleScope(const Utf8LocaleScope&) = delete;
+    Utf8LocaleScope& operator=(const Utf8LocaleScope&) = delete;
+
+private:
+    locale_t m_previous = nullptr;
+};
+
+uint32_t toDosDateTime(time_t t) {
+    struct tm tm {};
+    if (!localtime_r(&t, &tm) || tm.tm_year < 80) return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00
+    if (tm.tm_year > 207) tm.tm_year = 207;
+    uint32_t date = static_cast<uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+    return date << 16 | time;
+}
+
+std::string baseNameWithoutCompression(const std::string& path) {
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    for (const char* ext : {".gz", ".bz2", ".Z", ".z", ".xz", ".lzma", ".zst", ".GZ", ".BZ2"}) {
+        size_t len = std::strlen(ext);
+        if (name.size() > len && name.compare(name.size() - len, len, ext) == 0) return name.substr(0, name.size() - len);
+    }
+    return name;
+}
+
+std::string archiveError(struct archive* a, const char* fallback) {
+    const char* s = archive_error_string(a);
+    return s && *s ? std::string(s) : std::string(fallback);
+}
+
+}  // namespace
+
+struct LibarchiveReader::ZipInfo {
+    ZipDirectory directory;
+    // Records by stored name, each list in local-header order (the order in
+    // which libarchive's seekable reader returns entries), plus how many of
+    // each list are taken.
+    std::unordered_map<std::string, std::vector<size_t>> byName;
+    std::unordered_map<std::string, size_t> taken;
+
+    const ZipRecord* match(const std::string& raw) {
+        auto it = byName.find(raw);
+        if (it == byName.end()) return nullptr;
+        size_t& n = taken[raw];
+        if (n >= it->second.size()) return nullptr;
+        return &directory.records()[it->second[n++]];
+    }
+};
+
+void LibarchiveReader::ArchiveCloser::operator()(struct archive* a) const {
+    archive_read_free(a);
+}
+
+LibarchiveReader::LibarchiveReader(std::vector<Format> formats, std::vector<Filter> filters)
+    : m_formats(std::move(formats)), m_filters(std::move(filters)) {}
+
+LibarchiveReader::~LibarchiveReader() {
+    Utf8LocaleScope scope;
+    m_cursor.reset();
+}
+
+Result LibarchiveReader::openHandle(ArchivePtr& out) {
+    out.reset(archive_read_new());
+    struct archive* a = out.get();
+    if (!a) return Result::fail(Status::OutOfMemory, "libarchive handle");
+    for (Format f : m_formats) {
+        switch (f) {
+        case Format::Zip: archive_read_support_format_zip_seekable(a); break;
+        case Format::Cab: archive_read_support_format_cab(a); break;
+        case Format::Tar: archive_read_support_format_tar(a); break;
+        case Format::Cpio: archive_read_support_format_cpio(a); break;
+        case Format::Ar: archive_read_support_format_ar(a); break;
+        case Format::Rar5: archive_read_support_format_rar5(a); break;
+        case Format::SevenZip: archive_read_support_format_7zip(a); break;
+        case Format::Raw: archive_read_support_format_raw(a); break;
+        }
+    }
+    for (Filter f : m_filters) {
+        switch (f) {
+        case Filter::Gzip: archive_read_support_filter_gzip(a); break;
+        case Filter::Bzip2: archive_read_support_filter_bzip2(a); break;
+        case Filter::Compress: archive_read_support_filter_compress(a); break;
+        case Filter::Xz: archive_read_support_filter_xz(a); break;
+        case Filter::Lzma: archive_read_support_filter_lzma(a); break;
+        case Filter::Zstd: archive_read_support_filter_zstd(a); break;
+        case Filter::Rpm: archive_read_support_filter_rpm(a); break;
+        }
+    }
+    if (archive_read_open_filename(a, m_path.c_str(), kBlockSize) != ARCHIVE_OK) {
+        Status s = archive_errno(a) == kFileFormatErrno ? Status::NotArchive : Status::ReadError;
+        std::string message = archiveError(a, "cannot open the archive");
+        out.reset();
+        return Result::fail(s, message);
+    }
+    return Result::success();
+}
+
+Result LibarchiveReader::open(const std::string& posixPath) {
+    Utf8LocaleScope scope;
+    m_cursor.reset();
+    m_entries.clear();
+    m_zip.reset();
+    m_formatCode = m_filterCode = 0;
+    m_path = posixPath;
+
+    ArchivePtr a;
+    if (Result r = openHandle(a); !r.ok()) return r;
+    if (std::find(m_formats.begin(), m_formats.end(), Format::Zip) != m_formats.end()) {
+        auto zip = std::make_unique<ZipInfo>();
+        // Without a readable central directory the entries still list, only
+        // without CRC and packed size; libarchive decides what is a ZIP.
+        if (zip->directory.read(posixPath).ok()) {
+            const auto& recs = zip->directory.records();
+            for (size_t i = 0; i < recs.size(); ++i) zip->byName[recs[i].rawName].push_back(i);
+            for (auto& [name, list] : zip->byName)
+                std::stable_sort(list.begin(), list.end(),
+                                 [&](size_t x, size_t y) { return recs[x].localOffset < recs[y].localOffset; });
+            m_zip = std::move(zip);
+        }
+    }
+
+    for (;;) {
+        struct archive_entry* e = nullptr;
+        int rc = archive_read_next_header(a.get(), &e);
+        if (rc == ARCHIVE_EOF) break;
+        if (rc < ARCHIVE_WARN) {
+            bool first = m_entries.empty();
+            Status s = first && archive_errno(a.get()) == kFileFormatErrno ? Status::NotArchive : Status::Corrupt;
+            std::string message = archiveError(a.get(), "broken archive header");
+            m_entries.clear();
+            return Result::fail(s, message);
+        }
+        if (m_entries.empty()) {
+            m_formatCode = archive_format(a.get());
+            m_filterCode = archive_filter_code(a.get(), 0);
+            // The raw format takes any file; only a recognised compression
+            // makes it one of ours.
+            if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW && m_filterCode == ARCHIVE_FILTER_NONE) {
+                m_formatCode = m_filterCode = 0;
+                return Result::fail(Status::NotArchive, "not a compressed file");
+            }
+        }
+        m_entries.push_back(makeEntry(e));
+    }
+    if (m_entries.empty() && m_formatCode == 0) {
+        m_formatCode = archive_format(a.get());
+        m_filterCode = archive_filter_code(a.get(), 0);
+    }
+    return Result::success();
+}
+
+Entry LibarchiveReader::makeEntry(struct archive_entry* e) const {
+    Entry en;
+    const int base = m_formatCode & ARCHIVE_FORMAT_BASE_MASK;
+    const char* path = archive_entry_pathname(e);
+    std::string raw = path ? path : "";
+
+    switch (archive_entry_filetype(e)) {
+    case AE_IFDIR: en.type = EntryType::Directory; break;
+    case AE_IFLNK: en.type = EntryType::Symlink; break;
+    case AE_IFREG: en.type = archive_entry_hardlink(e) ? EntryType::Other : EntryType::File; break;
+    default: en.type = EntryType::Other; break;  // devices, fifos, sockets
+    }
+    en.sizeKnown = archive_entry_size_is_set(e) != 0;
+    en.size = en.sizeKnown && archive_entry_size(e) > 0 ? static_cast<uint64_t>(archive_entry_size(e)) : 0;
+    en.dosDateTime = archive_entry_mtime_is_set(e) ? toDosDateTime(archive_entry_mtime(e)) : toDosDateTime(0);
+    en.attributes = en.type == EntryType::Directory ? 0x10 : 0x20;
+    if ((archive_entry_perm(e) & 0222) == 0) en.attributes |= 0x01;
+    en.encrypted = archive_entry_is_encrypted(e) != 0;
+
+    switch (base) {
+    case ARCHIVE_FORMAT_ZIP: en.method = "ZIP"; break;
+    case ARCHIVE_FORMAT_CAB: en.method = "CAB"; break;
+    case ARCHIVE_FORMAT_TAR: en.method = "tar"; break;
+    case ARCHIVE_FORMAT_CPIO: en.method = "cpio"; break;
+    case ARCHIVE_FORMAT_AR: en.method = "ar"; break;
+    case ARCHIVE_FORMAT_RAR_V5: en.method = "RAR5"; break;
+    case ARCHIVE_FORMAT_7ZIP: en.method = "7z"; break;
+    case ARCHIVE_FORMAT_RAW: {
+        en.method = m_filterCode == ARCHIVE_FILTER_GZIP    ? "gzip"
+                    : m_filterCode == ARCHIVE_FILTER_BZIP2 ? "bzip2"
+                    : m_filterCode == ARCHIVE_FILTER_COMPRESS ? "compress"
+                                                               : "raw";
+        raw = baseNameWithoutCompression(m_path);
+        break;
+    }
+    default: en.method = "?"; break;
+    }
+
+    if (base == ARCHIVE_FORMAT_ZIP && m_zip) {
+        if (const ZipRecord* r = m_zip->match(raw)) {
+            en.crc = r->crc;
+            en.crcKind = CrcKind::Crc32;
+            en.packedSize = r->packedSize;
+            en.size = r->size;
+            en.sizeKnown = true;
+            en.dosDateTime = r->dosDateTime;
+            en.method = ZipDirectory::methodName(r->method);
+            if (r->flags & 1) en.encrypted = true;
+            const uint8_t host = static_cast<uint8_t>(r->versionMadeBy >> 8);
+            if (host == 0 || host == 11 || host == 14) {  // DOS, NTFS, VFAT: DOS attributes in the low byte
+                uint8_t dos = static_cast<uint8_t>(r->externalAttributes & 0x27);
+                en.attributes = static_cast<uint8_t>((dos ? dos : 0x20) | (en.type == EntryType::Directory ? 0x10 : 0));
+                if (en.type == EntryType::Directory) en.attributes &= static_cast<uint8_t>(~0x20);
+            }
+        }
+    }
+
+    en.name = nameToUtf8(raw);
+    // ZIP and CAB files made on Windows separate folders with "\". Done on
+    // the UTF-8 text, where 0x5C is always the character itself (in
+    // Shift-JIS it is also the second byte of many characters).
+    if (base == ARCHIVE_FORMAT_ZIP || base == ARCHIVE_FORMAT_CAB) std::replace(en.name.begin(), en.name.end(), '\\', '/');
+    return en;
+}
+
+Result LibarchiveReader::advanceTo(size_t index) {
+    // m_cursorIndex is the number of headers read so far; the last one read
+    // is index m_cursorIndex - 1.
+    bool reusable = m_cursor && (index >= m_cursorIndex || (m_cursorFresh && index + 1 == m_cursorIndex));
+    if (!reusable) {
+        m_cursor.reset();
+        m_cursorIndex = 0;
+        m_cursorFresh = false;
+        if (Result r = openHandle(m_cursor); !r.ok()) return r;
+    }
+    while (m_cursorIndex <= index) {
+        struct archive_entry* e = nullptr;
+        int rc = archive_read_next_header(m_cursor.get(), &e);
+        if (rc == ARCHIVE_EOF || rc < ARCHIVE_WARN) {
+            std::string message = rc == ARCHIVE_EOF ? "the archive has fewer entries than when it was listed"
+                                                    : archiveError(m_cursor.get(), "broken archive header");
+            m_cursor.reset();
+            return Result::fail(Status::Corrupt, message);
+        }
+        ++m_cursorIndex;
+        m_cursorFresh = true;
+        if (m_cursorIndex == index + 1 && archive_entry_is_encrypted(e)) {
+            m_cursorFresh = false;
+            return Result::fail(Status::Unsupported, "the entry is encrypted");
+        }
+    }
+    return Result::success();
+}
+
+Result LibarchiveReader::extract(size_t index, Sink& sink) {
+    if (index >= m_entries.size()) return Result::fail(Status::Corrupt, "no entry " + std::to_string(index));
+    Utf8LocaleScope scope;
+    if (Result r = advanceTo(index); !r.ok()) return r;
+    m_cursorFresh = false;
+    if (m_entries[index].type != EntryType::File) return Result::success();
+
+    struct archive* a = m_cursor.get();
+    uint64_t written = 0;
+    static const char zeros[4096] = {};
+    for (;;) {
+        const void* buf = nullptr;
+        size_t len = 0;
+        la_int64_t offset = 0;
+        int rc = archive_read_data_block(a, &buf, &len, &offset);
+        if (rc == ARCHIVE_EOF) break;
+        if (rc != ARCHIVE_OK) {
+            // Data warnings are checksum or size mismatches found by libarchive.
+            Status s = rc == ARCHIVE_WARN ? Status::CrcError : Status::Corrupt;
+            std::string message = archiveError(a, "broken entry data");
+            m_cursor.reset();
+            return Result::fail(s, message);
+        }
+        if (offset < 0 || static_cast<uint64_t>(offset) < written) {
+            m_cursor.reset();
+            return Result::fail(Status::Corrupt, "entry data goes backwards");
+        }
+        // Sparse entries: the holes are zeros.
+        while (written < static_cast<uint64_t>(offset)) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(sizeof zeros, static_cast<uint64_t>(offset) - written));
+            if (!sink.write(zeros, n)) return Result::fail(Status::Aborted, "stopped by the receiver");
+            written += n;
+        }
+        if (len > 0 && !sink.write(buf, len)) return Result::fail(Status::Aborted, "stopped by the receiver");
+        written += len;
+    }
+    return Result::success();
+}
+
+}  // namespace arc

@@ -1,0 +1,88 @@
+// A Reader over libarchive, for whichever of its formats and filters a
+// library wants (ZIP, CAB, the tar family, RAR5, ...).
+//
+//   arc::LibarchiveReader zip({arc::LibarchiveReader::Format::Zip});
+//   arc::LibarchiveReader tgz({Format::Tar}, {Filter::Gzip});
+//
+// Listing reads the directory once. Extracting entry i walks the headers up
+// to i, skipping (for ZIP: seeking over) the data of the others; a cursor is
+// kept open so extracting entries in ascending order never rereads the
+// archive. Names come out as UTF-8 through arc::nameToUtf8 applied to the
+// stored bytes: libarchive runs under a thread-local UTF-8 locale so it
+// neither converts nor mangles them, and the host's locale is never touched.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archivers/common/reader.h"
+
+struct archive;
+struct archive_entry;
+
+namespace arc {
+
+class LibarchiveReader : public Reader {
+public:
+    enum class Format : uint8_t {
+        Zip,    // seekable: the central directory is the listing
+        Cab,
+        Tar,
+        Cpio,
+        Ar,
+        Rar5,
+        SevenZip,
+        // A lone compressed file (.gz, .bz2, .Z) as one entry named after the
+        // archive file without its compression extension. Accepted only when
+        // a compression filter was recognised.
+        Raw,
+    };
+    enum class Filter : uint8_t { Gzip, Bzip2, Compress, Xz, Lzma, Zstd, Rpm };
+
+    explicit LibarchiveReader(std::vector<Format> formats, std::vector<Filter> filters = {});
+    ~LibarchiveReader() override;
+    LibarchiveReader(const LibarchiveReader&) = delete;
+    LibarchiveReader& operator=(const LibarchiveReader&) = delete;
+
+    Result open(const std::string& posixPath) override;
+    const std::vector<Entry>& entries() const override { return m_entries; }
+    Result extract(size_t index, Sink& sink) override;
+
+    // What open() found, for callers that classify archives (tar32's type
+    // query): libarchive's ARCHIVE_FORMAT_* and ARCHIVE_FILTER_* codes of the
+    // outermost filter, 0 before a successful open.
+    int formatCode() const { return m_formatCode; }
+    int filterCode() const { return m_filterCode; }
+
+private:
+    struct ArchiveCloser {
+        void operator()(struct archive* a) const;
+    };
+    using ArchivePtr = std::unique_ptr<struct archive, ArchiveCloser>;
+
+    Result openHandle(ArchivePtr& out);
+    Result advanceTo(size_t index);
+    Entry makeEntry(struct archive_entry* e) const;
+
+    std::vector<Format> m_formats;
+    std::vector<Filter> m_filters;
+    std::string m_path;
+    std::vector<Entry> m_entries;
+    int m_formatCode = 0;
+    int m_filterCode = 0;
+
+    // Facts of the ZIP central directory that libarchive does not report
+    // (CRC, packed size, method, DOS time), matched to entries by name.
+    struct ZipInfo;
+    std::unique_ptr<ZipInfo> m_zip;
+
+    // Extraction cursor: the handle and the index of the last header read
+    // (its data not yet consumed when m_cursorFresh).
+    ArchivePtr m_cursor;
+    size_t m_cursorIndex = 0;
+    bool m_cursorFresh = false;
+};
+
+}  // namespace arc

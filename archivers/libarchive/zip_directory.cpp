@@ -1,0 +1,184 @@
+#include "archivers/libarchive/zip_directory.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace arc {
+namespace {
+
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kEnd64Signature = 0x06064b50;
+constexpr uint32_t kLocator64Signature = 0x07064b50;
+constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr size_t kEndSize = 22;
+constexpr size_t kCentralSize = 46;
+constexpr size_t kLocator64Size = 20;
+constexpr size_t kEnd64Size = 56;
+
+class File {
+public:
+    explicit File(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~File() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    bool ok() const { return m_fd >= 0; }
+    bool size(uint64_t& out) const {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) return false;
+        out = static_cast<uint64_t>(st.st_size);
+        return true;
+    }
+    bool readAt(uint64_t offset, void* buf, size_t len) const {
+        auto* p = static_cast<char*>(buf);
+        while (len > 0) {
+            ssize_t n = ::pread(m_fd, p, len, static_cast<off_t>(offset));
+            if (n <= 0) return false;
+            p += n;
+            len -= static_cast<size_t>(n);
+            offset += static_cast<uint64_t>(n);
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+};
+
+uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t le32(const unsigned char* p) { return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16); }
+uint64_t le64(const unsigned char* p) { return le32(p) | (static_cast<uint64_t>(le32(p + 4)) << 32); }
+
+// The ZIP64 extended information field holds, in this order, only those of
+// size, packed size and offset whose 32-bit fields are all ones.
+void applyZip64Extra(const unsigned char* extra, size_t len, ZipRecord& r, bool bigSize, bool bigPacked,
+                     bool bigOffset) {
+    size_t pos = 0;
+    while (pos + 4 <= len) {
+        uint16_t id = le16(extra + pos);
+        uint16_t fieldLen = le16(extra + pos + 2);
+        pos += 4;
+        if (fieldLen > len - pos) return;
+        if (id == 0x0001) {
+            const unsigned char* f = extra + pos;
+            size_t at = 0;
+            auto take = [&](uint64_t& v) {
+                if (at + 8 <= fieldLen) {
+                    v = le64(f + at);
+                    at += 8;
+                }
+            };
+            if (bigSize) take(r.size);
+            if (bigPacked) take(r.packedSize);
+            if (bigOffset) take(r.localOffset);
+            return;
+        }
+        pos += fieldLen;
+    }
+}
+
+}  // namespace
+
+Result ZipDirectory::read(const std::string& posixPath) {
+    m_records.clear();
+    File file(posixPath);
+    uint64_t fileSize = 0;
+    if (!file.ok() || !file.size(fileSize)) return Result::fail(Status::ReadError, "cannot read " + posixPath);
+    if (fileSize < kEndSize) return Result::fail(Status::NotArchive, "too short for a ZIP file");
+
+    // The end record sits in the last 22 bytes plus at most a 64 KiB comment.
+    size_t tailLen = static_cast<size_t>(std::min<uint64_t>(fileSize, kEndSize + 0xFFFF));
+    uint64_t tailStart = fileSize - tailLen;
+    std::vector<unsigned char> tail(tailLen);
+    if (!file.readAt(tailStart, tail.data(), tailLen)) return Result::fail(Status::ReadError, "cannot read the end record");
+    size_t endPos = tailLen;
+    for (size_t i = tailLen - kEndSize + 1; i-- > 0;) {
+        if (le32(&tail[i]) == kEndSignature && i + kEndSize + le16(&tail[i + 20]) <= tailLen) {
+            endPos = i;
+            break;
+        }
+    }
+    if (endPos == tailLen) return Result::fail(Status::NotArchive, "no ZIP end record");
+    const unsigned char* end = &tail[endPos];
+    uint64_t endOffset = tailStart + endPos;
+    uint64_t count = le16(end + 10);
+    uint64_t cdSize = le32(end + 12);
+    uint64_t cdOffset = le32(end + 16);
+    uint64_t cdEnd = endOffset;
+
+    if (endOffset >= kLocator64Size) {
+        unsigned char loc[kLocator64Size];
+        if (file.readAt(endOffset - kLocator64Size, loc, sizeof loc) && le32(loc) == kLocator64Signature) {
+            uint64_t end64Offset = le64(loc + 8);
+            unsigned char e64[kEnd64Size];
+            if (end64Offset + kEnd64Size <= endOffset && file.readAt(end64Offset, e64, sizeof e64) &&
+                le32(e64) == kEnd64Signature) {
+                count = le64(e64 + 32);
+                cdSize = le64(e64 + 40);
+                cdOffset = le64(e64 + 48);
+                cdEnd = end64Offset;
+            }
+        }
+    }
+    if (cdSize > cdEnd) return Result::fail(Status::Corrupt, "central directory larger than the file");
+    // Data put before the archive (self-extractors) shifts every offset.
+    uint64_t shift = 0;
+    if (cdOffset + cdSize < cdEnd) shift = cdEnd - (cdOffset + cdSize);
+    else if (cdOffset + cdSize > cdEnd) return Result::fail(Status::Corrupt, "central directory beyond its end record");
+    uint64_t cdStart = cdOffset + shift;
+
+    std::vector<unsigned char> cd(static_cast<size_t>(cdSize));
+    if (cdSize > 0 && !file.readAt(cdStart, cd.data(), cd.size()))
+        return Result::fail(Status::ReadError, "cannot read the central directory");
+
+    size_t pos = 0;
+    for (uint64_t n = 0; n < count; ++n) {
+        if (pos + kCentralSize > cd.size() || le32(&cd[pos]) != kCentralSignature)
+            return Result::fail(Status::Corrupt, "central directory record " + std::to_string(n) + " is broken");
+        const unsigned char* h = &cd[pos];
+        size_t nameLen = le16(h + 28), extraLen = le16(h + 30), commentLen = le16(h + 32);
+        if (kCentralSize + nameLen + extraLen + commentLen > cd.size() - pos)
+            return Result::fail(Status::Corrupt, "central directory record " + std::to_string(n) + " is truncated");
+        ZipRecord r;
+        r.versionMadeBy = le16(h + 4);
+        r.flags = le16(h + 8);
+        r.method = le16(h + 10);
+        r.dosDateTime = (static_cast<uint32_t>(le16(h + 14)) << 16) | le16(h + 12);
+        r.crc = le32(h + 16);
+        r.packedSize = le32(h + 20);
+        r.size = le32(h + 24);
+        r.externalAttributes = le32(h + 38);
+        r.localOffset = le32(h + 42);
+        r.rawName.assign(reinterpret_cast<const char*>(h + kCentralSize), nameLen);
+        applyZip64Extra(h + kCentralSize + nameLen, extraLen, r, r.size == 0xFFFFFFFFu,
+                        r.packedSize == 0xFFFFFFFFu, r.localOffset == 0xFFFFFFFFu);
+        r.localOffset += shift;
+        m_records.push_back(std::move(r));
+        pos += kCentralSize + nameLen + extraLen + commentLen;
+    }
+    return Result::success();
+}
+
+std::string ZipDirectory::methodName(uint16_t method) {
+    switch (method) {
+    case 0: return "Stored";
+    case 1: return "Shrunk";
+    case 6: return "Implode";
+    case 8: return "Deflate";
+    case 9: return "Deflat64";
+    case 12: return "BZip2";
+    case 14: return "LZMA";
+    case 93: return "Zstd";
+    case 95: return "XZ";
+    case 98: return "PPMd";
+    case 99: return "AES";
+    default: return "M" + std::to_string(method);
+    }
+}
+
+}  // namespace arc

@@ -1,0 +1,42 @@
+// The central directory of a ZIP file, read directly: libarchive lists ZIP
+// entries but does not report their CRC, packed size or method, which the
+// entry record carries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archivers/common/reader.h"
+
+namespace arc {
+
+struct ZipRecord {
+    std::string rawName;          // the stored bytes, unconverted
+    uint16_t versionMadeBy = 0;   // high byte: host system (0 DOS, 3 Unix, 11 NTFS, ...)
+    uint16_t flags = 0;           // bit 0 encrypted, bit 11 name is UTF-8
+    uint16_t method = 0;
+    uint32_t dosDateTime = 0;     // date in the high word, time in the low word
+    uint32_t crc = 0;
+    uint64_t packedSize = 0;
+    uint64_t size = 0;
+    uint64_t localOffset = 0;
+    uint32_t externalAttributes = 0;
+};
+
+class ZipDirectory {
+public:
+    // Reads the end record (ZIP64 too) and every central directory record.
+    // Nothing is allocated from a declared count or size that the file does
+    // not actually hold.
+    Result read(const std::string& posixPath);
+    const std::vector<ZipRecord>& records() const { return m_records; }
+
+    // "Stored", "Deflate", "BZip2", ... or "M<number>" for other methods.
+    static std::string methodName(uint16_t method);
+
+private:
+    std::vector<ZipRecord> m_records;
+};
+
+}  // namespace arc
