@@ -1,0 +1,36 @@
+#include "main/module_paths.h"
+
+#include <vector>
+
+#include "platform/win32.h"
+
+namespace tidebell {
+
+std::string executableFolder()
+{
+    std::vector<char> buffer(MAX_PATH);
+    DWORD length = 0;
+    for (;;) {
+        length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        // A full buffer means the name was cut: try again with more room.
+        if (length < buffer.size() || buffer.size() >= 65536) {
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    std::string path(buffer.data(), std::min<std::size_t>(length, buffer.size()));
+    const auto cut = path.find_last_of("\\/:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string iniPathForExecutable()
+{
+    return executableFolder() + "TIDEBELL.INI";
+}
+
+std::string helpFilePathForExecutable()
+{
+    return executableFolder() + "TIDEBELL.HLP";
+}
+
+}  // namespace tidebell

@@ -1,0 +1,14 @@
+// Files that live beside the executable.
+#pragma once
+
+#include <string>
+
+namespace tidebell {
+
+// Folder of the running executable, Windows-style, ending in "\".
+std::string executableFolder();
+// The settings file and the help file beside the executable.
+std::string iniPathForExecutable();
+std::string helpFilePathForExecutable();
+
+}  // namespace tidebell

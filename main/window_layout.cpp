@@ -1,0 +1,41 @@
+#include "main/window_layout.h"
+
+#include "main/settings_store.h"
+
+namespace tidebell {
+
+std::optional<WindowBounds> savedBounds(const AppSettings& settings)
+{
+    if (settings.MainWidth == -1) {
+        return std::nullopt;
+    }
+    return WindowBounds{settings.MainLeft, settings.MainTop, settings.MainWidth,
+                        settings.MainHeight};
+}
+
+int32_t treePaneWidth(const AppSettings& settings, int32_t clientWidth)
+{
+    if (settings.TreeWidth == -1) {
+        return clientWidth / 3 - kSplitterWidth;
+    }
+    return settings.TreeWidth;
+}
+
+void storeWindowState(AppSettings& settings, const MainWindowState& window)
+{
+    settings.MainLeft = window.bounds.left;
+    settings.MainTop = window.bounds.top;
+    settings.MainWidth = window.bounds.width;
+    settings.MainHeight = window.bounds.height;
+    settings.TreeWidth = window.treeWidth;
+    settings.ShowMainToolBar = window.toolBarVisible;
+    settings.ShowMainStatusBar = window.statusBarVisible;
+}
+
+void closeMainWindow(SharedState& state, const MainWindowState& window)
+{
+    storeWindowState(state.Settings, window);
+    RegistoryWriteExecute(state);
+}
+
+}  // namespace tidebell

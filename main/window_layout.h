@@ -1,0 +1,41 @@
+// The main window's geometry rules and the settings <-> window state mapping,
+// kept apart from the widgets so they can be checked without a display.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "main/shared_state.h"
+
+namespace tidebell {
+
+inline constexpr int kSplitterWidth = 3;
+
+struct WindowBounds {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// What the close sequence copies out of the main window.
+struct MainWindowState {
+    WindowBounds bounds;
+    int32_t treeWidth = 0;
+    bool toolBarVisible = true;
+    bool statusBarVisible = true;
+};
+
+// The saved bounds, or nothing when MainWidth is -1 (the platform places the
+// window).
+std::optional<WindowBounds> savedBounds(const AppSettings& settings);
+
+// TreeWidth, or a third of the client width less the splitter when it is -1.
+int32_t treePaneWidth(const AppSettings& settings, int32_t clientWidth);
+
+// The close sequence's data part: copy the window state into the record,
+// then write the settings file.
+void storeWindowState(AppSettings& settings, const MainWindowState& window);
+void closeMainWindow(SharedState& state, const MainWindowState& window);
+
+}  // namespace tidebell
