@@ -130,16 +130,32 @@ Result LibarchiveReader::openHandle(ArchivePtr& out) {
 }
 
 Result LibarchiveReader::open(const std::string& posixPath) {
+    return readHeaders(posixPath, false);
+}
+
+Result LibarchiveReader::identify(const std::string& posixPath) {
+    Result r = readHeaders(posixPath, true);
+    m_entries.clear();
+    return r;
+}
+
+Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnly) {
     Utf8LocaleScope scope;
     m_cursor.reset();
     m_entries.clear();
     m_zip.reset();
-    m_formatCode = m_filterCode = 0;
+    m_formatCode = 0;
+    m_filterCodes.clear();
     m_path = posixPath;
 
     ArchivePtr a;
     if (Result r = openHandle(a); !r.ok()) return r;
-    if (std::find(m_formats.begin(), m_formats.end(), Format::Zip) != m_formats.end()) {
+    auto learnCodes = [&] {
+        m_formatCode = archive_format(a.get());
+        m_filterCodes.clear();
+        for (int i = 0, n = archive_filter_count(a.get()); i < n; ++i) m_filterCodes.push_back(archive_filter_code(a.get(), i));
+    };
+    if (!firstOnly && std::find(m_formats.begin(), m_formats.end(), Format::Zip) != m_formats.end()) {
         auto zip = std::make_unique<ZipInfo>();
         // Without a readable central directory the entries still list, only
         // without CRC and packed size; libarchive decides what is a ZIP.
@@ -165,21 +181,19 @@ Result LibarchiveReader::open(const std::string& posixPath) {
             return Result::fail(s, message);
         }
         if (m_entries.empty()) {
-            m_formatCode = archive_format(a.get());
-            m_filterCode = archive_filter_code(a.get(), 0);
+            learnCodes();
             // The raw format takes any file; only a recognised compression
             // makes it one of ours.
-            if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW && m_filterCode == ARCHIVE_FILTER_NONE) {
-                m_formatCode = m_filterCode = 0;
+            if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW && filterCode() == ARCHIVE_FILTER_NONE) {
+                m_formatCode = 0;
+                m_filterCodes.clear();
                 return Result::fail(Status::NotArchive, "not a compressed file");
             }
         }
         m_entries.push_back(makeEntry(e));
+        if (firstOnly) break;
     }
-    if (m_entries.empty() && m_formatCode == 0) {
-        m_formatCode = archive_format(a.get());
-        m_filterCode = archive_filter_code(a.get(), 0);
-    }
+    if (m_entries.empty()) learnCodes();  // an archive without entries
     return Result::success();
 }
 
@@ -211,10 +225,10 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e) const {
     case ARCHIVE_FORMAT_RAR_V5: en.method = "RAR5"; break;
     case ARCHIVE_FORMAT_7ZIP: en.method = "7z"; break;
     case ARCHIVE_FORMAT_RAW: {
-        en.method = m_filterCode == ARCHIVE_FILTER_GZIP    ? "gzip"
-                    : m_filterCode == ARCHIVE_FILTER_BZIP2 ? "bzip2"
-                    : m_filterCode == ARCHIVE_FILTER_COMPRESS ? "compress"
-                                                               : "raw";
+        en.method = filterCode() == ARCHIVE_FILTER_GZIP       ? "gzip"
+                    : filterCode() == ARCHIVE_FILTER_BZIP2    ? "bzip2"
+                    : filterCode() == ARCHIVE_FILTER_COMPRESS ? "compress"
+                                                              : "raw";
         raw = baseNameWithoutCompression(m_path);
         break;
     }

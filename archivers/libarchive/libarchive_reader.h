@@ -50,11 +50,16 @@ public:
     const std::vector<Entry>& entries() const override { return m_entries; }
     Result extract(size_t index, Sink& sink) override;
 
-    // What open() found, for callers that classify archives (tar32's type
-    // query): libarchive's ARCHIVE_FORMAT_* and ARCHIVE_FILTER_* codes of the
-    // outermost filter, 0 before a successful open.
+    // Reads only the first header to learn the format and filters (what
+    // formatCode() and filterCodes() report); entries() stays empty.
+    Result identify(const std::string& posixPath);
+
+    // What open() or identify() found: libarchive's ARCHIVE_FORMAT_* code
+    // (0 before success) and the ARCHIVE_FILTER_* codes, the one nearest the
+    // format first ({ARCHIVE_FILTER_GZIP, ARCHIVE_FILTER_NONE} for .tar.gz).
     int formatCode() const { return m_formatCode; }
-    int filterCode() const { return m_filterCode; }
+    int filterCode() const { return m_filterCodes.empty() ? 0 : m_filterCodes.front(); }
+    const std::vector<int>& filterCodes() const { return m_filterCodes; }
 
 private:
     struct ArchiveCloser {
@@ -63,6 +68,8 @@ private:
     using ArchivePtr = std::unique_ptr<struct archive, ArchiveCloser>;
 
     Result openHandle(ArchivePtr& out);
+    // Reads the directory, or only the first header when `firstOnly`.
+    Result readHeaders(const std::string& posixPath, bool firstOnly);
     Result advanceTo(size_t index);
     Entry makeEntry(struct archive_entry* e) const;
 
@@ -71,7 +78,7 @@ private:
     std::string m_path;
     std::vector<Entry> m_entries;
     int m_formatCode = 0;
-    int m_filterCode = 0;
+    std::vector<int> m_filterCodes;
 
     // Facts of the ZIP central directory that libarchive does not report
     // (CRC, packed size, method, DOS time), matched to entries by name.

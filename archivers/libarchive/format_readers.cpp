@@ -1,0 +1,27 @@
+#include "archivers/libarchive/format_readers.h"
+
+namespace arc {
+
+using Format = LibarchiveReader::Format;
+using Filter = LibarchiveReader::Filter;
+
+std::unique_ptr<LibarchiveReader> makeZipReader(const std::string&) {
+    return std::make_unique<LibarchiveReader>(std::vector<Format>{Format::Zip});
+}
+
+std::unique_ptr<LibarchiveReader> makeCabReader(const std::string&) {
+    return std::make_unique<LibarchiveReader>(std::vector<Format>{Format::Cab});
+}
+
+std::unique_ptr<LibarchiveReader> makeTarFamilyReader(const std::string&) {
+    return std::make_unique<LibarchiveReader>(
+        std::vector<Format>{Format::Tar, Format::Cpio, Format::Ar, Format::Raw},
+        std::vector<Filter>{Filter::Gzip, Filter::Bzip2, Filter::Compress, Filter::Xz, Filter::Lzma, Filter::Zstd,
+                            Filter::Rpm});
+}
+
+std::unique_ptr<LibarchiveReader> makeRar5Reader(const std::string&) {
+    return std::make_unique<LibarchiveReader>(std::vector<Format>{Format::Rar5});
+}
+
+}  // namespace arc
