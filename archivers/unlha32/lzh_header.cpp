@@ -1,0 +1,271 @@
+#include "archivers/unlha32/lzh_header.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace arc {
+namespace {
+
+constexpr uint64_t kMaxHeaderSize = 1u << 20;
+
+uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t le32(const uint8_t* p) { return uint32_t(le16(p)) | (uint32_t(le16(p + 2)) << 16); }
+uint64_t le64(const uint8_t* p) { return uint64_t(le32(p)) | (uint64_t(le32(p + 4)) << 32); }
+
+// Reads exactly `size` bytes at `offset`; false when the file is shorter.
+bool readExact(int fd, uint64_t offset, void* buffer, size_t size) {
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (size > 0) {
+        ssize_t n = ::pread(fd, out, size, off_t(offset));
+        if (n <= 0)
+            return false;
+        out += n;
+        offset += uint64_t(n);
+        size -= size_t(n);
+    }
+    return true;
+}
+
+const std::array<uint16_t, 256>& crcTable() {
+    static const std::array<uint16_t, 256> table = [] {
+        std::array<uint16_t, 256> t{};
+        for (unsigned i = 0; i < 256; ++i) {
+            uint16_t c = uint16_t(i);
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? uint16_t((c >> 1) ^ 0xA001) : uint16_t(c >> 1);
+            t[i] = c;
+        }
+        return t;
+    }();
+    return table;
+}
+
+// The fields an extended header may carry (levels 1 to 3).
+struct Extended {
+    std::string name, folder;
+    bool hasName = false, hasFolder = false, hasHeaderCrc = false;
+    uint16_t headerCrc = 0;
+    size_t headerCrcPos = 0;   // offset of the header CRC inside the level 2/3 header
+};
+
+void applyExtended(LzhHeader& h, Extended& x, const uint8_t* data, size_t size, size_t posInHeader) {
+    if (size == 0)
+        return;
+    const uint8_t type = data[0];
+    const uint8_t* body = data + 1;
+    const size_t len = size - 1;
+    switch (type) {
+    case 0x00:
+        if (len >= 2) {
+            x.hasHeaderCrc = true;
+            x.headerCrc = le16(body);
+            x.headerCrcPos = posInHeader + 1;
+        }
+        break;
+    case 0x01:
+        x.name.assign(reinterpret_cast<const char*>(body), len);
+        x.hasName = true;
+        break;
+    case 0x02:
+        x.folder.assign(reinterpret_cast<const char*>(body), len);
+        x.hasFolder = true;
+        break;
+    case 0x40:
+        if (len >= 1)
+            h.attributes = body[0];
+        break;
+    case 0x42:   // 64-bit sizes
+        if (len >= 16) {
+            h.packedSize = le64(body);
+            h.size = le64(body + 8);
+        }
+        break;
+    case 0x54:
+        if (len >= 4) {
+            h.unixTime = le32(body);
+            h.hasUnixTime = true;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// Walks the chain of extended headers held in `buf` from `pos` on, each
+// ending with the size of the next one (`sizeBytes` wide).
+bool walkExtendedInBuffer(LzhHeader& h, Extended& x, const std::vector<uint8_t>& buf, size_t pos,
+                          uint64_t next, size_t sizeBytes) {
+    while (next != 0) {
+        if (next < 1 + sizeBytes || next > buf.size() - pos)
+            return false;
+        const size_t n = size_t(next);
+        applyExtended(h, x, buf.data() + pos, n - sizeBytes, pos);
+        const uint8_t* tail = buf.data() + pos + n - sizeBytes;
+        next = sizeBytes == 2 ? le16(tail) : le32(tail);
+        pos += n;
+    }
+    return true;
+}
+
+void composePath(LzhHeader& h, const std::string& base, const Extended& x) {
+    std::string path;
+    if (x.hasFolder && !x.folder.empty()) {
+        path = x.folder;
+        if (path.back() != '\xFF' && path.back() != '/' && path.back() != '\\')
+            path += '\xFF';
+    }
+    path += x.hasName ? x.name : base;
+    // 0xFF separates folders in extended headers and in some level 0 names;
+    // it never occurs inside a Shift-JIS or UTF-8 character, so it is safe to
+    // replace on the raw bytes. Backslashes are not: 0x5C can be the second
+    // byte of a Shift-JIS character, so they are left for after decoding.
+    for (char& c : path)
+        if (c == '\xFF')
+            c = '/';
+    h.rawPath = std::move(path);
+}
+
+}  // namespace
+
+uint16_t lzhCrc16(const void* data, size_t size, uint16_t crc) {
+    const auto& t = crcTable();
+    const auto* p = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < size; ++i)
+        crc = uint16_t((crc >> 8) ^ t[(crc ^ p[i]) & 0xFF]);
+    return crc;
+}
+
+bool LzhHeader::looksLikeMethod(const char* m) {
+    return m[0] == '-' && m[4] == '-' &&
+           ((m[1] == 'l' && (m[2] == 'h' || m[2] == 'z')) || (m[1] == 'p' && m[2] == 'm'));
+}
+
+LzhHeader::Read LzhHeader::readAt(int fd, uint64_t at, uint64_t fileSize) {
+    *this = LzhHeader{};
+    offset = at;
+    auto corrupt = [this](const char* why) {
+        message = why;
+        return Read::Corrupt;
+    };
+    if (at >= fileSize)
+        return Read::End;
+    uint8_t first = 0;
+    if (!readExact(fd, at, &first, 1))
+        return Read::End;
+    if (first == 0)
+        return Read::End;
+    const uint64_t available = fileSize - at;
+    if (available < 22)
+        return corrupt("truncated header");
+
+    std::array<uint8_t, 22> fixed{};
+    if (!readExact(fd, at, fixed.data(), fixed.size()))
+        return corrupt("truncated header");
+    if (!looksLikeMethod(reinterpret_cast<const char*>(fixed.data() + 2)))
+        return corrupt("not an LZH header");
+    method.assign(reinterpret_cast<const char*>(fixed.data() + 2), 5);
+    packedSize = le32(fixed.data() + 7);
+    size = le32(fixed.data() + 11);
+    level = fixed[20];
+
+    Extended x;
+    std::vector<uint8_t> buf;
+    if (level == 0 || level == 1) {
+        const size_t total = size_t(fixed[0]) + 2;
+        if (total < 24)
+            return corrupt("bad header size");
+        if (total > available)
+            return corrupt("truncated header");
+        buf.resize(total);
+        if (!readExact(fd, at, buf.data(), total))
+            return corrupt("truncated header");
+        uint8_t sum = 0;
+        for (size_t i = 2; i < total; ++i)
+            sum = uint8_t(sum + buf[i]);
+        if (sum != buf[1])
+            return corrupt("header checksum error");
+        const size_t nameLen = buf[21];
+        const size_t need = 22 + nameLen + 2 + (level == 1 ? 3 : 0);
+        if (need > total)
+            return corrupt("bad header size");
+        dosDateTime = le32(buf.data() + 15);
+        hasDosDateTime = true;
+        attributes = buf[19];
+        crc = le16(buf.data() + 22 + nameLen);
+        if (total > 24 + nameLen)
+            osId = buf[24 + nameLen];
+        const std::string base(reinterpret_cast<const char*>(buf.data() + 22), nameLen);
+        headerSize = total;
+        if (level == 1) {
+            // The extended headers follow the base header and are counted
+            // in the stored size; read them one by one.
+            uint64_t next = le16(buf.data() + total - 2);
+            uint64_t pos = at + total;
+            while (next != 0) {
+                if (next < 3 || headerSize + next > kMaxHeaderSize || next > packedSize)
+                    return corrupt("bad extended header size");
+                if (pos + next > fileSize)
+                    return corrupt("truncated header");
+                std::vector<uint8_t> ext(static_cast<size_t>(next));
+                if (!readExact(fd, pos, ext.data(), ext.size()))
+                    return corrupt("truncated header");
+                applyExtended(*this, x, ext.data(), ext.size() - 2, 0);
+                packedSize -= next;
+                headerSize += next;
+                pos += next;
+                next = le16(ext.data() + ext.size() - 2);
+            }
+        }
+        composePath(*this, base, x);
+    } else if (level == 2 || level == 3) {
+        uint64_t total;
+        size_t extStart;
+        size_t sizeBytes;
+        if (level == 2) {
+            total = le16(fixed.data());
+            extStart = 26;
+            sizeBytes = 2;
+        } else {
+            if (le16(fixed.data()) != 4)
+                return corrupt("bad level 3 header");
+            uint8_t more[4];
+            if (available < 32 || !readExact(fd, at + 24, more, 4))
+                return corrupt("truncated header");
+            total = le32(more);
+            extStart = 32;
+            sizeBytes = 4;
+        }
+        if (total < extStart || total > kMaxHeaderSize)
+            return corrupt("bad header size");
+        if (total > available)
+            return corrupt("truncated header");
+        buf.resize(size_t(total));
+        if (!readExact(fd, at, buf.data(), buf.size()))
+            return corrupt("truncated header");
+        unixTime = le32(buf.data() + 15);
+        hasUnixTime = true;
+        crc = le16(buf.data() + 21);
+        osId = buf[23];
+        const uint64_t next = sizeBytes == 2 ? le16(buf.data() + 24) : le32(buf.data() + 28);
+        if (!walkExtendedInBuffer(*this, x, buf, extStart, next, sizeBytes))
+            return corrupt("bad extended header size");
+        if (x.hasHeaderCrc) {
+            std::vector<uint8_t> copy = buf;
+            copy[x.headerCrcPos] = copy[x.headerCrcPos + 1] = 0;
+            if (lzhCrc16(copy.data(), copy.size()) != x.headerCrc)
+                return corrupt("header CRC error");
+        }
+        headerSize = total;
+        composePath(*this, std::string(), x);
+    } else {
+        return corrupt("unknown header level");
+    }
+    if (rawPath.empty() && !isDirectory())
+        return corrupt("member without a name");
+    return Read::Ok;
+}
+
+}  // namespace arc
