@@ -1,13 +1,10 @@
-// settings-migrator: message boxes on the desktop when there is one, the same
-// questions on the terminal otherwise. Exit code 0 in every case.
+// settings-migrator: message boxes on the desktop when there is one; without
+// one the platform's default message box asks the same texts on the terminal.
+// Exit code 0 in every case.
 #include <QApplication>
-#include <iostream>
-#include <memory>
 
 #include "migrate/migration.h"
-#include "migrate/terminal_message_box.h"
 #include "platform/platform.h"
-#include "platform/services.h"
 
 namespace {
 
@@ -16,19 +13,13 @@ bool hasDisplay()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-int runOnTerminal()
-{
-    platform::setMessageBoxService(std::make_shared<migrate::TerminalMessageBox>(std::cin, std::cout));
-    return migrate::runMigration();
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     platform::setArguments(argc, argv);
     if (!hasDisplay()) {
-        return runOnTerminal();
+        return migrate::runMigration();
     }
     // A display that cannot be reached falls back to the offscreen platform
     // instead of aborting; the terminal then asks.
@@ -39,9 +30,8 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     const QString platformName = QGuiApplication::platformName();
-    if (platformName == QLatin1String("offscreen") || platformName == QLatin1String("minimal")) {
-        return runOnTerminal();
+    if (platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal")) {
+        // Qt message boxes (installed here once the Qt service is available).
     }
-    // Qt message boxes (installed here once the Qt service is available).
     return migrate::runMigration();
 }
