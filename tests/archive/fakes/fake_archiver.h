@@ -12,6 +12,7 @@
 //   zip-only-lmzip32       liblmzip32.so alone
 //   zip-unzip32-lmzip32    libunzip32.so and liblmzip32.so (no ZIP32J)
 //   lha-missing-findfirst  libunlha32.so without UnlhaFindFirst
+//   arj-only               libunarj32j.so alone (no UNLHA32)
 //
 // A test points the platform's library search at one folder:
 //   platform::overrides().librarySearchFolders =
@@ -63,10 +64,14 @@
 //                       written ("null"|"ptr")
 //   GetArchiveType:     file name
 //   progress answer:    "progress", state, answer   (entry field "progress")
-// Window handles are written as "0" for null and "w" otherwise; the test
-// compares handles with FakeArc_WindowText().
+// Window handles are written as decimal numbers ("0" for none); compare
+// with fakearc::windowText(). The ZIP32J fake exports "Zip" but no "UnZip";
+// the LMZIP32 fake spells its prefix "Unzip" and exports "Zip" too. Progress
+// goes to the window registered with SetOwnerWindowEx, else to the
+// command's owner window.
 #pragma once
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -116,6 +121,10 @@ inline std::vector<std::string> sequence() {
     std::vector<std::string> out;
     for (auto& c : calls()) out.push_back(c[0] + ":" + c[1]);
     return out;
+}
+
+inline std::string windowText(const void* window) {
+    return std::to_string(reinterpret_cast<std::uintptr_t>(window));
 }
 
 inline void script(const std::string& library, const std::string& key, const std::string& value) {

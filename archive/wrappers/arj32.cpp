@@ -1,0 +1,72 @@
+#include "archive/wrappers/arj32.h"
+
+#include "archive/wrappers/archiverunit.h"
+#include "archive/wrappers/wrapperutil.h"
+
+namespace archives {
+
+namespace {
+
+ArchiverUnit& Unit() {
+    static ArchiverUnit unit("UNARJ32J.DLL", "Unarj",
+                             "ARJ 形式書庫を扱うには UNARJ32J.DLL が 必要です。");
+    return unit;
+}
+
+}  // namespace
+
+TArj32::TArj32() : TLha32(NoLoad{}) { LoadDLL(); }
+
+void TArj32::LoadDLL() { Unit().Load(); }
+void TArj32::FreeDLL() { Unit().Free(); }
+void TArj32::LoadClassDLL() { LoadDLL(); }
+
+ArchiveHandle TArj32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
+    return Unit().OpenArchive(window, ExpandFileName(archiveFileName), mode);
+}
+
+int TArj32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
+    return Unit().FindFirst(archive, wildName, record);
+}
+
+int TArj32::FindNext(ArchiveHandle archive, EntryRecord& record) {
+    return Unit().FindNext(archive, record);
+}
+
+int TArj32::CloseArchive(ArchiveHandle archive) { return Unit().CloseArchive(archive); }
+
+// The LHA switch set goes to the ARJ library's command entry; unlike
+// TLha32, the caller's response-file flag is used.
+int TArj32::Extract(HWND window, const std::string& archiveFileName,
+                    const TArchiverOptions& options, const std::string& dir,
+                    const FileList& files, bool useResFile, std::string& output) {
+    CommandLine = BuildCommandLine("x", archiveFileName, useResFile, files, dir, options);
+    return Unit().Command(window, CommandLine, output);
+}
+
+int TArj32::CheckArchive(const std::string& archiveFileName, int mode, int extraMode) {
+    return Unit().CheckArchive(archiveFileName, mode + extraMode);
+}
+
+// Registration runs TLha32's first (which needs UNLHA32.DLL loaded and
+// throws the entry-not-found error otherwise), then the ARJ library's.
+bool TArj32::SetOwnerWindow(HWND window, void* callback) {
+    TLha32::SetOwnerWindow(window, callback);
+    return Unit().SetOwnerWindowEx(window, callback) != 0;
+}
+
+bool TArj32::KillOwnerWindow(HWND window) {
+    bool released = Unit().KillOwnerWindowEx(window) != 0;
+    TLha32::KillOwnerWindow(window);
+    return released;
+}
+
+bool CheckArjArchive(const std::string& fileName) {
+    try {
+        return Unit().ProbeOpen(fileName, false, true);
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace archives

@@ -1,0 +1,197 @@
+#include "archive/wrappers/lha32.h"
+
+#include "archive/wrappers/archiverunit.h"
+#include "archive/wrappers/wrapperutil.h"
+
+namespace archives {
+
+namespace {
+
+ArchiverUnit& Unit() {
+    static ArchiverUnit unit("UNLHA32.DLL", "Unlha",
+                             "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。");
+    return unit;
+}
+
+}  // namespace
+
+TLha32::TLha32() { LoadDLL(); }
+
+void TLha32::LoadDLL() { Unit().Load(); }
+void TLha32::FreeDLL() { Unit().Free(); }
+void TLha32::LoadClassDLL() { LoadDLL(); }
+
+ArchiveHandle TLha32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
+    return Unit().OpenArchive(window, ExpandFileName(archiveFileName), mode);
+}
+
+int TLha32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
+    return Unit().FindFirst(archive, wildName, record);
+}
+
+int TLha32::FindNext(ArchiveHandle archive, EntryRecord& record) {
+    return Unit().FindNext(archive, record);
+}
+
+int TLha32::CloseArchive(ArchiveHandle archive) { return Unit().CloseArchive(archive); }
+
+// The five command operations take the response-file flag from the options,
+// not from the caller.
+int TLha32::Extract(HWND window, const std::string& archiveFileName,
+                    const TArchiverOptions& options, const std::string& dir,
+                    const FileList& files, bool, std::string& output) {
+    CommandLine = BuildCommandLine("x", archiveFileName,
+                                   options.ResFileUsage.contains(ruOnUnpack), files, dir, options);
+    return RunCommand(window, CommandLine, output);
+}
+
+int TLha32::Pack(HWND window, const std::string& archiveFileName,
+                 const TArchiverOptions& options, const std::string& dir, const FileList& files,
+                 bool, std::string& output) {
+    CommandLine = BuildCommandLine("u", archiveFileName, options.ResFileUsage.contains(ruOnPack),
+                                   files, dir, options);
+    return RunCommand(window, CommandLine, output);
+}
+
+int TLha32::RemoveItems(HWND window, const std::string& archiveFileName,
+                        const TArchiverOptions& options, const std::string&,
+                        const FileList& files, bool, std::string& output) {
+    CommandLine = BuildCommandLine("d", archiveFileName,
+                                   options.ResFileUsage.contains(ruOnRemoveItem), files, "",
+                                   options);
+    return RunCommand(window, CommandLine, output);
+}
+
+int TLha32::Update(HWND window, const std::string& archiveFileName,
+                   const TArchiverOptions& options, const std::string& dir,
+                   const FileList& files, bool, std::string& output) {
+    CommandLine = BuildCommandLine("f", archiveFileName,
+                                   options.ResFileUsage.contains(ruOnUpdate), files, dir, options);
+    return RunCommand(window, CommandLine, output);
+}
+
+int TLha32::MakeSFX(HWND window, const std::string& archiveFileName,
+                    const TArchiverOptions& options, const std::string& dir,
+                    std::string& output) {
+    CommandLine = BuildCommandLine("s", archiveFileName, false, {}, dir, options);
+    return RunCommand(window, CommandLine, output);
+}
+
+int TLha32::ExtractMem(HWND window, const std::string& archiveFileName,
+                       const TArchiverOptions& options, const std::string& fileName,
+                       LPBYTE buffer, DWORD bufferSize, DWORD* written) {
+    CommandLine = BuildCommandLine("", archiveFileName, false, {fileName}, "", options);
+    return Unit().ExtractMem(window, CommandLine, buffer, bufferSize, written);
+}
+
+int TLha32::CheckArchive(const std::string& archiveFileName, int mode, int extraMode) {
+    return Unit().CheckArchive(archiveFileName, mode + extraMode);
+}
+
+bool TLha32::SetOwnerWindow(HWND window, void* callback) {
+    TArchiver::SetOwnerWindow(window, callback);
+    return Unit().SetOwnerWindowEx(window, callback) != 0;
+}
+
+bool TLha32::KillOwnerWindow(HWND window) {
+    bool released = Unit().KillOwnerWindowEx(window) != 0;
+    TArchiver::KillOwnerWindow(window);
+    return released;
+}
+
+std::string TLha32::BuildCommandLine(const std::string& command,
+                                     const std::string& archiveFileName, bool useResFile,
+                                     const FileList& files, const std::string& dir,
+                                     const TArchiverOptions& o) const {
+    TCmdOpt cmd;
+    cmd.Add("-+");
+    cmd.AddNum("a", o.a);
+    cmd.AddNum("c", o.c);
+    cmd.AddNum("e", o.e);
+    cmd.AddNum("f", o.f);
+    cmd.AddNum("h", o.h);
+    cmd.AddNum("i", o.i);
+    cmd.AddNum("l", o.l);
+    cmd.AddNum("m", o.m);
+    // The library's own progress display stays off while progress goes to
+    // the owner window.
+    cmd.AddNum("n", HasOwnerWindow() ? 1 : o.n);
+    cmd.AddNum("o", o.o);
+    cmd.AddNum("p", o.p);
+    cmd.AddNum("r", o.r);
+    cmd.AddNum("s", o.s);
+    cmd.AddNum("t", o.t);
+    cmd.AddNum("u", o.u);
+    cmd.AddDir("w", o.w);
+    cmd.AddNum("x", o.x);
+    cmd.AddNum("y", o.y);
+    cmd.AddNum("z", o.z);
+    cmd.AddNum("jc", o.jc);
+    cmd.AddNum("jd", o.jd);
+    cmd.AddNum("je", o.je);
+    cmd.AddNum("jf", o.jf);
+    cmd.AddNum("jh", o.jh);
+    cmd.AddNum("ji", o.ji);
+    cmd.AddNum("jm", o.jm);
+    cmd.AddNum("jn", o.jn);
+    cmd.AddStr("jo", o.jo);
+    cmd.AddStr("job", o.job);
+    cmd.AddNum("jp", o.jp);
+    cmd.AddNum("jr", o.jr);
+    cmd.AddNum("jsb", o.jsb);
+    cmd.AddNum("jsc", o.jsc);
+    cmd.AddNum("jsd", o.jsd);
+    cmd.AddNum("jse", o.jse);
+    cmd.AddNum("jsf", o.jsf);
+    cmd.AddNum("jsl", o.jsl);
+    cmd.AddNum("jso", o.jso);
+    cmd.AddNum("jss", o.jss);
+    cmd.AddNum("jst", o.jst);
+    cmd.AddNum("jsv", o.jsv);
+    cmd.AddNum("jsz", o.jsz);
+    cmd.AddNum("jw", o.jw);
+    cmd.AddFiles("jx", FileList{o.jx});
+    cmd.AddNum("jyc", o.jyc);
+    cmd.AddNum("jyd", o.jyd);
+    cmd.AddNum("jyk", o.jyk);
+    cmd.AddNum("jyn", o.jyn);
+    cmd.AddNum("jyo", o.jyo);
+    cmd.AddStr("jz", o.jz);
+    cmd.AddNum("ga", o.ga);
+    cmd.AddNum("gd", o.gd);
+    cmd.AddNum("ge", o.ge);
+    cmd.AddNum("gf", o.gf);
+    cmd.AddNum("gj", o.gj);
+    cmd.AddNum("gm", o.gm);
+    cmd.AddNum("gn", o.gn);
+    cmd.AddNum("go", o.go);
+    cmd.AddNum("gp", o.gp);
+    cmd.AddStr("gr", o.gr);
+    cmd.AddNum("gs", o.gs);
+    cmd.AddNum("gu", o.gu);
+    cmd.AddNum("gw", o.gw);
+    cmd.Add(o.UserOptions);
+    AddArchiveAndDir(cmd, archiveFileName, dir);
+    AddFileList(cmd, o, useResFile, files);
+    return command + cmd.Text;
+}
+
+int TLha32::RunCommand(HWND window, const std::string& commandLine, std::string& output) {
+    return Unit().Command(window, commandLine, output);
+}
+
+bool CheckLhaArchive(const std::string& fileName) {
+    try {
+        ArchiverUnit& unit = Unit();
+        unit.Load();
+        const std::string fullName = ExpandFileName(fileName);
+        if (unit.CheckArchive(fullName, CheckModeProbe) == 0) return false;
+        ArchiveHandle handle = unit.OpenArchive(nullptr, fullName, OpenModeProbe);
+        unit.CloseArchive(handle);
+        return handle != 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace archives

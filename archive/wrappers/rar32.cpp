@@ -1,0 +1,94 @@
+#include "archive/wrappers/rar32.h"
+
+#include "archive/wrappers/archiverunit.h"
+#include "archive/wrappers/wrapperutil.h"
+
+namespace archives {
+
+namespace {
+
+ArchiverUnit& Unit() {
+    static ArchiverUnit unit("UNRAR32.DLL", "Unrar", "この機能の使用には UNRAR32.DLL が 必要です。");
+    return unit;
+}
+
+}  // namespace
+
+TRar32::TRar32() { LoadDLL(); }
+
+void TRar32::LoadDLL() { Unit().Load(); }
+void TRar32::FreeDLL() { Unit().Free(); }
+void TRar32::LoadClassDLL() { LoadDLL(); }
+
+ArchiveHandle TRar32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
+    return Unit().OpenArchive(window, ExpandFileName(archiveFileName), mode);
+}
+
+int TRar32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
+    return Unit().FindFirst(archive, wildName, record);
+}
+
+int TRar32::FindNext(ArchiveHandle archive, EntryRecord& record) {
+    return Unit().FindNext(archive, record);
+}
+
+int TRar32::CloseArchive(ArchiveHandle archive) { return Unit().CloseArchive(archive); }
+
+// "-e" drops the stored folders; anything but x = 0 keeps them.
+int TRar32::Extract(HWND window, const std::string& archiveFileName,
+                    const TArchiverOptions& options, const std::string& dir,
+                    const FileList& files, bool, std::string& output) {
+    CommandLine = BuildCommandLine(options.x == 0 ? "-e" : "-x", archiveFileName,
+                                   options.ResFileUsage.contains(ruOnUnpack), files, dir, options);
+    return RunCommand(window, CommandLine, output);
+}
+
+int TRar32::ExtractMem(HWND window, const std::string& archiveFileName,
+                       const TArchiverOptions& options, const std::string& fileName,
+                       LPBYTE buffer, DWORD bufferSize, DWORD* written) {
+    CommandLine = BuildCommandLine("", archiveFileName, false, {fileName}, "", options);
+    return Unit().ExtractMem(window, CommandLine, buffer, bufferSize, written);
+}
+
+int TRar32::CheckArchive(const std::string& archiveFileName, int mode, int extraMode) {
+    return Unit().CheckArchive(archiveFileName, mode + extraMode);
+}
+
+bool TRar32::SetOwnerWindow(HWND window, void* callback) {
+    TArchiver::SetOwnerWindow(window, callback);
+    return Unit().SetOwnerWindowEx(window, callback) != 0;
+}
+
+bool TRar32::KillOwnerWindow(HWND window) {
+    bool released = Unit().KillOwnerWindowEx(window) != 0;
+    TArchiver::KillOwnerWindow(window);
+    return released;
+}
+
+std::string TRar32::BuildCommandLine(const std::string& command,
+                                     const std::string& archiveFileName, bool useResFile,
+                                     const FileList& files, const std::string& dir,
+                                     const TArchiverOptions& o) const {
+    TCmdOpt cmd;
+    if (o.c < 1) cmd.Add("-u");
+    if (o.m > 0) cmd.Add("-y");
+    if (o.p > 0) cmd.Add("-s");
+    cmd.Add(o.UserOptions);
+    AddArchiveAndDir(cmd, archiveFileName, dir);
+    AddFileList(cmd, o, useResFile, files);
+    return command + cmd.Text;
+}
+
+int TRar32::RunCommand(HWND window, const std::string& commandLine, std::string& output) {
+    return Unit().Command(window, commandLine, output);
+}
+
+bool CheckRarArchive(const std::string& fileName) {
+    try {
+        return Unit().ProbeOpen(fileName, false, true);
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace archives

@@ -1,0 +1,132 @@
+#include "archive/wrappers/tar32.h"
+
+#include "archive/wrappers/archiverunit.h"
+#include "archive/wrappers/wrapperutil.h"
+
+namespace archives {
+
+namespace {
+
+ArchiverUnit& Unit() {
+    static ArchiverUnit unit("tar32.dll", "Tar",
+                             "tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。");
+    return unit;
+}
+
+}  // namespace
+
+TTar32::TTar32() { LoadDLL(); }
+
+void TTar32::LoadDLL() { Unit().Load(); }
+void TTar32::FreeDLL() { Unit().Free(); }
+void TTar32::LoadClassDLL() { LoadDLL(); }
+
+ArchiveHandle TTar32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
+    return Unit().OpenArchive(window, ExpandFileName(archiveFileName), mode);
+}
+
+int TTar32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
+    return Unit().FindFirst(archive, wildName, record);
+}
+
+int TTar32::FindNext(ArchiveHandle archive, EntryRecord& record) {
+    return Unit().FindNext(archive, record);
+}
+
+int TTar32::CloseArchive(ArchiveHandle archive) { return Unit().CloseArchive(archive); }
+
+int TTar32::Extract(HWND window, const std::string& archiveFileName,
+                    const TArchiverOptions& options, const std::string& dir,
+                    const FileList& files, bool, std::string& output) {
+    CommandLine = BuildCommandLine("x", archiveFileName,
+                                   options.ResFileUsage.contains(ruOnUnpack), files, dir, options);
+    return RunCommand(window, CommandLine, output);
+}
+
+int TTar32::Pack(HWND window, const std::string& archiveFileName,
+                 const TArchiverOptions& options, const std::string& dir, const FileList& files,
+                 bool, std::string& output) {
+    CommandLine = BuildCommandLine("c", archiveFileName, options.ResFileUsage.contains(ruOnPack),
+                                   files, dir, options);
+    return RunCommand(window, CommandLine, output);
+}
+
+// The self-extractor is made here, without the library; CommandLine stays.
+int TTar32::MakeSFX(HWND, const std::string& archiveFileName, const TArchiverOptions&,
+                    const std::string& dir, std::string&) {
+    if (dynamic_cast<const TBZ232*>(this)) throw EArchiver("BZ2 形式書庫は自己解凍形式にできません。");
+    WriteSelfExtractor("kmtarsef.exe",
+                       "tar/tgz 書庫からの自己解凍書庫の作成には kmtarsef.exe が必要です。",
+                       archiveFileName, dir);
+    return 0;
+}
+
+int TTar32::ExtractMem(HWND window, const std::string& archiveFileName,
+                       const TArchiverOptions& options, const std::string& fileName,
+                       LPBYTE buffer, DWORD bufferSize, DWORD* written) {
+    CommandLine = BuildCommandLine("", archiveFileName, false, {fileName}, "", options);
+    return Unit().ExtractMem(window, CommandLine, buffer, bufferSize, written);
+}
+
+int TTar32::CheckArchive(const std::string& archiveFileName, int mode, int extraMode) {
+    return Unit().CheckArchive(archiveFileName, mode + extraMode);
+}
+
+bool TTar32::SetOwnerWindow(HWND window, void* callback) {
+    TArchiver::SetOwnerWindow(window, callback);
+    return Unit().SetOwnerWindowEx(window, callback) != 0;
+}
+
+bool TTar32::KillOwnerWindow(HWND window) {
+    bool released = Unit().KillOwnerWindowEx(window) != 0;
+    TArchiver::KillOwnerWindow(window);
+    return released;
+}
+
+std::string TTar32::BuildCommandLine(const std::string& command,
+                                     const std::string& archiveFileName, bool useResFile,
+                                     const FileList& files, const std::string& dir,
+                                     const TArchiverOptions& o) const {
+    TCmdOpt cmd;
+    cmd.SpaceBeforeValue = true;
+    if (o.a > 0) cmd.Add("-AH");
+    if (o.a == 0) cmd.Add("-I");
+    if (!HasOwnerWindow() && o.n > 0) cmd.Add("--display-dialog=0");
+    if (o.o > 0) cmd.Add("-g");
+    cmd.AddNum("-check-all-path=", o.p);
+    cmd.AddNum("-use-directory=", o.x);
+    if (dynamic_cast<const TTgz32*>(this)) {
+        if (o.jm > 0) cmd.AddNum("z", o.jm);
+        else cmd.Add("-z");
+    } else if (dynamic_cast<const TBZ232*>(this)) {
+        if (o.jm > 0) cmd.AddNum("B", o.jm);
+        else cmd.Add("-B");
+    }
+    cmd.Add(o.UserOptions);
+    if (!archiveFileName.empty()) cmd.AddStr("f", archiveFileName);
+    if (!dir.empty()) cmd.AddDir("o", dir);
+    AddFileList(cmd, o, useResFile, files);
+    return command + cmd.Text;
+}
+
+int TTar32::RunCommand(HWND window, const std::string& commandLine, std::string& output) {
+    int result = Unit().Command(window, commandLine, output);
+    if (window) SetForegroundWindow(window);
+    return result;
+}
+
+TArchiverType GetTarArchiveKind(const std::string& fileName) {
+    try {
+        ArchiverUnit& unit = Unit();
+        unit.Load();
+        int type = unit.GetArchiveType(fileName);
+        if (type == 1) return atTar;
+        if (type >= 2 && type <= 5) return atTgz;
+        if (type == 6 || type == 7) return atBZ2;
+        return atNone;
+    } catch (...) {
+        return atNone;
+    }
+}
+
+}  // namespace archives

@@ -1,0 +1,32 @@
+// One archiver library as a wrapper unit holds it: loaded by file name on
+// first need and kept for the whole process.
+#pragma once
+
+#include "platform/win32.h"
+
+namespace archives {
+
+class UnitLibrary {
+public:
+    explicit UnitLibrary(const char* fileName) : m_fileName(fileName) {}
+    // Deliberately no unload here: the libraries stay loaded until the
+    // process ends, and unloading from a static destructor could run after
+    // the platform's own module table is gone.
+    ~UnitLibrary() = default;
+    UnitLibrary(const UnitLibrary&) = delete;
+    UnitLibrary& operator=(const UnitLibrary&) = delete;
+
+    // Loads the library when it is not loaded; true when it is afterwards.
+    bool Load();
+    // Unloads it (if loaded); the next Load loads afresh.
+    void Free();
+    bool Loaded() const { return m_module != nullptr; }
+    HMODULE Module() const { return m_module; }
+    const char* FileName() const { return m_fileName; }
+
+private:
+    const char* m_fileName;
+    HMODULE m_module = nullptr;
+};
+
+}  // namespace archives
