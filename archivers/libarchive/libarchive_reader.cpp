@@ -136,6 +136,7 @@ Result LibarchiveReader::open(const std::string& posixPath) {
 Result LibarchiveReader::identify(const std::string& posixPath) {
     Result r = readHeaders(posixPath, true);
     m_entries.clear();
+    m_undecodable.clear();
     return r;
 }
 
@@ -143,6 +144,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     Utf8LocaleScope scope;
     m_cursor.reset();
     m_entries.clear();
+    m_undecodable.clear();
     m_zip.reset();
     m_formatCode = 0;
     m_filterCodes.clear();
@@ -178,6 +180,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
             Status s = first && archive_errno(a.get()) == kFileFormatErrno ? Status::NotArchive : Status::Corrupt;
             std::string message = archiveError(a.get(), "broken archive header");
             m_entries.clear();
+            m_undecodable.clear();
             return Result::fail(s, message);
         }
         if (m_entries.empty()) {
@@ -197,8 +200,9 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     return Result::success();
 }
 
-Entry LibarchiveReader::makeEntry(struct archive_entry* e) const {
+Entry LibarchiveReader::makeEntry(struct archive_entry* e) {
     Entry en;
+    bool undecodable = false;
     const int base = m_formatCode & ARCHIVE_FORMAT_BASE_MASK;
     const char* path = archive_entry_pathname(e);
     std::string raw = path ? path : "";
@@ -206,6 +210,7 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e) const {
     switch (archive_entry_filetype(e)) {
     case AE_IFDIR: en.type = EntryType::Directory; break;
     case AE_IFLNK: en.type = EntryType::Symlink; break;
+    case 0:  // ar members and some old formats carry no type bits: plain data
     case AE_IFREG: en.type = archive_entry_hardlink(e) ? EntryType::Other : EntryType::File; break;
     default: en.type = EntryType::Other; break;  // devices, fifos, sockets
     }
@@ -244,6 +249,7 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e) const {
             en.sizeKnown = true;
             en.dosDateTime = r->dosDateTime;
             en.method = ZipDirectory::methodName(r->method);
+            undecodable = !ZipDirectory::decodable(r->method);
             if (r->flags & 1) en.encrypted = true;
             const uint8_t host = static_cast<uint8_t>(r->versionMadeBy >> 8);
             if (host == 0 || host == 11 || host == 14) {  // DOS, NTFS, VFAT: DOS attributes in the low byte
@@ -259,6 +265,7 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e) const {
     // the UTF-8 text, where 0x5C is always the character itself (in
     // Shift-JIS it is also the second byte of many characters).
     if (base == ARCHIVE_FORMAT_ZIP || base == ARCHIVE_FORMAT_CAB) std::replace(en.name.begin(), en.name.end(), '\\', '/');
+    m_undecodable.push_back(undecodable);
     return en;
 }
 
@@ -293,6 +300,8 @@ Result LibarchiveReader::advanceTo(size_t index) {
 
 Result LibarchiveReader::extract(size_t index, Sink& sink) {
     if (index >= m_entries.size()) return Result::fail(Status::Corrupt, "no entry " + std::to_string(index));
+    if (m_undecodable[index])
+        return Result::fail(Status::Unsupported, "compression method " + m_entries[index].method + " is not supported");
     Utf8LocaleScope scope;
     if (Result r = advanceTo(index); !r.ok()) return r;
     m_cursorFresh = false;

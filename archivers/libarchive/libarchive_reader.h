@@ -71,12 +71,14 @@ private:
     // Reads the directory, or only the first header when `firstOnly`.
     Result readHeaders(const std::string& posixPath, bool firstOnly);
     Result advanceTo(size_t index);
-    Entry makeEntry(struct archive_entry* e) const;
+    // Also notes in m_undecodable whether libarchive lacks the entry's method.
+    Entry makeEntry(struct archive_entry* e);
 
     std::vector<Format> m_formats;
     std::vector<Filter> m_filters;
     std::string m_path;
     std::vector<Entry> m_entries;
+    std::vector<bool> m_undecodable;
     int m_formatCode = 0;
     std::vector<int> m_filterCodes;
 

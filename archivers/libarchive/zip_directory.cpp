@@ -164,13 +164,20 @@ Result ZipDirectory::read(const std::string& posixPath) {
     return Result::success();
 }
 
+bool ZipDirectory::decodable(uint16_t method) {
+    switch (method) {
+    case 0: case 8: case 12: case 14: case 93: case 95: case 98: return true;
+    default: return false;
+    }
+}
+
 std::string ZipDirectory::methodName(uint16_t method) {
     switch (method) {
     case 0: return "Stored";
     case 1: return "Shrunk";
     case 6: return "Implode";
     case 8: return "Deflate";
-    case 9: return "Deflat64";
+    case 9: return "Defl64";
     case 12: return "BZip2";
     case 14: return "LZMA";
     case 93: return "Zstd";

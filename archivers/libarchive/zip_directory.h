@@ -32,6 +32,9 @@ public:
     Result read(const std::string& posixPath);
     const std::vector<ZipRecord>& records() const { return m_records; }
 
+    // Whether libarchive decodes the method (stored, deflate, bzip2, lzma,
+    // zstd, xz, PPMd).
+    static bool decodable(uint16_t method);
     // "Stored", "Deflate", "BZip2", ... or "M<number>" for other methods.
     static std::string methodName(uint16_t method);
 

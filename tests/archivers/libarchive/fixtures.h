@@ -1,0 +1,77 @@
+// Test support for the libarchive-based libraries: temporary folders, the
+// fixture tools (bsdtar, 7zz, gcab, sox, ...) and a ZIP writer for what no
+// tool writes (raw Shift-JIS names, ZIP64 records, zstd and xz methods,
+// damaged entries).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "archivers/common/reader.h"
+
+namespace fixtures {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return m_path; }
+    std::string file(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+bool haveTool(const std::string& name);
+// Runs a /bin/sh command line with output discarded; true on exit status 0.
+bool run(const std::string& shellCommand);
+std::string quote(const std::string& s);
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, std::string_view data);
+uint32_t crc32Of(std::string_view data);
+
+// A short WAVE file made by sox; returns its bytes (empty when sox failed).
+std::string makeWave(const std::string& path, double seconds, int frequency);
+
+struct ZipMember {
+    ZipMember() = default;
+    ZipMember(std::string name, std::string data, std::string packedData = {}, uint16_t m = 0, uint16_t f = 0,
+              uint16_t made = 0x0014, bool z64 = false)
+        : rawName(std::move(name)), original(std::move(data)), packed(std::move(packedData)), method(m), flags(f),
+          madeBy(made), zip64(z64) {}
+    std::string rawName;    // stored as is
+    std::string original;   // uncompressed bytes (CRC and size are taken from it)
+    std::string packed;     // stored bytes; empty means `original` stored
+    uint16_t method = 0;
+    uint16_t flags = 0;     // bit 11: name is UTF-8
+    uint16_t madeBy = 0x0014;  // DOS, version 2.0
+    bool zip64 = false;     // sizes and offset only in a ZIP64 extra field
+};
+
+// ZIP file bytes with a central directory (and ZIP64 end records when any
+// member asks for ZIP64).
+std::string buildZip(const std::vector<ZipMember>& members);
+
+// Output of a shell compressor for `data` ("xz -c", "zstd -c -q", ...).
+std::string compressWith(const std::string& command, std::string_view data, const TempDir& dir);
+
+class MemorySink : public arc::Sink {
+public:
+    bool write(const void* data, size_t size) override {
+        m_data.append(static_cast<const char*>(data), size);
+        return m_limit == 0 || m_data.size() < m_limit;
+    }
+    std::string m_data;
+    size_t m_limit = 0;  // refuse once this many bytes arrived (0: never)
+};
+
+}  // namespace fixtures
+
+#define REQUIRE_TOOL(name) \
+    if (!::fixtures::haveTool(name)) GTEST_SKIP() << "fixture tool " << (name) << " is not installed"

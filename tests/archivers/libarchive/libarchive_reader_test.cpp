@@ -1,0 +1,335 @@
+// LibarchiveReader on real archives made by bsdtar, 7zz, gcab, gzip and
+// bzip2, and on hand-written ZIP files for what those tools do not write.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "archivers/libarchive/libarchive_reader.h"
+#include "tests/archivers/libarchive/fixtures.h"
+
+using arc::LibarchiveReader;
+using Format = arc::LibarchiveReader::Format;
+using Filter = arc::LibarchiveReader::Filter;
+using fixtures::quote;
+
+namespace {
+
+const std::vector<Filter> kTarFilters = {Filter::Gzip, Filter::Bzip2, Filter::Compress, Filter::Rpm};
+const std::vector<Format> kTarFormats = {Format::Tar, Format::Cpio, Format::Ar, Format::Raw};
+
+std::string extractToString(LibarchiveReader& r, size_t index, arc::Result* result = nullptr) {
+    fixtures::MemorySink sink;
+    arc::Result res = r.extract(index, sink);
+    if (result) *result = res;
+    else EXPECT_TRUE(res.ok()) << res.message;
+    return sink.m_data;
+}
+
+const arc::Entry* findEntry(const LibarchiveReader& r, const std::string& name) {
+    for (const auto& e : r.entries())
+        if (e.name == name) return &e;
+    return nullptr;
+}
+
+// Folders are listed as stored, with or without a final "/".
+const arc::Entry* findFolder(const LibarchiveReader& r, const std::string& name) {
+    const arc::Entry* e = findEntry(r, name + "/");
+    return e ? e : findEntry(r, name);
+}
+
+// Three source files (two WAVE files in a folder and a text file) in dir/src.
+struct SourceTree {
+    explicit SourceTree(const fixtures::TempDir& dir) {
+        fixtures::run("mkdir -p " + quote(dir.file("src/snd")));
+        files["snd/a.wav"] = fixtures::makeWave(dir.file("src/snd/a.wav"), 0.3, 440);
+        files["snd/b.wav"] = fixtures::makeWave(dir.file("src/snd/b.wav"), 0.2, 880);
+        files["readme.txt"] = std::string(5000, 'x') + "end";
+        fixtures::writeFile(dir.file("src/readme.txt"), files["readme.txt"]);
+    }
+    std::map<std::string, std::string> files;
+};
+
+// Compares without printing binary contents.
+void expectBytes(const std::string& got, const std::string& want) {
+    EXPECT_TRUE(got == want) << "got " << got.size() << " bytes (CRC " << std::hex << fixtures::crc32Of(got)
+                             << "), want " << std::dec << want.size() << " bytes (CRC " << std::hex
+                             << fixtures::crc32Of(want) << ")";
+}
+
+// Every file of `tree` is listed with its size and extracts to its bytes.
+void expectAllFiles(LibarchiveReader& r, const SourceTree& tree) {
+    for (const auto& [name, data] : tree.files) {
+        SCOPED_TRACE(name);
+        const arc::Entry* e = findEntry(r, name);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->type, arc::EntryType::File);
+        EXPECT_EQ(e->size, data.size());
+        size_t index = static_cast<size_t>(e - r.entries().data());
+        expectBytes(extractToString(r, index), data);
+    }
+}
+
+}  // namespace
+
+TEST(LibarchiveReaderZip, MethodsMadeBy7zipListWithCrcAndExtractInAnyOrder) {
+    REQUIRE_TOOL("7zz");
+    REQUIRE_TOOL("sox");
+    fixtures::TempDir dir;
+    SourceTree tree(dir);
+    for (const char* method : {"Copy", "Deflate", "BZip2", "LZMA"}) {
+        SCOPED_TRACE(method);
+        std::string zip = dir.file(std::string(method) + ".zip");
+        ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && 7zz a -tzip -mm=" + method + " " + quote(zip) +
+                                  " snd readme.txt"));
+        LibarchiveReader r({Format::Zip});
+        arc::Result res = r.open(zip);
+        ASSERT_TRUE(res.ok()) << res.message;
+        for (const auto& [name, data] : tree.files) {
+            const arc::Entry* e = findEntry(r, name);
+            ASSERT_NE(e, nullptr) << name;
+            EXPECT_EQ(e->crcKind, arc::CrcKind::Crc32);
+            EXPECT_EQ(e->crc, fixtures::crc32Of(data));
+            EXPECT_NE(e->dosDateTime, 0u);
+            if (std::string(method) == "Copy") EXPECT_EQ(e->method, "Stored");
+            else EXPECT_NE(e->method, "Stored");
+        }
+        const arc::Entry* folder = findFolder(r, "snd");
+        ASSERT_NE(folder, nullptr);
+        EXPECT_EQ(folder->type, arc::EntryType::Directory);
+        EXPECT_TRUE(folder->attributes & 0x10);
+        // Backwards (reopens each time), then forwards, then the same twice.
+        for (size_t i = r.entries().size(); i-- > 0;) extractToString(r, i);
+        expectAllFiles(r, tree);
+        expectAllFiles(r, tree);
+    }
+    // A method libarchive cannot decode lists but refuses to extract.
+    std::string zip = dir.file("d64.zip");
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && 7zz a -tzip -mm=Deflate64 " + quote(zip) + " readme.txt"));
+    LibarchiveReader r({Format::Zip});
+    ASSERT_TRUE(r.open(zip).ok());
+    ASSERT_EQ(r.entries().size(), 1u);
+    EXPECT_EQ(r.entries()[0].method, "Defl64");
+    fixtures::MemorySink sink;
+    EXPECT_EQ(r.extract(0, sink).status, arc::Status::Unsupported);
+}
+
+TEST(LibarchiveReaderZip, XzZstdAndZip64RecordsWrittenByHand) {
+    REQUIRE_TOOL("xz");
+    REQUIRE_TOOL("zstd");
+    fixtures::TempDir dir;
+    std::string data;
+    for (int i = 0; i < 20000; ++i) data += static_cast<char>((i * 7) % 251);
+    std::vector<fixtures::ZipMember> members(3);
+    members[0] = {"x.bin", data, fixtures::compressWith("xz -c", data, dir), 95, 0, 0x0014, false};
+    members[1] = {"z.bin", data, fixtures::compressWith("zstd -c -q", data, dir), 93, 0, 0x0014, false};
+    members[2] = {"big.bin", data, "", 0};
+    members[2].zip64 = true;
+    ASSERT_FALSE(members[0].packed.empty());
+    ASSERT_FALSE(members[1].packed.empty());
+    std::string zip = dir.file("m.zip");
+    fixtures::writeFile(zip, fixtures::buildZip(members));
+
+    LibarchiveReader r({Format::Zip});
+    arc::Result res = r.open(zip);
+    ASSERT_TRUE(res.ok()) << res.message;
+    ASSERT_EQ(r.entries().size(), 3u);
+    EXPECT_EQ(r.entries()[0].method, "XZ");
+    EXPECT_EQ(r.entries()[1].method, "Zstd");
+    EXPECT_EQ(r.entries()[2].size, data.size());
+    EXPECT_EQ(r.entries()[2].packedSize, data.size());
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r.entries()[i].crc, fixtures::crc32Of(data));
+        expectBytes(extractToString(r, i), data);
+    }
+}
+
+TEST(LibarchiveReaderZip, NamesShiftJisUtf8UndecodableAndBackslashFolders) {
+    fixtures::TempDir dir;
+    // "表\音.wav" in Shift-JIS: 表 is 95 5C, whose second byte is "\".
+    const std::string sjis = "\x95\x5C\x5C\x89\xB9.wav";
+    const std::string utf8 = "\xE9\x9F\xB3/\xE5\xA3\xB0.wav";  // 音/声.wav, flagged UTF-8
+    const std::string broken = "bad\x81\xFF.wav";             // neither encoding
+    std::vector<fixtures::ZipMember> members(3);
+    members[0] = {sjis, "one"};
+    members[1] = {utf8, "two"};
+    members[1].flags = 0x0800;
+    members[1].madeBy = 0x031E;  // Unix
+    members[2] = {broken, "three"};
+    std::string zip = dir.file("names.zip");
+    fixtures::writeFile(zip, fixtures::buildZip(members));
+
+    LibarchiveReader r({Format::Zip});
+    arc::Result res = r.open(zip);
+    ASSERT_TRUE(res.ok()) << res.message;
+    ASSERT_EQ(r.entries().size(), 3u);
+    EXPECT_EQ(r.entries()[0].name, "\xE8\xA1\xA8/\xE9\x9F\xB3.wav");  // 表/音.wav
+    EXPECT_EQ(r.entries()[1].name, utf8);
+    EXPECT_TRUE(r.entries()[2].name.starts_with("bad")) << r.entries()[2].name;
+    EXPECT_NE(r.entries()[2].name.find("\xEF\xBF\xBD"), std::string::npos) << "replacement character";
+    EXPECT_EQ(extractToString(r, 0), "one");
+    EXPECT_EQ(extractToString(r, 2), "three");
+}
+
+TEST(LibarchiveReaderZip, ExtractingOneEntryNeverDecodesTheOthers) {
+    // The first entry's deflate data is garbage; the central directory is
+    // sound, so listing works and the second entry extracts untouched.
+    fixtures::TempDir dir;
+    std::vector<fixtures::ZipMember> members(2);
+    members[0] = {"broken.wav", std::string(1000, 'a'), std::string(200, '\xFF'), 8};
+    members[1] = {"good.wav", "good data"};
+    std::string zip = dir.file("partly.zip");
+    fixtures::writeFile(zip, fixtures::buildZip(members));
+
+    LibarchiveReader r({Format::Zip});
+    ASSERT_TRUE(r.open(zip).ok());
+    ASSERT_EQ(r.entries().size(), 2u);
+    EXPECT_EQ(extractToString(r, 1), "good data");
+    arc::Result res;
+    extractToString(r, 0, &res);
+    EXPECT_FALSE(res.ok());
+    EXPECT_EQ(extractToString(r, 1), "good data");
+}
+
+TEST(LibarchiveReaderZip, DamagedAndTruncatedFilesFailWithoutCrashing) {
+    REQUIRE_TOOL("7zz");
+    REQUIRE_TOOL("sox");
+    fixtures::TempDir dir;
+    SourceTree tree(dir);
+    std::string zip = dir.file("t.zip");
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && 7zz a -tzip " + quote(zip) + " snd readme.txt"));
+    const std::string good = fixtures::readFile(zip);
+    std::string bad = dir.file("bad.zip");
+    auto exercise = [&](const std::string& bytes) {
+        fixtures::writeFile(bad, bytes);
+        LibarchiveReader r({Format::Zip});
+        if (!r.open(bad).ok()) return;
+        for (size_t i = 0; i < r.entries().size(); ++i) {
+            arc::Result res;
+            extractToString(r, i, &res);
+        }
+    };
+    for (size_t len = 0; len < good.size(); len += 37) exercise(good.substr(0, len));
+    for (size_t at = 0; at < good.size(); at += 23) {
+        std::string flipped = good;
+        flipped[at] = static_cast<char>(flipped[at] ^ 0x5A);
+        exercise(flipped);
+    }
+    // Not a ZIP at all.
+    fixtures::writeFile(bad, "this is a text file, not an archive");
+    LibarchiveReader r({Format::Zip});
+    EXPECT_EQ(r.open(bad).status, arc::Status::NotArchive);
+    EXPECT_EQ(r.open(dir.file("missing.zip")).ok(), false);
+}
+
+TEST(LibarchiveReaderZip, SinkRefusalAbortsAndTheEntryCanBeExtractedAgain) {
+    fixtures::TempDir dir;
+    std::string data(300000, 'q');
+    std::string zip = dir.file("s.zip");
+    fixtures::writeFile(zip, fixtures::buildZip({{"a.bin", data}, {"b.bin", "b"}}));
+    LibarchiveReader r({Format::Zip});
+    ASSERT_TRUE(r.open(zip).ok());
+    fixtures::MemorySink sink;
+    sink.m_limit = 1000;
+    EXPECT_EQ(r.extract(0, sink).status, arc::Status::Aborted);
+    expectBytes(extractToString(r, 0), data);
+    EXPECT_EQ(extractToString(r, 1), "b");
+}
+
+TEST(LibarchiveReaderTar, TarFamilyMadeByBsdtarListsTypesAndExtracts) {
+    REQUIRE_TOOL("bsdtar");
+    REQUIRE_TOOL("sox");
+    fixtures::TempDir dir;
+    SourceTree tree(dir);
+    fixtures::run("ln -s snd/a.wav " + quote(dir.file("src/link.wav")));
+    struct Kind {
+        const char* file;
+        const char* options;
+        int filter;
+    };
+    const Kind kinds[] = {
+        {"t.tar", "", 0},         {"t.tar.gz", "-z", 1},       {"t.tar.bz2", "-j", 2},
+        {"t.tar.Z", "-Z", 3},     {"t.cpio", "--format cpio", 0}, {"t.newc.gz", "-z --format newc", 1},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.file);
+        std::string path = dir.file(k.file);
+        ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && bsdtar -c " + k.options + " -f " + quote(path) +
+                                  " snd readme.txt link.wav"));
+        LibarchiveReader r(kTarFormats, kTarFilters);
+        arc::Result res = r.open(path);
+        ASSERT_TRUE(res.ok()) << res.message;
+        EXPECT_EQ(r.filterCode(), k.filter);
+        expectAllFiles(r, tree);
+        const arc::Entry* link = findEntry(r, "link.wav");
+        ASSERT_NE(link, nullptr);
+        EXPECT_EQ(link->type, arc::EntryType::Symlink);
+        const arc::Entry* folder = findFolder(r, "snd");
+        ASSERT_NE(folder, nullptr);
+        EXPECT_EQ(folder->type, arc::EntryType::Directory);
+        EXPECT_EQ(r.entries().front().crcKind, arc::CrcKind::None);
+    }
+}
+
+TEST(LibarchiveReaderTar, ArArchiveAndLoneCompressedFiles) {
+    REQUIRE_TOOL("ar");
+    REQUIRE_TOOL("gzip");
+    REQUIRE_TOOL("bzip2");
+    REQUIRE_TOOL("sox");
+    fixtures::TempDir dir;
+    SourceTree tree(dir);
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src/snd")) + " && ar rc ../../lib.a a.wav b.wav"));
+    LibarchiveReader ar(kTarFormats, kTarFilters);
+    ASSERT_TRUE(ar.open(dir.file("lib.a")).ok());
+    ASSERT_NE(findEntry(ar, "a.wav"), nullptr);
+    expectBytes(extractToString(ar, static_cast<size_t>(findEntry(ar, "b.wav") - ar.entries().data())),
+                tree.files["snd/b.wav"]);
+
+    ASSERT_TRUE(fixtures::run("gzip -c " + quote(dir.file("src/snd/a.wav")) + " > " + quote(dir.file("a.wav.gz"))));
+    ASSERT_TRUE(fixtures::run("bzip2 -c " + quote(dir.file("src/snd/b.wav")) + " > " + quote(dir.file("b.wav.bz2"))));
+    for (auto [file, name] : {std::pair{"a.wav.gz", "a.wav"}, std::pair{"b.wav.bz2", "b.wav"}}) {
+        SCOPED_TRACE(file);
+        LibarchiveReader r(kTarFormats, kTarFilters);
+        arc::Result res = r.open(dir.file(file));
+        ASSERT_TRUE(res.ok()) << res.message;
+        ASSERT_EQ(r.entries().size(), 1u);
+        EXPECT_EQ(r.entries()[0].name, name);
+        EXPECT_FALSE(r.entries()[0].sizeKnown);
+        expectBytes(extractToString(r, 0), tree.files[std::string("snd/") + name]);
+    }
+    // A plain file is not a "raw" archive.
+    LibarchiveReader plain(kTarFormats, kTarFilters);
+    EXPECT_EQ(plain.open(dir.file("src/readme.txt")).status, arc::Status::NotArchive);
+}
+
+TEST(LibarchiveReaderTar, TruncatedCompressedTarFails) {
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    std::string data(200000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 31) ^ (i >> 7));
+    fixtures::writeFile(dir.file("d.bin"), data);
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && bsdtar -czf t.tgz d.bin"));
+    std::string tgz = fixtures::readFile(dir.file("t.tgz"));
+    fixtures::writeFile(dir.file("cut.tgz"), tgz.substr(0, tgz.size() / 2));
+    LibarchiveReader r(kTarFormats, kTarFilters);
+    EXPECT_FALSE(r.open(dir.file("cut.tgz")).ok());
+}
+
+TEST(LibarchiveReaderCab, NoneAndMszipMadeByGcab) {
+    REQUIRE_TOOL("gcab");
+    REQUIRE_TOOL("sox");
+    fixtures::TempDir dir;
+    SourceTree tree(dir);
+    for (const char* opt : {"", "-z"}) {
+        SCOPED_TRACE(opt);
+        std::string cab = dir.file(std::string("t") + opt + ".cab");
+        ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && gcab -c " + opt + " " + quote(cab) +
+                                  " snd/a.wav snd/b.wav readme.txt"));
+        LibarchiveReader r({Format::Cab});
+        arc::Result res = r.open(cab);
+        ASSERT_TRUE(res.ok()) << res.message;
+        expectAllFiles(r, tree);
+        for (size_t i = r.entries().size(); i-- > 0;) extractToString(r, i);
+    }
+}
