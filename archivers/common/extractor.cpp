@@ -1,1 +1,342 @@
-// placeholder
+#include "archivers/common/extractor.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <random>
+
+#include "archivers/common/checkedsink.h"
+#include "archivers/common/errors.h"
+#include "archivers/common/safepath.h"
+#include "archivers/common/wildcard.h"
+
+namespace arc {
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd&& o) noexcept : m_fd(o.release()) {}
+    Fd& operator=(Fd&& o) noexcept {
+        if (this != &o) {
+            reset();
+            m_fd = o.release();
+        }
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+    void reset() {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd;
+};
+
+// mkdir -p for the destination itself (named by the user, trusted).
+bool makeFolders(const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    const size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash))) return false;
+    return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+// Enters (creating when missing) each folder part below `base`, never
+// following a link.
+Fd enterFolders(int base, const std::vector<std::string>& parts, size_t count, std::string& error) {
+    Fd current(::fcntl(base, F_DUPFD_CLOEXEC, 0));
+    for (size_t i = 0; i < count && current.valid(); ++i) {
+        if (::mkdirat(current.get(), parts[i].c_str(), 0777) != 0 && errno != EEXIST) {
+            error = "cannot create folder " + parts[i] + ": " + std::strerror(errno);
+            return Fd();
+        }
+        Fd next(::openat(current.get(), parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next.valid()) {
+            error = "cannot enter folder " + parts[i] + ": " + std::strerror(errno);
+            return Fd();
+        }
+        current = std::move(next);
+    }
+    return current;
+}
+
+time_t dosToTime(uint32_t dos) {
+    if (dos == 0) return 0;
+    std::tm tm{};
+    tm.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
+    tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
+    tm.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
+    tm.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
+    tm.tm_min = static_cast<int>((dos >> 5) & 0x3F);
+    tm.tm_sec = static_cast<int>((dos & 0x1F) * 2);
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+class FileSink : public Sink {
+public:
+    explicit FileSink(int fd) : m_fd(fd) {}
+    bool write(const void* data, size_t size) override {
+        auto p = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t n = ::write(m_fd, p, size);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                m_errno = n < 0 ? errno : ENOSPC;
+                return false;
+            }
+            p += n;
+            size -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+    int error() const { return m_errno; }
+
+private:
+    int m_fd;
+    int m_errno = 0;
+};
+
+// An output file that becomes visible under its name only on commit().
+class PendingFile {
+public:
+    PendingFile(int folder, std::string name) : m_folder(folder), m_name(std::move(name)) {}
+    ~PendingFile() {
+        m_fd.reset();
+        if (!m_tempName.empty()) ::unlinkat(m_folder, m_tempName.c_str(), 0);
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    bool create() {
+        m_fd = Fd(::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (m_fd.valid()) return true;
+        // File systems without unnamed files: a hidden name, exclusive.
+        std::random_device random;
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            char suffix[32];
+            std::snprintf(suffix, sizeof suffix, ".%08x.part", random());
+            m_tempName = ".tb-" + m_name.substr(0, 180) + suffix;
+            m_fd = Fd(::openat(m_folder, m_tempName.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+            if (m_fd.valid()) return true;
+            if (errno != EEXIST) break;
+        }
+        m_tempName.clear();
+        return false;
+    }
+    int fd() const { return m_fd.get(); }
+
+    bool commit(time_t mtime, std::string& error) {
+        if (mtime > 0) {
+            const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+            ::futimens(m_fd.get(), times);
+        }
+        if (m_tempName.empty()) {
+            // Give the unnamed file a hidden name, then rename it over the target.
+            std::random_device random;
+            const std::string proc = "/proc/self/fd/" + std::to_string(m_fd.get());
+            for (int attempt = 0; attempt < 16 && m_tempName.empty(); ++attempt) {
+                char suffix[32];
+                std::snprintf(suffix, sizeof suffix, ".%08x.part", random());
+                std::string candidate = ".tb-" + m_name.substr(0, 180) + suffix;
+                if (::linkat(AT_FDCWD, proc.c_str(), m_folder, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                    m_tempName = candidate;
+                else if (errno != EEXIST) break;
+            }
+            if (m_tempName.empty()) {
+                error = std::string("cannot name the output file: ") + std::strerror(errno);
+                return false;
+            }
+        }
+        m_fd.reset();
+        if (::renameat(m_folder, m_tempName.c_str(), m_folder, m_name.c_str()) != 0) {
+            error = std::string("cannot replace ") + m_name + ": " + std::strerror(errno);
+            return false;
+        }
+        m_tempName.clear();
+        return true;
+    }
+
+private:
+    int m_folder;
+    std::string m_name;
+    std::string m_tempName;
+    Fd m_fd;
+};
+
+std::string joinWindows(const std::string& folder, const std::vector<std::string>& parts) {
+    std::string out = folder;
+    if (!out.empty() && out.back() != '\\' && out.back() != '/') out += '\\';
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) out += '\\';
+        out += parts[i];
+    }
+    return out;
+}
+
+struct Selection {
+    std::vector<size_t> indices;
+    std::vector<bool> patternUsed;
+};
+
+Selection select(const Reader& reader, const CommandRequest& request) {
+    Selection s;
+    const WildcardSet set(request.patterns, request.brackets);
+    s.patternUsed.assign(request.patterns.size(), false);
+    const auto& entries = reader.entries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (set.empty()) {
+            s.indices.push_back(i);
+            continue;
+        }
+        bool any = false;
+        for (size_t p = 0; p < request.patterns.size(); ++p) {
+            if (wildcardMatch(request.patterns[p], entries[i].name, request.brackets)) {
+                s.patternUsed[p] = true;
+                any = true;
+            }
+        }
+        if (any) s.indices.push_back(i);
+    }
+    return s;
+}
+
+int noMatchCheck(const Selection& s, const CommandRequest& request, OutputText& output) {
+    int code = ArcOk;
+    for (size_t p = 0; p < s.patternUsed.size(); ++p) {
+        if (!s.patternUsed[p]) {
+            output.line("no entry matches: " + request.patterns[p]);
+            code = ArcNoMatch;
+        }
+    }
+    return code;
+}
+
+}  // namespace
+
+int extractEntries(Reader& reader, const CommandRequest& request, const ExtractTarget& target, Progress& progress,
+                   OutputText& output) {
+    int firstError = ArcOk;
+    auto note = [&](int code, const std::string& text) {
+        output.line(text);
+        if (firstError == ArcOk) firstError = code;
+        return code;
+    };
+    const std::string folder = target.posixFolder.empty() ? std::string(".") : target.posixFolder;
+    if (!makeFolders(folder)) return note(ArcWriteError, "cannot create folder " + target.windowsFolder);
+    Fd base(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!base.valid()) return note(ArcWriteError, "cannot open folder " + target.windowsFolder);
+
+    const Selection selection = select(reader, request);
+    const auto& entries = reader.entries();
+    for (size_t index : selection.indices) {
+        const Entry& entry = entries[index];
+        std::vector<std::string> parts = safeComponents(entry.name);
+        if (entry.type == EntryType::Symlink || entry.type == EntryType::Other) {
+            note(ArcUnsafeEntry, "skipped (link or special file): " + entry.name);
+            continue;
+        }
+        if (parts.empty()) {
+            note(ArcUnsafeEntry, "skipped (unusable name): " + entry.name);
+            continue;
+        }
+        if (entry.type == EntryType::Directory) {
+            if (request.flat) continue;
+            std::string error;
+            if (!enterFolders(base.get(), parts, parts.size(), error).valid()) note(ArcWriteError, error);
+            continue;
+        }
+        if (entry.encrypted) {
+            note(ArcUnsupportedMethod, "skipped (encrypted): " + entry.name);
+            continue;
+        }
+        if (request.flat) parts.erase(parts.begin(), parts.end() - 1);
+        const std::string displayName = joinWindows(target.windowsFolder, parts);
+        std::string error;
+        Fd dir = enterFolders(base.get(), parts, parts.size() - 1, error);
+        if (!dir.valid()) {
+            note(ArcWriteError, error);
+            return firstError;
+        }
+        const std::string& leaf = parts.back();
+        struct stat st{};
+        if (::fstatat(dir.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISDIR(st.st_mode)) {
+                note(ArcWriteError, "a folder is in the way: " + displayName);
+                continue;
+            }
+            const bool keep = request.overwrite == Overwrite::Never ||
+                              (request.overwrite == Overwrite::IfNewer && S_ISREG(st.st_mode) &&
+                               dosToTime(entry.dosDateTime) <= st.st_mtime);
+            if (keep) {
+                output.line("skipped (exists): " + displayName);
+                continue;
+            }
+        }
+        PendingFile file(dir.get(), leaf);
+        if (!file.create()) return note(ArcWriteError, "cannot create " + displayName + ": " + std::strerror(errno)), firstError;
+        if (!progress.begin(entry, displayName)) return note(ArcAborted, "aborted: " + entry.name), firstError;
+        FileSink fileSink(file.fd());
+        ProgressSink progressSink(fileSink, progress);
+        CheckedSink checked(entry, progressSink);
+        const Result decoded = reader.extract(index, checked);
+        const Result result = checked.finish(decoded);
+        if (checked.targetRefused()) {
+            if (progress.abortRequested()) return note(ArcAborted, "aborted: " + entry.name), firstError;
+            return note(ArcWriteError, "write error: " + displayName + ": " + std::strerror(fileSink.error())),
+                   firstError;
+        }
+        if (!result.ok()) {
+            note(errorFromStatus(result.status), std::string(errorText(errorFromStatus(result.status))) + ": " +
+                                                     entry.name + (result.message.empty() ? "" : " (" + result.message + ")"));
+            if (result.status == Status::OutOfMemory || result.status == Status::ReadError) return firstError;
+            continue;
+        }
+        if (!file.commit(dosToTime(entry.dosDateTime), error)) return note(ArcWriteError, error), firstError;
+        output.line("extracted: " + displayName);
+        if (!progress.end()) return note(ArcAborted, "aborted after: " + entry.name), firstError;
+    }
+    const int noMatch = noMatchCheck(selection, request, output);
+    return firstError != ArcOk ? firstError : noMatch;
+}
+
+int testEntries(Reader& reader, const CommandRequest& request, OutputText& output) {
+    int firstError = ArcOk;
+    const Selection selection = select(reader, request);
+    const auto& entries = reader.entries();
+    for (size_t index : selection.indices) {
+        const Entry& entry = entries[index];
+        if (entry.type != EntryType::File) continue;
+        NullSink null;
+        CheckedSink checked(entry, null);
+        const Result result = checked.finish(reader.extract(index, checked));
+        if (result.ok()) {
+            output.line("ok: " + entry.name);
+        } else {
+            const int code = errorFromStatus(result.status);
+            output.line(std::string(errorText(code)) + ": " + entry.name);
+            if (firstError == ArcOk) firstError = code;
+        }
+    }
+    const int noMatch = noMatchCheck(selection, request, output);
+    return firstError != ArcOk ? firstError : noMatch;
+}
+
+}  // namespace arc
