@@ -19,6 +19,26 @@ std::string toPosixPath(std::string_view windowsPath);
 // Linux path to the Windows-style path of the drive it lies on.
 std::string toWindowsPath(std::string_view posixPath);
 
+// Full Windows-style form of a path ("D:\a\b"), expanded against the current
+// directory and drive with "." and ".." resolved; empty for "" and UNC names.
+std::string fullWindowsPath(std::string_view path);
+
+// True when the last whole character of text (a double-byte character
+// counting as one) is the single byte c, in the given code page (CP_ACP is
+// UTF-8). In code page 932 "表" ends in the byte of "\", yet its last
+// character is not "\".
+bool lastCharIs(std::string_view text, char c, UINT codePage = CP_ACP);
+
+// The folder that GetTempPathA uses when $TMPDIR is not set: base + "/tidebell-<uid>",
+// created with mode 0700. Refuses (empty result, last error 5) a folder that
+// is a symbolic link, not a folder, or owned by another user.
+std::string privateTempFolder(const std::string& base = "/tmp");
+
+// Whether a file name matches a Windows file pattern: "*" and "?" (one
+// character), letters without case; "*.*" matches every name, and a name
+// without a dot matches as if it ended in one.
+bool matchesFilePattern(std::string_view pattern, std::string_view name);
+
 // Process arguments, as the entry point received them (argument 0 is the
 // program). paramStr(i) has its surrounding quotes removed.
 void setArguments(int argc, char** argv);

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "win32.h"
 
@@ -39,6 +40,18 @@ public:
     // VerQueryValueA can read; empty when the file has none.
     virtual std::string versionBlock(const std::string& windowsPath) = 0;
 };
+
+// The version block format that VerQueryValueA reads: a list of entries,
+// each a query path ("\VarFileInfo\Translation",
+// "\StringFileInfo\041103a4\FileVersion") and its data. Text entries are
+// answered with their length in characters including the NUL, as Windows
+// does for strings; binary ones with their size in bytes.
+struct VersionEntry {
+    std::string path;
+    std::string data;
+    bool text = true;
+};
+std::string makeVersionBlock(const std::vector<VersionEntry>& entries);
 
 // Each setter installs a service and returns the one it replaces.
 std::shared_ptr<MessageBoxService> setMessageBoxService(std::shared_ptr<MessageBoxService>);

@@ -56,6 +56,7 @@ typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 #define ERROR_READ_FAULT 30L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_MOD_NOT_FOUND 126L
@@ -71,6 +72,8 @@ typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 #define ERROR_REGISTRY_CORRUPT 1015L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_KEY_HAS_CHILDREN 1020L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 
 DWORD GetLastError(void);
 void SetLastError(DWORD code);
@@ -129,6 +132,8 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
@@ -143,6 +148,9 @@ BOOL CloseHandle(HANDLE handle);
 BOOL FileTimeToLocalFileTime(const FILETIME* utc, LPFILETIME local);
 BOOL FileTimeToSystemTime(const FILETIME* time, LPSYSTEMTIME system);
 BOOL FileTimeToDosDateTime(const FILETIME* time, WORD* dosDate, WORD* dosTime);
+BOOL LocalFileTimeToFileTime(const FILETIME* local, LPFILETIME utc);
+BOOL SystemTimeToFileTime(const SYSTEMTIME* system, LPFILETIME time);
+BOOL DosDateTimeToFileTime(WORD dosDate, WORD dosTime, LPFILETIME time);
 
 // ---- Drives and volumes ----
 #define DRIVE_UNKNOWN 0
@@ -257,6 +265,9 @@ BOOL SetForegroundWindow(HWND window);
 #define MB_ICONWARNING 0x00000030L
 #define MB_ICONEXCLAMATION 0x00000030L
 #define MB_ICONINFORMATION 0x00000040L
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
 #define IDOK 1
 #define IDCANCEL 2
 #define IDYES 6

@@ -1,0 +1,47 @@
+// Helpers shared by the implementation files of the platform layer; not part
+// of its interface.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/win32.h"
+
+namespace platform::detail {
+
+// Windows error code for an errno value. pathParentMissing distinguishes
+// "file not found" (2) from "path not found" (3) for ENOENT.
+DWORD errorFromErrno(int error, bool parentMissing = false);
+// Sets the last error from errno for an operation on the given POSIX path.
+void setLastErrorFromErrno(int error, const std::string& posixPath);
+
+// Copies text into a caller's buffer the way the ...A functions do: at most
+// size-1 bytes and a NUL. Returns the number of bytes copied (without NUL).
+DWORD copyOut(std::string_view text, LPSTR buffer, DWORD size);
+// Copies text when it fits (answers its length); otherwise answers the size
+// needed including the NUL and copies nothing, as the path functions do.
+DWORD copyPathOut(std::string_view text, LPSTR buffer, DWORD size);
+
+char upperAscii(char c);
+bool equalsNoCase(std::string_view a, std::string_view b);
+// Byte order of the upper-cased texts, as the registry and NTFS order names.
+int compareNoCase(std::string_view a, std::string_view b);
+std::string toLowerAscii(std::string_view text);
+
+bool isSeparator(char c);
+// POSIX helpers.
+std::string posixParent(const std::string& path);   // "/a/b" -> "/a", "/a" -> "/"
+std::string posixJoin(const std::string& folder, std::string_view name);
+bool posixIsDirectory(const std::string& path);
+bool posixExists(const std::string& path);
+// The name in folder that equals name without case (the exact name first);
+// empty when none.
+std::string findNameNoCase(const std::string& folder, std::string_view name);
+// The program's own file (POSIX), honouring the test override.
+std::string executablePosixPath();
+// Creates the folder and its parents with the given mode; true when it exists
+// afterwards.
+bool makeFolders(const std::string& path, unsigned mode);
+
+}  // namespace platform::detail

@@ -1,0 +1,313 @@
+// Windows-style paths over the Linux file system: drive letters, the current
+// directory, full-path expansion, drive types and volume labels.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+
+#include "platform/drive_map.h"
+#include "platform/internal.h"
+#include "platform/paths.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+using detail::isSeparator;
+
+std::vector<std::string> splitPosix(std::string_view path)
+{
+    std::vector<std::string> parts;
+    size_t i = 0;
+    while (i < path.size()) {
+        size_t j = path.find('/', i);
+        if (j == std::string_view::npos)
+            j = path.size();
+        std::string_view part = path.substr(i, j - i);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.emplace_back(part);
+        }
+        i = j + 1;
+    }
+    return parts;
+}
+
+std::string posixCurrentDirectory()
+{
+    char buffer[PATH_MAX];
+    if (!::getcwd(buffer, sizeof buffer))
+        return "/";
+    return buffer;
+}
+
+// A lexically normalised absolute POSIX path.
+std::string absolutePosix(std::string_view path)
+{
+    std::string full = (!path.empty() && path[0] == '/') ? std::string(path)
+                                                          : posixCurrentDirectory() + "/" + std::string(path);
+    std::string out;
+    for (const auto& part : splitPosix(full))
+        out += "/" + part;
+    return out.empty() ? "/" : out;
+}
+
+}  // namespace
+
+std::string WindowsPath::text() const
+{
+    std::string out;
+    out += drive;
+    out += ":\\";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i)
+            out += '\\';
+        out += parts[i];
+    }
+    if (trailingSeparator && !parts.empty())
+        out += '\\';
+    return out;
+}
+
+std::optional<WindowsPath> WindowsPath::current()
+{
+    std::string posix = posixCurrentDirectory();
+    Drive d = DriveMap::driveOfPosixPath(posix);
+    WindowsPath w;
+    w.drive = d.letter ? d.letter : 'C';
+    std::string rest = d.letter ? posix.substr(d.root == "/" ? 0 : d.root.size()) : posix;
+    w.parts = splitPosix(rest);
+    return w;
+}
+
+std::optional<WindowsPath> WindowsPath::absolute(std::string_view path)
+{
+    if (path.empty())
+        return std::nullopt;
+    if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]))
+        return std::nullopt;   // network (UNC) names have no drive here
+    auto cur = current();
+    WindowsPath w;
+    std::string_view rest = path;
+    bool rooted = false;
+    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+        w.drive = detail::upperAscii(path[0]);
+        rest = path.substr(2);
+        rooted = !rest.empty() && isSeparator(rest[0]);
+        // A drive-relative path: relative to the current directory on the
+        // current drive, to the root on any other (one directory per process).
+        if (!rooted && cur && cur->drive == w.drive)
+            w.parts = cur->parts;
+    } else if (isSeparator(path[0])) {
+        w.drive = cur ? cur->drive : 'C';
+        rooted = true;
+    } else {
+        if (!cur)
+            return std::nullopt;
+        w = *cur;
+    }
+    size_t i = 0;
+    while (i < rest.size()) {
+        size_t j = i;
+        while (j < rest.size() && !isSeparator(rest[j]))
+            ++j;
+        std::string_view part = rest.substr(i, j - i);
+        if (part == "..") {
+            if (!w.parts.empty())
+                w.parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            w.parts.emplace_back(part);
+        }
+        i = j + 1;
+    }
+    w.trailingSeparator = !rest.empty() && isSeparator(rest.back());
+    return w;
+}
+
+std::string toPosixPath(std::string_view windowsPath)
+{
+    auto w = WindowsPath::absolute(windowsPath);
+    if (!w)
+        return {};
+    Drive d = DriveMap::drive(w->drive);
+    if (!d.letter)
+        return {};
+    std::string out = d.root == "/" ? "" : d.root;
+    for (const auto& part : w->parts)
+        out += "/" + part;
+    if (out.empty())
+        return "/";
+    if (w->trailingSeparator && !w->parts.empty())
+        out += '/';
+    return out;
+}
+
+std::string toWindowsPath(std::string_view posixPath)
+{
+    if (posixPath.empty())
+        return {};
+    std::string abs = absolutePosix(posixPath);
+    Drive d = DriveMap::driveOfPosixPath(abs);
+    WindowsPath w;
+    w.drive = d.letter ? d.letter : 'C';
+    w.parts = splitPosix(d.letter && d.root != "/" ? abs.substr(d.root.size()) : abs);
+    w.trailingSeparator = posixPath.back() == '/';
+    return w.text();
+}
+
+std::string fullWindowsPath(std::string_view path)
+{
+    auto w = WindowsPath::absolute(path);
+    return w ? w->text() : std::string();
+}
+
+}  // namespace platform
+
+using namespace platform;
+
+extern "C" DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer)
+{
+    auto w = WindowsPath::current();
+    return detail::copyPathOut(w->text(), buffer, size);
+}
+
+extern "C" BOOL SetCurrentDirectoryA(LPCSTR path)
+{
+    if (!path || !*path) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::string posix = toPosixPath(path);
+    if (posix.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (::chdir(posix.c_str()) != 0) {
+        int e = errno;
+        SetLastError(e == ENOENT ? ERROR_PATH_NOT_FOUND : detail::errorFromErrno(e));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+extern "C" DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart)
+{
+    if (!path || !*path) {
+        SetLastError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    auto w = WindowsPath::absolute(path);
+    if (!w) {
+        SetLastError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    std::string text = w->text();
+    DWORD n = detail::copyPathOut(text, buffer, size);
+    if (filePart) {
+        *filePart = nullptr;
+        if (n == text.size() && !w->trailingSeparator && !w->parts.empty())
+            *filePart = buffer + text.rfind('\\') + 1;
+    }
+    return n;
+}
+
+extern "C" DWORD GetLogicalDrives(void)
+{
+    DWORD mask = 0;
+    for (const auto& d : DriveMap::drives())
+        mask |= 1u << (d.letter - 'A');
+    return mask;
+}
+
+namespace {
+
+// The drive named by a root such as "C:\", "C:" or "c:/"; null means the
+// current drive. Letter 0 when the text names no drive.
+char driveLetterOfRoot(LPCSTR root)
+{
+    if (!root)
+        return WindowsPath::current()->drive;
+    std::string_view r(root);
+    if (r.size() >= 2 && r[1] == ':' && std::isalpha(static_cast<unsigned char>(r[0])) &&
+        (r.size() == 2 || (r.size() == 3 && isSeparator(r[2]))))
+        return detail::upperAscii(r[0]);
+    if (r.size() == 1 && isSeparator(r[0]))
+        return WindowsPath::current()->drive;
+    return 0;
+}
+
+// "/dev/disk/by-label" escapes blanks and other bytes as "\xHH".
+std::string unescapeLabel(const std::string& name)
+{
+    std::string out;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' &&
+            std::isxdigit(static_cast<unsigned char>(name[i + 2])) &&
+            std::isxdigit(static_cast<unsigned char>(name[i + 3]))) {
+            out += static_cast<char>(std::stoi(name.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else {
+            out += name[i];
+        }
+    }
+    return out;
+}
+
+std::string labelOfDevice(const std::string& device)
+{
+    std::error_code ec;
+    if (device.rfind("/dev/", 0) != 0)
+        return {};
+    auto target = std::filesystem::canonical(device, ec);
+    if (ec)
+        return {};
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/disk/by-label", ec)) {
+        std::error_code ec2;
+        if (std::filesystem::canonical(entry.path(), ec2) == target && !ec2)
+            return unescapeLabel(entry.path().filename().string());
+    }
+    return {};
+}
+
+}  // namespace
+
+extern "C" UINT GetDriveTypeA(LPCSTR root)
+{
+    char letter = driveLetterOfRoot(root);
+    if (!letter)
+        return DRIVE_NO_ROOT_DIR;
+    Drive d = DriveMap::drive(letter);
+    return d.letter ? d.type : DRIVE_NO_ROOT_DIR;
+}
+
+extern "C" BOOL GetVolumeInformationA(LPCSTR root, LPSTR volumeName, DWORD volumeNameSize, LPDWORD serial,
+                                      LPDWORD maxComponentLength, LPDWORD flags, LPSTR fsName, DWORD fsNameSize)
+{
+    char letter = driveLetterOfRoot(root);
+    Drive d = letter ? DriveMap::drive(letter) : Drive{};
+    if (!d.letter) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    struct stat st;
+    if (::stat(d.root.c_str(), &st) != 0) {
+        SetLastError(ERROR_NOT_READY);
+        return FALSE;
+    }
+    detail::copyOut(labelOfDevice(d.device), volumeName, volumeNameSize);
+    if (serial)
+        *serial = static_cast<DWORD>(st.st_dev);
+    if (maxComponentLength)
+        *maxComponentLength = 255;
+    if (flags)
+        *flags = 0x3;   // case-sensitive names, case preserved
+    detail::copyOut(d.fsType, fsName, fsNameSize);
+    return TRUE;
+}

@@ -1,0 +1,138 @@
+#include "platform/registry_store.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/atomic_file.h"
+#include "platform/internal.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+RegistryStore& RegistryStore::instance()
+{
+    static RegistryStore store;
+    return store;
+}
+
+std::string RegistryStore::filePath()
+{
+    if (overrides().registryFile)
+        return *overrides().registryFile;
+    std::string config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
+        config = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        std::string h = home && *home ? home : "";
+        if (h.empty())
+            if (passwd* pw = ::getpwuid(::getuid()))
+                h = pw->pw_dir;
+        config = h + "/.config";
+    }
+    return config + "/tidebell/registry.reg";
+}
+
+LONG RegistryStore::withLock(bool exclusive, const std::function<LONG(const std::string&)>& body)
+{
+    std::string path = filePath();
+    std::string folder = detail::posixParent(path);
+    if (!detail::makeFolders(folder, 0700))
+        return ERROR_CANTOPEN;
+    std::string lockPath = path + ".lock";
+    int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd < 0)
+        return ERROR_CANTOPEN;
+    struct Unlock {
+        int fd;
+        ~Unlock() { ::close(fd); }   // closing releases the lock
+    } unlock{lockFd};
+    int rc;
+    do
+        rc = ::flock(lockFd, exclusive ? LOCK_EX : LOCK_SH);
+    while (rc != 0 && errno == EINTR);
+    if (rc != 0)
+        return ERROR_CANTOPEN;
+
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+        // First use: seed under the exclusive lock (another process may have
+        // seeded between our shared lock and this one).
+        if (!exclusive) {
+            do
+                rc = ::flock(lockFd, LOCK_EX);
+            while (rc != 0 && errno == EINTR);
+            if (rc != 0)
+                return ERROR_CANTOPEN;
+        }
+        if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+            if (AtomicFile::write(path, seed().text()) != ERROR_SUCCESS)
+                return ERROR_CANTWRITE;
+        }
+    }
+    return body(path);
+}
+
+LONG RegistryStore::load(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return ERROR_CANTREAD;
+    long long mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    if (m_tree && path == m_cachedPath && st.st_dev == m_dev && st.st_ino == m_ino && st.st_size == m_size &&
+        mtime == m_mtime)
+        return ERROR_SUCCESS;
+    m_tree.reset();
+    std::string text;
+    if (!AtomicFile::read(path, text))
+        return ERROR_CANTREAD;
+    auto tree = RegistryTree::parse(text);
+    if (!tree)
+        return ERROR_REGISTRY_CORRUPT;
+    m_tree = std::move(tree);
+    m_cachedPath = path;
+    m_cachedText = m_tree->text();
+    m_dev = st.st_dev;
+    m_ino = st.st_ino;
+    m_size = st.st_size;
+    m_mtime = mtime;
+    return ERROR_SUCCESS;
+}
+
+LONG RegistryStore::read(const std::function<LONG(const RegistryTree&)>& action)
+{
+    std::lock_guard guard(m_mutex);
+    return withLock(false, [&](const std::string& path) -> LONG {
+        LONG rc = load(path);
+        return rc != ERROR_SUCCESS ? rc : action(*m_tree);
+    });
+}
+
+LONG RegistryStore::modify(const std::function<LONG(RegistryTree&)>& action)
+{
+    std::lock_guard guard(m_mutex);
+    return withLock(true, [&](const std::string& path) -> LONG {
+        LONG rc = load(path);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+        RegistryTree changed = *m_tree;
+        rc = action(changed);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+        std::string text = changed.text();
+        if (text == m_cachedText)
+            return ERROR_SUCCESS;
+        if (AtomicFile::write(path, text) != ERROR_SUCCESS)
+            return ERROR_CANTWRITE;
+        m_tree.reset();   // the next access re-reads the file we wrote
+        return load(path);
+    });
+}
+
+}  // namespace platform
