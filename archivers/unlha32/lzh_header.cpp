@@ -1,5 +1,7 @@
 #include "archivers/unlha32/lzh_header.h"
 
+#include "archivers/common/crc.h"
+
 #include <unistd.h>
 
 #include <array>
@@ -27,20 +29,6 @@ bool readExact(int fd, uint64_t offset, void* buffer, size_t size) {
         size -= size_t(n);
     }
     return true;
-}
-
-const std::array<uint16_t, 256>& crcTable() {
-    static const std::array<uint16_t, 256> table = [] {
-        std::array<uint16_t, 256> t{};
-        for (unsigned i = 0; i < 256; ++i) {
-            uint16_t c = uint16_t(i);
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? uint16_t((c >> 1) ^ 0xA001) : uint16_t(c >> 1);
-            t[i] = c;
-        }
-        return t;
-    }();
-    return table;
 }
 
 // The fields an extended header may carry (levels 1 to 3).
@@ -129,14 +117,6 @@ void composePath(LzhHeader& h, const std::string& base, const Extended& x) {
 }
 
 }  // namespace
-
-uint16_t lzhCrc16(const void* data, size_t size, uint16_t crc) {
-    const auto& t = crcTable();
-    const auto* p = static_cast<const uint8_t*>(data);
-    for (size_t i = 0; i < size; ++i)
-        crc = uint16_t((crc >> 8) ^ t[(crc ^ p[i]) & 0xFF]);
-    return crc;
-}
 
 bool LzhHeader::looksLikeMethod(const char* m) {
     return m[0] == '-' && m[4] == '-' &&
@@ -255,7 +235,7 @@ LzhHeader::Read LzhHeader::readAt(int fd, uint64_t at, uint64_t fileSize) {
         if (x.hasHeaderCrc) {
             std::vector<uint8_t> copy = buf;
             copy[x.headerCrcPos] = copy[x.headerCrcPos + 1] = 0;
-            if (lzhCrc16(copy.data(), copy.size()) != x.headerCrc)
+            if (crc16Update(0, copy.data(), copy.size()) != x.headerCrc)
                 return corrupt("header CRC error");
         }
         headerSize = total;

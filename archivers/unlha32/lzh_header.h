@@ -42,7 +42,4 @@ struct LzhHeader {
     static bool looksLikeMethod(const char* fiveBytes);
 };
 
-// CRC-16 as LZH uses it (polynomial 0xA001 reflected, start value given).
-uint16_t lzhCrc16(const void* data, size_t size, uint16_t crc = 0);
-
 }  // namespace arc

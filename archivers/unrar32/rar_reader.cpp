@@ -1,6 +1,6 @@
 #include "archivers/unrar32/rar_reader.h"
 
-#include "archivers/libarchive/libarchive_reader.h"
+#include "archivers/libarchive/format_readers.h"
 #include "archivers/unrar32/rar_name.h"
 
 #include <fcntl.h>
@@ -122,8 +122,7 @@ Result RarReader::open(const std::string& posixPath) {
     if (!readExact(file.fd, 0, mark.data(), mark.size()))
         return Result::fail(Status::NotArchive, "not a RAR archive");
     if (std::memcmp(mark.data(), kRar5Mark, 8) == 0) {
-        m_rar5 = std::make_unique<LibarchiveReader>(
-            std::vector<LibarchiveReader::Format>{LibarchiveReader::Format::Rar5});
+        m_rar5 = makeRar5Reader(posixPath);
         return m_rar5->open(posixPath);
     }
     if (std::memcmp(mark.data(), kRar4Mark, 7) != 0)
