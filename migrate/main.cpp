@@ -2,9 +2,11 @@
 // one the platform's default message box asks the same texts on the terminal.
 // Exit code 0 in every case.
 #include <QApplication>
+#include <memory>
 
 #include "migrate/migration.h"
 #include "platform/platform.h"
+#include "platform/qt/qt_message_box_service.h"
 
 namespace {
 
@@ -31,7 +33,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QString platformName = QGuiApplication::platformName();
     if (platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal")) {
-        // Qt message boxes (installed here once the Qt service is available).
+        platform::setMessageBoxService(std::make_shared<platform::QtMessageBoxService>());
     }
     return migrate::runMigration();
 }
