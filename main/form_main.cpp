@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QShowEvent>
+#include <QStatusTipEvent>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -11,6 +12,7 @@
 
 #include "main/app_title.h"
 #include "main/error_display.h"
+#include "main/hint_text.h"
 #include "main/startup.h"
 #include "main/window_layout.h"
 
@@ -123,6 +125,21 @@ void TFormMain::closeEvent(QCloseEvent* event)
 {
     FormCloseQuery();
     event->accept();
+}
+
+bool TFormMain::event(QEvent* event)
+{
+    // Hints of this window's controls and menus arrive as status tips.
+    if (event->type() == QEvent::StatusTip) {
+        AppOnHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TFormMain::AppOnHint(const QString& hint)
+{
+    StatusBar1->showMessage(QString::fromStdString(longHint(hint.toStdString())));
 }
 
 void TFormMain::menuviewToolbarExecute()

@@ -29,6 +29,8 @@ public:
     void menuviewToolbarExecute();
     void menuviewStatusExecute();
     void menufileExitExecute();
+    // Shows the long part of the application's current hint in StatusBar1.
+    void AppOnHint(const QString& hint);
 
     QToolBar* ToolBar1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
@@ -42,6 +44,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void FormCreate();

@@ -98,6 +98,20 @@ TEST(FormMain, BarsFollowTheSettingsAndTheMenuAndCloseStoresThem)
     EXPECT_EQ(reread.Settings.MainHeight, 300);
 }
 
+TEST(FormMain, HintsShowTheirLongPartInTheStatusBar)
+{
+    Sandbox box;
+    SharedState state;
+    TFormMain form(state);
+    form.show();
+    form.menuToolBar->showStatusText(form.ToolBar1);  // as hovering its menu item does
+    EXPECT_EQ(form.StatusBar1->currentMessage(), QStringLiteral("ツールバーの表示/非表示を切り替えます"));
+    form.AppOnHint(QStringLiteral("短い|長いヒント|続き"));
+    EXPECT_EQ(form.StatusBar1->currentMessage(), QStringLiteral("長いヒント|続き"));
+    form.AppOnHint(QString());
+    EXPECT_TRUE(form.StatusBar1->currentMessage().isEmpty());
+}
+
 TEST(FormMain, MalformedSizeShowsTheErrorBoxAndTheWindowStillOpens)
 {
     Sandbox box;
