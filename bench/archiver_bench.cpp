@@ -1,0 +1,236 @@
+// Speed of our archiver libraries against bsdtar on the same files, in one
+// run, reported as ratios:
+//  - listing a 10,000-entry ZIP and LZH archive, and extracting its last
+//    entry (goal: at most 1.5 times `bsdtar -tf` / `bsdtar -xf ARCHIVE ENTRY`);
+//  - extracting the last entry of a ZIP whose other entries hold 160 MB of
+//    compressed data, against the same entry of a ZIP whose other entries
+//    are tiny (goal: about 1, as the other entries are never decoded).
+// Both sides run as fresh processes (this program re-runs itself to call the
+// library), so start-up costs are alike. Usage:
+//   archiver_bench [library folder]        (default: the build's bin/)
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kEntries = 10000;
+constexpr int kRounds = 5;
+constexpr double kGoal = 1.5;
+
+// ---- child side: one library call sequence, as the program makes it ----
+
+int childList(const char* so, const char* prefix, const char* archive) {
+    void* h = dlopen(so, RTLD_NOW | RTLD_LOCAL);
+    if (!h) return 10;
+    auto sym = [&](const char* suffix) { return dlsym(h, (std::string(prefix) + suffix).c_str()); };
+    auto open = reinterpret_cast<uint32_t (*)(void*, const char*, uint32_t)>(sym("OpenArchive"));
+    auto first = reinterpret_cast<int (*)(uint32_t, const char*, void*)>(sym("FindFirst"));
+    auto next = reinterpret_cast<int (*)(uint32_t, void*)>(sym("FindNext"));
+    auto close = reinterpret_cast<int (*)(uint32_t)>(sym("CloseArchive"));
+    if (!open || !first || !next || !close) return 11;
+    uint32_t arc = open(nullptr, archive, 0);
+    if (!arc) return 12;
+    unsigned char record[558];
+    int n = 0;
+    for (int rc = first(arc, "*", record); rc == 0; rc = next(arc, record)) ++n;
+    close(arc);
+    return n >= kEntries ? 0 : 13;
+}
+
+int childCommand(const char* so, const char* prefix, const char* line) {
+    void* h = dlopen(so, RTLD_NOW | RTLD_LOCAL);
+    if (!h) return 10;
+    auto cmd = reinterpret_cast<int (*)(void*, const char*, char*, uint32_t)>(dlsym(h, prefix));
+    if (!cmd) return 11;
+    return cmd(nullptr, line, nullptr, 0) == 0 ? 0 : 14;
+}
+
+// ---- parent side ----
+
+std::string self;
+
+double runTimed(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    int status = -1;
+    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) waitpid(pid, &status, 0);
+    auto end = std::chrono::steady_clock::now();
+    posix_spawn_file_actions_destroy(&actions);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "failed (%d): %s ...\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1, argv[0].c_str());
+        return -1;
+    }
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Runs both commands kRounds times, interleaved, and prints the medians.
+bool compare(const char* what, const std::vector<std::string>& ours, const std::vector<std::string>& reference,
+             const char* referenceName, double goal) {
+    std::vector<double> a, b;
+    for (int i = 0; i < kRounds; ++i) {
+        double x = runTimed(ours), y = runTimed(reference);
+        if (x < 0 || y < 0) {
+            std::printf("%-48s FAILED to run\n", what);
+            return false;
+        }
+        a.push_back(x);
+        b.push_back(y);
+    }
+    double ratio = median(a) / median(b);
+    bool met = ratio <= goal;
+    std::printf("%-48s ours %8.2f ms  %-8s %8.2f ms  ratio %5.2f  (goal <= %.1f: %s)\n", what, median(a),
+                referenceName, median(b), ratio, goal, met ? "met" : "MISSED");
+    return met;
+}
+
+std::string windowsPath(const fs::path& p) {
+    std::string s = "C:" + p.string();
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
+
+bool sh(const std::string& cmd) {
+    return std::system(("( " + cmd + " ) >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Pseudo-random but compressible text, so that decoding it costs real time.
+void writeBulk(const fs::path& p, size_t size, uint32_t seed) {
+    std::string s(size, ' ');
+    static const char words[][8] = {"wave ", "sound ", "bell ", "tide ", "chime ", "ring ", "low ", "high "};
+    size_t i = 0;
+    while (i < size) {
+        seed = seed * 1103515245u + 12345u;
+        const char* w = words[(seed >> 16) & 7];
+        for (size_t k = 0; w[k] && i < size; ++k) s[i++] = w[k];
+    }
+    std::ofstream(p, std::ios::binary).write(s.data(), static_cast<std::streamsize>(s.size()));
+}
+
+struct Library {
+    const char* format;
+    const char* file;
+    const char* prefix;
+    std::string archive;
+    std::string extractLine(const fs::path& archive, const fs::path& out, const std::string& entry) const {
+        if (std::strcmp(prefix, "Unlha") == 0)
+            return "x -+ -c1 -n1 -x0  \"" + windowsPath(archive) + "\" \"" + windowsPath(out) + "\\\" \"" + entry + "\" ";
+        return "-x -o --i -j  \"" + windowsPath(archive) + "\" \"" + windowsPath(out) + "\\\" \"" + entry + "\" ";
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--list") == 0) return childList(argv[2], argv[3], argv[4]);
+    if (argc == 5 && std::strcmp(argv[1], "--command") == 0) return childCommand(argv[2], argv[3], argv[4]);
+
+    self = fs::canonical("/proc/self/exe").string();
+    const fs::path libDir = argc > 1 ? fs::path(argv[1]) : fs::path(TIDEBELL_ARCHIVER_DIR);
+    if (!sh("command -v bsdtar")) {
+        std::printf("bsdtar is not installed: nothing to compare with\n");
+        return 2;
+    }
+    char tmpl[] = "/tmp/tidebell-bench-XXXXXX";
+    if (!mkdtemp(tmpl)) return 2;
+    const fs::path work = tmpl;
+
+    // 10,000 small WAVE-named files in one folder.
+    const fs::path src = work / "src";
+    fs::create_directories(src / "snd");
+    char name[32];
+    for (int i = 0; i < kEntries; ++i) {
+        std::snprintf(name, sizeof name, "s%05d.wav", i);
+        std::ofstream(src / "snd" / name, std::ios::binary) << "RIFF" << std::string(200 + i % 300, static_cast<char>('a' + i % 26));
+    }
+    std::snprintf(name, sizeof name, "snd/s%05d.wav", kEntries - 1);
+    const std::string last = name;
+
+    std::vector<Library> libs = {{"ZIP", "libunzip32.so", "UnZip", (work / "many.zip").string()},
+                                 {"LZH", "libunlha32.so", "Unlha", (work / "many.lzh").string()}};
+    std::printf("making the archives (%d entries)...\n", kEntries);
+    bool madeZip = sh("cd '" + src.string() + "' && bsdtar -c --format zip -f '" + libs[0].archive + "' snd");
+    bool madeLzh = sh("cd '" + src.string() + "' && jlha cq '" + libs[1].archive + "' snd");
+
+    int missed = 0;
+    for (const Library& lib : libs) {
+        const fs::path so = libDir / lib.file;
+        if (!fs::exists(so)) {
+            std::printf("%s: %s not built, skipped\n", lib.format, so.c_str());
+            continue;
+        }
+        if ((lib.format == std::string("ZIP") && !madeZip) || (lib.format == std::string("LZH") && !madeLzh)) {
+            std::printf("%s: could not make the archive (bsdtar/jlha), skipped\n", lib.format);
+            continue;
+        }
+        const fs::path out = work / (std::string("out-") + lib.format);
+        fs::create_directories(out);
+        std::string what = std::string(lib.format) + ": list 10,000 entries";
+        missed += !compare(what.c_str(), {self, "--list", so.string(), lib.prefix, windowsPath(lib.archive)},
+                           {"bsdtar", "-tf", lib.archive}, "bsdtar", kGoal);
+        what = std::string(lib.format) + ": extract the last entry";
+        missed += !compare(what.c_str(),
+                           {self, "--command", so.string(), lib.prefix, lib.extractLine(lib.archive, out, last)},
+                           {"bsdtar", "-xf", lib.archive, "-C", out.string(), last}, "bsdtar", kGoal);
+    }
+
+    // The other entries of a ZIP are skipped, not decoded: 40 entries of
+    // 4 MB before the one extracted, against 40 tiny ones.
+    const fs::path soZip = libDir / "libunzip32.so";
+    if (fs::exists(soZip)) {
+        const fs::path big = work / "big", small = work / "small";
+        fs::create_directories(big);
+        fs::create_directories(small);
+        for (int i = 0; i < 40; ++i) {
+            std::snprintf(name, sizeof name, "b%02d.wav", i);
+            writeBulk(big / name, 4 << 20, static_cast<uint32_t>(i));
+            std::ofstream(small / name) << "x";
+        }
+        writeBulk(big / "z.wav", 1 << 16, 99);
+        fs::copy_file(big / "z.wav", small / "z.wav");
+        const fs::path bigZip = work / "big.zip", smallZip = work / "small.zip", out = work / "out-one";
+        fs::create_directories(out);
+        if (sh("cd '" + big.string() + "' && bsdtar -c --format zip -f '" + bigZip.string() + "' .") &&
+            sh("cd '" + small.string() + "' && bsdtar -c --format zip -f '" + smallZip.string() + "' .")) {
+            Library zip = libs[0];
+            missed += !compare("ZIP: last entry after 160 MB vs after tiny",
+                               {self, "--command", soZip.string(), "UnZip", zip.extractLine(bigZip, out, "z.wav")},
+                               {self, "--command", soZip.string(), "UnZip", zip.extractLine(smallZip, out, "z.wav")},
+                               "tiny", kGoal);
+        }
+    }
+
+    std::error_code ec;
+    fs::remove_all(work, ec);
+    std::printf("%s\n", missed ? "some goals were missed" : "all goals met");
+    return 0;
+}

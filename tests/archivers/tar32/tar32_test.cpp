@@ -1,0 +1,125 @@
+// libtar32.so driven through its C entries with the tar wrapper's command
+// lines ("x --display-dialog=0 --use-directory=0 -z -f ... -o ..."), on
+// archives made by bsdtar, gzip, bzip2 and ar; and TarGetArchiveType.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archivers/common/errors.h"
+#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/libarchive/library_driver.h"
+
+using fixtures::quote;
+using fixtures::windowsPath;
+
+namespace {
+
+class Tar32 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(lib.loaded());
+        if (!fixtures::haveTool("bsdtar") || !fixtures::haveTool("sox")) GTEST_SKIP() << "bsdtar or sox missing";
+        fixtures::run("mkdir -p " + quote(dir.file("src/snd")));
+        a = fixtures::makeWave(dir.file("src/snd/a.wav"), 0.4, 440);
+        b = fixtures::makeWave(dir.file("src/b.wav"), 0.3, 700);
+    }
+
+    // Extraction as the tar wrapper renders it for the archive viewer
+    // (c = 1, n = 1, x = 0, no owner window); `kind` is "" (tar), " -z"
+    // (tgz) or " -B" (bz2).
+    static std::string extractLine(const std::string& archive, const std::string& dest, const std::string& name,
+                                   const char* kind, int useDirectory = 0) {
+        return std::string("x --display-dialog=0 --use-directory=") + std::to_string(useDirectory) + kind + "  -f \"" +
+               windowsPath(archive) + "\" -o \"" + windowsPath(dest) + "\\\" \"" + name + "\" ";
+    }
+
+    int archiveType(const std::string& posixPath) {
+        auto fn = reinterpret_cast<int (*)(LPCSTR)>(lib.entry("GetArchiveType"));
+        return fn ? fn(windowsPath(posixPath).c_str()) : -1000;
+    }
+
+    fixtures::LibraryDriver lib{ARCHIVER_LIBRARY_PATH, "Tar"};
+    fixtures::TempDir dir;
+    std::string a, b;
+};
+
+}  // namespace
+
+TEST_F(Tar32, CompressedTarsListAndExtractFlatOrWithFolders) {
+    struct Kind {
+        const char* file;
+        const char* bsdtar;
+        const char* wrapper;
+    };
+    for (const Kind& k : {Kind{"s.tar", "", ""}, Kind{"s.tgz", "-z", " -z"}, Kind{"s.taz", "-Z", " -z"},
+                          Kind{"s.tar.bz2", "-j", " -B"}}) {
+        SCOPED_TRACE(k.file);
+        const std::string archive = dir.file(k.file);
+        ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && bsdtar -c " + k.bsdtar + " -f " +
+                                  quote(archive) + " snd b.wav"));
+        auto listed = lib.list(windowsPath(archive), "*.wav");
+        ASSERT_EQ(listed.size(), 2u);
+        const std::string out = dir.file(std::string("out-") + k.file);
+        EXPECT_EQ(lib.command(extractLine(archive, out, "snd/a.wav", k.wrapper)), arc::ArcOk);
+        EXPECT_TRUE(fixtures::readFile(out + "/a.wav") == a);
+        EXPECT_EQ(lib.command(extractLine(archive, out, "snd/a.wav", k.wrapper, 1)), arc::ArcOk);
+        EXPECT_TRUE(fixtures::readFile(out + "/snd/a.wav") == a);
+        EXPECT_NE(lib.command(extractLine(archive, out, "nothing.wav", k.wrapper)), arc::ArcOk);
+        std::string mem;
+        EXPECT_EQ(lib.extractMem(" --use-directory=0" + std::string(k.wrapper) + "  -f \"" + windowsPath(archive) +
+                                     "\" \"b.wav\" ",
+                                 mem, b.size() + 10),
+                  arc::ArcOk);
+        EXPECT_TRUE(mem == b);
+    }
+}
+
+TEST_F(Tar32, LoneCompressedFileIsOneEntryNamedAfterTheFile) {
+    ASSERT_TRUE(fixtures::run("gzip -c " + quote(dir.file("src/b.wav")) + " > " + quote(dir.file("b.wav.gz"))));
+    auto listed = lib.list(windowsPath(dir.file("b.wav.gz")), "*.wav");
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].name, "b.wav");
+    const std::string out = dir.file("out");
+    EXPECT_EQ(lib.command(extractLine(dir.file("b.wav.gz"), out, "b.wav", " -z")), arc::ArcOk);
+    EXPECT_TRUE(fixtures::readFile(out + "/b.wav") == b);
+}
+
+TEST_F(Tar32, GetArchiveTypeTellsTheKinds) {
+    const std::string src = quote(dir.file("src"));
+    ASSERT_TRUE(fixtures::run("cd " + src + " && bsdtar -cf ../t.tar snd && bsdtar -czf ../t.tgz snd && "
+                              "bsdtar -cZf ../t.taz snd && bsdtar -cjf ../t.tbz snd && "
+                              "bsdtar -c --format cpio -f ../t.cpio snd && bsdtar -cJf ../t.txz snd"));
+    ASSERT_TRUE(fixtures::run("gzip -c " + quote(dir.file("src/b.wav")) + " > " + quote(dir.file("b.gz"))));
+    ASSERT_TRUE(fixtures::run("bzip2 -c " + quote(dir.file("src/b.wav")) + " > " + quote(dir.file("b.bz2"))));
+    fixtures::writeFile(dir.file("plain.txt"), "just text");
+    EXPECT_EQ(archiveType(dir.file("t.tar")), 1);
+    EXPECT_EQ(archiveType(dir.file("t.tgz")), 2);
+    EXPECT_EQ(archiveType(dir.file("t.taz")), 3);
+    EXPECT_EQ(archiveType(dir.file("b.gz")), 4);
+    EXPECT_EQ(archiveType(dir.file("t.tbz")), 6);
+    EXPECT_EQ(archiveType(dir.file("b.bz2")), 7);
+    EXPECT_EQ(archiveType(dir.file("t.cpio")), 8);
+    EXPECT_EQ(archiveType(dir.file("t.txz")), 11);
+    EXPECT_EQ(archiveType(dir.file("plain.txt")), 0);
+    EXPECT_EQ(archiveType(dir.file("missing.tar")), 0);
+    if (fixtures::haveTool("ar")) {
+        ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src/snd")) + " && ar rc ../../t.a a.wav"));
+        EXPECT_EQ(archiveType(dir.file("t.a")), 9);
+        EXPECT_EQ(lib.list(windowsPath(dir.file("t.a")), "*.wav").size(), 1u);
+    }
+}
+
+TEST_F(Tar32, SymlinksAndHostileNamesAreNotFollowedOrWrittenOutside) {
+    // A link pointing outside, then a file written "through" it.
+    const std::string src = dir.file("src");
+    ASSERT_TRUE(fixtures::run("cd " + quote(src) + " && ln -s /tmp evil && bsdtar -cf ../link.tar evil && "
+                              "rm evil && mkdir evil && cp b.wav evil/x-escape.wav && bsdtar -rf ../link.tar evil/x-escape.wav"));
+    ASSERT_TRUE(fixtures::run("cd " + quote(src) + " && bsdtar -cf ../dots.tar -s ',^,../../,' b.wav"));
+    const std::string out = dir.file("deep/out");
+    lib.command(extractLine(dir.file("link.tar"), out, "*", "", 1));
+    lib.command(extractLine(dir.file("dots.tar"), out, "*", "", 1));
+    EXPECT_FALSE(std::filesystem::exists("/tmp/x-escape.wav"));
+    EXPECT_FALSE(std::filesystem::is_symlink(out + "/evil"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("b.wav")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("deep/b.wav")));
+}

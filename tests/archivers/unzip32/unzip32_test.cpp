@@ -1,0 +1,200 @@
+// libunzip32.so driven through its C entries with the command lines the ZIP
+// wrapper sends ("-x -o --i -j", names with "/" and "[[]"), on ZIP files made
+// by 7zz and by hand (Shift-JIS names, hostile names, damaged data).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "archivers/common/errors.h"
+#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/libarchive/library_driver.h"
+
+using fixtures::quote;
+using fixtures::windowsPath;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Unzip32 : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(lib.loaded()) << ARCHIVER_LIBRARY_PATH; }
+
+    // The line of an archive viewer extraction: -o (c = 1), --i (n = 1),
+    // -j (x = 0) unless `withFolders`, empty user options, archive, folder,
+    // one name, empty user file list.
+    static std::string extractLine(const std::string& zip, const std::string& dest, const std::string& name,
+                                   bool withFolders = false) {
+        return std::string("-x -o --i") + (withFolders ? "" : " -j") + "  \"" + windowsPath(zip) + "\" \"" +
+               windowsPath(dest) + "\\\" \"" + name + "\" ";
+    }
+
+    fixtures::LibraryDriver lib{ARCHIVER_LIBRARY_PATH, "UnZip"};
+    fixtures::TempDir dir;
+};
+
+std::vector<std::string> names(const std::vector<fixtures::ListedEntry>& list) {
+    std::vector<std::string> out;
+    for (const auto& e : list) out.push_back(e.name);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
+TEST_F(Unzip32, ExportsTheNineEntries) {
+    for (const char* suffix : {"", "OpenArchive", "CloseArchive", "FindFirst", "FindNext", "CheckArchive",
+                               "SetOwnerWindowEx", "KillOwnerWindowEx", "ExtractMem"})
+        EXPECT_NE(lib.entry(suffix), nullptr) << "UnZip" << suffix;
+}
+
+TEST_F(Unzip32, ListsWaveFilesOf7zipArchiveAndExtractsThemFlatOrWithFolders) {
+    REQUIRE_TOOL("7zz");
+    REQUIRE_TOOL("sox");
+    fixtures::run("mkdir -p " + quote(dir.file("src/snd")));
+    const std::string a = fixtures::makeWave(dir.file("src/snd/a.wav"), 0.4, 440);
+    const std::string b = fixtures::makeWave(dir.file("src/B.WAV"), 0.2, 660);
+    const std::string c = fixtures::makeWave(dir.file("src/snd/c[1].wav"), 0.1, 330);
+    fixtures::writeFile(dir.file("src/notes.txt"), "not a sound");
+    const std::string zip = dir.file("sounds.zip");
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && 7zz a -tzip -mm=Deflate " + quote(zip) + " ."));
+
+    auto listed = lib.list(windowsPath(zip), "*.wav");
+    EXPECT_EQ(names(listed), (std::vector<std::string>{"B.WAV", "snd/a.wav", "snd/c[1].wav"}));
+    for (const auto& e : listed) {
+        if (e.name != "snd/a.wav") continue;
+        EXPECT_EQ(e.size, a.size());
+        EXPECT_EQ(e.crc, fixtures::crc32Of(a));
+        EXPECT_GT(e.packedSize, 0u);
+        EXPECT_EQ(e.method, "Deflate");
+    }
+    EXPECT_EQ(lib.list(windowsPath(zip), "*").size(), 5u);  // with the folder entry
+
+    // Flat into a folder that does not exist yet.
+    const std::string out = dir.file("out/flat");
+    std::string text;
+    EXPECT_EQ(lib.command(extractLine(zip, out, "snd/a.wav"), &text), arc::ArcOk) << text;
+    EXPECT_TRUE(fixtures::readFile(out + "/a.wav") == a);
+    // "[" is sent escaped as "[[]".
+    EXPECT_EQ(lib.command(extractLine(zip, out, "snd/c[[]1].wav")), arc::ArcOk);
+    EXPECT_TRUE(fixtures::readFile(out + "/c[1].wav") == c);
+    // With folders.
+    const std::string deep = dir.file("out/deep");
+    EXPECT_EQ(lib.command(extractLine(zip, deep, "snd/a.wav", true)), arc::ArcOk);
+    EXPECT_TRUE(fixtures::readFile(deep + "/snd/a.wav") == a);
+    // Overwrite when asked: a stale working copy is replaced.
+    fixtures::writeFile(out + "/B.WAV", "stale");
+    EXPECT_EQ(lib.command(extractLine(zip, out, "B.WAV")), arc::ArcOk);
+    EXPECT_TRUE(fixtures::readFile(out + "/B.WAV") == b);
+    // A name that is not in the archive.
+    EXPECT_NE(lib.command(extractLine(zip, out, "missing.wav")), arc::ArcOk);
+
+    // ExtractMem: no command word, no folder.
+    std::string mem;
+    EXPECT_EQ(lib.extractMem(" -o --i -j  \"" + windowsPath(zip) + "\" \"snd/a.wav\" ", mem, a.size() + 100), arc::ArcOk);
+    EXPECT_TRUE(mem == a);
+
+    EXPECT_NE(lib.checkArchive(windowsPath(zip), 0), FALSE);
+    uint32_t h = lib.openArchive(windowsPath(zip), 0x800002);
+    EXPECT_NE(h, 0u);
+    lib.closeArchive(h);
+    EXPECT_EQ(lib.checkArchive(windowsPath(dir.file("src/notes.txt")), 0), FALSE);
+    EXPECT_EQ(lib.openArchive(windowsPath(dir.file("src/notes.txt")), 0x800002), 0u);
+}
+
+TEST_F(Unzip32, ShiftJisNamesListAndExtractAsUtf8) {
+    // 表\音.wav stored by a Japanese Windows archiver: Shift-JIS, "\" between
+    // folders, no UTF-8 flag. 表 is 95 5C: its second byte is "\".
+    const std::string wave(3000, '\x11');
+    fixtures::writeFile(dir.file("jp.zip"), fixtures::buildZip({{"\x95\x5C\x5C\x89\xB9.wav", wave}}));
+    auto listed = lib.list(windowsPath(dir.file("jp.zip")), "*.wav");
+    ASSERT_EQ(listed.size(), 1u);
+    const std::string utf8 = "\xE8\xA1\xA8/\xE9\x9F\xB3.wav";
+    EXPECT_EQ(listed[0].name, utf8);
+    EXPECT_EQ(lib.command(extractLine(dir.file("jp.zip"), dir.file("out"), utf8)), arc::ArcOk);
+    EXPECT_TRUE(fixtures::readFile(dir.file("out/\xE9\x9F\xB3.wav")) == wave);
+}
+
+TEST_F(Unzip32, DamagedDataFailsAndLeavesNoFile) {
+    std::string wave(5000, '\0');
+    for (size_t i = 0; i < wave.size(); ++i) wave[i] = static_cast<char>(i * 13);
+    std::string zip = fixtures::buildZip({{"bad.wav", wave}, {"good.wav", "fine"}});
+    zip[40] = static_cast<char>(zip[40] ^ 0xFF);  // inside bad.wav's stored data: CRC no longer matches
+    fixtures::writeFile(dir.file("d.zip"), zip);
+    const std::string out = dir.file("out");
+    EXPECT_NE(lib.command(extractLine(dir.file("d.zip"), out, "bad.wav")), arc::ArcOk);
+    EXPECT_FALSE(fs::exists(out + "/bad.wav"));
+    if (fs::exists(out)) {
+        for (const auto& f : fs::directory_iterator(out)) ADD_FAILURE() << "left behind: " << f.path();
+    }
+    EXPECT_EQ(lib.command(extractLine(dir.file("d.zip"), out, "good.wav")), arc::ArcOk);
+    EXPECT_EQ(fixtures::readFile(out + "/good.wav"), "fine");
+
+    // A truncated file: listing and extracting fail cleanly.
+    fixtures::writeFile(dir.file("cut.zip"), zip.substr(0, zip.size() - 30));
+    EXPECT_EQ(lib.openArchive(windowsPath(dir.file("cut.zip"))), 0u);
+    EXPECT_NE(lib.command(extractLine(dir.file("cut.zip"), out, "good.wav")), arc::ArcOk);
+}
+
+TEST_F(Unzip32, HostileNamesNeverWriteOutsideTheDestination) {
+    fixtures::writeFile(dir.file("h.zip"), fixtures::buildZip({
+                                               {"..\\..\\escape1.wav", "1"},
+                                               {"../escape2.wav", "2"},
+                                               {"/tmp/escape3.wav", "3"},
+                                               {"C:\\escape4.wav", "4"},
+                                           }));
+    const std::string out = dir.file("a/b/out");
+    for (const auto& e : lib.list(windowsPath(dir.file("h.zip")), "*")) {
+        std::string escaped;
+        for (char ch : e.name) escaped += ch == '[' ? std::string("[[]") : std::string(1, ch);
+        lib.command(extractLine(dir.file("h.zip"), out, escaped, true));
+        lib.command(extractLine(dir.file("h.zip"), out, escaped, false));
+    }
+    for (const auto& f : fs::recursive_directory_iterator(dir.path())) {
+        const std::string p = f.path().string();
+        if (p.find("escape") != std::string::npos)
+            EXPECT_EQ(p.rfind(out + "/", 0), 0u) << "written outside the destination: " << p;
+    }
+    EXPECT_FALSE(fs::exists("/tmp/escape3.wav") && fixtures::readFile("/tmp/escape3.wav") == "3");
+}
+
+namespace {
+
+struct ProgressLog {
+    UINT message = 0;
+    int calls = 0;
+    int abortAfter = 1000000;
+};
+
+LRESULT progressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* log = static_cast<ProgressLog*>(GetWindowContext(window));
+    if (log && message == log->message) return ++log->calls >= log->abortAfter ? 1 : 0;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+TEST_F(Unzip32, ProgressMessagesReachTheOwnerAndAnAbortLeavesNoFile) {
+    std::string data(600000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7) ^ (i >> 9));
+    fixtures::writeFile(dir.file("p.zip"), fixtures::buildZip({{"big.wav", data}}));
+    ProgressLog log;
+    log.message = RegisterWindowMessageA("wm_arcextract");
+    HWND window = CreateMessageWindow(progressProc, &log);
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(lib.setOwnerWindow(window), FALSE);
+
+    const std::string out = dir.file("out");
+    EXPECT_EQ(lib.command(extractLine(dir.file("p.zip"), out, "big.wav"), nullptr, window), arc::ArcOk);
+    EXPECT_GE(log.calls, 2);
+    EXPECT_TRUE(fixtures::readFile(out + "/big.wav") == data);
+
+    const std::string out2 = dir.file("out2");
+    log.calls = 0;
+    log.abortAfter = 2;
+    EXPECT_NE(lib.command(extractLine(dir.file("p.zip"), out2, "big.wav"), nullptr, window), arc::ArcOk);
+    EXPECT_FALSE(fs::exists(out2 + "/big.wav"));
+
+    EXPECT_NE(lib.killOwnerWindow(window), FALSE);
+    DestroyWindow(window);
+}
