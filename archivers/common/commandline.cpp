@@ -19,14 +19,14 @@ std::vector<Token> tokenizeCommandLine(std::string_view line) {
         if (i >= line.size()) break;
         Token t;
         t.quoted = line[i] == '"';
-        bool inQuotes = false, any = false;
+        bool inQuotes = false;
         while (i < line.size() && (inQuotes || !blank(line[i]))) {
             if (line[i] == '"') inQuotes = !inQuotes;
             else t.text += line[i];
-            any = true;
             ++i;
         }
-        if (any) tokens.push_back(std::move(t));
+        // An empty "" names nothing (an unset or empty value).
+        if (!t.text.empty()) tokens.push_back(std::move(t));
     }
     return tokens;
 }

@@ -27,7 +27,8 @@ struct Token {
     bool quoted = false;
 };
 
-// Blanks, tabs, CR and LF separate tokens; double quotes group and vanish.
+// Blanks, tabs, CR and LF separate tokens; double quotes group and vanish;
+// empty tokens are dropped.
 std::vector<Token> tokenizeCommandLine(std::string_view line);
 
 enum class Overwrite { Always, IfNewer, Never };
