@@ -1,0 +1,94 @@
+#include "tests/archivers/unrar32/rarbuilder.h"
+
+#include <zlib.h>
+
+namespace fixtures {
+namespace {
+
+void put16(std::string& s, uint32_t v) {
+    s += char(v & 0xFF);
+    s += char((v >> 8) & 0xFF);
+}
+void put32(std::string& s, uint32_t v) {
+    put16(s, v & 0xFFFF);
+    put16(s, v >> 16);
+}
+
+uint32_t crc32Of(const std::string& s, size_t from = 0) {
+    return uint32_t(crc32(0, reinterpret_cast<const Bytef*>(s.data() + from), uInt(s.size() - from)));
+}
+
+// A block: CRC (low half of the CRC-32 of everything after it), type, flags,
+// size, then `rest`.
+std::string block(uint8_t type, uint16_t flags, const std::string& rest, bool badCrc = false) {
+    std::string b;
+    put16(b, 0);
+    b += char(type);
+    put16(b, flags);
+    put16(b, uint32_t(7 + rest.size()));
+    b += rest;
+    uint16_t crc = uint16_t(crc32Of(b, 2) & 0xFFFF);
+    if (badCrc)
+        crc ^= 0x0F0F;
+    b[0] = char(crc & 0xFF);
+    b[1] = char(crc >> 8);
+    return b;
+}
+
+// 2026-12-08 12:34:56, DOS date in the high word.
+constexpr uint32_t kDosStamp = (uint32_t((2026 - 1980) << 9 | 12 << 5 | 8) << 16) | (12 << 11 | 34 << 5 | 28);
+
+}  // namespace
+
+std::string rarUnicodeName(const std::u16string& name) {
+    std::string out(1, '\0');   // the common high byte, unused by code 2
+    for (size_t i = 0; i < name.size(); i += 4) {
+        out += char(0xAA);      // four times code 2: a whole unit follows
+        for (size_t j = i; j < name.size() && j < i + 4; ++j)
+            put16(out, name[j]);
+    }
+    return out;
+}
+
+std::string buildRar(const std::vector<RarMember>& members, const RarOptions& options) {
+    std::string out("Rar!\x1A\x07\x00", 7);
+    std::string main;
+    put16(main, 0);
+    put32(main, 0);
+    out += block(0x73, options.solid ? 0x0008 : 0, main);
+    for (size_t i = 0; i < members.size(); ++i) {
+        const RarMember& m = members[i];
+        const std::string body = m.directory ? std::string() : (m.packed.empty() ? m.data : m.packed);
+        uint32_t crc = m.directory ? 0 : crc32Of(m.data);
+        if (m.badDataCrc)
+            crc ^= 0xDEADBEEF;
+        const uint32_t size = m.declaredSize != UINT32_MAX ? m.declaredSize : uint32_t(m.data.size());
+        std::string h;
+        put32(h, uint32_t(body.size()));
+        put32(h, m.directory ? 0 : size);
+        h += char(m.hostOs);
+        put32(h, crc);
+        put32(h, kDosStamp);
+        h += char(29);          // version needed: RAR 2.9
+        h += char(m.method);
+        put16(h, uint32_t(m.rawName.size()));
+        put32(h, m.directory && m.hostOs != 3 ? (m.attributes | 0x10) : m.attributes);
+        h += m.rawName;
+        uint16_t flags = 0x8000;
+        if (m.directory)
+            flags |= 0x00E0;
+        if (m.unicode)
+            flags |= 0x0200;
+        if (m.encrypted)
+            flags |= 0x0004;
+        if (options.solid && i > 0)
+            flags |= 0x0010;    // uses the previous members' dictionary
+        out += block(0x74, flags, h, m.badHeaderCrc);
+        out += body;
+    }
+    if (options.endBlock)
+        out += block(0x7B, 0x4000, std::string());
+    return out;
+}
+
+}  // namespace fixtures
