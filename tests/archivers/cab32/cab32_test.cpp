@@ -46,8 +46,11 @@ TEST(Cab32, GcabCabinetsListAndExtractThroughTheEntries) {
         for (const auto& e : listed) names.push_back(e.name);
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{"b.wav", "snd/a.wav"}));  // "\" in the cabinet becomes "/"
-        for (const auto& e : listed)
-            if (e.name == "snd/a.wav") EXPECT_EQ(e.size, a.size());
+        for (const auto& e : listed) {
+            if (e.name == "snd/a.wav") {
+                EXPECT_EQ(e.size, a.size());
+            }
+        }
 
         const std::string out = dir.file(std::string("out") + option);
         EXPECT_EQ(lib.command(extractLine(cab, out, "snd/a.wav", true)), arc::ArcOk);

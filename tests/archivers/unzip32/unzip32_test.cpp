@@ -152,8 +152,9 @@ TEST_F(Unzip32, HostileNamesNeverWriteOutsideTheDestination) {
     }
     for (const auto& f : fs::recursive_directory_iterator(dir.path())) {
         const std::string p = f.path().string();
-        if (p.find("escape") != std::string::npos)
+        if (p.find("escape") != std::string::npos) {
             EXPECT_EQ(p.rfind(out + "/", 0), 0u) << "written outside the destination: " << p;
+        }
     }
     EXPECT_FALSE(fs::exists("/tmp/escape3.wav") && fixtures::readFile("/tmp/escape3.wav") == "3");
 }
