@@ -1,0 +1,137 @@
+#include "tests/archivers/unlha32/lzhbuilder.h"
+
+#include <stdexcept>
+
+namespace fixtures {
+namespace {
+
+void put16(std::string& s, uint32_t v) {
+    s += char(v & 0xFF);
+    s += char((v >> 8) & 0xFF);
+}
+void put32(std::string& s, uint32_t v) {
+    put16(s, v & 0xFFFF);
+    put16(s, v >> 16);
+}
+
+// 2026-12-08 12:34:56 as a DOS stamp, time in the low word.
+constexpr uint32_t kDosStamp = (uint32_t((2026 - 1980) << 9 | 12 << 5 | 8) << 16) | (12 << 11 | 34 << 5 | 28);
+constexpr uint32_t kUnixStamp = 1796733296;
+
+// An extended header: type, body, and the size of the next one (filled later).
+std::string extended(uint8_t type, const std::string& body) {
+    std::string x(1, char(type));
+    x += body;
+    put16(x, 0);
+    return x;
+}
+
+// Chains extended headers: each one's last two bytes give the next one's size.
+std::string chain(const std::vector<std::string>& parts, std::string& firstSize) {
+    firstSize.clear();
+    put16(firstSize, parts.empty() ? 0 : uint32_t(parts[0].size()));
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        std::string p = parts[i];
+        const uint32_t next = i + 1 < parts.size() ? uint32_t(parts[i + 1].size()) : 0;
+        p[p.size() - 2] = char(next & 0xFF);
+        p[p.size() - 1] = char(next >> 8);
+        out += p;
+    }
+    return out;
+}
+
+}  // namespace
+
+uint16_t lzhCrc16(const std::string& data) {
+    uint16_t crc = 0;
+    for (unsigned char c : data) {
+        crc ^= c;
+        for (int i = 0; i < 8; ++i)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+std::string lzhMember(const LzhMember& m) {
+    const std::string method = m.directory ? "-lhd-" : m.method;
+    const std::string body = m.directory ? std::string() : (m.packed.empty() ? m.data : m.packed);
+    const uint32_t size = m.directory ? 0 : uint32_t(m.data.size());
+    uint16_t crc = m.directory ? 0 : lzhCrc16(m.data);
+    if (m.badDataCrc)
+        crc ^= 0x5A5A;
+
+    std::string h;
+    if (m.level == 0 || m.level == 1) {
+        std::vector<std::string> ext;
+        if (m.level == 1 && !m.rawFolder.empty())
+            ext.push_back(extended(0x02, m.rawFolder));
+        std::string firstSize;
+        const std::string extBytes = chain(ext, firstSize);
+        std::string base;
+        base += method;
+        put32(base, uint32_t(body.size() + (m.level == 1 ? extBytes.size() : 0)));
+        put32(base, size);
+        put32(base, kDosStamp);
+        base += char(m.level == 1 ? 0x20 : m.attributes);
+        base += char(m.level);
+        base += char(m.rawName.size());
+        base += m.rawName;
+        put16(base, crc);
+        if (m.level == 1) {
+            base += char(m.osId);
+            base += firstSize;
+        }
+        if (base.size() > 255)
+            throw std::length_error("level 0/1 header too long");
+        uint8_t sum = 0;
+        for (unsigned char c : base)
+            sum = uint8_t(sum + c);
+        h += char(base.size());
+        h += char(sum);
+        h += base;
+        h += extBytes;
+    } else {
+        std::vector<std::string> ext;
+        ext.push_back(extended(0x00, std::string(2, '\0')));   // header CRC, filled below
+        if (!m.directory)
+            ext.push_back(extended(0x01, m.rawName));
+        if (!m.rawFolder.empty() || m.directory)
+            ext.push_back(extended(0x02, m.directory ? m.rawName : m.rawFolder));
+        ext.push_back(extended(0x40, std::string(1, char(m.attributes)) + '\0'));
+        std::string firstSize;
+        const std::string extBytes = chain(ext, firstSize);
+        std::string rest;
+        rest += method;
+        put32(rest, uint32_t(body.size()));
+        put32(rest, size);
+        put32(rest, kUnixStamp);
+        rest += char(0x20);
+        rest += char(2);
+        put16(rest, crc);
+        rest += char(m.osId);
+        rest += firstSize;
+        rest += extBytes;
+        put16(h, uint32_t(rest.size() + 2));
+        h += rest;
+        // The header CRC body sits right after its type byte, the first
+        // extended header's first byte.
+        const size_t crcPos = 26 + 1;
+        uint16_t headerCrc = lzhCrc16(h);
+        if (m.badHeaderCrc)
+            headerCrc ^= 0x1111;
+        h[crcPos] = char(headerCrc & 0xFF);
+        h[crcPos + 1] = char(headerCrc >> 8);
+    }
+    return h + body;
+}
+
+std::string buildLzh(const std::vector<LzhMember>& members) {
+    std::string out;
+    for (const auto& m : members)
+        out += lzhMember(m);
+    out += '\0';
+    return out;
+}
+
+}  // namespace fixtures
