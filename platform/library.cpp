@@ -31,19 +31,18 @@ Libraries& libraries()
     return l;
 }
 
+// "NAME.DLL" and "NAME" (Windows adds ".DLL") become "libname.so"; a name
+// with another extension ("libm.so.6") is a file name already.
 std::string sharedObjectName(std::string_view name)
 {
     std::string base(name);
     auto dot = base.rfind('.');
     std::string ext = dot == std::string::npos ? "" : detail::toLowerAscii(base.substr(dot));
-    if (ext == ".so")
-        return base;
-    if (ext == ".dll")
+    if (ext == ".dll" || ext == ".")
         base.resize(dot);
-    else if (!base.empty() && base.back() == '.')
-        base.pop_back();   // "NAME." means no extension on Windows
-    std::string lower = detail::toLowerAscii(base);
-    return lower.rfind("lib", 0) == 0 ? lower + ".so" : "lib" + lower + ".so";
+    else if (!ext.empty())
+        return base;
+    return "lib" + detail::toLowerAscii(base) + ".so";
 }
 
 std::vector<std::string> searchFolders()

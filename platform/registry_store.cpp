@@ -81,27 +81,21 @@ LONG RegistryStore::withLock(bool exclusive, const std::function<LONG(const std:
 
 LONG RegistryStore::load(const std::string& path)
 {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
-        return ERROR_CANTREAD;
-    long long mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-    if (m_tree && path == m_cachedPath && st.st_dev == m_dev && st.st_ino == m_ino && st.st_size == m_size &&
-        mtime == m_mtime)
-        return ERROR_SUCCESS;
-    m_tree.reset();
+    // The file is read every time (it is small); only the parse is skipped
+    // when its bytes are those parsed last. File times are too coarse to
+    // tell two quick changes apart.
     std::string text;
-    if (!AtomicFile::read(path, text))
+    if (!AtomicFile::read(path, text)) {
+        m_tree.reset();
         return ERROR_CANTREAD;
-    auto tree = RegistryTree::parse(text);
-    if (!tree)
+    }
+    if (m_tree && text == m_fileText)
+        return ERROR_SUCCESS;
+    m_tree = RegistryTree::parse(text);
+    if (!m_tree)
         return ERROR_REGISTRY_CORRUPT;
-    m_tree = std::move(tree);
-    m_cachedPath = path;
+    m_fileText = std::move(text);
     m_cachedText = m_tree->text();
-    m_dev = st.st_dev;
-    m_ino = st.st_ino;
-    m_size = st.st_size;
-    m_mtime = mtime;
     return ERROR_SUCCESS;
 }
 
@@ -130,8 +124,10 @@ LONG RegistryStore::modify(const std::function<LONG(RegistryTree&)>& action)
             return ERROR_SUCCESS;
         if (AtomicFile::write(path, text) != ERROR_SUCCESS)
             return ERROR_CANTWRITE;
-        m_tree.reset();   // the next access re-reads the file we wrote
-        return load(path);
+        m_tree = std::move(changed);
+        m_cachedText = text;
+        m_fileText = std::move(text);
+        return ERROR_SUCCESS;
     });
 }
 

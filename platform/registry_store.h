@@ -1,16 +1,15 @@
 // The per-user registry file and the lock that keeps two of our processes
 // from losing each other's changes. Every change re-reads the file under an
-// exclusive lock, applies itself and replaces the file atomically; reads use
-// a shared lock and a copy cached while the file is unchanged. A file that
-// cannot be read or parsed is never replaced.
+// exclusive lock, applies itself and replaces the file atomically; reads
+// re-read it under a shared lock (the parse is reused while the bytes are
+// the same). A file that cannot be read or parsed is
+// never replaced.
 #pragma once
 
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
-
-#include <sys/types.h>
 
 #include "platform/registry_tree.h"
 
@@ -40,12 +39,8 @@ private:
 
     std::mutex m_mutex;
     std::optional<RegistryTree> m_tree;
-    std::string m_cachedPath;
-    std::string m_cachedText;
-    dev_t m_dev = 0;
-    ino_t m_ino = 0;
-    off_t m_size = -1;
-    long long m_mtime = 0;
+    std::string m_fileText;     // the file's bytes that m_tree was parsed from
+    std::string m_cachedText;   // text form of m_tree, to skip writes that change nothing
 };
 
 }  // namespace platform

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <sys/stat.h>
+
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+using tidebell_test::TempDir;
+
+namespace {
+
+class ProfileTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string ini = dir.file("TEST.INI");
+
+    std::string read(const char* section, const char* key, const char* def = "DEF", DWORD size = 256)
+    {
+        char buffer[256];
+        std::memset(buffer, 'x', sizeof buffer);
+        DWORD n = GetPrivateProfileStringA(section, key, def, buffer, size, ini.c_str());
+        EXPECT_EQ(n, std::strlen(buffer));
+        return buffer;
+    }
+    int readInt(const char* key, int def = 99)
+    {
+        return static_cast<int>(GetPrivateProfileIntA("S", key, def, ini.c_str()));
+    }
+};
+
+TEST_F(ProfileTest, ReadsValuesAsWindowsDoes)
+{
+    dir.write("TEST.INI",
+              "; comment = not a key\r\n"
+              "[Other]\r\n"
+              "Key=other\r\n"
+              "[ section ]\r\n"
+              "  Key  =  spaced value  \r\n"
+              "Key=second duplicate\r\n"
+              "Quoted=\"  inside  \"\r\n"
+              "Single='x'\r\n"
+              "Mismatched=\"x'\r\n"
+              "Empty=\r\n"
+              "no equals sign here\r\n"
+              ";Commented=1\r\n"
+              "Last=no newline");
+    EXPECT_EQ(read("SECTION", "KEY"), "spaced value");            // case, trimming, first duplicate
+    EXPECT_EQ(read("Section", "quoted"), "  inside  ");           // one pair of quotes removed
+    EXPECT_EQ(read("Section", "Single"), "x");
+    EXPECT_EQ(read("Section", "Mismatched"), "\"x'");
+    EXPECT_EQ(read("Section", "Empty"), "");                      // empty value is not the default
+    EXPECT_EQ(read("Section", "Commented"), "DEF");
+    EXPECT_EQ(read("Section", "no equals sign here"), "DEF");
+    EXPECT_EQ(read("Section", "Last"), "no newline");
+    EXPECT_EQ(read("Other", "Key"), "other");
+    EXPECT_EQ(read("Missing", "Key", "default  \t"), "default");  // trailing blanks of the default go
+    EXPECT_EQ(read("Section", "Missing", nullptr), "");
+}
+
+TEST_F(ProfileTest, MissingFileAndSmallBuffers)
+{
+    EXPECT_EQ(read("S", "K", "fallback "), "fallback");
+    dir.write("TEST.INI", "[S]\nK=abcdef\n");
+    EXPECT_EQ(read("S", "K", "", 4), "abc");    // cut to size - 1
+    EXPECT_EQ(read("S", "K", "", 1), "");
+    EXPECT_EQ(read("S", "K", "", 7), "abcdef");
+}
+
+TEST_F(ProfileTest, ListsSectionsAndKeys)
+{
+    dir.write("TEST.INI", "[A]\nx=1\ny=2\nX=3\n[B]\n");
+    char buffer[64];
+    DWORD n = GetPrivateProfileStringA("A", nullptr, "", buffer, sizeof buffer, ini.c_str());
+    EXPECT_EQ(std::string(buffer, n + 1), std::string("x\0y\0", 4) + '\0');
+    n = GetPrivateProfileStringA(nullptr, nullptr, "", buffer, sizeof buffer, ini.c_str());
+    EXPECT_EQ(std::string(buffer, n), std::string("A\0B\0", 4));
+}
+
+TEST_F(ProfileTest, IntegerParsing)
+{
+    dir.write("TEST.INI", "[S]\nTwo=2\nNeg=-1\nLead=  12abc\nWord=abc\nEmpty=\nPlus=+7\nQuoted=\"5\"\n");
+    EXPECT_EQ(readInt("Two"), 2);
+    EXPECT_EQ(readInt("Neg"), -1);
+    EXPECT_EQ(readInt("Lead"), 12);
+    EXPECT_EQ(readInt("Word"), 0);
+    EXPECT_EQ(readInt("Empty"), 99);
+    EXPECT_EQ(readInt("Missing"), 99);
+    EXPECT_EQ(readInt("Plus"), 7);
+    EXPECT_EQ(readInt("Quoted"), 5);
+}
+
+TEST_F(ProfileTest, WritesKeepEveryOtherLine)
+{
+    dir.write("TEST.INI",
+              "; header comment\r\n"
+              "[A]\r\n"
+              "One = 1\r\n"
+              "; note in A\r\n"
+              "\r\n"
+              "[B]\r\n"
+              "Two=2");
+    ASSERT_TRUE(WritePrivateProfileStringA("a", "ONE", "uno", ini.c_str()));     // in place, file's spelling
+    ASSERT_TRUE(WritePrivateProfileStringA("A", "Three", "3", ini.c_str()));     // end of its section
+    ASSERT_TRUE(WritePrivateProfileStringA("C", "Four", "4", ini.c_str()));      // new section at the end
+    EXPECT_EQ(dir.read("TEST.INI"),
+              "; header comment\r\n"
+              "[A]\r\n"
+              "One=uno\r\n"
+              "; note in A\r\n"
+              "Three=3\r\n"
+              "\r\n"
+              "[B]\r\n"
+              "Two=2\r\n"
+              "[C]\r\n"
+              "Four=4\r\n");
+}
+
+TEST_F(ProfileTest, WriteCreatesFileAndKeepsNewlineStyle)
+{
+    ASSERT_TRUE(WritePrivateProfileStringA("TIDEBELL", "SaveSetting", "1", ini.c_str()));
+    EXPECT_EQ(dir.read("TEST.INI"), "[TIDEBELL]\r\nSaveSetting=1\r\n");
+    EXPECT_EQ(read("tidebell", "savesetting"), "1");
+
+    std::string lf = dir.write("LF.INI", "[S]\nA=1\n");
+    ASSERT_TRUE(WritePrivateProfileStringA("S", "B", "2", lf.c_str()));
+    EXPECT_EQ(dir.read("LF.INI"), "[S]\nA=1\nB=2\n");
+}
+
+TEST_F(ProfileTest, DeletesKeysAndSections)
+{
+    dir.write("TEST.INI", "[A]\nx=1\ny=2\n[B]\nz=3\n");
+    ASSERT_TRUE(WritePrivateProfileStringA("A", "x", nullptr, ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("B", nullptr, nullptr, ini.c_str()));
+    EXPECT_EQ(dir.read("TEST.INI"), "[A]\ny=2\n");
+}
+
+TEST_F(ProfileTest, WriteReplacesTheFileAtomicallyAndKeepsItsMode)
+{
+    dir.write("TEST.INI", "[S]\nK=1\n");
+    ::chmod(ini.c_str(), 0640);
+    struct stat before, after;
+    ASSERT_EQ(::stat(ini.c_str(), &before), 0);
+    ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "2", ini.c_str()));
+    ASSERT_EQ(::stat(ini.c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);   // a new file renamed over the old one
+    EXPECT_EQ(after.st_mode & 0777, 0640u);
+    // No temporary file is left beside it.
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(ProfileTest, WriteIntoMissingFolderFails)
+{
+    std::string bad = dir.file("no/such/folder/X.INI");
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "V", bad.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+}  // namespace

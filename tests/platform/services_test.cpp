@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "platform/qt/qt_message_box_service.h"
+#include "platform/terminal_message_box.h"
+#include "support/fake_services.h"
+
+using namespace tidebell_test;
+
+namespace {
+
+TEST(Services, CallsGoToTheInstalledDoubles)
+{
+    ScopedService box(std::make_shared<FakeMessageBoxService>());
+    box->answers = {IDNO};
+    EXPECT_EQ(MessageBoxA(nullptr, "実行しますか？", "ねいろん", MB_YESNO | MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(MessageBoxA(nullptr, "done", "title", MB_OK), IDOK);
+    ASSERT_EQ(box->calls.size(), 2u);
+    EXPECT_EQ(box->calls[0].text, "実行しますか？");
+    EXPECT_EQ(box->calls[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+
+    {
+        ScopedService sound(std::make_shared<FakeSoundService>());
+        EXPECT_TRUE(sndPlaySoundA("C:\\a.wav", SND_ASYNC));
+        EXPECT_TRUE(sndPlaySoundA(nullptr, 0));   // stop
+        ASSERT_EQ(sound->calls.size(), 2u);
+        EXPECT_EQ(sound->calls[0].path, "C:\\a.wav");
+        EXPECT_EQ(sound->calls[1].path, "");
+    }
+    EXPECT_FALSE(sndPlaySoundA("C:\\a.wav", SND_ASYNC));   // none installed any more
+
+    {
+        ScopedService help(std::make_shared<FakeHelpService>());
+        EXPECT_TRUE(WinHelpA(nullptr, "C:\\TIDEBELL.HLP", HELP_CONTEXT, 6));
+        ASSERT_EQ(help->calls.size(), 1u);
+        EXPECT_EQ(help->calls[0].data, 6u);
+    }
+    EXPECT_FALSE(WinHelpA(nullptr, "C:\\TIDEBELL.HLP", HELP_CONTEXT, 6));
+}
+
+TEST(Services, VersionDataThroughTheVersionFunctions)
+{
+    EXPECT_EQ(GetFileVersionInfoSizeA("C:\\x.exe", nullptr), 0u);   // no service: no data
+    ScopedService version(std::make_shared<FakeVersionInfoService>());
+    std::string translation("\x11\x04\xA4\x03", 4);   // language 0x0411, code page 0x03A4
+    version->blocks["C:\\TIDEBELL"] = platform::makeVersionBlock(
+        {{"\\VarFileInfo\\Translation", translation, false},
+         {"\\StringFileInfo\\041103a4\\FileVersion", "1.20.2001.610", true}});
+    EXPECT_EQ(GetFileVersionInfoSizeA("C:\\other", nullptr), 0u);
+    DWORD handle = 1;
+    DWORD size = GetFileVersionInfoSizeA("C:\\TIDEBELL", &handle);
+    ASSERT_GT(size, 0u);
+    EXPECT_EQ(handle, 0u);
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA("C:\\TIDEBELL", 0, size, block.data()));
+
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length));
+    ASSERT_EQ(length, 4u);
+    DWORD entry;
+    std::memcpy(&entry, value, 4);
+    EXPECT_EQ(entry & 0xFFFF, 0x0411u);
+    EXPECT_EQ(entry >> 16, 0x03A4u);
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\041103A4\\FileVersion", &value, &length));
+    EXPECT_STREQ(static_cast<char*>(value), "1.20.2001.610");
+    EXPECT_EQ(length, 14u);
+    EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo\\041103a4\\LegalCopyright", &value, &length));
+}
+
+TEST(Services, TerminalBoxAnswersTheDefaultButtonWithoutAUser)
+{
+    using platform::TerminalMessageBoxService;
+    EXPECT_EQ(TerminalMessageBoxService::defaultAnswer(MB_OK | MB_ICONERROR), IDOK);
+    EXPECT_EQ(TerminalMessageBoxService::defaultAnswer(MB_YESNO), IDYES);
+    EXPECT_EQ(TerminalMessageBoxService::defaultAnswer(MB_YESNO | MB_DEFBUTTON2), IDNO);
+    EXPECT_EQ(TerminalMessageBoxService::defaultAnswer(MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL);
+    EXPECT_EQ(TerminalMessageBoxService::defaultAnswer(MB_OKCANCEL | MB_DEFBUTTON2), IDCANCEL);
+    EXPECT_EQ(TerminalMessageBoxService::defaultAnswer(MB_OK | MB_DEFBUTTON2), IDOK);
+}
+
+TEST(Services, QtBoxShowsTheFlagsAndAnswersTheButtonPressed)
+{
+    int argc = 1;
+    char name[] = "platform_tests";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    QString seenTitle, seenText;
+    QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
+    int buttons = 0;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seenTitle = box->windowTitle();
+        seenText = box->text();
+        seenIcon = box->icon();
+        buttons = static_cast<int>(box->buttons().size());
+        box->button(QMessageBox::No)->click();
+    });
+    platform::QtMessageBoxService service;
+    int answer = service.show(nullptr, "移行しますか？", "ねいろん", MB_YESNO | MB_ICONQUESTION);
+    EXPECT_EQ(answer, IDNO);
+    EXPECT_EQ(seenTitle, QString::fromUtf8("ねいろん"));
+    EXPECT_EQ(seenText, QString::fromUtf8("移行しますか？"));
+    EXPECT_EQ(seenIcon, QMessageBox::Question);
+    EXPECT_EQ(buttons, 2);
+}
+
+}  // namespace
