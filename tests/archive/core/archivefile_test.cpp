@@ -368,8 +368,9 @@ TEST(ArchiveFile, NoHandlerNoWindowNoRegisteredMessage)
     fakearc::script("unlha32", "progress", "1,2");
     EXPECT_EQ(f.Extract(nullptr, nullptr, "C:\\tmp", {"a.wav"}), 0);
     EXPECT_EQ(f.ProgressWindow(), nullptr);
-    if (before == 0)   // process-wide: only meaningful in a fresh process
+    if (before == 0) {   // process-wide: only meaningful in a fresh process
         EXPECT_EQ(TArchiveFile::ArcExtractMessageId(), 0u);
+    }
     EXPECT_FALSE(logHas("UnlhaSetOwnerWindowEx"));
     EXPECT_FALSE(logHas("UnlhaKillOwnerWindowEx"));
     EXPECT_FALSE(logHas("progress"));

@@ -60,7 +60,7 @@ std::vector<std::string> split(const std::string& text, char sep) {
 char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 // "*" and "*.ext" (ASCII case-insensitive); anything else must be equal.
-bool matches(const std::string& wild, const std::string& name) {
+[[maybe_unused]] bool matches(const std::string& wild, const std::string& name) {
     if (wild.empty() || wild == "*" || wild == "*.*") return true;
     std::string tail = wild[0] == '*' ? wild.substr(1) : wild;
     if (wild[0] != '*' && tail.size() != name.size()) return false;
@@ -87,7 +87,7 @@ bool sendProgress(HWND owner) {
 }
 
 int command(const char* entry, HWND owner, LPCSTR commandLine, LPSTR output, DWORD size) {
-    log({entry, window(owner), commandLine ? commandLine : "(null)", ptr(output),
+    log({entry, window(owner), commandLine ? commandLine : "(null)", output ? "buf" : "null",
          std::to_string(size)});
     if (output && size > 0) {
         std::string text = get("output", "");

@@ -86,6 +86,7 @@ TEST_F(WrappersTest, ArjExtractsWithLhaSwitchesThroughItsOwnLibrary) {
 
 TEST_F(WrappersTest, ArjOwnerWindowGoesThroughBothLibrariesInOrder) {
     TArj32 arj;
+    TLha32::LoadDLL();   // the inherited half needs UNLHA32.DLL loaded already
     fakearc::script("unlha32", "setowner", "0");
     EXPECT_TRUE(arj.SetOwnerWindow(kWindow, nullptr));   // the ARJ library's answer
     EXPECT_TRUE(arj.HasOwnerWindow());
