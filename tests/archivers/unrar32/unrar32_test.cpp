@@ -1,0 +1,148 @@
+// libunrar32.so driven through its C entries with the command lines the RAR
+// wrapper sends: "-e" (x = 0, the archive viewer) or "-x", "-u" when c < 1,
+// then the common tail; ExtractMem's line without a command word; the probe
+// OpenArchive(0x800002).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archivers/common/errors.h"
+#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/libarchive/library_driver.h"
+#include "tests/archivers/unrar32/rarbuilder.h"
+
+using fixtures::RarMember;
+using fixtures::windowsPath;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string sound(size_t n, unsigned seed) {
+    std::string s = "RIFF";
+    for (size_t i = 4; i < n; ++i)
+        s += char((i * seed) >> 3);
+    return s;
+}
+
+class Unrar32 : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(lib.loaded()) << ARCHIVER_LIBRARY_PATH; }
+
+    // switches, empty user options, archive, folder, one name, empty user file list.
+    static std::string line(const std::string& switches, const std::string& rar, const std::string& dest,
+                            const std::string& name) {
+        return switches + "  \"" + windowsPath(rar) + "\" \"" + windowsPath(dest) + "\\\" \"" + name + "\" ";
+    }
+    std::string write(const std::string& bytes, const std::string& name = "s.rar") {
+        fixtures::writeFile(dir.file(name), bytes);
+        return dir.file(name);
+    }
+
+    fixtures::LibraryDriver lib{ARCHIVER_LIBRARY_PATH, "Unrar"};
+    fixtures::TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(Unrar32, ExportsTheNineEntries) {
+    for (const char* suffix : {"", "OpenArchive", "CloseArchive", "FindFirst", "FindNext", "CheckArchive",
+                               "SetOwnerWindowEx", "KillOwnerWindowEx", "ExtractMem"})
+        EXPECT_NE(lib.entry(suffix), nullptr) << "Unrar" << suffix;
+}
+
+TEST_F(Unrar32, ListsAndExtractsAsTheViewerAndMainWindowDo) {
+    const std::string a = sound(40000, 3), b = sound(900, 5);
+    RarMember folder{"snd", {}};
+    folder.directory = true;
+    const std::string rar = write(fixtures::buildRar({folder, {"snd\\b.wav", b}, {"A.WAV", a}, {"read.me", "text"}}));
+
+    const auto listed = lib.list(windowsPath(rar), "*.wav");
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].name, "snd/b.wav");
+    EXPECT_EQ(listed[1].name, "A.WAV");
+    EXPECT_EQ(listed[1].size, a.size());
+    EXPECT_EQ(listed[1].crc, fixtures::crc32Of(a));
+    EXPECT_EQ(lib.list(windowsPath(rar), "*").size(), 4u);
+
+    // Viewer (x = 0, c = 1): "-e", flat, overwriting a stale working copy.
+    const std::string work = dir.file("work");
+    fs::create_directories(work);
+    fixtures::writeFile(work + "/b.wav", "stale");
+    std::string text;
+    ASSERT_EQ(lib.command(line("-e", rar, work, "snd/b.wav"), &text), arc::ArcOk) << text;
+    EXPECT_TRUE(fixtures::readFile(work + "/b.wav") == b);
+    ASSERT_EQ(lib.command(line("-e", rar, work, "a.wav"), &text), arc::ArcOk) << text;   // names without case
+    EXPECT_TRUE(fixtures::readFile(work + "/A.WAV") == a);
+    EXPECT_NE(lib.command(line("-e", rar, work, "missing.wav")), arc::ArcOk);
+
+    // Main window (x and c not set): "-x -u", folders kept; an existing newer
+    // file is kept.
+    const std::string out = dir.file("out/main");
+    ASSERT_EQ(lib.command(line("-x -u", rar, out, "snd/b.wav"), &text), arc::ArcOk) << text;
+    EXPECT_TRUE(fixtures::readFile(out + "/snd/b.wav") == b);
+    fixtures::writeFile(out + "/A.WAV", "newer");
+    lib.command(line("-x -u", rar, out, "A.WAV"));
+    EXPECT_EQ(fixtures::readFile(out + "/A.WAV"), "newer");
+
+    // ExtractMem: no command word, no folder.
+    std::string mem;
+    const std::string memLine = "  \"" + windowsPath(rar) + "\" \"A.WAV\" ";
+    EXPECT_EQ(lib.extractMem(memLine, mem, a.size()), arc::ArcOk);
+    EXPECT_TRUE(mem == a);
+    EXPECT_EQ(lib.extractMem(memLine, mem, 10), arc::ArcBufferTooSmall);
+}
+
+TEST_F(Unrar32, SolidArchiveExtractsItsLastMember) {
+    const std::string a = sound(3000, 7), b = sound(5000, 9);
+    const std::string rar = write(fixtures::buildRar({{"a.wav", a}, {"b.wav", b}}, {true, true}));
+    std::string text;
+    ASSERT_EQ(lib.command(line("-e", rar, dir.path(), "b.wav"), &text), arc::ArcOk) << text;
+    EXPECT_TRUE(fixtures::readFile(dir.file("b.wav")) == b);
+}
+
+TEST_F(Unrar32, OemAndUnicodeNamesComeOutAsUtf8) {
+    RarMember wide{std::string("??.wav\0", 7) + fixtures::rarUnicodeName(u"音声.wav"), "w", true};
+    const std::string rar = write(fixtures::buildRar({{"\x89\xb9\\\x95\x5c.wav", "s"}, wide}));
+    const auto listed = lib.list(windowsPath(rar), "*.wav");
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].name, "音/表.wav");
+    EXPECT_EQ(listed[1].name, "音声.wav");
+    ASSERT_EQ(lib.command(line("-e", rar, dir.path(), "音/表.wav")), arc::ArcOk);
+    EXPECT_EQ(fixtures::readFile(dir.file("表.wav")), "s");
+}
+
+TEST_F(Unrar32, ProbeAndDamagedData) {
+    RarMember bad{"bad.wav", sound(4000, 11)};
+    bad.badDataCrc = true;
+    const std::string rar = write(fixtures::buildRar({{"good.wav", "fine"}, bad}));
+    const uint32_t h = lib.openArchive(windowsPath(rar), 0x800002);
+    EXPECT_NE(h, 0u);
+    lib.closeArchive(h);
+    EXPECT_EQ(lib.checkArchive(windowsPath(rar), 0), 0);   // decodes every entry
+
+    const std::string work = dir.file("work");
+    fs::create_directories(work);
+    EXPECT_EQ(lib.command(line("-e", rar, work, "bad.wav")), arc::ArcCrcError);
+    EXPECT_TRUE(fs::is_empty(work));
+    std::string mem;
+    EXPECT_EQ(lib.extractMem("  \"" + windowsPath(rar) + "\" \"bad.wav\" ", mem, 10000), arc::ArcCrcError);
+
+    EXPECT_EQ(lib.openArchive(windowsPath(write("Rar!\x1A\x07\x00 broken", "broken.rar")), 0x800002), 0u);
+    EXPECT_EQ(lib.openArchive(windowsPath(write("PK\x03\x04 a zip", "other.zip")), 0x800002), 0u);
+}
+
+TEST_F(Unrar32, HostileNamesStayInsideTheDestination) {
+    const std::string rar = write(fixtures::buildRar(
+        {{"..\\..\\evil.wav", "x"}, {dir.file("abs.wav"), "x"}, {"C:\\drive.wav", "x"}}));
+    const std::string out = dir.file("a/b/out");
+    fs::create_directories(out);
+    lib.command("-x  \"" + windowsPath(rar) + "\" \"" + windowsPath(out) + "\\\" ");
+    int written = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
+        if (!e.is_regular_file() || e.path().extension() != ".wav")
+            continue;
+        EXPECT_EQ(e.path().string().rfind(out + "/", 0), 0u) << e.path();
+        ++written;
+    }
+    EXPECT_GT(written, 0);
+}
