@@ -259,10 +259,10 @@ extern "C" DWORD GetFileAttributesA(LPCSTR path)
             detail::setLastErrorFromErrno(e, posix);
         return INVALID_FILE_ATTRIBUTES;
     }
-    std::string name = posix.substr(posix.find_last_of('/') + 1);
-    if (name.empty())   // a folder given with its final separator
-        name = detail::posixParent(posix).substr(detail::posixParent(posix).find_last_of('/') + 1);
-    return attributesOf(name, st);
+    std::string trimmed = posix;
+    while (trimmed.size() > 1 && trimmed.back() == '/')   // a folder given with its final separator
+        trimmed.pop_back();
+    return attributesOf(trimmed.substr(trimmed.find_last_of('/') + 1), st);
 }
 
 extern "C" BOOL DeleteFileA(LPCSTR path)

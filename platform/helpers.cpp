@@ -24,8 +24,13 @@ DWORD copyOut(std::string_view text, LPSTR buffer, DWORD size)
 
 DWORD copyPathOut(std::string_view text, LPSTR buffer, DWORD size)
 {
-    if (!buffer || text.size() + 1 > size)
+    if (!buffer || text.size() + 1 > size) {
+        // Leave an empty text rather than whatever was there, so a caller
+        // that ignores the answer cannot run past the buffer.
+        if (buffer && size > 0)
+            buffer[0] = '\0';
         return static_cast<DWORD>(text.size() + 1);
+    }
     std::memcpy(buffer, text.data(), text.size());
     buffer[text.size()] = '\0';
     return static_cast<DWORD>(text.size());

@@ -129,6 +129,9 @@ std::vector<std::string> ProfileFile::sections() const
 
 void ProfileFile::setValue(std::string_view section, std::string_view key, std::string_view value)
 {
+    // A line break in a value would start new lines (even new sections) in
+    // the file; a reader would see the value end there anyway.
+    value = value.substr(0, value.find_first_of("\r\n"));
     std::string k(trim(key));
     auto [first, end] = sectionRange(section);
     if (first == npos) {

@@ -23,7 +23,8 @@ public:
     std::vector<std::string> sections() const;
 
     // Replaces the key where it stands, or appends it at the end of its
-    // section, or appends the section at the end of the file.
+    // section, or appends the section at the end of the file. A value is cut
+    // at its first line break.
     void setValue(std::string_view section, std::string_view key, std::string_view value);
     void removeKey(std::string_view section, std::string_view key);
     void removeSection(std::string_view section);

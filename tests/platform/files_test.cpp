@@ -200,6 +200,12 @@ TEST(FileFunctions, CreateReadWriteSeekDelete)
     EXPECT_EQ(GetFileAttributesA((folder + "\\no\\none").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 
+    dir.write("new/.hid/x", "");
+    EXPECT_EQ(GetFileAttributesA((folder + "\\.hid\\").c_str()),
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(DeleteFileA((folder + "\\.hid\\x").c_str()));
+    EXPECT_TRUE(RemoveDirectoryA((folder + "\\.hid").c_str()));
+
     EXPECT_FALSE(DeleteFileA(folder.c_str()));   // not for folders
     EXPECT_TRUE(DeleteFileA(file.c_str()));
     EXPECT_FALSE(DeleteFileA(file.c_str()));

@@ -111,6 +111,7 @@ TEST_F(CurrentDirectoryTest, CurrentDirectoryAndFullPaths)
     EXPECT_EQ(std::string(buffer), windowsDir);
     EXPECT_EQ(n, windowsDir.size());
     EXPECT_EQ(GetCurrentDirectoryA(3, buffer), windowsDir.size() + 1);   // too small: the size needed
+    EXPECT_STREQ(buffer, "");                                            // and no partial text
 
     ASSERT_TRUE(SetCurrentDirectoryA("sub"));
     EXPECT_EQ(platform::toPosixPath("x.wav"), dir.file("sub/x.wav"));

@@ -153,6 +153,14 @@ TEST_F(ProfileTest, WriteReplacesTheFileAtomicallyAndKeepsItsMode)
     EXPECT_EQ(files, 1);
 }
 
+// A value with a line break must not add lines (or a section) to the file.
+TEST_F(ProfileTest, LineBreaksInValuesCannotInjectLines)
+{
+    dir.write("TEST.INI", "[TIDEBELL]\r\nSaveSetting=1\r\n");
+    ASSERT_TRUE(WritePrivateProfileStringA("TIDEBELL", "MainSize", "1,2\r\n[Evil]\r\nSaveSetting=0", ini.c_str()));
+    EXPECT_EQ(dir.read("TEST.INI"), "[TIDEBELL]\r\nSaveSetting=1\r\nMainSize=1,2\r\n");
+}
+
 TEST_F(ProfileTest, WriteIntoMissingFolderFails)
 {
     std::string bad = dir.file("no/such/folder/X.INI");
