@@ -6,6 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "archive/wrappers/arj32.h"
+#include "archive/wrappers/bga32.h"
+#include "archive/wrappers/cab32.h"
+#include "archive/wrappers/lha32.h"
+#include "archive/wrappers/rar32.h"
+#include "archive/wrappers/tar32.h"
+#include "archive/wrappers/zip32.h"
 #include "platform/platform.h"
 #include "tests/archive/fakes/fake_archiver.h"
 
@@ -16,9 +23,14 @@ public:
     {
         platform::overrides().librarySearchFolders =
             std::vector<std::string>{std::string(FAKELIBS_DIR) + "/" + scenario};
+        unloadAll();
         FakeArc_Reset();
     }
-    ~FakeLibraries() { platform::overrides().librarySearchFolders = m_previous; }
+    ~FakeLibraries()
+    {
+        unloadAll();
+        platform::overrides().librarySearchFolders = m_previous;
+    }
     FakeLibraries(const FakeLibraries&) = delete;
     FakeLibraries& operator=(const FakeLibraries&) = delete;
 
@@ -35,5 +47,17 @@ public:
     }
 
 private:
+    // Libraries loaded under another scenario must not answer in this one.
+    static void unloadAll()
+    {
+        archives::TLha32::FreeDLL();
+        archives::TZip32::FreeDLL();
+        archives::TCab32::FreeDLL();
+        archives::TArj32::FreeDLL();
+        archives::TTar32::FreeDLL();
+        archives::TRar32::FreeDLL();
+        archives::TBGA32::FreeDLL();
+    }
+
     std::optional<std::vector<std::string>> m_previous;
 };
