@@ -6,21 +6,13 @@
 #include <tuple>
 
 #include "archivers/unlha32/lzh_reader.h"
-#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/unlha32/archivetest.h"
 #include "tests/archivers/unlha32/lzhbuilder.h"
 
 namespace {
 
 using fixtures::LzhMember;
-
-std::string pattern(size_t n, unsigned seed) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        s[i] = char(seed >> 16);
-    }
-    return s;
-}
+using fixtures::pattern;
 
 LzhMember member(std::string name, std::string data, int level = 0) {
     LzhMember m;
@@ -30,21 +22,7 @@ LzhMember member(std::string name, std::string data, int level = 0) {
     return m;
 }
 
-class LzhReaderTest : public ::testing::Test {
-protected:
-    std::string write(const std::string& bytes, const std::string& name = "t.lzh") {
-        const std::string path = dir.file(name);
-        fixtures::writeFile(path, bytes);
-        return path;
-    }
-    static arc::Result extract(arc::LzhReader& reader, size_t index, std::string& out) {
-        fixtures::MemorySink sink;
-        const arc::Result r = reader.extract(index, sink);
-        out = sink.m_data;
-        return r;
-    }
-    fixtures::TempDir dir;
-};
+using LzhReaderTest = fixtures::ArchiveFileTest;
 
 // jlha: header level 0-2 before the method switch ("c2o6"); "z" stores.
 class JlhaArchives : public LzhReaderTest, public ::testing::WithParamInterface<std::tuple<int, const char*>> {};

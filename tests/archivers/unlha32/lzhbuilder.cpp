@@ -2,20 +2,12 @@
 
 #include <stdexcept>
 
+#include "tests/archivers/unlha32/archivetest.h"
+
 namespace fixtures {
 namespace {
 
-void put16(std::string& s, uint32_t v) {
-    s += char(v & 0xFF);
-    s += char((v >> 8) & 0xFF);
-}
-void put32(std::string& s, uint32_t v) {
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-}
 
-// 2026-12-08 12:34:56 as a DOS stamp, time in the low word.
-constexpr uint32_t kDosStamp = (uint32_t((2026 - 1980) << 9 | 12 << 5 | 8) << 16) | (12 << 11 | 34 << 5 | 28);
 constexpr uint32_t kUnixStamp = 1796733296;
 
 // An extended header: type, body, and the size of the next one (filled later).

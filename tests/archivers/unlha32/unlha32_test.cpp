@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "archivers/common/errors.h"
-#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/unlha32/archivetest.h"
 #include "tests/archivers/libarchive/library_driver.h"
 #include "tests/archivers/unlha32/lzhbuilder.h"
 
@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Unlha32 : public ::testing::Test {
+class Unlha32 : public fixtures::ArchiveFileTest {
 protected:
     void SetUp() override { ASSERT_TRUE(lib.loaded()) << ARCHIVER_LIBRARY_PATH; }
 
@@ -42,15 +42,13 @@ protected:
     }
 
     fixtures::LibraryDriver lib{ARCHIVER_LIBRARY_PATH, "Unlha"};
-    fixtures::TempDir dir;
     std::string a, b;
 };
 
 }  // namespace
 
 TEST_F(Unlha32, ExportsTheNineEntries) {
-    for (const char* suffix : {"", "OpenArchive", "CloseArchive", "FindFirst", "FindNext", "CheckArchive",
-                               "SetOwnerWindowEx", "KillOwnerWindowEx", "ExtractMem"})
+    for (const char* suffix : fixtures::kNineEntries)
         EXPECT_NE(lib.entry(suffix), nullptr) << "Unlha" << suffix;
 }
 
@@ -160,12 +158,5 @@ TEST_F(Unlha32, HostileNamesStayInsideTheDestination) {
     lib.command("x -+ -c1 -x1  \"" + windowsPath(lzh) + "\" \"" + windowsPath(out) + "\\\" ");
     EXPECT_FALSE(fs::exists(dir.file("a/evil.wav")));
     EXPECT_FALSE(fs::exists(dir.file("evil.wav")));
-    int written = 0;
-    for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
-        if (!e.is_regular_file() || e.path().extension() != ".wav")
-            continue;
-        EXPECT_EQ(e.path().string().rfind(out + "/", 0), 0u) << e.path();
-        ++written;
-    }
-    EXPECT_GT(written, 0);
+    expectWavesOnlyInside(out);
 }

@@ -4,37 +4,15 @@
 
 #include "archivers/unrar32/rar_name.h"
 #include "archivers/unrar32/rar_reader.h"
-#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/unlha32/archivetest.h"
 #include "tests/archivers/unrar32/rarbuilder.h"
 
 namespace {
 
 using fixtures::RarMember;
+using fixtures::pattern;
 
-std::string pattern(size_t n, unsigned seed) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        s[i] = char(seed >> 16);
-    }
-    return s;
-}
-
-class RarReaderTest : public ::testing::Test {
-protected:
-    std::string write(const std::string& bytes, const std::string& name = "t.rar") {
-        const std::string path = dir.file(name);
-        fixtures::writeFile(path, bytes);
-        return path;
-    }
-    arc::Result extract(arc::RarReader& reader, size_t index, std::string& out) {
-        fixtures::MemorySink sink;
-        const arc::Result r = reader.extract(index, sink);
-        out = sink.m_data;
-        return r;
-    }
-    fixtures::TempDir dir;
-};
+using RarReaderTest = fixtures::ArchiveFileTest;
 
 TEST_F(RarReaderTest, ListsAndExtractsStoredMembers) {
     const std::string a = pattern(100000, 1), b = pattern(3, 2);

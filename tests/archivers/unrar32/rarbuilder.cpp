@@ -2,17 +2,11 @@
 
 #include <zlib.h>
 
+#include "tests/archivers/unlha32/archivetest.h"
+
 namespace fixtures {
 namespace {
 
-void put16(std::string& s, uint32_t v) {
-    s += char(v & 0xFF);
-    s += char((v >> 8) & 0xFF);
-}
-void put32(std::string& s, uint32_t v) {
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-}
 
 uint32_t crc32Of(const std::string& s, size_t from = 0) {
     return uint32_t(crc32(0, reinterpret_cast<const Bytef*>(s.data() + from), uInt(s.size() - from)));
@@ -35,8 +29,6 @@ std::string block(uint8_t type, uint16_t flags, const std::string& rest, bool ba
     return b;
 }
 
-// 2026-12-08 12:34:56, DOS date in the high word.
-constexpr uint32_t kDosStamp = (uint32_t((2026 - 1980) << 9 | 12 << 5 | 8) << 16) | (12 << 11 | 34 << 5 | 28);
 
 }  // namespace
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "archivers/common/errors.h"
-#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/unlha32/archivetest.h"
 #include "tests/archivers/libarchive/library_driver.h"
 #include "tests/archivers/unrar32/rarbuilder.h"
 
@@ -24,7 +24,7 @@ std::string sound(size_t n, unsigned seed) {
     return s;
 }
 
-class Unrar32 : public ::testing::Test {
+class Unrar32 : public fixtures::ArchiveFileTest {
 protected:
     void SetUp() override { ASSERT_TRUE(lib.loaded()) << ARCHIVER_LIBRARY_PATH; }
 
@@ -33,20 +33,13 @@ protected:
                             const std::string& name) {
         return switches + "  \"" + windowsPath(rar) + "\" \"" + windowsPath(dest) + "\\\" \"" + name + "\" ";
     }
-    std::string write(const std::string& bytes, const std::string& name = "s.rar") {
-        fixtures::writeFile(dir.file(name), bytes);
-        return dir.file(name);
-    }
-
     fixtures::LibraryDriver lib{ARCHIVER_LIBRARY_PATH, "Unrar"};
-    fixtures::TempDir dir;
 };
 
 }  // namespace
 
 TEST_F(Unrar32, ExportsTheNineEntries) {
-    for (const char* suffix : {"", "OpenArchive", "CloseArchive", "FindFirst", "FindNext", "CheckArchive",
-                               "SetOwnerWindowEx", "KillOwnerWindowEx", "ExtractMem"})
+    for (const char* suffix : fixtures::kNineEntries)
         EXPECT_NE(lib.entry(suffix), nullptr) << "Unrar" << suffix;
 }
 
@@ -137,12 +130,5 @@ TEST_F(Unrar32, HostileNamesStayInsideTheDestination) {
     const std::string out = dir.file("a/b/out");
     fs::create_directories(out);
     lib.command("-x  \"" + windowsPath(rar) + "\" \"" + windowsPath(out) + "\\\" ");
-    int written = 0;
-    for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
-        if (!e.is_regular_file() || e.path().extension() != ".wav")
-            continue;
-        EXPECT_EQ(e.path().string().rfind(out + "/", 0), 0u) << e.path();
-        ++written;
-    }
-    EXPECT_GT(written, 0);
+    expectWavesOnlyInside(out);
 }
