@@ -20,20 +20,7 @@ TArj32::TArj32() : TLha32(NoLoad{}) { LoadDLL(); }
 void TArj32::LoadDLL() { Unit().Load(); }
 void TArj32::FreeDLL() { Unit().Free(); }
 void TArj32::LoadClassDLL() { LoadDLL(); }
-
-ArchiveHandle TArj32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
-    return Unit().OpenArchive(window, ExpandFileName(archiveFileName), mode);
-}
-
-int TArj32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
-    return Unit().FindFirst(archive, wildName, record);
-}
-
-int TArj32::FindNext(ArchiveHandle archive, EntryRecord& record) {
-    return Unit().FindNext(archive, record);
-}
-
-int TArj32::CloseArchive(ArchiveHandle archive) { return Unit().CloseArchive(archive); }
+ArchiverUnit& TArj32::Library() const { return Unit(); }
 
 // The LHA switch set goes to the ARJ library's command entry; unlike
 // TLha32, the caller's response-file flag is used.
@@ -44,20 +31,19 @@ int TArj32::Extract(HWND window, const std::string& archiveFileName,
     return Unit().Command(window, CommandLine, output);
 }
 
-int TArj32::CheckArchive(const std::string& archiveFileName, int mode, int extraMode) {
-    return Unit().CheckArchive(archiveFileName, mode + extraMode);
-}
-
-// Registration runs TLha32's first (which needs UNLHA32.DLL loaded and
-// throws the entry-not-found error otherwise), then the ARJ library's.
+// Registration runs TLha32's first (the base, then UNLHA32.DLL, which must
+// be loaded already: otherwise its entry-not-found error ends the call),
+// then the ARJ library's.
 bool TArj32::SetOwnerWindow(HWND window, void* callback) {
-    TLha32::SetOwnerWindow(window, callback);
+    TArchiver::SetOwnerWindow(window, callback);
+    LhaLibrary().SetOwnerWindowEx(window, callback);
     return Unit().SetOwnerWindowEx(window, callback) != 0;
 }
 
 bool TArj32::KillOwnerWindow(HWND window) {
     bool released = Unit().KillOwnerWindowEx(window) != 0;
-    TLha32::KillOwnerWindow(window);
+    LhaLibrary().KillOwnerWindowEx(window);
+    TArchiver::KillOwnerWindow(window);
     return released;
 }
 

@@ -17,19 +17,15 @@ public:
     static void LoadDLL();
     static void FreeDLL();
 
-    ArchiveHandle OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) override;
-    int FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) override;
-    int FindNext(ArchiveHandle archive, EntryRecord& record) override;
-    int CloseArchive(ArchiveHandle archive) override;
     int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
                 const std::string& dir, const FileList& files, bool useResFile,
                 std::string& output) override;
-    int CheckArchive(const std::string& archiveFileName, int mode, int extraMode) override;
     bool SetOwnerWindow(HWND window, void* callback) override;
     bool KillOwnerWindow(HWND window) override;
 
 protected:
     void LoadClassDLL() override;
+    ArchiverUnit& Library() const override;
 };
 
 // True when UNARJ32J.DLL opens the file as an archive; never throws.

@@ -19,20 +19,7 @@ TBGA32::TBGA32() { LoadDLL(); }
 void TBGA32::LoadDLL() { Unit().Load(); }
 void TBGA32::FreeDLL() { Unit().Free(); }
 void TBGA32::LoadClassDLL() { LoadDLL(); }
-
-ArchiveHandle TBGA32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
-    return Unit().OpenArchive(window, ExpandFileName(archiveFileName), mode);
-}
-
-int TBGA32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
-    return Unit().FindFirst(archive, wildName, record);
-}
-
-int TBGA32::FindNext(ArchiveHandle archive, EntryRecord& record) {
-    return Unit().FindNext(archive, record);
-}
-
-int TBGA32::CloseArchive(ArchiveHandle archive) { return Unit().CloseArchive(archive); }
+ArchiverUnit& TBGA32::Library() const { return Unit(); }
 
 int TBGA32::Extract(HWND window, const std::string& archiveFileName,
                     const TArchiverOptions& options, const std::string& dir,
@@ -64,21 +51,6 @@ int TBGA32::MakeSFX(HWND window, const std::string& archiveFileName,
                                    options.ResFileUsage.contains(ruOnRemoveItem), {}, dir,
                                    options);
     return RunCommand(window, CommandLine, output);
-}
-
-int TBGA32::CheckArchive(const std::string& archiveFileName, int mode, int extraMode) {
-    return Unit().CheckArchive(archiveFileName, mode + extraMode);
-}
-
-bool TBGA32::SetOwnerWindow(HWND window, void* callback) {
-    TArchiver::SetOwnerWindow(window, callback);
-    return Unit().SetOwnerWindowEx(window, callback) != 0;
-}
-
-bool TBGA32::KillOwnerWindow(HWND window) {
-    bool released = Unit().KillOwnerWindowEx(window) != 0;
-    TArchiver::KillOwnerWindow(window);
-    return released;
 }
 
 std::string TBGA32::BuildCommandLine(const std::string& command,

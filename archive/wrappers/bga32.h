@@ -3,11 +3,11 @@
 
 #include <string>
 
-#include "archive/archiver.h"
+#include "archive/wrappers/unitarchiver.h"
 
 namespace archives {
 
-class TBGA32 : public TArchiver {
+class TBGA32 : public TUnitArchiver {
 public:
     // Loads BGA32.DLL; throws EArchiver when it cannot be loaded.
     TBGA32();
@@ -15,10 +15,6 @@ public:
     static void LoadDLL();
     static void FreeDLL();
 
-    ArchiveHandle OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) override;
-    int FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) override;
-    int FindNext(ArchiveHandle archive, EntryRecord& record) override;
-    int CloseArchive(ArchiveHandle archive) override;
     int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
                 const std::string& dir, const FileList& files, bool useResFile,
                 std::string& output) override;
@@ -30,9 +26,6 @@ public:
                     const FileList& files, bool useResFile, std::string& output) override;
     int MakeSFX(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
                 const std::string& dir, std::string& output) override;
-    int CheckArchive(const std::string& archiveFileName, int mode, int extraMode) override;
-    bool SetOwnerWindow(HWND window, void* callback) override;
-    bool KillOwnerWindow(HWND window) override;
 
     std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName,
                                  bool useResFile, const FileList& files, const std::string& dir,
@@ -41,6 +34,7 @@ public:
 
 protected:
     void LoadClassDLL() override;
+    ArchiverUnit& Library() const override;
 };
 
 // True when BGA32.DLL opens the existing file as an archive; never throws.

@@ -19,20 +19,7 @@ TCab32::TCab32() { LoadDLL(); }
 void TCab32::LoadDLL() { Unit().Load(); }
 void TCab32::FreeDLL() { Unit().Free(); }
 void TCab32::LoadClassDLL() { LoadDLL(); }
-
-ArchiveHandle TCab32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
-    return Unit().OpenArchive(window, ExpandFileName(archiveFileName), mode);
-}
-
-int TCab32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
-    return Unit().FindFirst(archive, wildName, record);
-}
-
-int TCab32::FindNext(ArchiveHandle archive, EntryRecord& record) {
-    return Unit().FindNext(archive, record);
-}
-
-int TCab32::CloseArchive(ArchiveHandle archive) { return Unit().CloseArchive(archive); }
+ArchiverUnit& TCab32::Library() const { return Unit(); }
 
 int TCab32::Extract(HWND window, const std::string& archiveFileName,
                     const TArchiverOptions& options, const std::string& dir,
@@ -62,21 +49,6 @@ int TCab32::ExtractMem(HWND window, const std::string& archiveFileName,
                        LPBYTE buffer, DWORD bufferSize, DWORD* written) {
     CommandLine = BuildCommandLine("", archiveFileName, false, {fileName}, "", options);
     return Unit().ExtractMem(window, CommandLine, buffer, bufferSize, written);
-}
-
-int TCab32::CheckArchive(const std::string& archiveFileName, int mode, int extraMode) {
-    return Unit().CheckArchive(archiveFileName, mode + extraMode);
-}
-
-bool TCab32::SetOwnerWindow(HWND window, void* callback) {
-    TArchiver::SetOwnerWindow(window, callback);
-    return Unit().SetOwnerWindowEx(window, callback) != 0;
-}
-
-bool TCab32::KillOwnerWindow(HWND window) {
-    bool released = Unit().KillOwnerWindowEx(window) != 0;
-    TArchiver::KillOwnerWindow(window);
-    return released;
 }
 
 std::string TCab32::BuildCommandLine(const std::string& command,

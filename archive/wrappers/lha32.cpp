@@ -20,20 +20,8 @@ TLha32::TLha32() { LoadDLL(); }
 void TLha32::LoadDLL() { Unit().Load(); }
 void TLha32::FreeDLL() { Unit().Free(); }
 void TLha32::LoadClassDLL() { LoadDLL(); }
-
-ArchiveHandle TLha32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
-    return Unit().OpenArchive(window, ExpandFileName(archiveFileName), mode);
-}
-
-int TLha32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
-    return Unit().FindFirst(archive, wildName, record);
-}
-
-int TLha32::FindNext(ArchiveHandle archive, EntryRecord& record) {
-    return Unit().FindNext(archive, record);
-}
-
-int TLha32::CloseArchive(ArchiveHandle archive) { return Unit().CloseArchive(archive); }
+ArchiverUnit& TLha32::Library() const { return Unit(); }
+ArchiverUnit& TLha32::LhaLibrary() { return Unit(); }
 
 // The five command operations take the response-file flag from the options,
 // not from the caller.
@@ -82,21 +70,6 @@ int TLha32::ExtractMem(HWND window, const std::string& archiveFileName,
                        LPBYTE buffer, DWORD bufferSize, DWORD* written) {
     CommandLine = BuildCommandLine("", archiveFileName, false, {fileName}, "", options);
     return Unit().ExtractMem(window, CommandLine, buffer, bufferSize, written);
-}
-
-int TLha32::CheckArchive(const std::string& archiveFileName, int mode, int extraMode) {
-    return Unit().CheckArchive(archiveFileName, mode + extraMode);
-}
-
-bool TLha32::SetOwnerWindow(HWND window, void* callback) {
-    TArchiver::SetOwnerWindow(window, callback);
-    return Unit().SetOwnerWindowEx(window, callback) != 0;
-}
-
-bool TLha32::KillOwnerWindow(HWND window) {
-    bool released = Unit().KillOwnerWindowEx(window) != 0;
-    TArchiver::KillOwnerWindow(window);
-    return released;
 }
 
 std::string TLha32::BuildCommandLine(const std::string& command,

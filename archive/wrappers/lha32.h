@@ -4,11 +4,13 @@
 
 #include <string>
 
-#include "archive/archiver.h"
+#include "archive/wrappers/unitarchiver.h"
 
 namespace archives {
 
-class TLha32 : public TArchiver {
+// Listing, checking and the owner window come from TUnitArchiver, through
+// UNLHA32.DLL's entries.
+class TLha32 : public TUnitArchiver {
 public:
     // Loads UNLHA32.DLL; throws EArchiver when it cannot be loaded.
     TLha32();
@@ -16,10 +18,6 @@ public:
     static void LoadDLL();
     static void FreeDLL();
 
-    ArchiveHandle OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) override;
-    int FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) override;
-    int FindNext(ArchiveHandle archive, EntryRecord& record) override;
-    int CloseArchive(ArchiveHandle archive) override;
     int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
                 const std::string& dir, const FileList& files, bool useResFile,
                 std::string& output) override;
@@ -37,9 +35,6 @@ public:
     int ExtractMem(HWND window, const std::string& archiveFileName,
                    const TArchiverOptions& options, const std::string& fileName, LPBYTE buffer,
                    DWORD bufferSize, DWORD* written) override;
-    int CheckArchive(const std::string& archiveFileName, int mode, int extraMode) override;
-    bool SetOwnerWindow(HWND window, void* callback) override;
-    bool KillOwnerWindow(HWND window) override;
 
     // The full LHA switch set, "-+" first; the command word directly before.
     std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName,
@@ -52,7 +47,10 @@ protected:
     // For subclasses that load another library instead.
     struct NoLoad {};
     explicit TLha32(NoLoad) {}
+    // UNLHA32.DLL, whatever Library() a subclass names.
+    static ArchiverUnit& LhaLibrary();
     void LoadClassDLL() override;
+    ArchiverUnit& Library() const override;
 };
 
 // True when UNLHA32.DLL accepts the file as an LZH archive; never throws.

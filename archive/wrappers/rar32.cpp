@@ -19,20 +19,7 @@ TRar32::TRar32() { LoadDLL(); }
 void TRar32::LoadDLL() { Unit().Load(); }
 void TRar32::FreeDLL() { Unit().Free(); }
 void TRar32::LoadClassDLL() { LoadDLL(); }
-
-ArchiveHandle TRar32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
-    return Unit().OpenArchive(window, ExpandFileName(archiveFileName), mode);
-}
-
-int TRar32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
-    return Unit().FindFirst(archive, wildName, record);
-}
-
-int TRar32::FindNext(ArchiveHandle archive, EntryRecord& record) {
-    return Unit().FindNext(archive, record);
-}
-
-int TRar32::CloseArchive(ArchiveHandle archive) { return Unit().CloseArchive(archive); }
+ArchiverUnit& TRar32::Library() const { return Unit(); }
 
 // "-e" drops the stored folders; anything but x = 0 keeps them.
 int TRar32::Extract(HWND window, const std::string& archiveFileName,
@@ -48,21 +35,6 @@ int TRar32::ExtractMem(HWND window, const std::string& archiveFileName,
                        LPBYTE buffer, DWORD bufferSize, DWORD* written) {
     CommandLine = BuildCommandLine("", archiveFileName, false, {fileName}, "", options);
     return Unit().ExtractMem(window, CommandLine, buffer, bufferSize, written);
-}
-
-int TRar32::CheckArchive(const std::string& archiveFileName, int mode, int extraMode) {
-    return Unit().CheckArchive(archiveFileName, mode + extraMode);
-}
-
-bool TRar32::SetOwnerWindow(HWND window, void* callback) {
-    TArchiver::SetOwnerWindow(window, callback);
-    return Unit().SetOwnerWindowEx(window, callback) != 0;
-}
-
-bool TRar32::KillOwnerWindow(HWND window) {
-    bool released = Unit().KillOwnerWindowEx(window) != 0;
-    TArchiver::KillOwnerWindow(window);
-    return released;
 }
 
 std::string TRar32::BuildCommandLine(const std::string& command,

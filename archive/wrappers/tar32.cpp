@@ -20,20 +20,7 @@ TTar32::TTar32() { LoadDLL(); }
 void TTar32::LoadDLL() { Unit().Load(); }
 void TTar32::FreeDLL() { Unit().Free(); }
 void TTar32::LoadClassDLL() { LoadDLL(); }
-
-ArchiveHandle TTar32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
-    return Unit().OpenArchive(window, ExpandFileName(archiveFileName), mode);
-}
-
-int TTar32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
-    return Unit().FindFirst(archive, wildName, record);
-}
-
-int TTar32::FindNext(ArchiveHandle archive, EntryRecord& record) {
-    return Unit().FindNext(archive, record);
-}
-
-int TTar32::CloseArchive(ArchiveHandle archive) { return Unit().CloseArchive(archive); }
+ArchiverUnit& TTar32::Library() const { return Unit(); }
 
 int TTar32::Extract(HWND window, const std::string& archiveFileName,
                     const TArchiverOptions& options, const std::string& dir,
@@ -66,21 +53,6 @@ int TTar32::ExtractMem(HWND window, const std::string& archiveFileName,
                        LPBYTE buffer, DWORD bufferSize, DWORD* written) {
     CommandLine = BuildCommandLine("", archiveFileName, false, {fileName}, "", options);
     return Unit().ExtractMem(window, CommandLine, buffer, bufferSize, written);
-}
-
-int TTar32::CheckArchive(const std::string& archiveFileName, int mode, int extraMode) {
-    return Unit().CheckArchive(archiveFileName, mode + extraMode);
-}
-
-bool TTar32::SetOwnerWindow(HWND window, void* callback) {
-    TArchiver::SetOwnerWindow(window, callback);
-    return Unit().SetOwnerWindowEx(window, callback) != 0;
-}
-
-bool TTar32::KillOwnerWindow(HWND window) {
-    bool released = Unit().KillOwnerWindowEx(window) != 0;
-    TArchiver::KillOwnerWindow(window);
-    return released;
 }
 
 std::string TTar32::BuildCommandLine(const std::string& command,

@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "archive/archiver.h"
+#include "archive/wrappers/unitarchiver.h"
 #include "archive/archivertype.h"
 
 namespace archives {
 
-class TTar32 : public TArchiver {
+class TTar32 : public TUnitArchiver {
 public:
     // Loads tar32.dll; throws EArchiver when it cannot be loaded.
     TTar32();
@@ -18,10 +18,6 @@ public:
     static void LoadDLL();
     static void FreeDLL();
 
-    ArchiveHandle OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) override;
-    int FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) override;
-    int FindNext(ArchiveHandle archive, EntryRecord& record) override;
-    int CloseArchive(ArchiveHandle archive) override;
     int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
                 const std::string& dir, const FileList& files, bool useResFile,
                 std::string& output) override;
@@ -33,9 +29,6 @@ public:
     int ExtractMem(HWND window, const std::string& archiveFileName,
                    const TArchiverOptions& options, const std::string& fileName, LPBYTE buffer,
                    DWORD bufferSize, DWORD* written) override;
-    int CheckArchive(const std::string& archiveFileName, int mode, int extraMode) override;
-    bool SetOwnerWindow(HWND window, void* callback) override;
-    bool KillOwnerWindow(HWND window) override;
 
     std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName,
                                  bool useResFile, const FileList& files, const std::string& dir,
@@ -44,6 +37,7 @@ public:
 
 protected:
     void LoadClassDLL() override;
+    ArchiverUnit& Library() const override;
 };
 
 // gzip- or compress-packed files and tar archives.
