@@ -87,6 +87,10 @@ for t in "${targets[@]}"; do
       esac
     done <"$out/fuzz/$t.seeds"
   fi
+  # Targets that name no seeds get the archives of the kind they are named after.
+  if [ ${#dirs[@]} -eq 0 ] && [ -d "$seeds/${t#fuzz_}" ]; then
+    dirs+=("$seeds/${t#fuzz_}")
+  fi
   echo "fuzz.sh: $t for ${seconds}s"
   if ! "$out/fuzz/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=262144 \
       -print_final_stats=0 -artifact_prefix="$out/artifacts/$t-" "$corpus" "${dirs[@]}" \
