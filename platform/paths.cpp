@@ -144,6 +144,19 @@ std::string toPosixPath(std::string_view windowsPath)
         out += "/" + part;
     if (out.empty())
         return "/";
+    if (!detail::posixExists(out)) {
+        // Windows names ignore case: "TIDEBELL.ini" is the file
+        // "TIDEBELL.INI". Each missing part takes the spelling of an existing
+        // entry that differs only in case; the rest stays as given.
+        std::string resolved = d.root == "/" ? "" : d.root;
+        bool found = true;
+        for (const auto& part : w->parts) {
+            std::string name = found ? detail::findNameNoCase(resolved.empty() ? "/" : resolved, part) : "";
+            found = !name.empty();
+            resolved += "/" + (found ? name : part);
+        }
+        out = resolved;
+    }
     if (w->trailingSeparator && !w->parts.empty())
         out += '/';
     return out;

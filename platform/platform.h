@@ -13,8 +13,10 @@
 namespace platform {
 
 // Windows-style path ("C:\a\b", "\a", "/a", "D:x") to the Linux path it
-// names. Relative paths are taken against the current directory. Empty when
-// the drive letter is not assigned.
+// names. Relative paths are taken against the current directory. Names
+// compare without case, as on Windows: a part that does not exist as spelled
+// takes the spelling of an entry that differs only in case. Empty when the
+// drive letter is not assigned.
 std::string toPosixPath(std::string_view windowsPath);
 // Linux path to the Windows-style path of the drive it lies on.
 std::string toWindowsPath(std::string_view posixPath);

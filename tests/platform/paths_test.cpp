@@ -135,6 +135,21 @@ TEST_F(CurrentDirectoryTest, CurrentDirectoryAndFullPaths)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
+// Windows names ignore case: a file written as "TIDEBELL.ini" is the one
+// read as "TIDEBELL.INI".
+TEST(PathCase, ExistingNamesAreFoundWithoutCase)
+{
+    TempDir dir;
+    dir.write("Folder/TIDEBELL.ini", "[TIDEBELL]\nSaveSetting=1\n");
+    std::string win = platform::toWindowsPath(dir.path());
+    EXPECT_EQ(platform::toPosixPath(win + "\\FOLDER\\tidebell.INI"), dir.file("Folder/TIDEBELL.ini"));
+    EXPECT_EQ(platform::toPosixPath(win + "\\folder\\new.txt"), dir.file("Folder/new.txt"));
+    EXPECT_EQ(platform::toPosixPath(win + "\\none\\Folder"), dir.file("none/Folder"));
+    EXPECT_EQ(GetPrivateProfileIntA("TIDEBELL", "SaveSetting", 0, (win + "\\Folder\\TIDEBELL.INI").c_str()), 1u);
+    dir.write("Folder/tidebell.INI", "");   // an exact spelling wins
+    EXPECT_EQ(platform::toPosixPath(win + "\\Folder\\tidebell.INI"), dir.file("Folder/tidebell.INI"));
+}
+
 TEST(TempPath, PrivateFolderIsCreatedOwnerOnlyAndRefusesLinks)
 {
     TempDir base;
