@@ -107,6 +107,64 @@ TEST_F(LzhReaderTest, ShiftJisAndUtf8NamesAtEveryLevel) {
     }
 }
 
+// LArc's methods written as literals only: -lz5- has a flag byte (bit set:
+// literal) before each eight items, -lzs- a 1 bit before each literal byte.
+std::string lz5Literals(const std::string& data) {
+    std::string out;
+    for (size_t i = 0; i < data.size(); i += 8)
+        out += '\xff' + data.substr(i, 8);
+    return out;
+}
+std::string lzsLiterals(const std::string& data) {
+    std::string out;
+    unsigned acc = 0;
+    int bits = 0;
+    auto put = [&](unsigned value, int width) {
+        for (int b = width - 1; b >= 0; --b) {
+            acc = acc << 1 | ((value >> b) & 1);
+            if (++bits == 8) {
+                out += char(acc);
+                acc = 0;
+                bits = 0;
+            }
+        }
+    };
+    for (unsigned char c : data)
+        put(0x100 | c, 9);
+    if (bits)
+        out += char(acc << (8 - bits));
+    return out;
+}
+
+TEST_F(LzhReaderTest, LevelThreeHeadersAndLArcMethods) {
+    const std::string data = pattern(1001, 4);
+    LzhMember l3 = member("\x89\xb9.wav", data, 3);   // 音.wav
+    l3.rawFolder = "\x95\x5c\xff";                    // 表/
+    LzhMember lz5 = member("lz5.wav", data);
+    lz5.method = "-lz5-";
+    lz5.packed = lz5Literals(data);
+    LzhMember lzs = member("lzs.wav", data, 1);
+    lzs.method = "-lzs-";
+    lzs.packed = lzsLiterals(data);
+    LzhMember pm0 = member("pm0.wav", data, 2);
+    pm0.method = "-pm0-";
+    LzhMember broken3 = member("x.wav", "x", 3);
+    broken3.badHeaderCrc = true;
+    arc::LzhReader reader;
+    const arc::Result opened = reader.open(write(fixtures::buildLzh({l3, lz5, lzs, pm0})));
+    ASSERT_TRUE(opened.ok()) << opened.message;
+    const auto& e = reader.entries();
+    ASSERT_EQ(e.size(), 4u);
+    EXPECT_EQ(e[0].name, "表/音.wav");
+    for (size_t i = 0; i < e.size(); ++i) {
+        std::string out;
+        const arc::Result r = extract(reader, i, out);
+        ASSERT_TRUE(r.ok()) << e[i].method << ": " << r.message;
+        EXPECT_TRUE(out == data) << e[i].method;
+    }
+    EXPECT_EQ(reader.open(write(fixtures::buildLzh({l3, broken3}))).status, arc::Status::Corrupt);
+}
+
 TEST_F(LzhReaderTest, UndecodableNameIsStillListed) {
     const std::string path = write(fixtures::buildLzh({member("\x80\xa0\xfd.wav", "a"), member("ok.wav", "b", 1)}));
     arc::LzhReader reader;

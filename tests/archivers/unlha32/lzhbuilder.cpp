@@ -10,24 +10,31 @@ namespace {
 
 constexpr uint32_t kUnixStamp = 1796733296;
 
-// An extended header: type, body, and the size of the next one (filled later).
-std::string extended(uint8_t type, const std::string& body) {
+// An extended header: type, body, and room for the size of the next one
+// (two bytes, four at level 3).
+std::string extended(uint8_t type, const std::string& body, size_t sizeBytes = 2) {
     std::string x(1, char(type));
     x += body;
-    put16(x, 0);
+    x.append(sizeBytes, '\0');
     return x;
 }
 
-// Chains extended headers: each one's last two bytes give the next one's size.
-std::string chain(const std::vector<std::string>& parts, std::string& firstSize) {
+void putSize(std::string& s, uint32_t v, size_t sizeBytes) {
+    if (sizeBytes == 4)
+        put32(s, v);
+    else
+        put16(s, v);
+}
+
+// Chains extended headers: each one's last bytes give the next one's size.
+std::string chain(const std::vector<std::string>& parts, std::string& firstSize, size_t sizeBytes = 2) {
     firstSize.clear();
-    put16(firstSize, parts.empty() ? 0 : uint32_t(parts[0].size()));
+    putSize(firstSize, parts.empty() ? 0 : uint32_t(parts[0].size()), sizeBytes);
     std::string out;
     for (size_t i = 0; i < parts.size(); ++i) {
         std::string p = parts[i];
-        const uint32_t next = i + 1 < parts.size() ? uint32_t(parts[i + 1].size()) : 0;
-        p[p.size() - 2] = char(next & 0xFF);
-        p[p.size() - 1] = char(next >> 8);
+        p.resize(p.size() - sizeBytes);
+        putSize(p, i + 1 < parts.size() ? uint32_t(parts[i + 1].size()) : 0, sizeBytes);
         out += p;
     }
     return out;
@@ -84,31 +91,40 @@ std::string lzhMember(const LzhMember& m) {
         h += base;
         h += extBytes;
     } else {
+        // Level 2 counts sizes in two bytes, level 3 in four; level 3 starts
+        // with that width instead of the header size, which follows the OS id.
+        const size_t sizeBytes = m.level == 3 ? 4 : 2;
         std::vector<std::string> ext;
-        ext.push_back(extended(0x00, std::string(2, '\0')));   // header CRC, filled below
+        ext.push_back(extended(0x00, std::string(2, '\0'), sizeBytes));   // header CRC, filled below
         if (!m.directory)
-            ext.push_back(extended(0x01, m.rawName));
+            ext.push_back(extended(0x01, m.rawName, sizeBytes));
         if (!m.rawFolder.empty() || m.directory)
-            ext.push_back(extended(0x02, m.directory ? m.rawName : m.rawFolder));
-        ext.push_back(extended(0x40, std::string(1, char(m.attributes)) + '\0'));
+            ext.push_back(extended(0x02, m.directory ? m.rawName : m.rawFolder, sizeBytes));
+        ext.push_back(extended(0x40, std::string(1, char(m.attributes)) + '\0', sizeBytes));
         std::string firstSize;
-        const std::string extBytes = chain(ext, firstSize);
+        const std::string extBytes = chain(ext, firstSize, sizeBytes);
         std::string rest;
         rest += method;
         put32(rest, uint32_t(body.size()));
         put32(rest, size);
         put32(rest, kUnixStamp);
         rest += char(0x20);
-        rest += char(2);
+        rest += char(m.level);
         put16(rest, crc);
         rest += char(m.osId);
+        const size_t baseSize = m.level == 3 ? 32 : 26;
+        if (m.level == 3) {
+            put16(h, 4);
+            put32(rest, uint32_t(baseSize + extBytes.size()));
+        } else {
+            put16(h, uint32_t(baseSize + extBytes.size()));
+        }
         rest += firstSize;
         rest += extBytes;
-        put16(h, uint32_t(rest.size() + 2));
         h += rest;
         // The header CRC body sits right after its type byte, the first
         // extended header's first byte.
-        const size_t crcPos = 26 + 1;
+        const size_t crcPos = baseSize + 1;
         uint16_t headerCrc = lzhCrc16(h);
         if (m.badHeaderCrc)
             headerCrc ^= 0x1111;
