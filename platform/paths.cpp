@@ -281,10 +281,11 @@ std::string labelOfDevice(const std::string& device)
     auto target = std::filesystem::canonical(device, ec);
     if (ec)
         return {};
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/disk/by-label", ec)) {
+    std::filesystem::directory_iterator it("/dev/disk/by-label", ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
         std::error_code ec2;
-        if (std::filesystem::canonical(entry.path(), ec2) == target && !ec2)
-            return unescapeLabel(entry.path().filename().string());
+        if (std::filesystem::canonical(it->path(), ec2) == target && !ec2)
+            return unescapeLabel(it->path().filename().string());
     }
     return {};
 }

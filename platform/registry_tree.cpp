@@ -239,6 +239,8 @@ bool parseValue(std::string_view s, RegistryValue& v)
         if (close == std::string_view::npos || close <= 4)
             return false;
         std::string type(s.substr(4, close - 4));
+        if (type.size() > 8)
+            return false;
         for (char c : type)
             if (!std::isxdigit(static_cast<unsigned char>(c)))
                 return false;

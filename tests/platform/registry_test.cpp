@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <random>
+
 #include "platform/platform.h"
+#include "platform/registry_store.h"
 #include "support/temp_dir.h"
 
 using tidebell_test::ScopedPlatformFiles;
@@ -256,6 +259,45 @@ TEST_F(RegistryTest, TwoWritingProcessesLoseNothing)
               ERROR_SUCCESS);
     EXPECT_EQ(values, 2u * perProcess);
     RegCloseKey(key);
+}
+
+}  // namespace
+
+namespace {
+
+// Damaged registry files (bytes changed, cut, duplicated) must be refused or
+// read, never crash; what is read must survive its own text form.
+TEST(RegistryText, DamagedFilesAreRefusedOrReadConsistently)
+{
+    const std::string original = platform::RegistryStore::seed().text() +
+                                 "[HKEY_CURRENT_USER\\X]\n\"bin\"=hex:00,01,\\\n  ff\n\"n\"=dword:0000000a\n";
+    ASSERT_TRUE(platform::RegistryTree::parse(original));
+    std::mt19937 random(20010610);
+    const char interesting[] = "[]\\\"=@:,\n\r\0x";
+    int refused = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::string text = original;
+        int edits = 1 + static_cast<int>(random() % 4);
+        for (int e = 0; e < edits && !text.empty(); ++e) {
+            size_t at = random() % text.size();
+            switch (random() % 3) {
+            case 0: text[at] = interesting[random() % (sizeof interesting - 1)]; break;
+            case 1: text.resize(at); break;
+            default: text.insert(at, text.substr(at, random() % 40)); break;
+            }
+        }
+        auto tree = platform::RegistryTree::parse(text);
+        if (!tree) {
+            ++refused;
+            continue;
+        }
+        auto again = platform::RegistryTree::parse(tree->text());
+        ASSERT_TRUE(again) << text;
+        EXPECT_EQ(again->text(), tree->text());
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_FALSE(platform::RegistryTree::parse(
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER]\n@=hex(1ffffffffffffffffffff):00\n"));
 }
 
 }  // namespace
