@@ -155,12 +155,38 @@ int TZip32::Pack(HWND window, const std::string& archiveFileName,
         CommandLine = BuildPackCommandLine("", archiveFileName, useResFile, files, dir, options);
     } else if (unit.lmzip32.Loaded()) {
         CommandLine = BuildLmzipPackCommandLine("-ru", archiveFileName, useResFile, files, options);
-        // LMZIP32.DLL would add to an existing archive; packing means a new one.
-        DeleteFileA(archiveFileName.c_str());
+        return PackAfresh(window, archiveFileName, output);
     } else {
         throw EArchiver(kMissingPack);
     }
     return RunPackCommand(window, CommandLine, output);
+}
+
+// LMZIP32.DLL would add to an existing archive; packing means a new one. The
+// old archive is moved aside rather than deleted, and put back when the
+// library fails, so a failed pack loses nothing.
+int TZip32::PackAfresh(HWND window, const std::string& archiveFileName, std::string& output) {
+    std::string aside;
+    if (FileExists(archiveFileName)) {
+        for (int i = 0; aside.empty() || FileExists(aside); ++i)
+            aside = archiveFileName + ".old" + std::to_string(i);
+        if (!MoveFileA(archiveFileName.c_str(), aside.c_str())) aside.clear();
+    }
+    auto restore = [&] {
+        if (aside.empty()) return;
+        DeleteFileA(archiveFileName.c_str());
+        MoveFileA(aside.c_str(), archiveFileName.c_str());
+    };
+    int result;
+    try {
+        result = RunPackCommand(window, CommandLine, output);
+    } catch (...) {
+        restore();
+        throw;
+    }
+    if (result != 0) restore();
+    else if (!aside.empty()) DeleteFileA(aside.c_str());
+    return result;
 }
 
 int TZip32::RemoveItems(HWND window, const std::string& archiveFileName,

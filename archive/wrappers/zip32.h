@@ -68,6 +68,10 @@ public:
 
 protected:
     void LoadClassDLL() override;
+
+private:
+    // Runs CommandLine with "Zip" on a fresh archive file.
+    int PackAfresh(HWND window, const std::string& archiveFileName, std::string& output);
 };
 
 // True when a ZIP library opens the existing file as an archive; never throws.

@@ -86,6 +86,30 @@ TEST_F(Lha32Test, OwnerWindowForcesTheQuietSwitch) {
     EXPECT_EQ(fakearc::callsOf("UnlhaSetOwnerWindowEx")[0][2], fakearc::windowText(kWindow));
 }
 
+TEST_F(Lha32Test, ProgressReachesTheRegisteredWindowAndItsAnswerStopsTheLibrary) {
+    struct Seen {
+        UINT message = RegisterWindowMessageA("wm_arcextract");
+        std::vector<WPARAM> states;
+    } seen;
+    auto proc = [](HWND w, UINT message, WPARAM state, LPARAM info) -> LRESULT {
+        auto* s = static_cast<Seen*>(GetWindowContext(w));
+        if (message != s->message || info == 0) return DefWindowProcA(w, message, state, info);
+        s->states.push_back(state);
+        return state == 2 ? 1 : 0;
+    };
+    HWND window = CreateMessageWindow(proc, &seen);
+    ASSERT_NE(window, nullptr);
+    TLha32 lha;
+    lha.SetOwnerWindow(window, nullptr);
+    fakearc::script("unlha32", "progress", "1,2,3");
+    EXPECT_EQ(lha.Extract(nullptr, R"(C:\s.lzh)", TArchiverOptions(), "", {std::string("a.wav")},
+                          false, m_output),
+              1);
+    lha.KillOwnerWindow(window);
+    EXPECT_EQ(seen.states, (std::vector<WPARAM>{1, 2}));
+    DestroyWindow(window);
+}
+
 TEST_F(Lha32Test, ResponseFileFlagComesFromTheOptionsNotTheCaller) {
     TLha32 lha;
     TArchiverOptions o;

@@ -152,6 +152,15 @@ TEST_F(Zip32Test, PackWithLmzip32RecreatesTheArchive) {
     EXPECT_EQ(zip.GetCommandLine(), "-ru -o -j  \"" + winPath("s.zip") + R"(" "a\b[1].wav" )");
     EXPECT_FALSE(exists("s.zip"));
     EXPECT_EQ(fakearc::sequence(), std::vector<std::string>{"lmzip32:Zip"});
+
+    // A failed pack leaves the old archive where it was.
+    writeFile("s.zip", "old");
+    fakearc::script("lmzip32", "result", "5");
+    EXPECT_EQ(zip.Pack(nullptr, winPath("s.zip"), o, "", {std::string("a.wav")}, false, m_output),
+              5);
+    EXPECT_EQ(readFile("s.zip"), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_temp), {}), 1);
+    fakearc::script("lmzip32", "result", "0");
     // Removing still renders the ZIP32J switches and runs "Zip".
     zip.RemoveItems(nullptr, winPath("s.zip"), TArchiverOptions(), "", {std::string("a.wav")},
                     false, m_output);
