@@ -150,8 +150,8 @@ private:
             }
             lengths[i++] = static_cast<uint8_t>(len);
             if (static_cast<int>(i) == gapAfter) {
-                i += m_in.get(2);  // that many unused symbols follow
-                if (i > n) return false;
+                i += m_in.get(2);  // that many unused symbols follow (may pass n)
+                if (i > symbols) return false;
             }
         }
         return table.build(lengths.data(), symbols);
@@ -173,7 +173,7 @@ private:
             const unsigned c = m_lengthCode.decode(m_in);
             if (c <= 2) {
                 unsigned zeros = c == 0 ? 1 : c == 1 ? m_in.get(4) + 3 : m_in.get(kCBits) + 20;
-                if (zeros > n - i) return false;
+                if (zeros > kNc - i) return false;
                 i += zeros;
             } else {
                 lengths[i++] = static_cast<uint8_t>(c - 2);
