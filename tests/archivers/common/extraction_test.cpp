@@ -2,8 +2,10 @@
 // written, overwriting, checks, progress and the output buffer.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 
 #include "archivers/common/extractinginfo.h"
@@ -218,4 +220,21 @@ TEST_F(Extraction, ResponseFileSelectsEntries) {
     EXPECT_EQ(run(fake::kLha, "x -+ -c1 \"C:\\s.lzh\" \"C:\\R\\\" \"@C:\\list.txt\""), ArcOk) << output;
     EXPECT_EQ(fake::listFolder(out("R")), (std::vector<std::string>{"B.WAV", "snd"}));
     EXPECT_EQ(run(fake::kLha, "x -+ -c1 \"C:\\s.lzh\" \"C:\\R\\\" \"@C:\\nolist.txt\""), ArcBadCommand);
+}
+
+TEST_F(Extraction, WriteErrorStopsAndLeavesNoPartialFile) {
+    // A file size limit makes writes fail part-way, as a full disk does.
+    struct rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int code = run(fake::kLha, "x -+ -c1  \"C:\\s.lzh\" \"C:\\T\\\" \"c.wav\" \"a.wav\"");
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(code, ArcWriteError) << output;
+    EXPECT_FALSE(fake::exists(out("T/deep/er/c.wav")));
+    expectNoLeftovers(out("T/deep/er"));
+    EXPECT_EQ(fake::readFile(out("T/snd/a.wav")), "AAAA");  // came before, stays complete
 }
