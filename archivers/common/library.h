@@ -27,7 +27,9 @@
 // Build the library with tidebell_add_archiver() (archivers/common/
 // CMakeLists.txt): it links archivers_common and tidebell_platform, names
 // the file lib<name>.so and hides every symbol but the entries, so that the
-// common code's state stays private to each library.
+// common code's state stays private to each library. A format's Reader gets
+// a libFuzzer target with tidebell_add_reader_fuzzer() (same file), which
+// tools/fuzz.sh builds and runs.
 #pragma once
 
 #include <cstdint>
