@@ -30,6 +30,12 @@ DWORD AtomicFile::write(const std::string& posixPath, const std::string& data)
     struct stat st;
     mode_t mode = 0666;
     if (::stat(target.c_str(), &st) == 0) {
+        // Renaming over a read-only file would bypass its protection.
+        if (detail::posixReadOnly(st.st_mode, st.st_uid, st.st_gid)) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return ERROR_ACCESS_DENIED;
+        }
         mode = st.st_mode & 07777;
     } else {
         mode_t mask = ::umask(0);

@@ -11,7 +11,8 @@ namespace platform {
 class AtomicFile {
 public:
     // Replaces (or creates) the POSIX file with data. A symbolic link is
-    // followed and its target replaced; an existing file keeps its mode.
+    // followed and its target replaced; an existing file keeps its mode, and
+    // a read-only one is refused (ERROR_ACCESS_DENIED).
     // Answers ERROR_SUCCESS or the Windows error code.
     static DWORD write(const std::string& posixPath, const std::string& data);
     // Reads the whole file; false with errno set when it cannot.

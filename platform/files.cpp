@@ -36,21 +36,12 @@ FILETIME fromTicks(int64_t ticks)
     return FILETIME{static_cast<DWORD>(u & 0xFFFFFFFFu), static_cast<DWORD>(u >> 32)};
 }
 
-bool readOnly(const struct stat& st)
-{
-    if (st.st_uid == ::geteuid())
-        return !(st.st_mode & S_IWUSR);
-    if (st.st_gid == ::getegid())
-        return !(st.st_mode & S_IWGRP);
-    return !(st.st_mode & S_IWOTH);
-}
-
 DWORD attributesOf(std::string_view name, const struct stat& st)
 {
     DWORD a = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     if (!name.empty() && name[0] == '.' && name != "." && name != "..")
         a |= FILE_ATTRIBUTE_HIDDEN;
-    if (readOnly(st))
+    if (detail::posixReadOnly(st.st_mode, st.st_uid, st.st_gid))
         a |= FILE_ATTRIBUTE_READONLY;
     return a;
 }

@@ -135,6 +135,15 @@ std::string executablePosixPath()
     return std::string(buffer, static_cast<size_t>(n));
 }
 
+bool posixReadOnly(unsigned mode, unsigned uid, unsigned gid)
+{
+    if (uid == ::geteuid())
+        return !(mode & S_IWUSR);
+    if (gid == ::getegid())
+        return !(mode & S_IWGRP);
+    return !(mode & S_IWOTH);
+}
+
 bool makeFolders(const std::string& path, unsigned mode)
 {
     if (path.empty())

@@ -40,6 +40,10 @@ bool posixExists(const std::string& path);
 std::string findNameNoCase(const std::string& folder, std::string_view name);
 // The program's own file (POSIX), honouring the test override.
 std::string executablePosixPath();
+// Whether a file counts as read-only: no write permission for the class
+// (owner, group, others) we belong to, whoever we are - the read-only
+// attribute of Windows binds administrators too.
+bool posixReadOnly(unsigned mode, unsigned uid, unsigned gid);
 // Creates the folder and its parents with the given mode; true when it exists
 // afterwards.
 bool makeFolders(const std::string& path, unsigned mode);

@@ -161,8 +161,15 @@ TEST_F(ProfileTest, LineBreaksInValuesCannotInjectLines)
     EXPECT_EQ(dir.read("TEST.INI"), "[TIDEBELL]\r\nSaveSetting=1\r\nMainSize=1,2\r\n");
 }
 
-TEST_F(ProfileTest, WriteIntoMissingFolderFails)
+TEST_F(ProfileTest, WriteIntoMissingFolderOrReadOnlyFileFails)
 {
+    dir.write("TEST.INI", "[S]\nK=1\n");
+    ::chmod(ini.c_str(), 0444);
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "2", ini.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(dir.read("TEST.INI"), "[S]\nK=1\n");
+
     std::string bad = dir.file("no/such/folder/X.INI");
     SetLastError(0);
     EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "V", bad.c_str()));
