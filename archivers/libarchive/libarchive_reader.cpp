@@ -64,23 +64,6 @@ std::string archiveError(struct archive* a, const char* fallback) {
 
 }  // namespace
 
-struct LibarchiveReader::ZipInfo {
-    ZipDirectory directory;
-    // Records by stored name, each list in local-header order (the order in
-    // which libarchive's seekable reader returns entries), plus how many of
-    // each list are taken.
-    std::unordered_map<std::string, std::vector<size_t>> byName;
-    std::unordered_map<std::string, size_t> taken;
-
-    const ZipRecord* match(const std::string& raw) {
-        auto it = byName.find(raw);
-        if (it == byName.end()) return nullptr;
-        size_t& n = taken[raw];
-        if (n >= it->second.size()) return nullptr;
-        return &directory.records()[it->second[n++]];
-    }
-};
-
 void LibarchiveReader::ArchiveCloser::operator()(struct archive* a) const {
     archive_read_free(a);
 }
@@ -145,7 +128,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_cursor.reset();
     m_entries.clear();
     m_undecodable.clear();
-    m_zip.reset();
+    m_zipNames.clear();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
@@ -157,19 +140,12 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         m_filterCodes.clear();
         for (int i = 0, n = archive_filter_count(a.get()); i < n; ++i) m_filterCodes.push_back(archive_filter_code(a.get(), i));
     };
-    if (!firstOnly && std::find(m_formats.begin(), m_formats.end(), Format::Zip) != m_formats.end()) {
-        auto zip = std::make_unique<ZipInfo>();
-        // Without a readable central directory the entries still list, only
-        // without CRC and packed size; libarchive decides what is a ZIP.
-        if (zip->directory.read(posixPath).ok()) {
-            const auto& recs = zip->directory.records();
-            for (size_t i = 0; i < recs.size(); ++i) zip->byName[recs[i].rawName].push_back(i);
-            for (auto& [name, list] : zip->byName)
-                std::stable_sort(list.begin(), list.end(),
-                                 [&](size_t x, size_t y) { return recs[x].localOffset < recs[y].localOffset; });
-            m_zip = std::move(zip);
-        }
-    }
+    // libarchive decides what is a ZIP (its first header read); the listing
+    // then comes from the central directory when that is sound.
+    ZipDirectory directory;
+    const bool haveDirectory = !firstOnly &&
+                               std::find(m_formats.begin(), m_formats.end(), Format::Zip) != m_formats.end() &&
+                               directory.read(posixPath).ok();
 
     for (;;) {
         struct archive_entry* e = nullptr;
@@ -192,6 +168,10 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
                 m_filterCodes.clear();
                 return Result::fail(Status::NotArchive, "not a compressed file");
             }
+            if (haveDirectory && (m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
+                listZipDirectory(directory);
+                return Result::success();
+            }
         }
         m_entries.push_back(makeEntry(e));
         if (firstOnly) break;
@@ -202,7 +182,6 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
 
 Entry LibarchiveReader::makeEntry(struct archive_entry* e) {
     Entry en;
-    bool undecodable = false;
     const int base = m_formatCode & ARCHIVE_FORMAT_BASE_MASK;
     const char* path = archive_entry_pathname(e);
     std::string raw = path ? path : "";
@@ -240,43 +219,73 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e) {
     default: en.method = "?"; break;
     }
 
-    if (base == ARCHIVE_FORMAT_ZIP && m_zip) {
-        if (const ZipRecord* r = m_zip->match(raw)) {
-            en.crc = r->crc;
-            en.crcKind = CrcKind::Crc32;
-            en.packedSize = r->packedSize;
-            en.size = r->size;
-            en.sizeKnown = true;
-            en.dosDateTime = r->dosDateTime;
-            en.method = ZipDirectory::methodName(r->method);
-            undecodable = !ZipDirectory::decodable(r->method);
-            if (r->flags & 1) en.encrypted = true;
-            const uint8_t host = static_cast<uint8_t>(r->versionMadeBy >> 8);
-            if (host == 0 || host == 11 || host == 14) {  // DOS, NTFS, VFAT: DOS attributes in the low byte
-                uint8_t dos = static_cast<uint8_t>(r->externalAttributes & 0x27);
-                en.attributes = static_cast<uint8_t>((dos ? dos : 0x20) | (en.type == EntryType::Directory ? 0x10 : 0));
-                if (en.type == EntryType::Directory) en.attributes &= static_cast<uint8_t>(~0x20);
-            }
-        }
-    }
-
     en.name = nameToUtf8(raw);
     // ZIP and CAB files made on Windows separate folders with "\". Done on
     // the UTF-8 text, where 0x5C is always the character itself (in
     // Shift-JIS it is also the second byte of many characters).
     if (base == ARCHIVE_FORMAT_ZIP || base == ARCHIVE_FORMAT_CAB) std::replace(en.name.begin(), en.name.end(), '\\', '/');
-    m_undecodable.push_back(undecodable);
+    m_undecodable.push_back(false);
     return en;
 }
 
-Result LibarchiveReader::advanceTo(size_t index) {
+void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
+    // The order of libarchive's seekable reader: by local header offset, one
+    // entry per offset, Mac resource forks ("__MACOSX/.../._name") folded
+    // into their files.
+    const auto& recs = directory.records();
+    std::vector<size_t> order(recs.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t x, size_t y) { return recs[x].localOffset < recs[y].localOffset; });
+    const ZipRecord* previous = nullptr;
+    for (size_t i : order) {
+        const ZipRecord& r = recs[i];
+        if (previous && previous->localOffset == r.localOffset) continue;
+        previous = &r;
+        const size_t slash = r.rawName.find_last_of('/');
+        if (r.rawName.starts_with("__MACOSX/") && r.rawName.compare(slash + 1, 2, "._") == 0) continue;
+
+        Entry en;
+        const uint8_t host = static_cast<uint8_t>(r.versionMadeBy >> 8);
+        const bool dosHost = host == 0 || host == 11 || host == 14;
+        const uint32_t unixMode = host == 3 || host == 19 ? r.externalAttributes >> 16 : 0;
+        if (r.rawName.ends_with("/") || r.rawName.ends_with("\\") || (dosHost && (r.externalAttributes & 0x10)) ||
+            (unixMode & AE_IFMT) == AE_IFDIR)
+            en.type = EntryType::Directory;
+        else if ((unixMode & AE_IFMT) == AE_IFLNK)
+            en.type = EntryType::Symlink;
+        else if ((unixMode & AE_IFMT) != 0 && (unixMode & AE_IFMT) != AE_IFREG)
+            en.type = EntryType::Other;
+        en.size = r.size;
+        en.packedSize = r.packedSize;
+        en.crc = r.crc;
+        en.crcKind = CrcKind::Crc32;
+        en.dosDateTime = r.dosDateTime;
+        en.method = ZipDirectory::methodName(r.method);
+        en.encrypted = (r.flags & 1) != 0;
+        en.attributes = en.type == EntryType::Directory ? 0x10 : 0x20;
+        if (dosHost && (r.externalAttributes & 0x07)) en.attributes |= static_cast<uint8_t>(r.externalAttributes & 0x07);
+        if (unixMode != 0 && (unixMode & 0222) == 0) en.attributes |= 0x01;
+        en.name = nameToUtf8(r.unicodeName.empty() ? r.rawName : r.unicodeName);
+        std::replace(en.name.begin(), en.name.end(), '\\', '/');
+        m_entries.push_back(std::move(en));
+        m_undecodable.push_back(!ZipDirectory::decodable(r.method));
+        std::vector<std::string> names{r.rawName};
+        if (!r.unicodeName.empty()) names.push_back(r.unicodeName);
+        m_zipNames.push_back(std::move(names));
+    }
+}
+
+Result LibarchiveReader::walkTo(size_t index) {
     // m_cursorIndex is the number of headers read so far; the last one read
     // is index m_cursorIndex - 1.
-    bool reusable = m_cursor && (index >= m_cursorIndex || (m_cursorFresh && index + 1 == m_cursorIndex));
+    bool reusable = m_cursor && m_cursorAligned &&
+                    (index >= m_cursorIndex || (m_cursorFresh && index + 1 == m_cursorIndex));
     if (!reusable) {
         m_cursor.reset();
         m_cursorIndex = 0;
         m_cursorFresh = false;
+        m_cursorAligned = true;
         if (Result r = openHandle(m_cursor); !r.ok()) return r;
     }
     while (m_cursorIndex <= index) {
@@ -290,20 +299,53 @@ Result LibarchiveReader::advanceTo(size_t index) {
         }
         ++m_cursorIndex;
         m_cursorFresh = true;
-        if (m_cursorIndex == index + 1 && archive_entry_is_encrypted(e)) {
-            m_cursorFresh = false;
-            return Result::fail(Status::Unsupported, "the entry is encrypted");
+        if (m_cursorIndex == index + 1 && !m_zipNames.empty()) {
+            const char* name = archive_entry_pathname(e);
+            const auto& expected = m_zipNames[index];
+            if (!name || std::find(expected.begin(), expected.end(), name) == expected.end()) return findZipEntry(index);
         }
     }
     return Result::success();
+}
+
+Result LibarchiveReader::findZipEntry(size_t index) {
+    // The walk did not land on the listed entry: look for it by name (the
+    // k-th entry of that name), or failing that trust the position; the
+    // CRC check after decoding catches a wrong guess.
+    const auto& expected = m_zipNames[index];
+    size_t wanted = 0;
+    for (size_t j = 0; j < index; ++j) wanted += m_zipNames[j] == expected;
+    m_cursor.reset();
+    if (Result r = openHandle(m_cursor); !r.ok()) return r;
+    m_cursorAligned = false;
+    m_cursorFresh = false;
+    for (;;) {
+        struct archive_entry* e = nullptr;
+        int rc = archive_read_next_header(m_cursor.get(), &e);
+        if (rc == ARCHIVE_EOF || rc < ARCHIVE_WARN) break;
+        const char* name = archive_entry_pathname(e);
+        if (name && std::find(expected.begin(), expected.end(), name) != expected.end() && wanted-- == 0) {
+            m_cursorFresh = true;
+            return Result::success();
+        }
+    }
+    m_cursor.reset();
+    m_cursorIndex = 0;
+    std::vector<std::vector<std::string>> names;
+    names.swap(m_zipNames);  // a plain positional walk
+    Result r = walkTo(index);
+    names.swap(m_zipNames);
+    m_cursorAligned = false;
+    return r;
 }
 
 Result LibarchiveReader::extract(size_t index, Sink& sink) {
     if (index >= m_entries.size()) return Result::fail(Status::Corrupt, "no entry " + std::to_string(index));
     if (m_undecodable[index])
         return Result::fail(Status::Unsupported, "compression method " + m_entries[index].method + " is not supported");
+    if (m_entries[index].encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
     Utf8LocaleScope scope;
-    if (Result r = advanceTo(index); !r.ok()) return r;
+    if (Result r = walkTo(index); !r.ok()) return r;
     m_cursorFresh = false;
     if (m_entries[index].type != EntryType::File) return Result::success();
 

@@ -4,10 +4,11 @@
 //   arc::LibarchiveReader zip({arc::LibarchiveReader::Format::Zip});
 //   arc::LibarchiveReader tgz({Format::Tar}, {Filter::Gzip});
 //
-// Listing reads the directory once. Extracting entry i walks the headers up
-// to i, skipping (for ZIP: seeking over) the data of the others; a cursor is
-// kept open so extracting entries in ascending order never rereads the
-// archive. Names come out as UTF-8 through arc::nameToUtf8 applied to the
+// Listing reads the directory once; for ZIP that is the central directory,
+// read directly (libarchive reports neither CRC nor packed size). Extracting
+// entry i walks the headers up to i, skipping (for ZIP: seeking over) the
+// data of the others; a cursor is kept open so extracting entries in
+// ascending order never rereads the archive. Names come out as UTF-8 through arc::nameToUtf8 applied to the
 // stored bytes: libarchive runs under a thread-local UTF-8 locale so it
 // neither converts nor mangles them, and the host's locale is never touched.
 #pragma once
@@ -70,7 +71,6 @@ private:
     Result openHandle(ArchivePtr& out);
     // Reads the directory, or only the first header when `firstOnly`.
     Result readHeaders(const std::string& posixPath, bool firstOnly);
-    Result advanceTo(size_t index);
     // Also notes in m_undecodable whether libarchive lacks the entry's method.
     Entry makeEntry(struct archive_entry* e);
 
@@ -82,16 +82,20 @@ private:
     int m_formatCode = 0;
     std::vector<int> m_filterCodes;
 
-    // Facts of the ZIP central directory that libarchive does not report
-    // (CRC, packed size, method, DOS time), matched to entries by name.
-    struct ZipInfo;
-    std::unique_ptr<ZipInfo> m_zip;
+    // ZIP entries listed from the central directory: the names libarchive
+    // may report for each (stored bytes, Unicode Path field), to check that
+    // a walk reached the intended entry.
+    std::vector<std::vector<std::string>> m_zipNames;
+    void listZipDirectory(const class ZipDirectory& directory);
+    Result walkTo(size_t index);
+    Result findZipEntry(size_t index);
 
     // Extraction cursor: the handle and the index of the last header read
     // (its data not yet consumed when m_cursorFresh).
     ArchivePtr m_cursor;
     size_t m_cursorIndex = 0;
     bool m_cursorFresh = false;
+    bool m_cursorAligned = true;  // false after a search by name: header count and index differ
 };
 
 }  // namespace arc

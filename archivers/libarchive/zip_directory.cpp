@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -53,6 +55,26 @@ private:
 uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t le32(const unsigned char* p) { return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16); }
 uint64_t le64(const unsigned char* p) { return le32(p) | (static_cast<uint64_t>(le32(p + 4)) << 32); }
+
+// The Info-ZIP Unicode Path field: version 1, the CRC-32 of the stored name
+// it stands for (stale fields are ignored), then the name in UTF-8.
+void applyUnicodePath(const unsigned char* extra, size_t len, ZipRecord& r) {
+    size_t pos = 0;
+    while (pos + 4 <= len) {
+        uint16_t id = le16(extra + pos);
+        uint16_t fieldLen = le16(extra + pos + 2);
+        pos += 4;
+        if (fieldLen > len - pos) return;
+        if (id == 0x7075 && fieldLen > 5 && extra[pos] == 1) {
+            uint32_t nameCrc = le32(extra + pos + 1);
+            uint32_t actual = static_cast<uint32_t>(
+                crc32(0, reinterpret_cast<const Bytef*>(r.rawName.data()), static_cast<uInt>(r.rawName.size())));
+            if (nameCrc == actual) r.unicodeName.assign(reinterpret_cast<const char*>(extra + pos + 5), fieldLen - 5);
+            return;
+        }
+        pos += fieldLen;
+    }
+}
 
 // The ZIP64 extended information field holds, in this order, only those of
 // size, packed size and offset whose 32-bit fields are all ones.
@@ -157,6 +179,7 @@ Result ZipDirectory::read(const std::string& posixPath) {
         r.rawName.assign(reinterpret_cast<const char*>(h + kCentralSize), nameLen);
         applyZip64Extra(h + kCentralSize + nameLen, extraLen, r, r.size == 0xFFFFFFFFu,
                         r.packedSize == 0xFFFFFFFFu, r.localOffset == 0xFFFFFFFFu);
+        applyUnicodePath(h + kCentralSize + nameLen, extraLen, r);
         r.localOffset += shift;
         m_records.push_back(std::move(r));
         pos += kCentralSize + nameLen + extraLen + commentLen;

@@ -13,6 +13,7 @@ namespace arc {
 
 struct ZipRecord {
     std::string rawName;          // the stored bytes, unconverted
+    std::string unicodeName;      // UTF-8 name of an Info-ZIP Unicode Path field that matches rawName, else empty
     uint16_t versionMadeBy = 0;   // high byte: host system (0 DOS, 3 Unix, 11 NTFS, ...)
     uint16_t flags = 0;           // bit 0 encrypted, bit 11 name is UTF-8
     uint16_t method = 0;

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -84,15 +85,25 @@ void put64(std::string& s, uint64_t v) {
 
 }  // namespace
 
-std::string buildZip(const std::vector<ZipMember>& members) {
+std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirectory) {
     constexpr uint32_t kDosTime = (44u << 25) | (5u << 21) | (17u << 16) | (12u << 11) | (34u << 5) | 28u;  // 2024-05-17 12:34:56
-    std::string out, central;
+    std::string out;
+    std::vector<std::string> centrals;
     bool anyZip64 = false;
     for (const ZipMember& m : members) {
+        std::string central;
         const std::string& data = m.packed.empty() ? m.original : m.packed;
         uint64_t offset = out.size();
         uint32_t crc = crc32Of(m.original);
         std::string extra;
+        if (!m.unicodePath.empty()) {
+            put16(extra, 0x7075);
+            put16(extra, static_cast<uint32_t>(5 + m.unicodePath.size()));
+            extra += '\x01';
+            put32(extra, crc32Of(m.rawName));
+            extra += m.unicodePath;
+        }
+        const std::string unicodeExtra = extra;
         if (m.zip64) {
             anyZip64 = true;
             put16(extra, 1);
@@ -109,13 +120,14 @@ std::string buildZip(const std::vector<ZipMember>& members) {
         put32(out, crc);
         put32(out, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(data.size()));
         put32(out, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(m.original.size()));
-        put16(out, static_cast<uint32_t>(m.rawName.size()));
+        const std::string& localName = m.localName.empty() ? m.rawName : m.localName;
+        put16(out, static_cast<uint32_t>(localName.size()));
         put16(out, static_cast<uint32_t>(extra.size()));
-        out += m.rawName;
+        out += localName;
         out += extra;
         out += data;
 
-        std::string cextra;
+        std::string cextra = unicodeExtra;
         if (m.zip64) {
             put16(cextra, 1);
             put16(cextra, 24);
@@ -141,7 +153,11 @@ std::string buildZip(const std::vector<ZipMember>& members) {
         put32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(offset));
         central += m.rawName;
         central += cextra;
+        centrals.push_back(std::move(central));
     }
+    if (reverseDirectory) std::reverse(centrals.begin(), centrals.end());
+    std::string central;
+    for (const auto& c : centrals) central += c;
     uint64_t cdOffset = out.size();
     out += central;
     if (anyZip64) {

@@ -52,11 +52,15 @@ struct ZipMember {
     uint16_t flags = 0;     // bit 11: name is UTF-8
     uint16_t madeBy = 0x0014;  // DOS, version 2.0
     bool zip64 = false;     // sizes and offset only in a ZIP64 extra field
+    std::string localName;    // name in the local header when it differs from the central one
+    std::string unicodePath;  // UTF-8 name for an Info-ZIP Unicode Path field
 };
 
 // ZIP file bytes with a central directory (and ZIP64 end records when any
 // member asks for ZIP64).
-std::string buildZip(const std::vector<ZipMember>& members);
+// `reverseDirectory` writes the central records in the opposite order of the
+// data.
+std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirectory = false);
 
 // Output of a shell compressor for `data` ("xz -c", "zstd -c -q", ...).
 std::string compressWith(const std::string& command, std::string_view data, const TempDir& dir);

@@ -172,6 +172,33 @@ TEST(LibarchiveReaderZip, NamesShiftJisUtf8UndecodableAndBackslashFolders) {
     EXPECT_EQ(extractToString(r, 2), "three");
 }
 
+TEST(LibarchiveReaderZip, DirectoryOrderNameMismatchAndUnicodePathField) {
+    fixtures::TempDir dir;
+    std::vector<fixtures::ZipMember> members(4);
+    members[0] = {"first.wav", "1111"};
+    members[1] = {"second.wav", "2222"};
+    members[1].localName = "other.wav";  // the local header disagrees with the directory
+    members[2] = {"\x83\x65.wav", "3333"};
+    members[2].unicodePath = "\xC3\xBC.wav";  // ü.wav
+    members[3] = {"last.wav", "4444"};
+    std::string zip = dir.file("o.zip");
+    fixtures::writeFile(zip, fixtures::buildZip(members, true));
+
+    LibarchiveReader r({Format::Zip});
+    arc::Result res = r.open(zip);
+    ASSERT_TRUE(res.ok()) << res.message;
+    ASSERT_EQ(r.entries().size(), 4u);
+    // Listed in data order even though the directory is reversed.
+    EXPECT_EQ(r.entries()[0].name, "first.wav");
+    EXPECT_EQ(r.entries()[1].name, "second.wav");
+    EXPECT_EQ(r.entries()[2].name, "\xC3\xBC.wav");
+    EXPECT_EQ(r.entries()[3].name, "last.wav");
+    for (size_t i : {3u, 1u, 2u, 0u, 1u, 3u}) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(extractToString(r, i), std::string(4, static_cast<char>('1' + i)));
+    }
+}
+
 TEST(LibarchiveReaderZip, ExtractingOneEntryNeverDecodesTheOthers) {
     // The first entry's deflate data is garbage; the central directory is
     // sound, so listing works and the second entry extracts untouched.
