@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -21,7 +22,8 @@ protected:
         useScenario("all");
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_temp = std::filesystem::temp_directory_path() /
-                 (std::string("tidebell-wrappers-") + info->test_suite_name() + "-" + info->name());
+                 (std::string("tidebell-wrappers-") + std::to_string(::getpid()) + "-" +
+                  info->test_suite_name() + "-" + info->name());
         std::filesystem::remove_all(m_temp);
         std::filesystem::create_directories(m_temp);
         m_previousDir = std::filesystem::current_path();
