@@ -128,19 +128,28 @@ private:
         return nullptr;
     }
 
-    // The small codes: 3-bit lengths, 7 and above continued in unary.
-    bool readLengthCode(HuffmanTable& table, unsigned symbols, unsigned countBits, int gapAfter)
+    // Every table starts with the count of coded lengths; a count of 0 is
+    // followed by the one symbol the code has. Answers the count, 0 when the
+    // table is complete already, -1 when the count or symbol is out of range.
+    int readCount(HuffmanTable& table, unsigned symbols, unsigned countBits)
     {
         const unsigned n = m_in.get(countBits);
         if (n == 0) {
             const unsigned only = m_in.get(countBits);
-            if (only >= symbols) return false;
+            if (only >= symbols) return -1;
             table.setSingle(static_cast<uint16_t>(only));
-            return true;
+            return 0;
         }
-        if (n > symbols) return false;
+        return n > symbols ? -1 : static_cast<int>(n);
+    }
+
+    // The small codes: 3-bit lengths, 7 and above continued in unary.
+    bool readLengthCode(HuffmanTable& table, unsigned symbols, unsigned countBits, int gapAfter)
+    {
+        const int n = readCount(table, symbols, countBits);
+        if (n <= 0) return n == 0;
         std::array<uint8_t, kNt> lengths{};
-        unsigned i = 0;
+        int i = 0;
         while (i < n) {
             unsigned len = m_in.get(3);
             if (len == 7) {
@@ -149,9 +158,9 @@ private:
                 }
             }
             lengths[i++] = static_cast<uint8_t>(len);
-            if (static_cast<int>(i) == gapAfter) {
-                i += m_in.get(2);  // that many unused symbols follow (may pass n)
-                if (i > symbols) return false;
+            if (i == gapAfter) {
+                i += static_cast<int>(m_in.get(2));  // that many unused symbols follow (may pass n)
+                if (i > static_cast<int>(symbols)) return false;
             }
         }
         return table.build(lengths.data(), symbols);
@@ -159,14 +168,9 @@ private:
 
     bool readCharCode()
     {
-        const unsigned n = m_in.get(kCBits);
-        if (n == 0) {
-            const unsigned only = m_in.get(kCBits);
-            if (only >= kNc) return false;
-            m_charCode.setSingle(static_cast<uint16_t>(only));
-            return true;
-        }
-        if (n > kNc) return false;
+        const int count = readCount(m_charCode, kNc, kCBits);
+        if (count <= 0) return count == 0;
+        const unsigned n = static_cast<unsigned>(count);
         std::array<uint8_t, kNc> lengths{};
         unsigned i = 0;
         while (i < n) {
