@@ -1,6 +1,7 @@
 #include "archivers/unrar32/rar_reader.h"
 
 #include "archivers/libarchive/format_readers.h"
+#include "archivers/unrar32/rar5_checksums.h"
 #include "archivers/unrar32/rar_name.h"
 
 #include <fcntl.h>
@@ -101,8 +102,27 @@ std::unique_ptr<Reader> makeRarReader(const std::string&) { return std::make_uni
 RarReader::RarReader() = default;
 RarReader::~RarReader() = default;
 
-const std::vector<Entry>& RarReader::entries() const {
-    return m_rar5 ? m_rar5->entries() : m_entries;
+const std::vector<Entry>& RarReader::entries() const { return m_entries; }
+
+void RarReader::addRar5Checksums(int fd, uint64_t fileSize) {
+    const std::vector<Rar5FileChecksum> sums = readRar5Checksums(fd, fileSize);
+    // Both lists follow the archive's order; an entry libarchive leaves out
+    // only makes the walk skip ahead.
+    size_t next = 0;
+    for (Entry& e : m_entries) {
+        if (e.type != EntryType::File)
+            continue;
+        for (size_t k = next; k < sums.size(); ++k) {
+            if (nameToUtf8(sums[k].rawName) != e.name)
+                continue;
+            if (sums[k].crc) {
+                e.crc = *sums[k].crc;
+                e.crcKind = CrcKind::Crc32;
+            }
+            next = k + 1;
+            break;
+        }
+    }
 }
 
 Result RarReader::open(const std::string& posixPath) {
@@ -123,7 +143,14 @@ Result RarReader::open(const std::string& posixPath) {
         return Result::fail(Status::NotArchive, "not a RAR archive");
     if (std::memcmp(mark.data(), kRar5Mark, 8) == 0) {
         m_rar5 = makeRar5Reader(posixPath);
-        return m_rar5->open(posixPath);
+        const Result r = m_rar5->open(posixPath);
+        if (r.ok()) {
+            m_entries = m_rar5->entries();
+            if (std::none_of(m_entries.begin(), m_entries.end(),
+                             [](const Entry& e) { return e.crcKind != CrcKind::None; }))
+                addRar5Checksums(file.fd, uint64_t(st.st_size));
+        }
+        return r;
     }
     if (std::memcmp(mark.data(), kRar4Mark, 7) != 0)
         return Result::fail(Status::NotArchive, "not a RAR archive");

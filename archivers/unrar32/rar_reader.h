@@ -38,6 +38,8 @@ private:
     };
 
     Result readHeaders(int fd, uint64_t fileSize);
+    // Gives the RAR5 entries listed by libarchive their stored CRC-32.
+    void addRar5Checksums(int fd, uint64_t fileSize);
     Result extractStored(const Entry& e, const Location& loc, Sink& sink);
     Result extractUnarr(const Entry& e, const Location& loc, Sink& sink);
 

@@ -90,6 +90,42 @@ TEST_F(RarReaderTest, UndecodableNameIsStillListed) {
     EXPECT_EQ(reader.entries()[1].name, "ok.wav");
 }
 
+TEST_F(RarReaderTest, Rar5GoesThroughTheRar5Reader) {
+    const std::string a = pattern(70000, 12);
+    RarMember folder{"音", {}};
+    folder.directory = true;
+    RarMember bad{"bad.wav", "damaged"};
+    bad.badDataCrc = true;
+    arc::RarReader reader;
+    const arc::Result opened = reader.open(write(fixtures::buildRar5({folder, {"音/a.wav", a}, bad})));
+    ASSERT_TRUE(opened.ok()) << opened.message;
+    EXPECT_TRUE(reader.isRar5());
+    const auto& e = reader.entries();
+    ASSERT_EQ(e.size(), 3u);
+    EXPECT_EQ(e[0].type, arc::EntryType::Directory);
+    EXPECT_EQ(e[1].name, "音/a.wav");
+    EXPECT_EQ(e[1].size, a.size());
+    std::string out;
+    ASSERT_TRUE(extract(reader, 1, out).ok());
+    EXPECT_TRUE(out == a);
+    // The stored CRC is listed, so the common code's check catches the damage.
+    EXPECT_EQ(e[1].crcKind, arc::CrcKind::Crc32);
+    EXPECT_EQ(e[1].crc, fixtures::crc32Of(a));
+    EXPECT_EQ(e[2].crc, fixtures::crc32Of("damaged") ^ 0xDEADBEEF);
+
+    // Cut anywhere: an error, a shorter listing or short data, never a crash.
+    const std::string whole = fixtures::buildRar5({{"a.wav", a}, {"b.wav", "bb"}});
+    for (size_t cut : {size_t(9), size_t(20), size_t(60), whole.size() / 2, whole.size() - 3}) {
+        if (!reader.open(write(whole.substr(0, cut), "cut.rar")).ok())
+            continue;
+        for (size_t i = 0; i < reader.entries().size(); ++i) {
+            if (extract(reader, i, out).ok()) {
+                EXPECT_EQ(out.size(), reader.entries()[i].size) << cut;
+            }
+        }
+    }
+}
+
 TEST(RarUnicodeName, DecodesEachCode) {
     // High byte 0x30; flags 01 11 00 10: code 1 (0x3042 あ), code 3 copying
     // two OEM bytes, code 0 (0x41), code 2 (a whole unit, 0x00E9).

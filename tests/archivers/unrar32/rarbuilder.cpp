@@ -30,6 +30,25 @@ std::string block(uint8_t type, uint16_t flags, const std::string& rest, bool ba
 }
 
 
+// RAR5's variable-length numbers: seven bits a byte, low bits first.
+void putVint(std::string& s, uint64_t v) {
+    do {
+        const uint8_t low = uint8_t(v & 0x7F);
+        v >>= 7;
+        s += char(v ? (low | 0x80) : low);
+    } while (v);
+}
+
+// A RAR5 header: CRC-32 of what follows it, the size of the rest, the rest.
+std::string header5(const std::string& rest) {
+    std::string sized;
+    putVint(sized, rest.size());
+    sized += rest;
+    std::string h;
+    put32(h, crc32Of(sized));
+    return h + sized;
+}
+
 }  // namespace
 
 std::string rarUnicodeName(const std::u16string& name) {
@@ -81,6 +100,40 @@ std::string buildRar(const std::vector<RarMember>& members, const RarOptions& op
     if (options.endBlock)
         out += block(0x7B, 0x4000, std::string());
     return out;
+}
+
+std::string buildRar5(const std::vector<RarMember>& members) {
+    std::string out("Rar!\x1A\x07\x01\x00", 8);
+    std::string main;
+    putVint(main, 1);   // main archive header
+    putVint(main, 0);   // no extra area, no data
+    putVint(main, 0);   // archive flags
+    out += header5(main);
+    for (const RarMember& m : members) {
+        const std::string body = m.directory ? std::string() : m.data;
+        uint32_t crc = crc32Of(body);
+        if (m.badDataCrc)
+            crc ^= 0xDEADBEEF;
+        std::string h;
+        putVint(h, 2);                          // file header
+        putVint(h, 0x0002);                     // has a data area
+        putVint(h, body.size());
+        putVint(h, m.directory ? 0x0001 : 0x0004);   // folder, or CRC present
+        putVint(h, body.size());
+        putVint(h, m.hostOs == 3 ? (m.directory ? 040755 : 0100644) : (m.directory ? 0x10 : 0x20));
+        if (!m.directory)
+            put32(h, crc);
+        putVint(h, 0);                          // version 0, stored
+        putVint(h, m.hostOs == 3 ? 1 : 0);
+        putVint(h, m.rawName.size());
+        h += m.rawName;
+        out += header5(h) + body;
+    }
+    std::string end;
+    putVint(end, 5);
+    putVint(end, 0);
+    putVint(end, 0);
+    return out + header5(end);
 }
 
 }  // namespace fixtures

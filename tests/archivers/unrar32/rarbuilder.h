@@ -40,4 +40,8 @@ std::string rarUnicodeName(const std::u16string& name);
 
 std::string buildRar(const std::vector<RarMember>& members, const RarOptions& options = {});
 
+// The same members in RAR5 form (stored, UTF-8 names, data CRC-32); only
+// rawName, data, directory, hostOs and badDataCrc are used.
+std::string buildRar5(const std::vector<RarMember>& members);
+
 }  // namespace fixtures

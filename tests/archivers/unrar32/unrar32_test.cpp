@@ -124,6 +124,23 @@ TEST_F(Unrar32, ProbeAndDamagedData) {
     EXPECT_EQ(lib.openArchive(windowsPath(write("PK\x03\x04 a zip", "other.zip")), 0x800002), 0u);
 }
 
+TEST_F(Unrar32, Rar5ListsExtractsAndRefusesDamagedData) {
+    const std::string a = sound(30000, 13);
+    RarMember bad{"bad.wav", "damaged"};
+    bad.badDataCrc = true;
+    const std::string rar = write(fixtures::buildRar5({{"snd/a.wav", a}, bad}), "five.rar");
+    const auto listed = lib.list(windowsPath(rar), "*.wav");
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].name, "snd/a.wav");
+    std::string text;
+    ASSERT_EQ(lib.command(line("-e", rar, dir.path(), "snd/a.wav"), &text), arc::ArcOk) << text;
+    EXPECT_TRUE(fixtures::readFile(dir.file("a.wav")) == a);
+    const std::string work = dir.file("work");
+    fs::create_directories(work);
+    EXPECT_EQ(lib.command(line("-e", rar, work, "bad.wav")), arc::ArcCrcError);
+    EXPECT_TRUE(fs::is_empty(work));
+}
+
 TEST_F(Unrar32, HostileNamesStayInsideTheDestination) {
     const std::string rar = write(fixtures::buildRar(
         {{"..\\..\\evil.wav", "x"}, {dir.file("abs.wav"), "x"}, {"C:\\drive.wav", "x"}}));
