@@ -35,7 +35,7 @@ TEST(FormMain, WithoutAFileThePlatformPlacesItAndTheTreeTakesAThird)
     EXPECT_TRUE(form.ToolBar1->isVisible());
     EXPECT_TRUE(form.menuToolBar->isChecked());
     EXPECT_TRUE(form.StatusBar1->isVisible());
-    EXPECT_TRUE(box.boxes->shown.empty());
+    EXPECT_TRUE(box.boxes->calls.empty());
     EXPECT_FALSE(state.HelpFilePath.empty());
 
     form.close();
@@ -119,10 +119,10 @@ TEST(FormMain, MalformedSizeShowsTheErrorBoxAndTheWindowStillOpens)
     SharedState state;
     TFormMain form(state);
     form.show();
-    ASSERT_EQ(box.boxes->shown.size(), 1u);
-    EXPECT_EQ(box.boxes->shown[0].text, "'wide' は整数ではありません.");
-    EXPECT_EQ(box.boxes->shown[0].caption, "ねいろん for Win32");
-    EXPECT_EQ(box.boxes->shown[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    ASSERT_EQ(box.boxes->calls.size(), 1u);
+    EXPECT_EQ(box.boxes->calls[0].text, "'wide' は整数ではありません.");
+    EXPECT_EQ(box.boxes->calls[0].caption, "ねいろん for Win32");
+    EXPECT_EQ(box.boxes->calls[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.StatusBar1->isVisible());  // read after the bad value
     EXPECT_EQ(treeWidthOf(form), form.width() / 3 - 3);

@@ -208,8 +208,8 @@ TEST(DefaultErrorDisplay, ShowsAnErrorBoxWithTheApplicationTitle)
 {
     Sandbox box;
     tidebell::showDefaultError(nullptr, tidebell::EConvertError("'' は整数ではありません"));
-    ASSERT_EQ(box.boxes->shown.size(), 1u);
-    EXPECT_EQ(box.boxes->shown[0].text, "'' は整数ではありません.");
-    EXPECT_EQ(box.boxes->shown[0].caption, "ねいろん for Win32");
-    EXPECT_EQ(box.boxes->shown[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    ASSERT_EQ(box.boxes->calls.size(), 1u);
+    EXPECT_EQ(box.boxes->calls[0].text, "'' は整数ではありません.");
+    EXPECT_EQ(box.boxes->calls[0].caption, "ねいろん for Win32");
+    EXPECT_EQ(box.boxes->calls[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
 }

@@ -37,7 +37,7 @@ TEST(Startup, OneShotModeTakesTheFirstArgumentAndTouchesNothing)
     EXPECT_TRUE(state.HelpFilePath.empty());
     EXPECT_TRUE(state.IniPath.empty());
     EXPECT_EQ(Sandbox::readFile(box.iniFile()), "[TIDEBELL]\nMainSize=bad\n");
-    EXPECT_TRUE(box.boxes->shown.empty());
+    EXPECT_TRUE(box.boxes->calls.empty());
     platform::setArguments(1, argv);
 }
 

@@ -60,7 +60,7 @@ protected:
     std::vector<std::string> shownTexts() const
     {
         std::vector<std::string> texts;
-        for (const auto& shown : box.boxes->shown) {
+        for (const auto& shown : box.boxes->calls) {
             EXPECT_EQ(shown.caption, migrate::kCaption);
             texts.push_back(shown.text);
         }
@@ -103,8 +103,8 @@ TEST_F(Migration, NumbersBecomeSizeListsAndFlagsBecomeOneOrZero)
     EXPECT_EQ(iniValue("SoundEvent"), "0");
     EXPECT_EQ(iniValue("Other"), "kept");
     EXPECT_EQ(shownTexts(), (std::vector<std::string>{migrate::kAskText, migrate::kFinishedText}));
-    EXPECT_EQ(box.boxes->shown[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
-    EXPECT_EQ(box.boxes->shown[1].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(box.boxes->calls[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(box.boxes->calls[1].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
     EXPECT_FALSE(keyExists("Software\\VELK\\TIDEBELL"));
     EXPECT_FALSE(keyExists("Software\\VELK"));
     EXPECT_TRUE(keyExists("Software"));
@@ -138,21 +138,20 @@ TEST_F(Migration, AnsweringNoChangesNothingAndASecondRunFindsNoKey)
     setNumber(key, "SingleClick", 1);
     RegCloseKey(key);
 
-    box.boxes->yesNoAnswer = IDNO;
+    box.boxes->answers = {IDNO};
     EXPECT_EQ(migrate::runMigration(), 0);
     EXPECT_EQ(shownTexts(), std::vector<std::string>{migrate::kAskText});
     EXPECT_FALSE(Sandbox::exists(iniFile()));
     EXPECT_TRUE(keyExists("Software\\VELK\\TIDEBELL"));
 
-    box.boxes->yesNoAnswer = IDYES;
     migrate::runMigration();
     EXPECT_EQ(iniValue("SingleClick"), "1");
-    box.boxes->shown.clear();
+    box.boxes->calls.clear();
     const std::string before = Sandbox::readFile(iniFile());
 
     EXPECT_EQ(migrate::runMigration(), 0);
     EXPECT_EQ(shownTexts(), (std::vector<std::string>{migrate::kAskText, migrate::kNoRegistryText}));
-    EXPECT_EQ(box.boxes->shown[1].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(box.boxes->calls[1].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
     EXPECT_EQ(Sandbox::readFile(iniFile()), before);
 }
 
@@ -170,7 +169,7 @@ TEST_F(Migration, OtherKeysBelowTheVendorKeyAreKept)
 
     // A settings key that has sub-keys cannot go, and so neither can its parent.
     RegCloseKey(createKey("Software\\VELK\\TIDEBELL\\Child"));
-    box.boxes->shown.clear();
+    box.boxes->calls.clear();
     migrate::runMigration();
     EXPECT_TRUE(keyExists("Software\\VELK\\TIDEBELL\\Child"));
     EXPECT_EQ(shownTexts().back(), migrate::kFinishedText);
