@@ -1,5 +1,9 @@
 #include "platform/drive_map.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -105,7 +109,28 @@ struct State {
     std::mutex mutex;
     std::string tablePath;
     std::map<std::string, char> letters;   // mount point -> letter
+    // The system's table is re-read only when the kernel reports a change
+    // (poll on /proc/self/mounts); reading it costs far more than a path
+    // conversion should.
+    int watchFd = -1;
+    bool cached = false;
+    std::vector<Drive> drives;
 };
+
+constexpr const char* systemTable = "/proc/self/mounts";
+
+// True when the system's mount table may have changed since the last look.
+bool systemTableChanged(State& s)
+{
+    if (s.watchFd < 0) {
+        s.watchFd = ::open(systemTable, O_RDONLY | O_CLOEXEC);
+        return true;
+    }
+    pollfd p{s.watchFd, POLLPRI, 0};
+    if (::poll(&p, 1, 0) < 0)
+        return true;
+    return (p.revents & (POLLPRI | POLLERR)) != 0;
+}
 
 State& state()
 {
@@ -117,11 +142,16 @@ std::vector<Drive> currentDrives()
 {
     State& s = state();
     std::lock_guard lock(s.mutex);
-    std::string tablePath = overrides().mountTable.value_or("/proc/self/mounts");
+    std::string tablePath = overrides().mountTable.value_or(systemTable);
     if (tablePath != s.tablePath) {
         s.tablePath = tablePath;
         s.letters.clear();
+        s.cached = false;
     }
+    // A table given by a test is read every time, as it may be rewritten.
+    bool changed = tablePath != systemTable || systemTableChanged(s);
+    if (s.cached && !changed)
+        return s.drives;
     auto entries = readMountTable(tablePath);
 
     // The last entry for a mount point is the one in effect.
@@ -174,6 +204,8 @@ std::vector<Drive> currentDrives()
         drives.push_back(d);
     }
     std::sort(drives.begin(), drives.end(), [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    s.drives = drives;
+    s.cached = true;
     return drives;
 }
 
