@@ -47,8 +47,14 @@ LONG RegistryStore::withLock(bool exclusive, const std::function<LONG(const std:
         return ERROR_CANTOPEN;
     std::string lockPath = path + ".lock";
     int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd < 0)
+    if (lockFd < 0) {
+        // Writers replace the file by renaming, so a reader always sees a
+        // whole file: without a lock file (a read-only folder) it can still
+        // read what is there.
+        if (!exclusive && detail::posixExists(path))
+            return body(path);
         return ERROR_CANTOPEN;
+    }
     struct Unlock {
         int fd;
         ~Unlock() { ::close(fd); }   // closing releases the lock
