@@ -12,12 +12,30 @@
 #include <vector>
 
 #include "archive/archiver.h"
+#include "archive/wrappers/arj32.h"
+#include "archive/wrappers/bga32.h"
+#include "archive/wrappers/cab32.h"
+#include "archive/wrappers/lha32.h"
+#include "archive/wrappers/rar32.h"
+#include "archive/wrappers/tar32.h"
+#include "archive/wrappers/zip32.h"
 #include "platform/platform.h"
 #include "tests/archive/fakes/fake_archiver.h"
 
 class WrapperTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // ctest runs each test in a process of its own. Unloading here keeps
+        // tests apart when the program runs them all in one process, except
+        // for missing-library tests: an unloaded library may stay resident
+        // and be found again by name.
+        archives::TLha32::FreeDLL();
+        archives::TArj32::FreeDLL();
+        archives::TZip32::FreeDLL();
+        archives::TCab32::FreeDLL();
+        archives::TTar32::FreeDLL();
+        archives::TRar32::FreeDLL();
+        archives::TBGA32::FreeDLL();
         FakeArc_Reset();
         useScenario("all");
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
