@@ -15,7 +15,7 @@
 namespace arc {
 namespace {
 
-constexpr size_t kBlockSize = 64 * 1024;
+constexpr size_t kBlockSize = 16 * 1024;
 // What libarchive sets when a file is not in any enabled format.
 constexpr int kFileFormatErrno = EILSEQ;
 
