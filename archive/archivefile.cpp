@@ -186,9 +186,11 @@ void TArchiveFile::BeginProgress(TArchiver& archiver)
         m_progressWindow = CreateMessageWindow(&progressWindowProc, this);
     if (!m_progressWindow)
         return;   // no window, no progress
+    // Marked before the call: a wrapper that fails half-way may already
+    // count the window as its owner, and EndProgress must release it.
+    m_ownerRegistered = true;
     try {
         archiver.SetOwnerWindow(m_progressWindow, nullptr);
-        m_ownerRegistered = true;
     } catch (...) {
         // Progress is then simply not reported.
     }
