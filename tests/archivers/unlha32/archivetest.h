@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "archivers/common/reader.h"
@@ -66,6 +67,35 @@ protected:
             ++written;
         }
         EXPECT_GT(written, 0);
+    }
+
+    // Opens `rounds` damaged copies of `archive` (bytes changed, mostly in
+    // the headers, or cut short) and extracts every entry of those that
+    // open: errors are fine, crashes, hangs and runaway output are not.
+    void survivesDamage(arc::Reader& reader, const std::string& archive, int rounds) {
+        std::mt19937 random(20261208);
+        const std::string path = dir.file("damaged");
+        for (int round = 0; round < rounds; ++round) {
+            std::string bytes = archive;
+            if (round % 5 == 4) {
+                bytes.resize(random() % bytes.size());
+            } else {
+                for (unsigned n = 1 + random() % 4; n > 0; --n) {
+                    const size_t at = random() % 2 ? random() % std::min<size_t>(bytes.size(), 64)
+                                                   : random() % bytes.size();
+                    bytes[at] = char(random());
+                }
+            }
+            writeFile(path, bytes);
+            if (!reader.open(path).ok())
+                continue;
+            for (size_t i = 0; i < reader.entries().size(); ++i) {
+                MemorySink sink;
+                sink.m_limit = 64u << 20;
+                reader.extract(i, sink);
+                EXPECT_LT(sink.m_data.size(), 64u << 20) << "round " << round;
+            }
+        }
     }
 
     TempDir dir;

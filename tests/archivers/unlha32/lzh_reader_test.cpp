@@ -218,6 +218,18 @@ TEST_F(LzhReaderTest, BrokenFilesAreErrors) {
     EXPECT_EQ(extract(reader, 0, out).status, arc::Status::CrcError);
 }
 
+TEST_F(LzhReaderTest, SurvivesDamagedArchives) {
+    std::vector<LzhMember> members{member("a.wav", pattern(3000, 1)), member("b.wav", "bb", 1),
+                                   member("c.wav", pattern(100, 2), 2), member("d.wav", "d", 3)};
+    arc::LzhReader reader;
+    survivesDamage(reader, fixtures::buildLzh(members), 400);
+    if (fixtures::haveTool("jlha") && fixtures::haveTool("sox")) {
+        fixtures::makeWave(dir.file("a.wav"), 0.3, 500);
+        ASSERT_TRUE(fixtures::run("cd " + fixtures::quote(dir.path()) + " && jlha c2o6 j.lzh a.wav"));
+        survivesDamage(reader, fixtures::readFile(dir.file("j.lzh")), 300);
+    }
+}
+
 TEST_F(LzhReaderTest, HostileSizesAreNotTrusted) {
     // Packed size 0xFFFFFFFF on a tiny file: listed, never read past the end.
     std::string huge = fixtures::lzhMember(member("a.wav", "tiny"));

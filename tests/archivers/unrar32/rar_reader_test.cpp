@@ -179,6 +179,14 @@ TEST_F(RarReaderTest, BrokenHeadersAndFiles) {
     EXPECT_FALSE(extract(reader, 0, out).ok());
 }
 
+TEST_F(RarReaderTest, SurvivesDamagedArchives) {
+    const std::vector<RarMember> members{{"a.wav", pattern(3000, 1)}, {"b.wav", "bb"}, {"c/d.wav", pattern(99, 2)}};
+    arc::RarReader reader;
+    survivesDamage(reader, fixtures::buildRar(members), 300);
+    survivesDamage(reader, fixtures::buildRar(members, {true, true}), 200);
+    survivesDamage(reader, fixtures::buildRar5(members), 300);
+}
+
 TEST_F(RarReaderTest, HostileSizesAndMembersAreRefused) {
     // A declared size far beyond the stored bytes must not be trusted.
     RarMember liar{"a.wav", "abcd"};
