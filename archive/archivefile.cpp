@@ -224,8 +224,11 @@ void TArchiveFile::DoProgress(LONG state, LPEXTRACTINGINFOEX lpEis, bool& abort)
         return;
     // The handler runs inside the library's call: an exception must not
     // cross the library. It stops the library and is raised by Extract.
+    // A copy, so that a handler which replaces or clears itself keeps
+    // running on a live object.
+    const TArchiverProgressEvent handler = m_onProgress;
     try {
-        m_onProgress(this, state, lpEis, abort);
+        handler(this, state, lpEis, abort);
     } catch (...) {
         if (!m_progressError)
             m_progressError = std::current_exception();

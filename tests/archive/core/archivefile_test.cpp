@@ -412,3 +412,20 @@ TEST(ArchiveFile, TypeChangeInsideProgressKeepsTheRunningWrapperAlive)
     EXPECT_NE(f.LastCommandLine().find("C:\\s.lzh"), std::string::npos);
     EXPECT_TRUE(logHas("UnlhaKillOwnerWindowEx"));
 }
+
+TEST(ArchiveFile, HandlerClearingItselfStillReleasesTheWindow)
+{
+    FakeLibraries libs("all");
+    TArchiveFile f;
+    f.SetFileName("C:\\s.lzh");
+    int calls = 0;
+    f.SetOnProgress([&calls](TArchiveFile* s, LONG, LPEXTRACTINGINFOEX, bool&) {
+        ++calls;
+        s->SetOnProgress(nullptr);
+    });
+    fakearc::script("unlha32", "progress", "1,2");
+    EXPECT_EQ(f.Extract(nullptr, nullptr, "C:\\tmp", {"a.wav"}), 0);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(logHas("UnlhaKillOwnerWindowEx"));
+    EXPECT_FALSE(f.Archiver()->HasOwnerWindow());
+}
