@@ -153,13 +153,13 @@ int TZip32::Pack(HWND window, const std::string& archiveFileName,
     ZipUnit& unit = Unit();
     if (unit.zip32j.Loaded()) {
         CommandLine = BuildPackCommandLine("", archiveFileName, useResFile, files, dir, options);
-    } else if (unit.lmzip32.Loaded()) {
+        return RunPackCommand(window, CommandLine, output);
+    }
+    if (unit.lmzip32.Loaded()) {
         CommandLine = BuildLmzipPackCommandLine("-ru", archiveFileName, useResFile, files, options);
         return PackAfresh(window, archiveFileName, output);
-    } else {
-        throw EArchiver(kMissingPack);
     }
-    return RunPackCommand(window, CommandLine, output);
+    throw EArchiver(kMissingPack);
 }
 
 // LMZIP32.DLL would add to an existing archive; packing means a new one. The
