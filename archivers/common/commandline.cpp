@@ -190,7 +190,8 @@ ParsedCommand parseDash(Dialect dialect, const std::vector<Token>& tokens, const
             r.overwrite = Overwrite::IfNewer;
         } else if (s == "-j" && dialect != Dialect::Rar) {
             r.flat = true;
-        } else if (first && (s == "-a" || s == "-d" || s == "-f" || s == "-ru" || s == "-m" || s == "-s")) {
+        } else if (first && (s == "-a" || s == "-d" || s == "-f" || s == "-ru")) {
+            // Packing, deleting, freshening, self-extractors.
             return notSupported(t.text);
         }
         // Other switches (--i, -i, -q, -r, -y, -s) only concern dialogs,
@@ -213,10 +214,8 @@ ParsedCommand parseTar(const std::vector<Token>& tokens, bool withCommandWord, c
         } else if (word == "t" || word == "-t") {
             r.command = Command::Test;
             i = 1;
-        } else if (withCommandWord && (word == "c" || word == "-c" || word == "a" || word == "u" || word == "d")) {
-            return notSupported(tokens[0].text);
-        } else if (withCommandWord && word.empty()) {
-            return operands.fail("empty command line"), p;
+        } else if (withCommandWord && word[0] != '-') {
+            return notSupported(tokens[0].text);  // c (packing) and anything else
         }
     }
     for (; i < tokens.size(); ++i) {

@@ -72,6 +72,10 @@ TEST(CommandLine, PackingAndOtherCommandsAreNotSupported) {
     EXPECT_EQ(parse(Dialect::Cab, "-a \"C:\\a.cab\" \"a.wav\"").code, ArcNotSupported);
     EXPECT_EQ(parse(Dialect::Cab, "-f \"C:\\a.cab\" \"C:\\T\\\"").code, ArcNotSupported);
     EXPECT_EQ(parse(Dialect::Tar, "c -I  -f \"C:\\a.tar\" \"a.wav\"").code, ArcNotSupported);
+    EXPECT_EQ(parse(Dialect::Tar, "foo -f \"C:\\a.tar\"").code, ArcNotSupported);
+    // RAR switches that happen to come first in ExtractMem's line are no commands.
+    expectRequest(parse(Dialect::Rar, " -s  \"C:\\a.rar\" \"a.wav\" ", false), "C:\\a.rar", "", {"a.wav"},
+                  Overwrite::Always, false);
 }
 
 TEST(CommandLine, MissingArchiveOrEmptyLineIsBadCommand) {
