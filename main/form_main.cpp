@@ -1,5 +1,7 @@
 #include "main/form_main.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QMenuBar>

@@ -1,5 +1,6 @@
 #include "main/module_paths.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32.h"
