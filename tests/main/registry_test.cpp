@@ -7,7 +7,7 @@
 using tidebell::TRegistry;
 using testing_support::Sandbox;
 
-TEST(Registry, OpensAbsoluteAndRelativePathsAndCreatesOnlyWhenAsked)
+TEST(RegistryObject, OpensAbsoluteAndRelativePathsAndCreatesOnlyWhenAsked)
 {
     Sandbox box;
     TRegistry reg;
@@ -30,7 +30,7 @@ TEST(Registry, OpensAbsoluteAndRelativePathsAndCreatesOnlyWhenAsked)
     EXPECT_EQ(other.readString(""), "C:\\ding.wav");
 }
 
-TEST(Registry, ReadsStringsAndRefusesOtherTypes)
+TEST(RegistryObject, ReadsStringsAndRefusesOtherTypes)
 {
     Sandbox box;
     TRegistry reg;
@@ -57,7 +57,7 @@ TEST(Registry, ReadsStringsAndRefusesOtherTypes)
     }
 }
 
-TEST(Registry, WriteFailureRaisesTheSettingMessage)
+TEST(RegistryObject, WriteFailureRaisesTheSettingMessage)
 {
     Sandbox box;
     TRegistry reg;
@@ -69,7 +69,7 @@ TEST(Registry, WriteFailureRaisesTheSettingMessage)
     }
 }
 
-TEST(Registry, ListsSubKeysAndDeletesWholeTrees)
+TEST(RegistryObject, ListsSubKeysAndDeletesWholeTrees)
 {
     Sandbox box;
     TRegistry reg;
@@ -88,7 +88,7 @@ TEST(Registry, ListsSubKeysAndDeletesWholeTrees)
     EXPECT_TRUE(reg.openKey("\\Software", false));  // only the tree below went
 }
 
-TEST(Registry, ChangingTheRootClosesTheOpenKey)
+TEST(RegistryObject, ChangingTheRootClosesTheOpenKey)
 {
     Sandbox box;
     TRegistry reg;
