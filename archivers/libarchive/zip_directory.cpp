@@ -56,52 +56,48 @@ uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1
 uint32_t le32(const unsigned char* p) { return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16); }
 uint64_t le64(const unsigned char* p) { return le32(p) | (static_cast<uint64_t>(le32(p + 4)) << 32); }
 
+// The data of extra field `id`, or nullptr.
+const unsigned char* findExtraField(const unsigned char* extra, size_t len, uint16_t id, size_t& fieldLen) {
+    size_t pos = 0;
+    while (pos + 4 <= len) {
+        uint16_t fieldId = le16(extra + pos);
+        fieldLen = le16(extra + pos + 2);
+        pos += 4;
+        if (fieldLen > len - pos) return nullptr;
+        if (fieldId == id) return extra + pos;
+        pos += fieldLen;
+    }
+    return nullptr;
+}
+
 // The Info-ZIP Unicode Path field: version 1, the CRC-32 of the stored name
 // it stands for (stale fields are ignored), then the name in UTF-8.
 void applyUnicodePath(const unsigned char* extra, size_t len, ZipRecord& r) {
-    size_t pos = 0;
-    while (pos + 4 <= len) {
-        uint16_t id = le16(extra + pos);
-        uint16_t fieldLen = le16(extra + pos + 2);
-        pos += 4;
-        if (fieldLen > len - pos) return;
-        if (id == 0x7075 && fieldLen > 5 && extra[pos] == 1) {
-            uint32_t nameCrc = le32(extra + pos + 1);
-            uint32_t actual = static_cast<uint32_t>(
-                crc32(0, reinterpret_cast<const Bytef*>(r.rawName.data()), static_cast<uInt>(r.rawName.size())));
-            if (nameCrc == actual) r.unicodeName.assign(reinterpret_cast<const char*>(extra + pos + 5), fieldLen - 5);
-            return;
-        }
-        pos += fieldLen;
-    }
+    size_t fieldLen = 0;
+    const unsigned char* f = findExtraField(extra, len, 0x7075, fieldLen);
+    if (!f || fieldLen <= 5 || f[0] != 1) return;
+    uint32_t actual = static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(r.rawName.data()), static_cast<uInt>(r.rawName.size())));
+    if (le32(f + 1) == actual) r.unicodeName.assign(reinterpret_cast<const char*>(f + 5), fieldLen - 5);
 }
 
 // The ZIP64 extended information field holds, in this order, only those of
 // size, packed size and offset whose 32-bit fields are all ones.
 void applyZip64Extra(const unsigned char* extra, size_t len, ZipRecord& r, bool bigSize, bool bigPacked,
                      bool bigOffset) {
-    size_t pos = 0;
-    while (pos + 4 <= len) {
-        uint16_t id = le16(extra + pos);
-        uint16_t fieldLen = le16(extra + pos + 2);
-        pos += 4;
-        if (fieldLen > len - pos) return;
-        if (id == 0x0001) {
-            const unsigned char* f = extra + pos;
-            size_t at = 0;
-            auto take = [&](uint64_t& v) {
-                if (at + 8 <= fieldLen) {
-                    v = le64(f + at);
-                    at += 8;
-                }
-            };
-            if (bigSize) take(r.size);
-            if (bigPacked) take(r.packedSize);
-            if (bigOffset) take(r.localOffset);
-            return;
+    size_t fieldLen = 0;
+    const unsigned char* f = findExtraField(extra, len, 0x0001, fieldLen);
+    if (!f) return;
+    size_t at = 0;
+    auto take = [&](uint64_t& v) {
+        if (at + 8 <= fieldLen) {
+            v = le64(f + at);
+            at += 8;
         }
-        pos += fieldLen;
-    }
+    };
+    if (bigSize) take(r.size);
+    if (bigPacked) take(r.packedSize);
+    if (bigOffset) take(r.localOffset);
 }
 
 }  // namespace

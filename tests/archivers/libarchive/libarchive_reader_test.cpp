@@ -250,6 +250,22 @@ TEST(LibarchiveReaderZip, DamagedAndTruncatedFilesFailWithoutCrashing) {
     EXPECT_EQ(r.open(dir.file("missing.zip")).ok(), false);
 }
 
+TEST(LibarchiveReaderZip, EncryptedEntryIsListedButNotExtracted) {
+    fixtures::TempDir dir;
+    std::vector<fixtures::ZipMember> members(2);
+    members[0] = {"secret.wav", "ciphertext", "", 0, 0x0001};
+    members[1] = {"open.wav", "plain"};
+    fixtures::writeFile(dir.file("e.zip"), fixtures::buildZip(members));
+    LibarchiveReader r({Format::Zip});
+    ASSERT_TRUE(r.open(dir.file("e.zip")).ok());
+    ASSERT_EQ(r.entries().size(), 2u);
+    EXPECT_TRUE(r.entries()[0].encrypted);
+    fixtures::MemorySink sink;
+    EXPECT_EQ(r.extract(0, sink).status, arc::Status::Unsupported);
+    EXPECT_TRUE(sink.m_data.empty());
+    EXPECT_EQ(extractToString(r, 1), "plain");
+}
+
 TEST(LibarchiveReaderZip, SinkRefusalAbortsAndTheEntryCanBeExtractedAgain) {
     fixtures::TempDir dir;
     std::string data(300000, 'q');
