@@ -165,9 +165,7 @@ extern "C" BOOL VerQueryValueA(const void* block, LPCSTR subBlock, void** buffer
     uint32_t total = readWord(p + 4);
     uint32_t count = readWord(p + 8);
     size_t at = 12;
-    std::string wanted = subBlock;
-    if (wanted.empty() || wanted[0] != '\\')
-        wanted.insert(0, "\\");
+    const std::string wanted = subBlock[0] == '\\' ? std::string(subBlock) : "\\" + std::string(subBlock);
     for (uint32_t i = 0; i < count; ++i) {
         if (at + 8 > total)
             return FALSE;
