@@ -2,11 +2,15 @@
 
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
 
+#include "platform/platform.h"
 #include "platform/qt/qt_message_box_service.h"
 #include "platform/terminal_message_box.h"
 #include "support/fake_services.h"
@@ -83,6 +87,38 @@ TEST(Services, TerminalBoxAnswersTheDefaultButtonWithoutAUser)
     EXPECT_EQ(TerminalMessageBoxService::defaultAnswer(MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL);
     EXPECT_EQ(TerminalMessageBoxService::defaultAnswer(MB_OKCANCEL | MB_DEFBUTTON2), IDCANCEL);
     EXPECT_EQ(TerminalMessageBoxService::defaultAnswer(MB_OK | MB_DEFBUTTON2), IDOK);
+}
+
+TEST(Services, WithoutAServiceTheTerminalBoxAnswersWhenNoOneCanBeAsked)
+{
+    auto previous = platform::setMessageBoxService(nullptr);
+    int savedStdin = ::dup(STDIN_FILENO);
+    int devNull = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(devNull, 0);
+    ::dup2(devNull, STDIN_FILENO);
+    testing::internal::CaptureStderr();
+    int answer = MessageBoxA(nullptr, "移行が終了しました。", "ねいろん", MB_YESNO | MB_DEFBUTTON2);
+    std::string shown = testing::internal::GetCapturedStderr();
+    ::dup2(savedStdin, STDIN_FILENO);
+    ::close(savedStdin);
+    ::close(devNull);
+    platform::setMessageBoxService(previous);
+    EXPECT_EQ(answer, IDNO);
+    EXPECT_NE(shown.find("ねいろん"), std::string::npos);
+    EXPECT_NE(shown.find("移行が終了しました。"), std::string::npos);
+}
+
+TEST(Arguments, SurroundingQuotesAreRemoved)
+{
+    char program[] = "TIDEBELL", quoted[] = "\"C:\\a b.wav\"", inner[] = "a\"b";
+    char* argv[] = {program, quoted, inner, nullptr};
+    platform::setArguments(3, argv);
+    EXPECT_EQ(platform::paramCount(), 2);
+    EXPECT_EQ(platform::paramStr(1), "C:\\a b.wav");
+    EXPECT_EQ(platform::paramStr(2), "a\"b");
+    EXPECT_EQ(platform::paramStr(3), "");
+    platform::setArguments(0, nullptr);
+    EXPECT_EQ(platform::paramCount(), 0);
 }
 
 TEST(Services, QtBoxShowsTheFlagsAndAnswersTheButtonPressed)
