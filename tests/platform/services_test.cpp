@@ -123,6 +123,8 @@ TEST(Arguments, SurroundingQuotesAreRemoved)
 
 TEST(Services, QtBoxShowsTheFlagsAndAnswersTheButtonPressed)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");   // also when run by hand without a display
     int argc = 1;
     char name[] = "platform_tests";
     char* argv[] = {name, nullptr};
