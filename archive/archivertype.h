@@ -23,6 +23,7 @@ enum TArchiverType : std::uint8_t {
     atNone,
     atAutoDetect,
 };
+static_assert(sizeof(TArchiverType) == 1, "stored in one byte");
 
 // With byExtension: by the extension table (and the contents for ".exe");
 // otherwise by asking every archiver library in priority order. Never
