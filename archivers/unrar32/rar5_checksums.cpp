@@ -1,6 +1,6 @@
 #include "archivers/unrar32/rar5_checksums.h"
 
-#include <unistd.h>
+#include "archivers/unrar32/read_at.h"
 
 #include <zlib.h>
 
@@ -60,19 +60,6 @@ private:
     const uint8_t* m_p;
     const uint8_t* m_end;
 };
-
-bool readAt(int fd, uint64_t offset, void* buffer, size_t size) {
-    auto* out = static_cast<uint8_t*>(buffer);
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, out, size, off_t(offset));
-        if (n <= 0)
-            return false;
-        out += n;
-        offset += uint64_t(n);
-        size -= size_t(n);
-    }
-    return true;
-}
 
 // True when the extra area (the last `extraSize` bytes of the header) holds
 // an encryption record: the stored CRC is then a keyed hash.

@@ -3,6 +3,7 @@
 #include "archivers/libarchive/format_readers.h"
 #include "archivers/unrar32/rar5_checksums.h"
 #include "archivers/unrar32/rar_name.h"
+#include "archivers/unrar32/read_at.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,19 +38,6 @@ enum : uint16_t {
 
 uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t le32(const uint8_t* p) { return uint32_t(le16(p)) | (uint32_t(le16(p + 2)) << 16); }
-
-bool readExact(int fd, uint64_t offset, void* buffer, size_t size) {
-    auto* out = static_cast<uint8_t*>(buffer);
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, out, size, off_t(offset));
-        if (n <= 0)
-            return false;
-        out += n;
-        offset += uint64_t(n);
-        size -= size_t(n);
-    }
-    return true;
-}
 
 struct Fd {
     int fd;
@@ -139,7 +127,7 @@ Result RarReader::open(const std::string& posixPath) {
     if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
         return Result::fail(Status::ReadError, posixPath + " is not a readable file");
     std::array<char, 8> mark{};
-    if (!readExact(file.fd, 0, mark.data(), mark.size()))
+    if (!readAt(file.fd, 0, mark.data(), mark.size()))
         return Result::fail(Status::NotArchive, "not a RAR archive");
     if (std::memcmp(mark.data(), kRar5Mark, 8) == 0) {
         m_rar5 = makeRar5Reader(posixPath);
@@ -165,7 +153,7 @@ Result RarReader::readHeaders(int fd, uint64_t fileSize) {
     uint64_t offset = 7;
     while (offset < fileSize) {
         uint8_t base[7];
-        if (fileSize - offset < 7 || !readExact(fd, offset, base, 7))
+        if (fileSize - offset < 7 || !readAt(fd, offset, base, 7))
             return corrupt("truncated header", offset);
         const uint8_t type = base[2];
         const uint16_t flags = le16(base + 3);
@@ -175,7 +163,7 @@ Result RarReader::readHeaders(int fd, uint64_t fileSize) {
         if (size > fileSize - offset)
             return corrupt("truncated header", offset);
         head.resize(size);
-        if (!readExact(fd, offset, head.data(), size))
+        if (!readAt(fd, offset, head.data(), size))
             return corrupt("truncated header", offset);
         const uint16_t crc = uint16_t(crc32(0, head.data() + 2, uInt(size - 2)) & 0xFFFF);
         if (crc != le16(head.data()))
