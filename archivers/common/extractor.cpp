@@ -272,8 +272,9 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
         std::string error;
         Fd dir = enterFolders(base.get(), parts, parts.size() - 1, error);
         if (!dir.valid()) {
+            // A folder that cannot be made or is a link spoils this entry only.
             note(ArcWriteError, error);
-            return firstError;
+            continue;
         }
         const std::string& leaf = parts.back();
         struct stat st{};
