@@ -234,15 +234,19 @@ int noMatchCheck(const Selection& s, const CommandRequest& request, OutputText& 
 int extractEntries(Reader& reader, const CommandRequest& request, const ExtractTarget& target, Progress& progress,
                    OutputText& output) {
     int firstError = ArcOk;
+    // note(): an entry failed, go on with the others; stop(): give up now.
     auto note = [&](int code, const std::string& text) {
         output.line(text);
         if (firstError == ArcOk) firstError = code;
-        return code;
+    };
+    auto stop = [&](int code, const std::string& text) {
+        note(code, text);
+        return firstError;
     };
     const std::string folder = target.posixFolder.empty() ? std::string(".") : target.posixFolder;
-    if (!makeFolders(folder)) return note(ArcWriteError, "cannot create folder " + target.windowsFolder);
+    if (!makeFolders(folder)) return stop(ArcWriteError, "cannot create folder " + target.windowsFolder);
     Fd base(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!base.valid()) return note(ArcWriteError, "cannot open folder " + target.windowsFolder);
+    if (!base.valid()) return stop(ArcWriteError, "cannot open folder " + target.windowsFolder);
 
     const Selection selection = select(reader, request);
     const auto& entries = reader.entries();
@@ -292,27 +296,29 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
             }
         }
         PendingFile file(dir.get(), leaf);
-        if (!file.create()) return note(ArcWriteError, "cannot create " + displayName + ": " + std::strerror(errno)), firstError;
-        if (!progress.begin(entry, displayName)) return note(ArcAborted, "aborted: " + entry.name), firstError;
+        if (!file.create()) return stop(ArcWriteError, "cannot create " + displayName + ": " + std::strerror(errno));
+        if (!progress.begin(entry, displayName)) return stop(ArcAborted, "aborted: " + entry.name);
         FileSink fileSink(file.fd());
         ProgressSink progressSink(fileSink, progress);
         CheckedSink checked(entry, progressSink);
         const Result decoded = reader.extract(index, checked);
         const Result result = checked.finish(decoded);
         if (checked.targetRefused()) {
-            if (progress.abortRequested()) return note(ArcAborted, "aborted: " + entry.name), firstError;
-            return note(ArcWriteError, "write error: " + displayName + ": " + std::strerror(fileSink.error())),
-                   firstError;
+            if (progress.abortRequested()) return stop(ArcAborted, "aborted: " + entry.name);
+            return stop(ArcWriteError, "write error: " + displayName + ": " + std::strerror(fileSink.error()));
         }
         if (!result.ok()) {
-            note(errorFromStatus(result.status), std::string(errorText(errorFromStatus(result.status))) + ": " +
-                                                     entry.name + (result.message.empty() ? "" : " (" + result.message + ")"));
-            if (result.status == Status::OutOfMemory || result.status == Status::ReadError) return firstError;
+            const int code = errorFromStatus(result.status);
+            const std::string text = std::string(errorText(code)) + ": " + entry.name +
+                                     (result.message.empty() ? "" : " (" + result.message + ")");
+            // The archive itself failing to read or memory running out ends it all.
+            if (result.status == Status::OutOfMemory || result.status == Status::ReadError) return stop(code, text);
+            note(code, text);
             continue;
         }
-        if (!file.commit(dosToTime(entry.dosDateTime), error)) return note(ArcWriteError, error), firstError;
+        if (!file.commit(dosToTime(entry.dosDateTime), error)) return stop(ArcWriteError, error);
         output.line("extracted: " + displayName);
-        if (!progress.end()) return note(ArcAborted, "aborted after: " + entry.name), firstError;
+        if (!progress.end()) return stop(ArcAborted, "aborted after: " + entry.name);
     }
     const int noMatch = noMatchCheck(selection, request, output);
     return firstError != ArcOk ? firstError : noMatch;
