@@ -14,11 +14,12 @@ if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux
 fi
 
 flags="-fsanitize=address,fuzzer-no-link -fno-omit-frame-pointer -g"
+mkdir -p "$out"
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  -DTIDEBELL_FUZZ=ON -DTIDEBELL_TESTS=OFF >"$out.configure.log" 2>&1 || {
-  cat "$out.configure.log" >&2
+  -DTIDEBELL_FUZZ=ON -DTIDEBELL_TESTS=OFF >"$out/configure.log" 2>&1 || {
+  cat "$out/configure.log" >&2
   exit 1
 }
 mapfile -t targets < <(cmake --build "$out" --target help | sed -n 's/^\(fuzz_[A-Za-z0-9_]*\):.*/\1/p' | sort -u)
