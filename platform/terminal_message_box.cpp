@@ -24,18 +24,33 @@ int TerminalMessageBoxService::defaultAnswer(UINT type)
     return first;
 }
 
+TerminalMessageBoxService::TerminalMessageBoxService()
+    : m_in(std::cin), m_interactive(::isatty(STDIN_FILENO) != 0)
+{
+}
+
+TerminalMessageBoxService::TerminalMessageBoxService(std::istream& in, bool interactive)
+    : m_in(in), m_interactive(interactive)
+{
+}
+
 int TerminalMessageBoxService::show(HWND, const std::string& text, const std::string& caption, UINT type)
 {
     std::cerr << "[" << caption << "] " << text << std::endl;
     UINT buttons = type & 0xF;
     bool question = buttons == MB_YESNO || buttons == MB_YESNOCANCEL || buttons == MB_OKCANCEL;
-    if (!question || !::isatty(STDIN_FILENO))
-        return defaultAnswer(type);
+    if (!question)
+        return IDOK;
     const char* prompt = buttons == MB_OKCANCEL ? "(o = OK / c = キャンセル) " : "(y = はい / n = いいえ) ";
     for (;;) {
-        std::cerr << prompt << std::flush;
+        // Answers may also come through a pipe; then there is nobody to
+        // prompt, and an unreadable answer must not be taken as consent.
+        if (m_interactive)
+            std::cerr << prompt << std::flush;
         std::string line;
-        if (!std::getline(std::cin, line))
+        if (!std::getline(m_in, line))
+            return buttons == MB_YESNO ? IDNO : IDCANCEL;
+        if (!m_interactive && line.empty())
             return buttons == MB_YESNO ? IDNO : IDCANCEL;
         char c = line.empty() ? '\0' : static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
         if (line.empty())
@@ -53,6 +68,8 @@ int TerminalMessageBoxService::show(HWND, const std::string& text, const std::st
             if (c == 'c' && buttons == MB_YESNOCANCEL)
                 return IDCANCEL;
         }
+        if (!m_interactive)
+            return buttons == MB_YESNO ? IDNO : IDCANCEL;
     }
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
+#include <string>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -106,6 +108,27 @@ TEST(Services, WithoutAServiceTheTerminalBoxAnswersWhenNoOneCanBeAsked)
     EXPECT_EQ(answer, IDNO);
     EXPECT_NE(shown.find("ねいろん"), std::string::npos);
     EXPECT_NE(shown.find("移行が終了しました。"), std::string::npos);
+}
+
+TEST(Services, PipedAnswersAreReadAndSilenceIsNeverConsent)
+{
+    using platform::TerminalMessageBoxService;
+    auto ask = [](const std::string& input, UINT type) {
+        std::istringstream in(input);
+        TerminalMessageBoxService box(in, false);
+        testing::internal::CaptureStderr();
+        int answer = box.show(nullptr, "実行しますか？", "ねいろん", type);
+        testing::internal::GetCapturedStderr();
+        return answer;
+    };
+    EXPECT_EQ(ask("y\n", MB_YESNO), IDYES);
+    EXPECT_EQ(ask("n\n", MB_YESNO), IDNO);
+    // Yes is the default button, but no answer at all must not migrate anything.
+    EXPECT_EQ(ask("", MB_YESNO), IDNO);
+    EXPECT_EQ(ask("\n", MB_YESNO), IDNO);
+    EXPECT_EQ(ask("maybe\n", MB_YESNO), IDNO);
+    EXPECT_EQ(ask("", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(ask("", MB_OK), IDOK);
 }
 
 TEST(Arguments, SurroundingQuotesAreRemoved)
