@@ -50,7 +50,11 @@ struct Fd {
     Fd& operator=(const Fd&) = delete;
 };
 
-std::string decodeName(const std::string& stored, bool unicode) {
+// Host systems of RAR 1.5-4: MS-DOS, OS/2 and Windows write names in the OEM
+// code page; Unix, Mac OS and BeOS in the locale's encoding (UTF-8 today).
+bool oemHost(uint8_t host) { return host <= 2; }
+
+std::string decodeName(const std::string& stored, bool unicode, uint8_t host) {
     std::string name;
     if (unicode) {
         const auto zero = stored.find('\0');
@@ -62,8 +66,10 @@ std::string decodeName(const std::string& stored, bool unicode) {
             if (name.empty())
                 name = nameToUtf8(stored.substr(0, zero));
         }
+    } else if (oemHost(host)) {
+        name = shiftJisToUtf8(stored);   // the OEM code page: Shift-JIS on Japanese Windows
     } else {
-        name = nameToUtf8(stored);   // the OEM code page: Shift-JIS on Japanese Windows
+        name = nameToUtf8(stored);
     }
     // Decoded first: 0x5C may be the second byte of a Shift-JIS character.
     std::replace(name.begin(), name.end(), '\\', '/');
@@ -197,7 +203,7 @@ Result RarReader::readHeaders(int fd, uint64_t fileSize) {
 
             Entry e;
             e.name = decodeName(std::string(reinterpret_cast<const char*>(h + pos), nameSize),
-                                (flags & kFileUnicode) != 0);
+                                (flags & kFileUnicode) != 0, host);
             e.packedSize = packed;
             e.size = unpacked;
             e.crc = le32(h + 16);

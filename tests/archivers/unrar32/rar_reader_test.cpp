@@ -62,18 +62,21 @@ TEST_F(RarReaderTest, NamesInEveryStoredForm) {
     RarMember sjis{std::string("\x89\xb9\\\x95\x5c.wav"), "x"};   // 音\表.wav in Shift-JIS, 0x5C inside 表
     RarMember wide{std::string("?.wav\0", 6) + fixtures::rarUnicodeName(u"日本/音𝄞.wav"), "y", true};
     RarMember utf8{"フォルダ/é.wav", "z", true};
-    RarMember unix{"u/n.wav", "w"};
+    RarMember unix{"u/\xc3\xa9.wav", "w"};
     unix.hostOs = 3;
     unix.attributes = 0100644;
-    const std::string path = write(fixtures::buildRar({sjis, wide, utf8, unix}));
+    // The same bytes from Windows are half-width katakana in the OEM code page.
+    RarMember kana{"\xc3\xa9.wav", "k"};
+    const std::string path = write(fixtures::buildRar({sjis, wide, utf8, unix, kana}));
     arc::RarReader reader;
     ASSERT_TRUE(reader.open(path).ok());
     const auto& e = reader.entries();
-    ASSERT_EQ(e.size(), 4u);
+    ASSERT_EQ(e.size(), 5u);
+    EXPECT_EQ(e[4].name, "ﾃｩ.wav");
     EXPECT_EQ(e[0].name, "音/表.wav");
     EXPECT_EQ(e[1].name, "日本/音𝄞.wav");
     EXPECT_EQ(e[2].name, "フォルダ/é.wav");
-    EXPECT_EQ(e[3].name, "u/n.wav");
+    EXPECT_EQ(e[3].name, "u/é.wav");
     EXPECT_EQ(e[3].type, arc::EntryType::File);
     EXPECT_EQ(e[3].attributes, 0x20);
     std::string out;
