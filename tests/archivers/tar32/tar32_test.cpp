@@ -3,6 +3,7 @@
 // archives made by bsdtar, gzip, bzip2 and ar; and TarGetArchiveType.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "archivers/common/errors.h"
@@ -107,6 +108,33 @@ TEST_F(Tar32, GetArchiveTypeTellsTheKinds) {
         EXPECT_EQ(archiveType(dir.file("t.a")), 9);
         EXPECT_EQ(lib.list(windowsPath(dir.file("t.a")), "*.wav").size(), 1u);
     }
+}
+
+// An rpm package around a gzip-compressed cpio payload, with empty
+// signature and main headers: what the rpm reader needs to see.
+std::string makeRpm(const std::string& payload) {
+    std::string lead(96, '\0');
+    const unsigned char magic[] = {0xED, 0xAB, 0xEE, 0xDB, 3, 0};
+    std::copy(magic, magic + sizeof magic, lead.begin());
+    lead[9] = 1;  // architecture
+    const std::string name = "tidebell-sounds-1.0-1";
+    std::copy(name.begin(), name.end(), lead.begin() + 10);
+    lead[77] = 1;  // operating system
+    lead[79] = 5;  // signature in header form
+    const std::string header("\x8E\xAD\xE8\x01\0\0\0\0\0\0\0\0\0\0\0\0", 16);
+    return lead + header + header + payload;
+}
+
+TEST_F(Tar32, RpmPackageListsItsCpioPayload) {
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && bsdtar -c --format newc -z -f ../payload snd"));
+    fixtures::writeFile(dir.file("s.rpm"), makeRpm(fixtures::readFile(dir.file("payload"))));
+    EXPECT_EQ(archiveType(dir.file("s.rpm")), 10);
+    auto listed = lib.list(windowsPath(dir.file("s.rpm")), "*.wav");
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].name, "snd/a.wav");
+    const std::string out = dir.file("out");
+    EXPECT_EQ(lib.command(extractLine(dir.file("s.rpm"), out, "snd/a.wav", "")), arc::ArcOk);
+    EXPECT_TRUE(fixtures::readFile(out + "/a.wav") == a);
 }
 
 TEST_F(Tar32, SymlinksAndHostileNamesAreNotFollowedOrWrittenOutside) {
