@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "archivers/common/errors.h"
 #include "tests/archivers/libarchive/fixtures.h"
@@ -19,7 +21,82 @@ std::string extractLine(const std::string& cab, const std::string& dest, const s
            "\\\" \"" + name + "\" ";
 }
 
+void put16(std::string& s, uint32_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>((v >> 8) & 0xFF);
+}
+void put32(std::string& s, uint32_t v) {
+    put16(s, v & 0xFFFF);
+    put16(s, v >> 16);
+}
+
+// A cabinet as a Japanese Windows tool writes it: one uncompressed folder,
+// names in Shift-JIS with "\" between folders (no UTF-8 attribute), data
+// blocks without checksums.
+std::string buildCab(const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string folderData, fileRecords;
+    for (const auto& [name, data] : files) {
+        put32(fileRecords, static_cast<uint32_t>(data.size()));
+        put32(fileRecords, static_cast<uint32_t>(folderData.size()));
+        put16(fileRecords, 0);       // folder 0
+        put16(fileRecords, 0x5891);  // 2024-04-17
+        put16(fileRecords, 0x6000);  // 12:00:00
+        put16(fileRecords, 0x20);
+        fileRecords += name;
+        fileRecords += '\0';
+        folderData += data;
+    }
+    std::string blocks;
+    uint32_t blockCount = 0;
+    for (size_t at = 0; at < folderData.size(); at += 32768, ++blockCount) {
+        const std::string chunk = folderData.substr(at, 32768);
+        put32(blocks, 0);
+        put16(blocks, static_cast<uint32_t>(chunk.size()));
+        put16(blocks, static_cast<uint32_t>(chunk.size()));
+        blocks += chunk;
+    }
+    const uint32_t filesOffset = 36 + 8;
+    const uint32_t dataOffset = filesOffset + static_cast<uint32_t>(fileRecords.size());
+    std::string cab = "MSCF";
+    put32(cab, 0);
+    put32(cab, dataOffset + static_cast<uint32_t>(blocks.size()));
+    put32(cab, 0);
+    put32(cab, filesOffset);
+    put32(cab, 0);
+    cab += '\x03';
+    cab += '\x01';
+    put16(cab, 1);
+    put16(cab, static_cast<uint32_t>(files.size()));
+    put16(cab, 0);
+    put16(cab, 0);
+    put16(cab, 0);
+    put32(cab, dataOffset);
+    put16(cab, blockCount);
+    put16(cab, 0);  // no compression
+    return cab + fileRecords + blocks;
+}
+
 }  // namespace
+
+TEST(Cab32, ShiftJisNamesOfAHandMadeCabinet) {
+    fixtures::LibraryDriver lib(ARCHIVER_LIBRARY_PATH, "Cab");
+    ASSERT_TRUE(lib.loaded());
+    fixtures::TempDir dir;
+    std::string big(50000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31);
+    // 表\音.wav (表 is 95 5C) and ｻｳﾝﾄﾞ\a.wav (half-width kana, single high bytes).
+    fixtures::writeFile(dir.file("jp.cab"), buildCab({{"\x95\x5C\x5C\x89\xB9.wav", big},
+                                                      {"\xBB\xB3\xDD\xC4\xDE\x5C" "a.wav", "small"}}));
+    auto listed = lib.list(windowsPath(dir.file("jp.cab")), "*.wav");
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].name, "\xE8\xA1\xA8/\xE9\x9F\xB3.wav");
+    EXPECT_EQ(listed[1].name, "\xEF\xBD\xBB\xEF\xBD\xB3\xEF\xBE\x9D\xEF\xBE\x84\xEF\xBE\x9E/a.wav");
+    const std::string out = dir.file("out");
+    EXPECT_EQ(lib.command(extractLine(dir.file("jp.cab"), out, listed[0].name, true)), arc::ArcOk);
+    EXPECT_TRUE(fixtures::readFile(out + "/\xE9\x9F\xB3.wav") == big);
+    EXPECT_EQ(lib.command(extractLine(dir.file("jp.cab"), out, listed[1].name, false)), arc::ArcOk);
+    EXPECT_EQ(fixtures::readFile(out + "/" + listed[1].name), "small");
+}
 
 TEST(Cab32, GcabCabinetsListAndExtractThroughTheEntries) {
     REQUIRE_TOOL("gcab");
