@@ -143,7 +143,7 @@ Result ZipDirectory::read(const std::string& posixPath) {
             }
         }
     }
-    if (cdSize > cdEnd) return Result::fail(Status::Corrupt, "central directory larger than the file");
+    if (cdSize > cdEnd || cdOffset > cdEnd) return Result::fail(Status::Corrupt, "central directory outside the file");
     // Data put before the archive (self-extractors) shifts every offset.
     uint64_t shift = 0;
     if (cdOffset + cdSize < cdEnd) shift = cdEnd - (cdOffset + cdSize);
