@@ -61,10 +61,16 @@ std::string makeWave(const std::string& path, double seconds, int frequency) {
     return readFile(path);
 }
 
-std::string compressWith(const std::string& command, std::string_view data, const TempDir& dir) {
+bool compressFile(const std::string& filter, const std::string& in, const std::string& out) {
+    const std::filesystem::path p(in);
+    return run("bsdtar -c --format raw " + filter + " -f " + quote(out) + " -C " + quote(p.parent_path().string()) +
+               " " + quote(p.filename().string()));
+}
+
+std::string compressWith(const std::string& filter, std::string_view data, const TempDir& dir) {
     std::string in = dir.file("compress-in"), out = dir.file("compress-out");
     writeFile(in, data);
-    if (!run(command + " < " + quote(in) + " > " + quote(out))) return {};
+    if (!compressFile(filter, in, out)) return {};
     return readFile(out);
 }
 

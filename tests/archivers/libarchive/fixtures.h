@@ -62,8 +62,11 @@ struct ZipMember {
 // data.
 std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirectory = false);
 
-// Output of a shell compressor for `data` ("xz -c", "zstd -c -q", ...).
-std::string compressWith(const std::string& command, std::string_view data, const TempDir& dir);
+// A lone compressed file made by bsdtar's raw format; `filter` is its
+// option ("-z" gzip, "-j" bzip2, "-J" xz, "--zstd"). True on success.
+bool compressFile(const std::string& filter, const std::string& in, const std::string& out);
+// `data` compressed that way (empty on failure).
+std::string compressWith(const std::string& filter, std::string_view data, const TempDir& dir);
 
 class MemorySink : public arc::Sink {
 public:

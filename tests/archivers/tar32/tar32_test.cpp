@@ -76,7 +76,7 @@ TEST_F(Tar32, CompressedTarsListAndExtractFlatOrWithFolders) {
 }
 
 TEST_F(Tar32, LoneCompressedFileIsOneEntryNamedAfterTheFile) {
-    ASSERT_TRUE(fixtures::run("gzip -c " + quote(dir.file("src/b.wav")) + " > " + quote(dir.file("b.wav.gz"))));
+    ASSERT_TRUE(fixtures::compressFile("-z", dir.file("src/b.wav"), dir.file("b.wav.gz")));
     auto listed = lib.list(windowsPath(dir.file("b.wav.gz")), "*.wav");
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].name, "b.wav");
@@ -90,8 +90,8 @@ TEST_F(Tar32, GetArchiveTypeTellsTheKinds) {
     ASSERT_TRUE(fixtures::run("cd " + src + " && bsdtar -cf ../t.tar snd && bsdtar -czf ../t.tgz snd && "
                               "bsdtar -cZf ../t.taz snd && bsdtar -cjf ../t.tbz snd && "
                               "bsdtar -c --format cpio -f ../t.cpio snd && bsdtar -cJf ../t.txz snd"));
-    ASSERT_TRUE(fixtures::run("gzip -c " + quote(dir.file("src/b.wav")) + " > " + quote(dir.file("b.gz"))));
-    ASSERT_TRUE(fixtures::run("bzip2 -c " + quote(dir.file("src/b.wav")) + " > " + quote(dir.file("b.bz2"))));
+    ASSERT_TRUE(fixtures::compressFile("-z", dir.file("src/b.wav"), dir.file("b.gz")));
+    ASSERT_TRUE(fixtures::compressFile("-j", dir.file("src/b.wav"), dir.file("b.bz2")));
     fixtures::writeFile(dir.file("plain.txt"), "just text");
     EXPECT_EQ(archiveType(dir.file("t.tar")), 1);
     EXPECT_EQ(archiveType(dir.file("t.tgz")), 2);
