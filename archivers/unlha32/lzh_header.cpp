@@ -1,8 +1,7 @@
 #include "archivers/unlha32/lzh_header.h"
 
 #include "archivers/common/crc.h"
-
-#include <unistd.h>
+#include "archivers/unlha32/file_window.h"
 
 #include <array>
 #include <cstring>
@@ -16,20 +15,6 @@ constexpr uint64_t kMaxHeaderSize = 1u << 20;
 uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t le32(const uint8_t* p) { return uint32_t(le16(p)) | (uint32_t(le16(p + 2)) << 16); }
 uint64_t le64(const uint8_t* p) { return uint64_t(le32(p)) | (uint64_t(le32(p + 4)) << 32); }
-
-// Reads exactly `size` bytes at `offset`; false when the file is shorter.
-bool readExact(int fd, uint64_t offset, void* buffer, size_t size) {
-    auto* out = static_cast<uint8_t*>(buffer);
-    while (size > 0) {
-        ssize_t n = ::pread(fd, out, size, off_t(offset));
-        if (n <= 0)
-            return false;
-        out += n;
-        offset += uint64_t(n);
-        size -= size_t(n);
-    }
-    return true;
-}
 
 // The fields an extended header may carry (levels 1 to 3).
 struct Extended {
@@ -123,7 +108,8 @@ bool LzhHeader::looksLikeMethod(const char* m) {
            ((m[1] == 'l' && (m[2] == 'h' || m[2] == 'z')) || (m[1] == 'p' && m[2] == 'm'));
 }
 
-LzhHeader::Read LzhHeader::readAt(int fd, uint64_t at, uint64_t fileSize) {
+LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at) {
+    const uint64_t fileSize = file.fileSize();
     *this = LzhHeader{};
     offset = at;
     auto corrupt = [this](const char* why) {
@@ -133,7 +119,7 @@ LzhHeader::Read LzhHeader::readAt(int fd, uint64_t at, uint64_t fileSize) {
     if (at >= fileSize)
         return Read::End;
     uint8_t first = 0;
-    if (!readExact(fd, at, &first, 1))
+    if (!file.read(at, &first, 1))
         return Read::End;
     if (first == 0)
         return Read::End;
@@ -142,7 +128,7 @@ LzhHeader::Read LzhHeader::readAt(int fd, uint64_t at, uint64_t fileSize) {
         return corrupt("truncated header");
 
     std::array<uint8_t, 22> fixed{};
-    if (!readExact(fd, at, fixed.data(), fixed.size()))
+    if (!file.read(at, fixed.data(), fixed.size()))
         return corrupt("truncated header");
     if (!looksLikeMethod(reinterpret_cast<const char*>(fixed.data() + 2)))
         return corrupt("not an LZH header");
@@ -160,7 +146,7 @@ LzhHeader::Read LzhHeader::readAt(int fd, uint64_t at, uint64_t fileSize) {
         if (total > available)
             return corrupt("truncated header");
         buf.resize(total);
-        if (!readExact(fd, at, buf.data(), total))
+        if (!file.read(at, buf.data(), total))
             return corrupt("truncated header");
         uint8_t sum = 0;
         for (size_t i = 2; i < total; ++i)
@@ -190,7 +176,7 @@ LzhHeader::Read LzhHeader::readAt(int fd, uint64_t at, uint64_t fileSize) {
                 if (pos + next > fileSize)
                     return corrupt("truncated header");
                 std::vector<uint8_t> ext(static_cast<size_t>(next));
-                if (!readExact(fd, pos, ext.data(), ext.size()))
+                if (!file.read(pos, ext.data(), ext.size()))
                     return corrupt("truncated header");
                 applyExtended(*this, x, ext.data(), ext.size() - 2, 0);
                 packedSize -= next;
@@ -212,7 +198,7 @@ LzhHeader::Read LzhHeader::readAt(int fd, uint64_t at, uint64_t fileSize) {
             if (le16(fixed.data()) != 4)
                 return corrupt("bad level 3 header");
             uint8_t more[4];
-            if (available < 32 || !readExact(fd, at + 24, more, 4))
+            if (available < 32 || !file.read(at + 24, more, 4))
                 return corrupt("truncated header");
             total = le32(more);
             extStart = 32;
@@ -223,7 +209,7 @@ LzhHeader::Read LzhHeader::readAt(int fd, uint64_t at, uint64_t fileSize) {
         if (total > available)
             return corrupt("truncated header");
         buf.resize(size_t(total));
-        if (!readExact(fd, at, buf.data(), buf.size()))
+        if (!file.read(at, buf.data(), buf.size()))
             return corrupt("truncated header");
         unixTime = le32(buf.data() + 15);
         hasUnixTime = true;

@@ -8,6 +8,8 @@
 
 namespace arc {
 
+class FileWindow;
+
 struct LzhHeader {
     enum class Read : uint8_t {
         Ok,
@@ -34,9 +36,9 @@ struct LzhHeader {
     bool isDirectory() const { return method == "-lhd-"; }
     uint64_t dataOffset() const { return offset + headerSize; }
 
-    // Reads the header at `offset` of the open file `fd` whose size is
-    // `fileSize`. Headers never exceed 1 MiB; anything larger is Corrupt.
-    Read readAt(int fd, uint64_t offset, uint64_t fileSize);
+    // Reads the header at `offset` of `file`. Headers never exceed 1 MiB;
+    // anything larger is Corrupt.
+    Read readAt(FileWindow& file, uint64_t offset);
 
     // True for the five method bytes of an LZH header ("-lh?-", "-lz?-", "-pm?-").
     static bool looksLikeMethod(const char* fiveBytes);

@@ -1,5 +1,6 @@
 #include "archivers/unlha32/lzh_reader.h"
 
+#include "archivers/unlha32/file_window.h"
 #include "archivers/unlha32/lzh_header.h"
 
 #include <fcntl.h>
@@ -113,13 +114,14 @@ Result LzhReader::open(const std::string& posixPath) {
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
         return Result::fail(Status::ReadError, posixPath + " is not a readable file");
     m_fileSize = uint64_t(st.st_size);
+    FileWindow window(m_fd, m_fileSize);
 
     // The first member: at the start, or after a self-extractor's stub. A
     // candidate inside a stub must be a whole valid header whose data fits
     // in the file and which is followed by another header or the end.
     LzhHeader h;
     auto validAt = [&](uint64_t at, bool insideStub) {
-        if (h.readAt(m_fd, at, m_fileSize) != LzhHeader::Read::Ok)
+        if (h.readAt(window, at) != LzhHeader::Read::Ok)
             return false;
         const uint64_t next = h.dataOffset() + h.packedSize;
         if (!insideStub)
@@ -127,7 +129,7 @@ Result LzhReader::open(const std::string& posixPath) {
         if (next < h.dataOffset() || next > m_fileSize)
             return false;
         LzhHeader after;
-        return after.readAt(m_fd, next, m_fileSize) != LzhHeader::Read::Corrupt;
+        return after.readAt(window, next) != LzhHeader::Read::Corrupt;
     };
     std::optional<uint64_t> start;
     if (validAt(0, false)) {
@@ -149,7 +151,7 @@ Result LzhReader::open(const std::string& posixPath) {
 
     uint64_t offset = m_start;
     for (;;) {
-        const auto r = h.readAt(m_fd, offset, m_fileSize);
+        const auto r = h.readAt(window, offset);
         if (r == LzhHeader::Read::End)
             break;
         if (r == LzhHeader::Read::Corrupt)

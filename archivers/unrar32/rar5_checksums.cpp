@@ -1,6 +1,6 @@
 #include "archivers/unrar32/rar5_checksums.h"
 
-#include "archivers/unrar32/read_at.h"
+#include "archivers/unlha32/file_window.h"
 
 #include <zlib.h>
 
@@ -77,14 +77,15 @@ bool extraSaysEncrypted(Fields extra) {
 
 }  // namespace
 
-std::vector<Rar5FileChecksum> readRar5Checksums(int fd, uint64_t fileSize) {
+std::vector<Rar5FileChecksum> readRar5Checksums(FileWindow& file) {
+    const uint64_t fileSize = file.fileSize();
     std::vector<Rar5FileChecksum> out;
     std::vector<uint8_t> header;
     uint64_t offset = kSignatureSize;
     while (offset < fileSize && fileSize - offset >= 7) {
         // CRC-32, then the header size as a number of at most three bytes.
         uint8_t start[7];
-        if (!readAt(fd, offset, start, sizeof start))
+        if (!file.read(offset, start, sizeof start))
             break;
         Fields sizeField(start + 4, 3);
         uint64_t headerSize = 0;
@@ -95,7 +96,7 @@ std::vector<Rar5FileChecksum> readRar5Checksums(int fd, uint64_t fileSize) {
         if (whole > fileSize - offset - 4)
             break;
         header.resize(size_t(whole));
-        if (!readAt(fd, offset + 4, header.data(), header.size()))
+        if (!file.read(offset + 4, header.data(), header.size()))
             break;
         const uint32_t storedCrc = uint32_t(start[0]) | uint32_t(start[1]) << 8 | uint32_t(start[2]) << 16 |
                                    uint32_t(start[3]) << 24;

@@ -11,6 +11,8 @@
 
 namespace arc {
 
+class FileWindow;
+
 struct Rar5FileChecksum {
     std::string rawName;          // as stored (UTF-8, "/" between folders)
     std::optional<uint32_t> crc;  // none for folders, split or encrypted files
@@ -19,6 +21,6 @@ struct Rar5FileChecksum {
 // The file headers (not service headers) in archive order, up to the end
 // mark or the first damaged or encrypted header. Never allocates by a
 // declared size beyond what the file holds.
-std::vector<Rar5FileChecksum> readRar5Checksums(int fd, uint64_t fileSize);
+std::vector<Rar5FileChecksum> readRar5Checksums(FileWindow& file);
 
 }  // namespace arc

@@ -1,9 +1,9 @@
 #include "archivers/unrar32/rar_reader.h"
 
 #include "archivers/libarchive/format_readers.h"
+#include "archivers/unlha32/file_window.h"
 #include "archivers/unrar32/rar5_checksums.h"
 #include "archivers/unrar32/rar_name.h"
-#include "archivers/unrar32/read_at.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -98,8 +98,8 @@ RarReader::~RarReader() = default;
 
 const std::vector<Entry>& RarReader::entries() const { return m_entries; }
 
-void RarReader::addRar5Checksums(int fd, uint64_t fileSize) {
-    const std::vector<Rar5FileChecksum> sums = readRar5Checksums(fd, fileSize);
+void RarReader::addRar5Checksums(FileWindow& file) {
+    const std::vector<Rar5FileChecksum> sums = readRar5Checksums(file);
     // Both lists follow the archive's order; an entry libarchive leaves out
     // only makes the walk skip ahead.
     size_t next = 0;
@@ -132,8 +132,9 @@ Result RarReader::open(const std::string& posixPath) {
     struct stat st {};
     if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
         return Result::fail(Status::ReadError, posixPath + " is not a readable file");
+    FileWindow window(file.fd, uint64_t(st.st_size));
     std::array<char, 8> mark{};
-    if (!readAt(file.fd, 0, mark.data(), mark.size()))
+    if (!window.read(0, mark.data(), mark.size()))
         return Result::fail(Status::NotArchive, "not a RAR archive");
     if (std::memcmp(mark.data(), kRar5Mark, 8) == 0) {
         m_rar5 = makeRar5Reader(posixPath);
@@ -142,16 +143,17 @@ Result RarReader::open(const std::string& posixPath) {
             m_entries = m_rar5->entries();
             if (std::none_of(m_entries.begin(), m_entries.end(),
                              [](const Entry& e) { return e.crcKind != CrcKind::None; }))
-                addRar5Checksums(file.fd, uint64_t(st.st_size));
+                addRar5Checksums(window);
         }
         return r;
     }
     if (std::memcmp(mark.data(), kRar4Mark, 7) != 0)
         return Result::fail(Status::NotArchive, "not a RAR archive");
-    return readHeaders(file.fd, uint64_t(st.st_size));
+    return readHeaders(window);
 }
 
-Result RarReader::readHeaders(int fd, uint64_t fileSize) {
+Result RarReader::readHeaders(FileWindow& file) {
+    const uint64_t fileSize = file.fileSize();
     auto corrupt = [](const std::string& why, uint64_t at) {
         return Result::fail(Status::Corrupt, why + " at offset " + std::to_string(at));
     };
@@ -159,7 +161,7 @@ Result RarReader::readHeaders(int fd, uint64_t fileSize) {
     uint64_t offset = 7;
     while (offset < fileSize) {
         uint8_t base[7];
-        if (fileSize - offset < 7 || !readAt(fd, offset, base, 7))
+        if (fileSize - offset < 7 || !file.read(offset, base, 7))
             return corrupt("truncated header", offset);
         const uint8_t type = base[2];
         const uint16_t flags = le16(base + 3);
@@ -169,7 +171,7 @@ Result RarReader::readHeaders(int fd, uint64_t fileSize) {
         if (size > fileSize - offset)
             return corrupt("truncated header", offset);
         head.resize(size);
-        if (!readAt(fd, offset, head.data(), size))
+        if (!file.read(offset, head.data(), size))
             return corrupt("truncated header", offset);
         const uint16_t crc = uint16_t(crc32(0, head.data() + 2, uInt(size - 2)) & 0xFFFF);
         if (crc != le16(head.data()))

@@ -11,6 +11,8 @@
 
 namespace arc {
 
+class FileWindow;
+
 class RarReader : public Reader {
 public:
     RarReader();
@@ -37,9 +39,9 @@ private:
         bool truncated = false;   // the data runs past the end of the file
     };
 
-    Result readHeaders(int fd, uint64_t fileSize);
+    Result readHeaders(FileWindow& file);
     // Gives the RAR5 entries listed by libarchive their stored CRC-32.
-    void addRar5Checksums(int fd, uint64_t fileSize);
+    void addRar5Checksums(FileWindow& file);
     Result extractStored(const Entry& e, const Location& loc, Sink& sink);
     Result extractUnarr(const Entry& e, const Location& loc, Sink& sink);
 
