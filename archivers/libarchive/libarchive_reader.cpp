@@ -10,6 +10,7 @@
 #include <ctime>
 #include <unordered_map>
 
+#include "archivers/libarchive/gzip_check.h"
 #include "archivers/libarchive/zip_directory.h"
 
 namespace arc {
@@ -177,6 +178,15 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         if (firstOnly) break;
     }
     if (m_entries.empty()) learnCodes();  // an archive without entries
+    // A gzip file as the outermost layer (not inside rpm): check what
+    // libarchive does not, its CRCs.
+    if (!firstOnly && m_filterCodes.size() >= 2 && m_filterCodes[m_filterCodes.size() - 2] == ARCHIVE_FILTER_GZIP) {
+        if (Result r = checkGzipFile(posixPath); !r.ok()) {
+            m_entries.clear();
+            m_undecodable.clear();
+            return r;
+        }
+    }
     return Result::success();
 }
 

@@ -344,6 +344,40 @@ TEST(LibarchiveReaderTar, ArArchiveAndLoneCompressedFiles) {
     EXPECT_EQ(plain.open(dir.file("src/readme.txt")).status, arc::Status::NotArchive);
 }
 
+TEST(LibarchiveReaderTar, GzipCrcIsCheckedSinceLibarchiveDoesNot) {
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    // Incompressible data: deflate stores it, so a flipped byte decodes
+    // "fine" and only the CRC after the member can tell.
+    std::string noise(60000, '\0');
+    uint32_t seed = 1;
+    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    fixtures::writeFile(dir.file("noise.wav"), noise);
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && bsdtar -czf t.tgz noise.wav"));
+    ASSERT_TRUE(fixtures::compressFile("-z", dir.file("noise.wav"), dir.file("one.gz")));
+    const std::string tgz = fixtures::readFile(dir.file("t.tgz"));
+    const std::string gz = fixtures::readFile(dir.file("one.gz"));
+
+    auto damaged = [&](std::string bytes, size_t at, const std::string& name) {
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x01);
+        fixtures::writeFile(dir.file(name), bytes);
+        return dir.file(name);
+    };
+    LibarchiveReader r(kTarFormats, kTarFilters);
+    EXPECT_FALSE(r.open(damaged(tgz, tgz.size() / 2, "bad.tgz")).ok());
+    EXPECT_FALSE(r.open(damaged(gz, gz.size() / 2, "bad1.gz")).ok());
+    EXPECT_FALSE(r.open(damaged(gz, gz.size() - 6, "bad2.gz")).ok());  // the stored CRC itself
+
+    // Sound files: padding after the member, and two members in a row.
+    fixtures::writeFile(dir.file("padded.tgz"), tgz + std::string(1024, '\0'));
+    ASSERT_TRUE(r.open(dir.file("padded.tgz")).ok());
+    expectBytes(extractToString(r, 0), noise);
+    fixtures::writeFile(dir.file("two.wav.gz"), gz + gz);
+    arc::Result res = r.open(dir.file("two.wav.gz"));
+    ASSERT_TRUE(res.ok()) << res.message;
+    expectBytes(extractToString(r, 0), noise + noise);
+}
+
 TEST(LibarchiveReaderTar, TruncatedCompressedTarFails) {
     REQUIRE_TOOL("bsdtar");
     fixtures::TempDir dir;
