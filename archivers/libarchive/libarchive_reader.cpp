@@ -10,6 +10,7 @@
 #include <ctime>
 #include <unordered_map>
 
+#include "archivers/libarchive/cab_methods.h"
 #include "archivers/libarchive/gzip_check.h"
 #include "archivers/libarchive/zip_directory.h"
 
@@ -178,6 +179,11 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         if (firstOnly) break;
     }
     if (m_entries.empty()) learnCodes();  // an archive without entries
+    if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB && !firstOnly) {
+        std::vector<std::string> methods = cabFileMethods(posixPath);
+        if (methods.size() == m_entries.size())
+            for (size_t i = 0; i < methods.size(); ++i) m_entries[i].method = methods[i];
+    }
     // A gzip file as the outermost layer (not inside rpm): check what
     // libarchive does not, its CRCs.
     if (!firstOnly && m_filterCodes.size() >= 2 && m_filterCodes[m_filterCodes.size() - 2] == ARCHIVE_FILTER_GZIP) {

@@ -126,6 +126,7 @@ TEST(Cab32, GcabCabinetsListAndExtractThroughTheEntries) {
         for (const auto& e : listed) {
             if (e.name == "snd/a.wav") {
                 EXPECT_EQ(e.size, a.size());
+                EXPECT_EQ(e.method, *option ? "MSZIP" : "None");
             }
         }
 
