@@ -38,6 +38,8 @@ bool FileWindow::fill(uint64_t offset) {
 bool FileWindow::read(uint64_t offset, void* out, size_t size) {
     if (offset > m_fileSize || size > m_fileSize - offset)
         return false;
+    if (size == 0)
+        return true;
     if (size > kWindowSize)
         return preadExact(m_fd, offset, static_cast<uint8_t*>(out), size);
     const bool inside = offset >= m_start && offset - m_start + size <= m_buffer.size();
