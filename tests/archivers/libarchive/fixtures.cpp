@@ -74,16 +74,20 @@ std::string compressWith(const std::string& filter, std::string_view data, const
     return readFile(out);
 }
 
-namespace {
-
-void put16(std::string& s, uint32_t v) {
+void putLe16(std::string& s, uint32_t v) {
     s += static_cast<char>(v & 0xFF);
     s += static_cast<char>((v >> 8) & 0xFF);
 }
-void put32(std::string& s, uint32_t v) {
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
+
+void putLe32(std::string& s, uint32_t v) {
+    putLe16(s, v & 0xFFFF);
+    putLe16(s, v >> 16);
 }
+
+namespace {
+
+void put16(std::string& s, uint32_t v) { putLe16(s, v); }
+void put32(std::string& s, uint32_t v) { putLe32(s, v); }
 void put64(std::string& s, uint64_t v) {
     put32(s, static_cast<uint32_t>(v));
     put32(s, static_cast<uint32_t>(v >> 32));

@@ -39,6 +39,10 @@ uint32_t crc32Of(std::string_view data);
 // A short WAVE file made by sox; returns its bytes (empty when sox failed).
 std::string makeWave(const std::string& path, double seconds, int frequency);
 
+// Little-endian fields for hand-written archives.
+void putLe16(std::string& s, uint32_t v);
+void putLe32(std::string& s, uint32_t v);
+
 struct ZipMember {
     ZipMember() = default;
     ZipMember(std::string name, std::string data, std::string packedData = {}, uint16_t m = 0, uint16_t f = 0,

@@ -34,6 +34,17 @@ protected:
                windowsPath(archive) + "\" -o \"" + windowsPath(dest) + "\\\" \"" + name + "\" ";
     }
 
+    // The archive lists exactly one WAVE file, `name`, which extracts flat
+    // to the bytes `want`.
+    void expectOneWave(const std::string& archive, const std::string& name, const char* kind, const std::string& want) {
+        auto listed = lib.list(windowsPath(archive), "*.wav");
+        ASSERT_EQ(listed.size(), 1u);
+        EXPECT_EQ(listed[0].name, name);
+        const std::string out = dir.file("out");
+        EXPECT_EQ(lib.command(extractLine(archive, out, name, kind)), arc::ArcOk);
+        EXPECT_TRUE(fixtures::readFile(out + "/" + name.substr(name.find_last_of('/') + 1)) == want);
+    }
+
     int archiveType(const std::string& posixPath) {
         auto fn = reinterpret_cast<int (*)(LPCSTR)>(lib.entry("GetArchiveType"));
         return fn ? fn(windowsPath(posixPath).c_str()) : -1000;
@@ -77,12 +88,7 @@ TEST_F(Tar32, CompressedTarsListAndExtractFlatOrWithFolders) {
 
 TEST_F(Tar32, LoneCompressedFileIsOneEntryNamedAfterTheFile) {
     ASSERT_TRUE(fixtures::compressFile("-z", dir.file("src/b.wav"), dir.file("b.wav.gz")));
-    auto listed = lib.list(windowsPath(dir.file("b.wav.gz")), "*.wav");
-    ASSERT_EQ(listed.size(), 1u);
-    EXPECT_EQ(listed[0].name, "b.wav");
-    const std::string out = dir.file("out");
-    EXPECT_EQ(lib.command(extractLine(dir.file("b.wav.gz"), out, "b.wav", " -z")), arc::ArcOk);
-    EXPECT_TRUE(fixtures::readFile(out + "/b.wav") == b);
+    expectOneWave(dir.file("b.wav.gz"), "b.wav", " -z", b);
 }
 
 TEST_F(Tar32, GetArchiveTypeTellsTheKinds) {
@@ -129,12 +135,7 @@ TEST_F(Tar32, RpmPackageListsItsCpioPayload) {
     ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && bsdtar -c --format newc -z -f ../payload snd"));
     fixtures::writeFile(dir.file("s.rpm"), makeRpm(fixtures::readFile(dir.file("payload"))));
     EXPECT_EQ(archiveType(dir.file("s.rpm")), 10);
-    auto listed = lib.list(windowsPath(dir.file("s.rpm")), "*.wav");
-    ASSERT_EQ(listed.size(), 1u);
-    EXPECT_EQ(listed[0].name, "snd/a.wav");
-    const std::string out = dir.file("out");
-    EXPECT_EQ(lib.command(extractLine(dir.file("s.rpm"), out, "snd/a.wav", "")), arc::ArcOk);
-    EXPECT_TRUE(fixtures::readFile(out + "/a.wav") == a);
+    expectOneWave(dir.file("s.rpm"), "snd/a.wav", "", a);
 }
 
 TEST_F(Tar32, SymlinksAndHostileNamesAreNotFollowedOrWrittenOutside) {
