@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <unordered_map>
 
 #include "archivers/libarchive/cab_methods.h"
 #include "archivers/libarchive/gzip_check.h"
