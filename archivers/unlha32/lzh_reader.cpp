@@ -31,20 +31,21 @@ uint32_t unixToDos(uint32_t unixTime) {
 
 Entry toEntry(const LzhHeader& h) {
     Entry e;
-    std::string raw = h.rawPath;
+    // Decoded first: 0x5C ("\\") and 0x7C ("|") can be the second byte of a
+    // Shift-JIS character ("ソ", "ポ"), never part of a UTF-8 one.
+    e.name = nameToUtf8(h.rawPath);
+    std::replace(e.name.begin(), e.name.end(), '\\', '/');
     e.type = EntryType::File;
     if (h.isDirectory()) {
         // Unix archivers store a symbolic link as a folder named "name|target".
-        const auto bar = raw.find('|');
+        const auto bar = e.name.find('|');
         if (bar != std::string::npos) {
-            raw.resize(bar);
+            e.name.resize(bar);
             e.type = EntryType::Symlink;
         } else {
             e.type = EntryType::Directory;
         }
     }
-    e.name = nameToUtf8(raw);
-    std::replace(e.name.begin(), e.name.end(), '\\', '/');
     while (e.type != EntryType::File && e.name.size() > 1 && e.name.back() == '/')
         e.name.pop_back();
     e.size = h.size;

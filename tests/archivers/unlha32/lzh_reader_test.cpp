@@ -92,11 +92,16 @@ TEST_F(LzhReaderTest, ShiftJisAndUtf8NamesAtEveryLevel) {
     l2.rawFolder = "a\xff\x95\x5c\xff";                                        // a/表/
     LzhMember u8 = member("日本/é.wav", "three", 2);
     u8.osId = 'U';
-    const std::string path = write(fixtures::buildLzh({l0, l1, l2, u8}));
+    // A folder whose name holds 0x7C, the byte of "|" that marks Unix links.
+    LzhMember folder = member("\x83\x7c\xff", "", 2);   // ポ/
+    folder.directory = true;
+    const std::string path = write(fixtures::buildLzh({l0, l1, l2, u8, folder}));
     arc::LzhReader reader;
     ASSERT_TRUE(reader.open(path).ok());
     const auto& e = reader.entries();
-    ASSERT_EQ(e.size(), 4u);
+    ASSERT_EQ(e.size(), 5u);
+    EXPECT_EQ(e[4].name, "ポ");
+    EXPECT_EQ(e[4].type, arc::EntryType::Directory);
     EXPECT_EQ(e[0].name, "音/表.wav");
     EXPECT_EQ(e[1].name, "フォルダ/ソ.wav");
     EXPECT_EQ(e[2].name, "a/表/音.wav");
