@@ -1,5 +1,7 @@
 // RAR archives. RAR 1.5 to 4 (solid too): the headers are read here, the
-// data decoded by libunarr. RAR5 is handed to the libarchive reader.
+// data decoded by libunarr at each entry's header offset. RAR5 is listed and
+// decoded by the libarchive reader; its data CRC-32s are read here, as
+// libarchive reports none.
 #pragma once
 
 #include "archivers/common/reader.h"
