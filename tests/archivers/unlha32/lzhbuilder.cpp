@@ -83,12 +83,10 @@ std::string lzhMember(const LzhMember& m) {
         }
         if (base.size() > 255)
             throw std::length_error("level 0/1 header too long");
-        uint8_t sum = 0;
-        for (unsigned char c : base)
-            sum = uint8_t(sum + c);
         h += char(base.size());
-        h += char(sum);
+        h += '\0';
         h += base;
+        fixLevel0Checksum(h);
         h += extBytes;
     } else {
         // Level 2 counts sizes in two bytes, level 3 in four; level 3 starts
@@ -132,6 +130,13 @@ std::string lzhMember(const LzhMember& m) {
         h[crcPos + 1] = char(headerCrc >> 8);
     }
     return h + body;
+}
+
+void fixLevel0Checksum(std::string& bytes, size_t at) {
+    uint8_t sum = 0;
+    for (size_t i = at + 2; i < at + 2 + uint8_t(bytes[at]) && i < bytes.size(); ++i)
+        sum = uint8_t(sum + uint8_t(bytes[i]));
+    bytes[at + 1] = char(sum);
 }
 
 std::string buildLzh(const std::vector<LzhMember>& members) {

@@ -32,4 +32,8 @@ std::string lzhMember(const LzhMember& m);
 // Members followed by the end mark.
 std::string buildLzh(const std::vector<LzhMember>& members);
 
+// Recomputes the checksum of the level 0 or 1 header at `at` after a test
+// changed its bytes.
+void fixLevel0Checksum(std::string& bytes, size_t at = 0);
+
 }  // namespace fixtures
