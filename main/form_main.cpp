@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStatusTipEvent>
 #include <QSplitter>
@@ -85,6 +87,10 @@ void TFormMain::FormCreate()
     if (const auto bounds = savedBounds(settings)) {
         move(bounds->left, bounds->top);
         resize(bounds->width, bounds->height);
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const WindowBounds size = defaultWindowSize(area.width(), area.height());
+        resize(size.width, size.height);
     }
 }
 

@@ -13,6 +13,14 @@ std::optional<WindowBounds> savedBounds(const AppSettings& settings)
                         settings.MainHeight};
 }
 
+WindowBounds defaultWindowSize(int32_t availableWidth, int32_t availableHeight)
+{
+    WindowBounds bounds;
+    bounds.width = availableWidth * 3 / 4;
+    bounds.height = availableHeight * 3 / 4;
+    return bounds;
+}
+
 int32_t treePaneWidth(const AppSettings& settings, int32_t clientWidth)
 {
     if (settings.TreeWidth == -1) {

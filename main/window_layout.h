@@ -30,6 +30,11 @@ struct MainWindowState {
 // window).
 std::optional<WindowBounds> savedBounds(const AppSettings& settings);
 
+// The size a new top-level window gets when no bounds were saved: like the
+// desktop's default placement, three quarters of the available screen area
+// (toolkits would otherwise shrink an empty window to its minimum).
+WindowBounds defaultWindowSize(int32_t availableWidth, int32_t availableHeight);
+
 // TreeWidth, or a third of the client width less the splitter when it is -1.
 int32_t treePaneWidth(const AppSettings& settings, int32_t clientWidth);
 

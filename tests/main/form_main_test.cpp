@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -30,6 +32,10 @@ TEST(FormMain, WithoutAFileThePlatformPlacesItAndTheTreeTakesAThird)
     TFormMain form(state);
     form.show();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("ねいろん for Win32"));
+    // Not shrunk to the empty window's minimum: the desktop's default size.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(form.width(), area.width() * 3 / 4);
+    EXPECT_EQ(form.height(), area.height() * 3 / 4);
     EXPECT_EQ(treeWidthOf(form), form.width() / 3 - 3);
     EXPECT_EQ(form.Splitter1->handleWidth(), 3);
     EXPECT_TRUE(form.ToolBar1->isVisible());
