@@ -1,6 +1,6 @@
 // Writes the committed seed archives of the LZH and RAR fuzz targets (what
 // no installed tool makes: Shift-JIS names, level 3 headers, LArc methods, a
-// self-extracting stub, RAR 4 and RAR5 files). Usage:
+// self-extracting stub, RAR 4 stored and compressed, RAR5). Usage:
 //   make_fuzz_seeds LZH_FOLDER RAR_FOLDER
 #include <cstdio>
 #include <string>
@@ -46,5 +46,10 @@ int main(int argc, char** argv) {
     fixtures::writeFile(rar + "/plain.rar", fixtures::buildRar(files));
     fixtures::writeFile(rar + "/solid.rar", fixtures::buildRar(files, {true, true}));
     fixtures::writeFile(rar + "/five.rar", fixtures::buildRar5(files));
+    fixtures::RarMember first{"a.wav", sound}, second{"b.wav", "bb"};
+    first.method = second.method = 0x33;
+    first.packed = fixtures::rar29Literals(sound);
+    second.packed = fixtures::rar29Literals("bb", false);
+    fixtures::writeFile(rar + "/compressed.rar", fixtures::buildRar({first, second}, {true, true}));
     return 0;
 }

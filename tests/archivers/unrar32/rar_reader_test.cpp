@@ -45,17 +45,46 @@ TEST_F(RarReaderTest, ListsAndExtractsStoredMembers) {
     EXPECT_TRUE(extract(reader, 1, out).ok());
 }
 
+RarMember compressed(std::string name, const std::string& data, bool withTables = true) {
+    RarMember m{std::move(name), data};
+    m.method = 0x33;
+    m.packed = fixtures::rar29Literals(data, withTables);
+    return m;
+}
+
 TEST_F(RarReaderTest, SolidArchiveExtractsLaterMembers) {
     const std::string a = pattern(5000, 3), b = pattern(7000, 4), c = pattern(10, 5);
-    const std::string path = write(fixtures::buildRar({{"a.wav", a}, {"b.wav", b}, {"c.wav", c}}, {true, true}));
     arc::RarReader reader;
-    ASSERT_TRUE(reader.open(path).ok());
-    EXPECT_TRUE(reader.isSolid());
     std::string out;
-    ASSERT_TRUE(extract(reader, 2, out).ok());
-    EXPECT_EQ(out, c);
+    // Stored members, and compressed ones where only the first carries the
+    // code tables: the later ones decode only after the earlier ones.
+    for (const auto& members : {std::vector<RarMember>{{"a.wav", a}, {"b.wav", b}, {"c.wav", c}},
+                                std::vector<RarMember>{compressed("a.wav", a), compressed("b.wav", b, false),
+                                                       compressed("c.wav", c, false)}}) {
+        ASSERT_TRUE(reader.open(write(fixtures::buildRar(members, {true, true}))).ok());
+        EXPECT_TRUE(reader.isSolid());
+        ASSERT_TRUE(extract(reader, 2, out).ok()) << members[2].method;
+        EXPECT_TRUE(out == c);
+        ASSERT_TRUE(extract(reader, 1, out).ok());
+        EXPECT_TRUE(out == b);
+        ASSERT_TRUE(extract(reader, 0, out).ok());
+        EXPECT_TRUE(out == a);
+    }
+}
+
+TEST_F(RarReaderTest, CompressedMembersDecodeAndAreChecked) {
+    const std::string a = pattern(20000, 6), b = "short";
+    RarMember bad = compressed("bad.wav", b);
+    bad.badDataCrc = true;
+    arc::RarReader reader;
+    ASSERT_TRUE(reader.open(write(fixtures::buildRar({compressed("a.wav", a), compressed("b.wav", b), bad}))).ok());
+    EXPECT_EQ(reader.entries()[0].method, "-m3-");
+    std::string out;
     ASSERT_TRUE(extract(reader, 1, out).ok());
     EXPECT_EQ(out, b);
+    ASSERT_TRUE(extract(reader, 0, out).ok());
+    EXPECT_TRUE(out == a);
+    EXPECT_EQ(extract(reader, 2, out).status, arc::Status::CrcError);
 }
 
 TEST_F(RarReaderTest, NamesInEveryStoredForm) {

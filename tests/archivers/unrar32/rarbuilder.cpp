@@ -51,6 +51,49 @@ std::string header5(const std::string& rest) {
 
 }  // namespace
 
+std::string rar29Literals(const std::string& data, bool withTables) {
+    std::string out;
+    unsigned acc = 0;
+    int bits = 0;
+    auto put = [&](unsigned value, int width) {   // most significant bit first
+        for (int b = width - 1; b >= 0; --b) {
+            acc = acc << 1 | ((value >> b) & 1);
+            if (++bits == 8) {
+                out += char(acc);
+                acc = bits = 0;
+            }
+        }
+    };
+    // The decoders want complete codes. Main table: bytes 0-254 get 8 bits,
+    // byte 255 and the end-of-block symbol 256 get 9 (canonical codes: the
+    // byte itself, then 510 and 511).
+    if (withTables) {
+        put(0, 1);   // not a PPM block
+        put(0, 1);   // fresh tables
+        // Code lengths of the 20 length codes: 0, 1, 8 and 9 get 2 bits.
+        for (int i = 0; i < 20; ++i)
+            put(i == 0 || i == 1 || i == 8 || i == 9 ? 2 : 0, 4);
+        auto length = [&](int value) { put(value == 0 ? 0 : value == 1 ? 1 : value == 8 ? 2 : 3, 2); };
+        for (int i = 0; i < 299; ++i)
+            length(i < 255 ? 8 : i <= 256 ? 9 : 0);
+        // The other tables (distances, low distances, lengths): two 1-bit codes each.
+        for (int size : {60, 17, 28})
+            for (int i = 0; i < size; ++i)
+                length(i < 2 ? 1 : 0);
+    }
+    for (unsigned char c : data) {
+        if (c < 255)
+            put(c, 8);
+        else
+            put(510, 9);
+    }
+    put(511, 9);   // end of block ...
+    put(0, 2);     // ... and of the file; the next one keeps these tables
+    if (bits)
+        put(0, 8 - bits);
+    return out;
+}
+
 std::string rarUnicodeName(const std::u16string& name) {
     std::string out(1, '\0');   // the common high byte, unused by code 2
     for (size_t i = 0; i < name.size(); i += 4) {

@@ -40,6 +40,13 @@ std::string rarUnicodeName(const std::u16string& name);
 
 std::string buildRar(const std::vector<RarMember>& members, const RarOptions& options = {});
 
+// `data` as RAR 2.9 compressed data (method 0x33) made of literals only:
+// with `withTables`, a table block in which the bytes below 255 have 8-bit
+// codes equal to themselves, then the bytes and the end mark; without, the bytes
+// and the end mark alone, which is how a later member of a solid archive
+// continues with the tables before.
+std::string rar29Literals(const std::string& data, bool withTables = true);
+
 // The same members in RAR5 form (stored, UTF-8 names, data CRC-32); only
 // rawName, data, directory, hostOs and badDataCrc are used.
 std::string buildRar5(const std::vector<RarMember>& members);
