@@ -1,29 +1,12 @@
 #include "archive/cmdopt.h"
 
 #include "archive/archiveroptions.h"
+#include "archive/filehandle.h"
 #include "platform/platform.h"
 #include "platform/win32.h"
 
 namespace archives {
 namespace {
-
-// Closes a file handle when it goes out of scope.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : m_handle(h) {}
-    ~FileHandle()
-    {
-        if (valid())
-            CloseHandle(m_handle);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 // The last whole character is a backslash; a double-byte character whose
 // trailing byte has the code of "\" does not count.

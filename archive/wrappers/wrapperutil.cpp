@@ -4,6 +4,7 @@
 
 #include "archive/archiver.h"
 #include "archive/cmdopt.h"
+#include "archive/filehandle.h"
 #include "archive/joinpath.h"
 #include "platform/platform.h"
 
@@ -16,21 +17,6 @@ std::string::size_type NameStart(const std::string& fileName) {
     auto sep = fileName.find_last_of("\\:");
     return sep == std::string::npos ? 0 : sep + 1;
 }
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : m_handle(h) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(m_handle);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 [[noreturn]] void ThrowFileError(const char* what, const std::string& path) {
     throw EFileError("ファイル " + path + what + platform::systemErrorMessage(GetLastError()));
