@@ -13,10 +13,12 @@ std::unique_ptr<LibarchiveReader> makeCabReader(const std::string&) {
     return std::make_unique<LibarchiveReader>(std::vector<Format>{Format::Cab});
 }
 
+// No lone-LZMA filter: that format has no magic number, so which files it
+// would take (and what dictionary they ask for) cannot be told beforehand.
 std::unique_ptr<LibarchiveReader> makeTarFamilyReader(const std::string&) {
     return std::make_unique<LibarchiveReader>(
         std::vector<Format>{Format::Tar, Format::Cpio, Format::Ar, Format::Raw},
-        std::vector<Filter>{Filter::Gzip, Filter::Bzip2, Filter::Compress, Filter::Xz, Filter::Lzma, Filter::Zstd,
+        std::vector<Filter>{Filter::Gzip, Filter::Bzip2, Filter::Compress, Filter::Xz, Filter::Zstd,
                             Filter::Rpm});
 }
 

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "archivers/libarchive/cab_methods.h"
+#include "archivers/libarchive/lzma_dictionary.h"
 #include "archivers/libarchive/gzip_check.h"
 #include "archivers/libarchive/zip_directory.h"
 
@@ -130,9 +131,15 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_entries.clear();
     m_undecodable.clear();
     m_zipNames.clear();
+    m_zipData.clear();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
+
+    // libarchive starts decoding (and allocating the dictionary) as soon as
+    // it reads the first header.
+    if (std::find(m_filters.begin(), m_filters.end(), Filter::Xz) != m_filters.end())
+        if (Result r = checkXzFile(posixPath); !r.ok()) return r;
 
     ArchivePtr a;
     if (Result r = openHandle(a); !r.ok()) return r;
@@ -288,6 +295,7 @@ void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
         std::vector<std::string> names{r.rawName};
         if (!r.unicodeName.empty()) names.push_back(r.unicodeName);
         m_zipNames.push_back(std::move(names));
+        m_zipData.push_back({r.localOffset, r.method, r.packedSize});
     }
 }
 
@@ -359,6 +367,11 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
     if (m_undecodable[index])
         return Result::fail(Status::Unsupported, "compression method " + m_entries[index].method + " is not supported");
     if (m_entries[index].encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
+    if (index < m_zipData.size()) {
+        const ZipData& zip = m_zipData[index];
+        if (Result r = checkZipEntryDictionary(m_path, zip.localOffset, zip.method, zip.packedSize); !r.ok())
+            return r;
+    }
     Utf8LocaleScope scope;
     if (Result r = walkTo(index); !r.ok()) return r;
     m_cursorFresh = false;

@@ -70,6 +70,23 @@ void expectAllFiles(LibarchiveReader& r, const SourceTree& tree) {
     }
 }
 
+// Sets the LZMA2 dictionary of an xz stream's first block (`bits` as the
+// filter stores it; 40 means 4 GiB) and makes its header CRC right again, so
+// only the size asked for is wrong.
+void setXzDictionary(std::string& xz, uint8_t bits) {
+    const size_t block = 12;
+    const size_t size = (static_cast<uint8_t>(xz[block]) + 1) * 4;
+    size_t pos = block + 2;
+    const uint8_t flags = static_cast<uint8_t>(xz[block + 1]);
+    for (int field = 0; field < ((flags & 0x40) != 0) + ((flags & 0x80) != 0); ++field)
+        while (static_cast<uint8_t>(xz[pos++]) & 0x80) {}
+    ASSERT_EQ(static_cast<uint8_t>(xz[pos]), 0x21);  // LZMA2
+    ASSERT_EQ(static_cast<uint8_t>(xz[pos + 1]), 1);
+    xz[pos + 2] = static_cast<char>(bits);
+    const uint32_t crc = fixtures::crc32Of(std::string_view(xz).substr(block, size - 4));
+    for (int i = 0; i < 4; ++i) xz[block + size - 4 + i] = static_cast<char>(crc >> (8 * i));
+}
+
 }  // namespace
 
 TEST(LibarchiveReaderZip, MethodsMadeBy7zipListWithCrcAndExtractInAnyOrder) {
@@ -389,6 +406,49 @@ TEST(LibarchiveReaderTar, TruncatedCompressedTarFails) {
     fixtures::writeFile(dir.file("cut.tgz"), tgz.substr(0, tgz.size() / 2));
     LibarchiveReader r(kTarFormats, kTarFilters);
     EXPECT_FALSE(r.open(dir.file("cut.tgz")).ok());
+}
+
+TEST(LibarchiveReader, StreamsAskingForAHugeDictionaryAreRefusedBeforeDecoding) {
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    const std::string data(5000, 'w');
+    const std::string xz = fixtures::compressWith("-J", data, dir);
+    ASSERT_FALSE(xz.empty());
+    std::string hugeXz = xz;
+    setXzDictionary(hugeXz, 40);
+
+    // ZIP: LZMA properties asking for 4 GiB (as a fuzzer found), and xz data
+    // whose block asks for the same; a sane xz member still extracts.
+    std::string lzma("\x09\x14\x05\x00\x5d\xff\xff\xff\xff", 9);
+    lzma += std::string(64, '\x55');
+    std::vector<fixtures::ZipMember> members = {{"lzma.wav", data, lzma, 14},
+                                                {"xz.wav", data, hugeXz, 95},
+                                                {"fine.wav", data, xz, 95}};
+    fixtures::writeFile(dir.file("huge.zip"), fixtures::buildZip(members));
+    LibarchiveReader zip({Format::Zip});
+    ASSERT_TRUE(zip.open(dir.file("huge.zip")).ok());
+    for (size_t i = 0; i < 2; ++i) {
+        arc::Result res;
+        extractToString(zip, i, &res);
+        EXPECT_EQ(res.status, arc::Status::Unsupported) << i << ": " << res.message;
+    }
+    expectBytes(extractToString(zip, 2), data);
+
+    // A lone .xz file, and the same inside an rpm-like package, refused at
+    // open: libarchive would allocate the dictionary reading the first header.
+    const std::vector<Filter> filters = {Filter::Gzip, Filter::Xz, Filter::Rpm};
+    LibarchiveReader tar(kTarFormats, filters);
+    fixtures::writeFile(dir.file("fine.wav.xz"), xz);
+    ASSERT_TRUE(tar.open(dir.file("fine.wav.xz")).ok());
+    expectBytes(extractToString(tar, 0), data);
+    fixtures::writeFile(dir.file("huge.wav.xz"), hugeXz);
+    EXPECT_EQ(tar.open(dir.file("huge.wav.xz")).status, arc::Status::Unsupported);
+    fixtures::writeFile(dir.file("two.wav.xz"), xz + std::string(8, '\0') + hugeXz);
+    EXPECT_EQ(tar.open(dir.file("two.wav.xz")).status, arc::Status::Unsupported);
+    std::string rpm("\xED\xAB\xEE\xDB", 4);
+    rpm += std::string(200, '\0');
+    fixtures::writeFile(dir.file("huge.rpm"), rpm + hugeXz);
+    EXPECT_EQ(tar.open(dir.file("huge.rpm")).status, arc::Status::Unsupported);
 }
 
 TEST(LibarchiveReaderCab, NoneAndMszipMadeByGcab) {
