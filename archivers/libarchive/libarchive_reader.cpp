@@ -371,6 +371,10 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
         const ZipData& zip = m_zipData[index];
         if (Result r = checkZipEntryDictionary(m_path, zip.localOffset, zip.method, zip.packedSize); !r.ok())
             return r;
+    } else if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
+        // Without a directory we could read, neither the method nor where
+        // the data starts is known, so its dictionary cannot be checked.
+        return Result::fail(Status::Corrupt, "the ZIP central directory is damaged");
     }
     Utf8LocaleScope scope;
     if (Result r = walkTo(index); !r.ok()) return r;

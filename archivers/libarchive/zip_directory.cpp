@@ -114,13 +114,18 @@ Result ZipDirectory::read(const std::string& posixPath) {
     uint64_t tailStart = fileSize - tailLen;
     std::vector<unsigned char> tail(tailLen);
     if (!file.readAt(tailStart, tail.data(), tailLen)) return Result::fail(Status::ReadError, "cannot read the end record");
-    size_t endPos = tailLen;
+    // The last end record whose comment fits the file; failing that, the
+    // last one at all (a damaged comment length, which libarchive accepts).
+    size_t endPos = tailLen, anyEndPos = tailLen;
     for (size_t i = tailLen - kEndSize + 1; i-- > 0;) {
-        if (le32(&tail[i]) == kEndSignature && i + kEndSize + le16(&tail[i + 20]) <= tailLen) {
+        if (le32(&tail[i]) != kEndSignature) continue;
+        if (anyEndPos == tailLen) anyEndPos = i;
+        if (i + kEndSize + le16(&tail[i + 20]) <= tailLen) {
             endPos = i;
             break;
         }
     }
+    if (endPos == tailLen) endPos = anyEndPos;
     if (endPos == tailLen) return Result::fail(Status::NotArchive, "no ZIP end record");
     const unsigned char* end = &tail[endPos];
     uint64_t endOffset = tailStart + endPos;

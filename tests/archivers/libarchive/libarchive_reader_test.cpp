@@ -433,6 +433,15 @@ TEST(LibarchiveReader, StreamsAskingForAHugeDictionaryAreRefusedBeforeDecoding) 
         EXPECT_EQ(res.status, arc::Status::Unsupported) << i << ": " << res.message;
     }
     expectBytes(extractToString(zip, 2), data);
+    // The same with a comment length that runs past the end of the file,
+    // which libarchive lists all the same: still checked before decoding.
+    std::string badComment = fixtures::readFile(dir.file("huge.zip"));
+    badComment[badComment.size() - 1] = '\xC6';
+    fixtures::writeFile(dir.file("comment.zip"), badComment);
+    ASSERT_TRUE(zip.open(dir.file("comment.zip")).ok());
+    arc::Result res;
+    extractToString(zip, 0, &res);
+    EXPECT_EQ(res.status, arc::Status::Unsupported) << res.message;
 
     // A lone .xz file, and the same inside an rpm-like package, refused at
     // open: libarchive would allocate the dictionary reading the first header.
