@@ -131,7 +131,8 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_entries.clear();
     m_undecodable.clear();
     m_zipNames.clear();
-    m_zipData.clear();
+    m_zipPackedSizes.clear();
+    m_zipDictionaries.reset();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
@@ -295,7 +296,7 @@ void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
         std::vector<std::string> names{r.rawName};
         if (!r.unicodeName.empty()) names.push_back(r.unicodeName);
         m_zipNames.push_back(std::move(names));
-        m_zipData.push_back({r.localOffset, r.method, r.packedSize});
+        m_zipPackedSizes.emplace_back(r.localOffset, r.packedSize);
     }
 }
 
@@ -367,14 +368,9 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
     if (m_undecodable[index])
         return Result::fail(Status::Unsupported, "compression method " + m_entries[index].method + " is not supported");
     if (m_entries[index].encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
-    if (index < m_zipData.size()) {
-        const ZipData& zip = m_zipData[index];
-        if (Result r = checkZipEntryDictionary(m_path, zip.localOffset, zip.method, zip.packedSize); !r.ok())
-            return r;
-    } else if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
-        // Without a directory we could read, neither the method nor where
-        // the data starts is known, so its dictionary cannot be checked.
-        return Result::fail(Status::Corrupt, "the ZIP central directory is damaged");
+    if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
+        if (!m_zipDictionaries) m_zipDictionaries = checkZipDictionaries(m_path, m_zipPackedSizes);
+        if (!m_zipDictionaries->ok()) return *m_zipDictionaries;
     }
     Utf8LocaleScope scope;
     if (Result r = walkTo(index); !r.ok()) return r;

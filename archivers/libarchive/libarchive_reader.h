@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,14 +87,10 @@ private:
     // may report for each (stored bytes, Unicode Path field), to check that
     // a walk reached the intended entry.
     std::vector<std::vector<std::string>> m_zipNames;
-    // Where each ZIP entry's local header stands, its method and packed size:
-    // what the dictionary check before decoding needs.
-    struct ZipData {
-        uint64_t localOffset;
-        uint16_t method;
-        uint64_t packedSize;
-    };
-    std::vector<ZipData> m_zipData;
+    // Local header offsets and packed sizes from the central directory, and
+    // the verdict of the dictionary check, made before the first decoding.
+    std::vector<std::pair<uint64_t, uint64_t>> m_zipPackedSizes;
+    std::optional<Result> m_zipDictionaries;
     void listZipDirectory(const class ZipDirectory& directory);
     Result walkTo(size_t index);
     Result findZipEntry(size_t index);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace arc {
@@ -193,25 +194,57 @@ int64_t findXzStream(FILE* f)
 
 }  // namespace
 
-Result checkZipEntryDictionary(const std::string& posixPath, uint64_t localOffset, uint16_t method,
-                               uint64_t packedSize)
+Result checkZipDictionaries(const std::string& posixPath,
+                            const std::vector<std::pair<uint64_t, uint64_t>>& packedSizes)
 {
     constexpr uint16_t kLzma = 14, kXz = 95;
-    if (method != kLzma && method != kXz)
-        return Result::success();
     FilePtr f(std::fopen(posixPath.c_str(), "rb"));
-    unsigned char local[30];
-    if (!f || !readAt(f.get(), localOffset, local, sizeof local) || le32(local) != 0x04034b50)
-        return Result::fail(Status::Corrupt, "local header missing");
-    const uint64_t dataStart = localOffset + 30 + (local[26] | local[27] << 8) + (local[28] | local[29] << 8);
-    if (method == kXz)
-        return checkXzStreams(f.get(), dataStart, dataStart + packedSize);
-    // 2 bytes version, 2 bytes properties size, then the 5-byte properties.
-    unsigned char header[9];
-    if (!readAt(f.get(), dataStart, header, sizeof header))
-        return Result::fail(Status::Corrupt, "LZMA header cut short");
-    const uint64_t dictionary = le32(header + 5);
-    return dictionary > kMaxLzmaDictionary ? tooLarge(dictionary) : Result::success();
+    if (!f)
+        return Result::fail(Status::ReadError, "cannot read the archive");
+    const std::unordered_map<uint64_t, uint64_t> listedSizes(packedSizes.begin(), packedSizes.end());
+    std::vector<unsigned char> chunk(1 << 20);
+    uint64_t chunkStart = 0;
+    for (;;) {
+        if (fseeko(f.get(), static_cast<off_t>(chunkStart), SEEK_SET) != 0)
+            break;
+        const size_t got = std::fread(chunk.data(), 1, chunk.size(), f.get());
+        if (got < 4)
+            break;
+        for (size_t i = 0; i + 4 <= got; ++i) {
+            if (chunk[i] != 'P' || le32(&chunk[i]) != 0x04034b50)
+                continue;
+            const uint64_t at = chunkStart + i;
+            unsigned char local[30];
+            if (!readAt(f.get(), at, local, sizeof local))
+                continue;
+            const uint16_t method = uint16_t(local[8] | local[9] << 8);
+            if (method != kLzma && method != kXz)
+                continue;
+            const uint64_t dataStart = at + 30 + (local[26] | local[27] << 8) + (local[28] | local[29] << 8);
+            if (method == kLzma) {
+                // 2 bytes version, 2 bytes properties size, the 5-byte properties.
+                unsigned char header[9];
+                if (readAt(f.get(), dataStart, header, sizeof header) && le32(header + 5) > kMaxLzmaDictionary)
+                    return tooLarge(le32(header + 5));
+                continue;
+            }
+            uint64_t packed = (local[6] & 0x08) ? 0 : le32(local + 18);
+            if (auto listed = listedSizes.find(at); listed != listedSizes.end())
+                packed = listed->second;
+            if (packed != 0 && packed != 0xFFFFFFFFu) {
+                if (Result r = checkXzStreams(f.get(), dataStart, dataStart + packed);
+                    r.status == Status::Unsupported)
+                    return r;
+            }
+            // Whatever the size says, the first block is the one decoded first.
+            if (Result r = checkBlockHeader(f.get(), dataStart + 12); r.status == Status::Unsupported)
+                return r;
+        }
+        if (got < chunk.size())
+            break;
+        chunkStart += got - 3;   // a signature may straddle two chunks
+    }
+    return Result::success();
 }
 
 Result checkXzFile(const std::string& posixPath)

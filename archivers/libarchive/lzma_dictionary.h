@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "archivers/common/reader.h"
 
@@ -14,10 +16,14 @@ namespace arc {
 // The largest dictionary we decode with; common tools use at most 64 MiB.
 inline constexpr uint64_t kMaxLzmaDictionary = uint64_t(256) << 20;
 
-// The data of a ZIP entry whose local header stands at `localOffset`:
-// LZMA (method 14) and xz (method 95) are checked, other methods pass.
-Result checkZipEntryDictionary(const std::string& posixPath, uint64_t localOffset, uint16_t method,
-                               uint64_t packedSize);
+// Every LZMA (method 14) and xz (method 95) member of a ZIP file, found by
+// their local headers: libarchive decodes what the local header it lands on
+// says, which in a damaged or hostile file need not be what the central
+// directory lists. `packedSizes` maps local header offsets to the packed
+// sizes the central directory gives, for xz members whose local header
+// leaves the size to a data descriptor.
+Result checkZipDictionaries(const std::string& posixPath,
+                            const std::vector<std::pair<uint64_t, uint64_t>>& packedSizes);
 
 // A file that is an xz stream, or an rpm package with an xz payload: every
 // block of every stream up to the end of the file. Other files pass.

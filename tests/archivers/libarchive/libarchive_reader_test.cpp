@@ -418,24 +418,30 @@ TEST(LibarchiveReader, StreamsAskingForAHugeDictionaryAreRefusedBeforeDecoding) 
     setXzDictionary(hugeXz, 40);
 
     // ZIP: LZMA properties asking for 4 GiB (as a fuzzer found), and xz data
-    // whose block asks for the same; a sane xz member still extracts.
+    // whose block asks for the same. Such an archive is refused as a whole
+    // (libarchive may land on another local header than the listed one); a
+    // sane xz member still extracts.
     std::string lzma("\x09\x14\x05\x00\x5d\xff\xff\xff\xff", 9);
     lzma += std::string(64, '\x55');
-    std::vector<fixtures::ZipMember> members = {{"lzma.wav", data, lzma, 14},
-                                                {"xz.wav", data, hugeXz, 95},
-                                                {"fine.wav", data, xz, 95}};
-    fixtures::writeFile(dir.file("huge.zip"), fixtures::buildZip(members));
     LibarchiveReader zip({Format::Zip});
-    ASSERT_TRUE(zip.open(dir.file("huge.zip")).ok());
-    for (size_t i = 0; i < 2; ++i) {
-        arc::Result res;
-        extractToString(zip, i, &res);
-        EXPECT_EQ(res.status, arc::Status::Unsupported) << i << ": " << res.message;
+    for (const auto& [name, member] : {std::pair{"lzma.zip", fixtures::ZipMember{"l.wav", data, lzma, 14}},
+                                       std::pair{"xz.zip", fixtures::ZipMember{"x.wav", data, hugeXz, 95}}}) {
+        SCOPED_TRACE(name);
+        std::vector<fixtures::ZipMember> members = {{"first.wav", data}, member};
+        fixtures::writeFile(dir.file(name), fixtures::buildZip(members));
+        ASSERT_TRUE(zip.open(dir.file(name)).ok());
+        for (size_t i = 0; i < 2; ++i) {
+            arc::Result res;
+            extractToString(zip, i, &res);
+            EXPECT_EQ(res.status, arc::Status::Unsupported) << i << ": " << res.message;
+        }
     }
-    expectBytes(extractToString(zip, 2), data);
+    fixtures::writeFile(dir.file("fine.zip"), fixtures::buildZip({{"fine.wav", data, xz, 95}}));
+    ASSERT_TRUE(zip.open(dir.file("fine.zip")).ok());
+    expectBytes(extractToString(zip, 0), data);
     // The same with a comment length that runs past the end of the file,
     // which libarchive lists all the same: still checked before decoding.
-    std::string badComment = fixtures::readFile(dir.file("huge.zip"));
+    std::string badComment = fixtures::readFile(dir.file("lzma.zip"));
     badComment[badComment.size() - 1] = '\xC6';
     fixtures::writeFile(dir.file("comment.zip"), badComment);
     ASSERT_TRUE(zip.open(dir.file("comment.zip")).ok());
