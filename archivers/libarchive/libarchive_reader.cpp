@@ -131,16 +131,26 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_entries.clear();
     m_undecodable.clear();
     m_zipNames.clear();
-    m_zipPackedSizes.clear();
-    m_zipDictionaries.reset();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
 
-    // libarchive starts decoding (and allocating the dictionary) as soon as
-    // it reads the first header.
+    // libarchive decides what is a ZIP (its first header read); the listing
+    // then comes from the central directory when that is sound.
+    const bool zipReader = std::find(m_formats.begin(), m_formats.end(), Format::Zip) != m_formats.end();
+    ZipDirectory directory;
+    const bool haveDirectory = !firstOnly && zipReader && directory.read(posixPath).ok();
+
+    // libarchive may start decoding, and allocate an LZMA dictionary, while
+    // it reads headers (the filter's first block; a ZIP symlink's target).
     if (std::find(m_filters.begin(), m_filters.end(), Filter::Xz) != m_filters.end())
         if (Result r = checkXzFile(posixPath); !r.ok()) return r;
+    if (zipReader) {
+        std::vector<std::pair<uint64_t, uint64_t>> packedSizes;
+        if (haveDirectory)
+            for (const ZipRecord& r : directory.records()) packedSizes.emplace_back(r.localOffset, r.packedSize);
+        if (Result r = checkZipDictionaries(posixPath, packedSizes); !r.ok()) return r;
+    }
 
     ArchivePtr a;
     if (Result r = openHandle(a); !r.ok()) return r;
@@ -149,13 +159,6 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         m_filterCodes.clear();
         for (int i = 0, n = archive_filter_count(a.get()); i < n; ++i) m_filterCodes.push_back(archive_filter_code(a.get(), i));
     };
-    // libarchive decides what is a ZIP (its first header read); the listing
-    // then comes from the central directory when that is sound.
-    ZipDirectory directory;
-    const bool haveDirectory = !firstOnly &&
-                               std::find(m_formats.begin(), m_formats.end(), Format::Zip) != m_formats.end() &&
-                               directory.read(posixPath).ok();
-
     for (;;) {
         struct archive_entry* e = nullptr;
         int rc = archive_read_next_header(a.get(), &e);
@@ -296,7 +299,6 @@ void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
         std::vector<std::string> names{r.rawName};
         if (!r.unicodeName.empty()) names.push_back(r.unicodeName);
         m_zipNames.push_back(std::move(names));
-        m_zipPackedSizes.emplace_back(r.localOffset, r.packedSize);
     }
 }
 
@@ -368,10 +370,6 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
     if (m_undecodable[index])
         return Result::fail(Status::Unsupported, "compression method " + m_entries[index].method + " is not supported");
     if (m_entries[index].encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
-    if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
-        if (!m_zipDictionaries) m_zipDictionaries = checkZipDictionaries(m_path, m_zipPackedSizes);
-        if (!m_zipDictionaries->ok()) return *m_zipDictionaries;
-    }
     Utf8LocaleScope scope;
     if (Result r = walkTo(index); !r.ok()) return r;
     m_cursorFresh = false;

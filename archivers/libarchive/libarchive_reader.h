@@ -15,7 +15,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,10 +86,6 @@ private:
     // may report for each (stored bytes, Unicode Path field), to check that
     // a walk reached the intended entry.
     std::vector<std::vector<std::string>> m_zipNames;
-    // Local header offsets and packed sizes from the central directory, and
-    // the verdict of the dictionary check, made before the first decoding.
-    std::vector<std::pair<uint64_t, uint64_t>> m_zipPackedSizes;
-    std::optional<Result> m_zipDictionaries;
     void listZipDirectory(const class ZipDirectory& directory);
     Result walkTo(size_t index);
     Result findZipEntry(size_t index);
