@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ const Format kFormats[] = {
     {"TarGz", "sounds.tar.gz", "bsdtar", "bsdtar -czf %A snd/ding.wav readme.txt", archives::atTgz},
     {"Tar", "sounds.tar", "bsdtar", "bsdtar -cf %A snd/ding.wav readme.txt", archives::atTar},
 };
+
+void PrintTo(const Format& format, std::ostream* out)
+{
+    *out << format.name;
+}
 
 bool haveTool(const std::string& tool)
 {
