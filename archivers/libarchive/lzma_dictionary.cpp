@@ -192,16 +192,58 @@ int64_t findXzStream(FILE* f)
     return -1;
 }
 
+// The local header at `at`: whether its LZMA (method 14) or xz (method 95)
+// data asks for too large a dictionary. Anything else (other methods, a
+// header that is not there) passes: decoding reports it.
+Result checkLocalHeader(FILE* f, uint64_t at, const std::unordered_map<uint64_t, uint64_t>& listedSizes)
+{
+    constexpr uint16_t kLzma = 14, kXz = 95;
+    unsigned char local[30];
+    if (!readAt(f, at, local, sizeof local) || le32(local) != 0x04034b50)
+        return Result::success();
+    const uint16_t method = uint16_t(local[8] | local[9] << 8);
+    if (method != kLzma && method != kXz)
+        return Result::success();
+    const uint64_t dataStart = at + 30 + (local[26] | local[27] << 8) + (local[28] | local[29] << 8);
+    if (method == kLzma) {
+        // 2 bytes version, 2 bytes properties size, the 5-byte properties.
+        unsigned char header[9];
+        if (readAt(f, dataStart, header, sizeof header) && le32(header + 5) > kMaxLzmaDictionary)
+            return tooLarge(le32(header + 5));
+        return Result::success();
+    }
+    uint64_t packed = (local[6] & 0x08) ? 0 : le32(local + 18);
+    if (auto listed = listedSizes.find(at); listed != listedSizes.end())
+        packed = listed->second;
+    if (packed != 0 && packed != 0xFFFFFFFFu)
+        if (Result r = checkXzStreams(f, dataStart, dataStart + packed); r.status == Status::Unsupported)
+            return r;
+    // Whatever the size says, the first block is the one decoded first.
+    if (Result r = checkBlockHeader(f, dataStart + 12); r.status == Status::Unsupported)
+        return r;
+    return Result::success();
+}
+
 }  // namespace
 
 Result checkZipDictionaries(const std::string& posixPath,
-                            const std::vector<std::pair<uint64_t, uint64_t>>& packedSizes)
+                            const std::vector<std::pair<uint64_t, uint64_t>>& packedSizes, int64_t fullScanLimit)
 {
-    constexpr uint16_t kLzma = 14, kXz = 95;
     FilePtr f(std::fopen(posixPath.c_str(), "rb"));
     if (!f)
         return Result::fail(Status::ReadError, "cannot read the archive");
     const std::unordered_map<uint64_t, uint64_t> listedSizes(packedSizes.begin(), packedSizes.end());
+    if (fseeko(f.get(), 0, SEEK_END) != 0)
+        return Result::fail(Status::ReadError, "cannot read the archive");
+    const off_t size = ftello(f.get());
+    if (size > fullScanLimit) {
+        // A large file: the listed local headers only, so that opening does
+        // not read all of it.
+        for (const auto& [offset, packed] : packedSizes)
+            if (Result r = checkLocalHeader(f.get(), offset, listedSizes); !r.ok())
+                return r;
+        return Result::success();
+    }
     std::vector<unsigned char> chunk(1 << 20);
     uint64_t chunkStart = 0;
     for (;;) {
@@ -210,35 +252,14 @@ Result checkZipDictionaries(const std::string& posixPath,
         const size_t got = std::fread(chunk.data(), 1, chunk.size(), f.get());
         if (got < 4)
             break;
-        for (size_t i = 0; i + 4 <= got; ++i) {
-            if (chunk[i] != 'P' || le32(&chunk[i]) != 0x04034b50)
-                continue;
-            const uint64_t at = chunkStart + i;
-            unsigned char local[30];
-            if (!readAt(f.get(), at, local, sizeof local))
-                continue;
-            const uint16_t method = uint16_t(local[8] | local[9] << 8);
-            if (method != kLzma && method != kXz)
-                continue;
-            const uint64_t dataStart = at + 30 + (local[26] | local[27] << 8) + (local[28] | local[29] << 8);
-            if (method == kLzma) {
-                // 2 bytes version, 2 bytes properties size, the 5-byte properties.
-                unsigned char header[9];
-                if (readAt(f.get(), dataStart, header, sizeof header) && le32(header + 5) > kMaxLzmaDictionary)
-                    return tooLarge(le32(header + 5));
-                continue;
-            }
-            uint64_t packed = (local[6] & 0x08) ? 0 : le32(local + 18);
-            if (auto listed = listedSizes.find(at); listed != listedSizes.end())
-                packed = listed->second;
-            if (packed != 0 && packed != 0xFFFFFFFFu) {
-                if (Result r = checkXzStreams(f.get(), dataStart, dataStart + packed);
-                    r.status == Status::Unsupported)
+        const unsigned char* end = chunk.data() + got;
+        for (const unsigned char* p = chunk.data(); end - p >= 4; ++p) {
+            p = static_cast<const unsigned char*>(std::memchr(p, 'P', static_cast<size_t>(end - p - 3)));
+            if (!p)
+                break;
+            if (le32(p) == 0x04034b50)
+                if (Result r = checkLocalHeader(f.get(), chunkStart + uint64_t(p - chunk.data()), listedSizes); !r.ok())
                     return r;
-            }
-            // Whatever the size says, the first block is the one decoded first.
-            if (Result r = checkBlockHeader(f.get(), dataStart + 12); r.status == Status::Unsupported)
-                return r;
         }
         if (got < chunk.size())
             break;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "archivers/libarchive/libarchive_reader.h"
+#include "archivers/libarchive/lzma_dictionary.h"
 #include "tests/archivers/libarchive/fixtures.h"
 
 using arc::LibarchiveReader;
@@ -431,6 +432,11 @@ TEST(LibarchiveReader, StreamsAskingForAHugeDictionaryAreRefusedBeforeDecoding) 
         std::vector<fixtures::ZipMember> members = {{"first.wav", data}, member};
         fixtures::writeFile(dir.file(name), fixtures::buildZip(members));
         EXPECT_EQ(zip.open(dir.file(name)).status, arc::Status::Unsupported);
+        // Large files have only their listed members checked.
+        EXPECT_EQ(arc::checkZipDictionaries(dir.file(name), {{0, 0}}, 0).status, arc::Status::Ok);
+        const uint64_t second = fixtures::readFile(dir.file(name)).find("PK\x03\x04", 4);
+        EXPECT_EQ(arc::checkZipDictionaries(dir.file(name), {{0, 0}, {second, 0}}, 0).status,
+                  arc::Status::Unsupported);
     }
     fixtures::writeFile(dir.file("fine.zip"), fixtures::buildZip({{"fine.wav", data, xz, 95}}));
     ASSERT_TRUE(zip.open(dir.file("fine.zip")).ok());
