@@ -1,6 +1,8 @@
 #include "main/error_display.h"
 
 #include "main/app_title.h"
+#include "main/exceptions.h"
+#include "main/handler_guard.h"
 
 namespace tidebell {
 
@@ -25,6 +27,20 @@ void showDefaultError(HWND owner, const std::exception& error)
 {
     const std::string text = defaultErrorText(error);
     MessageBoxA(owner, text.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+}
+
+void reportHandlerError(const std::exception& error) noexcept
+{
+    try {
+        showDefaultError(nullptr, error);
+    } catch (...) {
+        // Nothing is left to tell the user with; the next action goes on.
+    }
+}
+
+void reportUnknownHandlerError() noexcept
+{
+    reportHandlerError(Exception("予期しないエラーが発生しました"));
 }
 
 }  // namespace tidebell

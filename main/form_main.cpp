@@ -8,7 +8,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QShowEvent>
-#include <QStatusTipEvent>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -74,6 +73,8 @@ void TFormMain::buildWidgets()
 
 void TFormMain::FormCreate()
 {
+    // The application's hints come to this window's status bar from now on.
+    m_state.OnHint = [this](const std::string& hint) { AppOnHint(QString::fromStdString(hint)); };
     // A malformed size value is shown in the error box and the window opens
     // all the same, with the values that were read.
     prepareMainWindow(m_state, [](const std::exception& error) { showDefaultError(nullptr, error); });
@@ -133,16 +134,6 @@ void TFormMain::closeEvent(QCloseEvent* event)
 {
     FormCloseQuery();
     event->accept();
-}
-
-bool TFormMain::event(QEvent* event)
-{
-    // Hints of this window's controls and menus arrive as status tips.
-    if (event->type() == QEvent::StatusTip) {
-        AppOnHint(static_cast<QStatusTipEvent*>(event)->tip());
-        return true;
-    }
-    return QMainWindow::event(event);
 }
 
 void TFormMain::AppOnHint(const QString& hint)

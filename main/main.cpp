@@ -6,6 +6,7 @@
 #include "main/app_title.h"
 #include "main/form_main.h"
 #include "main/startup.h"
+#include "main/window_support.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_message_box_service.h"
 
@@ -20,6 +21,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(tidebell::kApplicationTitle));
     platform::setMessageBoxService(std::make_shared<platform::QtMessageBoxService>());
+    tidebell::ApplicationHints hints(state);
+    app.installEventFilter(&hints);
     tidebell::TFormMain form(state);
     form.show();
     return app.exec();

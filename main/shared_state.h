@@ -3,6 +3,7 @@
 // instance and hands it to whatever needs it.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "main/app_settings.h"
@@ -17,6 +18,10 @@ struct SharedState {
     std::string HelpFilePath;    // executable's folder + "TIDEBELL.HLP"; empty until set
     std::string ArchivePath;     // the archive the archive viewer opens
     std::string EventSoundFile;  // the WAVE file the sound event dialog works on
+    // The application's hint display: the window in front sets it to write
+    // hints (UTF-8, whole "short|long" form) into its own status bar, and
+    // hands the previous one back when it closes.
+    std::function<void(const std::string& hint)> OnHint;
 };
 
 }  // namespace tidebell

@@ -21,6 +21,12 @@ WindowBounds defaultWindowSize(int32_t availableWidth, int32_t availableHeight)
     return bounds;
 }
 
+WindowBounds centredOn(const WindowBounds& mainWindow, int32_t width, int32_t height)
+{
+    return WindowBounds{mainWindow.left + (mainWindow.width - width) / 2,
+                        mainWindow.top + (mainWindow.height - height) / 2, width, height};
+}
+
 int32_t treePaneWidth(const AppSettings& settings, int32_t clientWidth)
 {
     if (settings.TreeWidth == -1) {

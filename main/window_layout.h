@@ -35,6 +35,10 @@ std::optional<WindowBounds> savedBounds(const AppSettings& settings);
 // (toolkits would otherwise shrink an empty window to its minimum).
 WindowBounds defaultWindowSize(int32_t availableWidth, int32_t availableHeight);
 
+// Where a dialog of the given outer size goes to stand centred on the main
+// window's outer bounds; the halves truncate toward zero.
+WindowBounds centredOn(const WindowBounds& mainWindow, int32_t width, int32_t height);
+
 // TreeWidth, or a third of the client width less the splitter when it is -1.
 int32_t treePaneWidth(const AppSettings& settings, int32_t clientWidth);
 

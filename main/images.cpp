@@ -1,0 +1,9 @@
+#include "main/images.h"
+
+namespace tidebell {
+
+QIcon actionImage(int) { return QIcon(); }
+QIcon treeImage(int) { return QIcon(); }
+QIcon programIcon() { return QIcon(); }
+
+}  // namespace tidebell
