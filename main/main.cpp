@@ -5,6 +5,7 @@
 
 #include "main/app_title.h"
 #include "main/form_main.h"
+#include "main/images.h"
 #include "main/startup.h"
 #include "main/window_support.h"
 #include "platform/platform.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(tidebell::kApplicationTitle));
+    QApplication::setWindowIcon(tidebell::programIcon());
     platform::setMessageBoxService(std::make_shared<platform::QtMessageBoxService>());
     tidebell::ApplicationHints hints(state);
     app.installEventFilter(&hints);
