@@ -1,12 +1,85 @@
 #include "main/form_version.h"
 
-#include "main/exceptions.h"
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+
+#include "main/app_title.h"
+#include "main/handler_guard.h"
+#include "main/images.h"
+#include "main/module_paths.h"
+#include "main/version_texts.h"
+#include "main/window_font.h"
+#include "main/window_support.h"
 
 namespace tidebell {
+namespace {
 
-void showAboutBox(const WindowBounds&)
+// The texts the labels keep when the file carries no version data.
+constexpr char kDesignVersion[] = "1.12";
+constexpr char kDesignCopyright[] = "著作権情報はありません";
+
+QLabel* label(QWidget* parent, int left, int top, int width, int height, const char* text)
 {
-    throw Exception("バージョン情報はまだ用意されていません");
+    auto* l = new QLabel(QString::fromUtf8(text), parent);
+    l->setGeometry(left, top, width, height);
+    return l;
+}
+
+}  // namespace
+
+TFormVersion::TFormVersion(const WindowBounds& mainBounds, std::string modulePath, QWidget* owner)
+    : QDialog(owner), m_mainBounds(mainBounds), m_modulePath(std::move(modulePath))
+{
+    setWindowTitle(QStringLiteral("バージョン情報"));
+    setFont(windowFont());
+    setFixedSize(346, 113);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    Image1 = new QLabel(this);
+    Image1->setGeometry(8, 8, 32, 32);
+    Label_Title = label(this, 48, 8, 201, 17, "");
+    Label1 = label(this, 48, 24, 41, 17, "Version");
+    Label_Version = label(this, 96, 24, 73, 17, kDesignVersion);
+    Label_Copy = label(this, 48, 48, 217, 17, kDesignCopyright);
+    Label2 = label(this, 48, 72, 49, 17, "E-MAIL :");
+    // The project takes no mail; the labels say where to turn instead.
+    Label_Mail = label(this, 104, 72, 145, 17, "メールでは受け付けていません");
+    Label_Mail2 = label(this, 104, 88, 145, 12, "ご連絡は課題管理 (issues) へ");
+    Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button1->setGeometry(264, 8, 75, 25);
+    Button1->setDefault(true);
+    Button1->setAutoDefault(true);
+    connect(Button1, &QPushButton::clicked, this, guardedSlot(this, &TFormVersion::Button1Click));
+}
+
+void TFormVersion::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    guarded([this] { FormShow(); });
+}
+
+void TFormVersion::FormShow()
+{
+    centreOn(this, m_mainBounds);
+    Image1->setPixmap(programIcon().pixmap(32, 32));
+    Label_Title->setText(QString::fromUtf8(kApplicationTitle));
+    const VersionTexts texts = readVersionTexts(m_modulePath);
+    if (texts.fileVersion)
+        Label_Version->setText(QString::fromUtf8(*texts.fileVersion));
+    if (texts.legalCopyright)
+        Label_Copy->setText(QString::fromUtf8(*texts.legalCopyright));
+}
+
+void TFormVersion::Button1Click()
+{
+    accept();
+}
+
+void showAboutBox(const WindowBounds& mainBounds)
+{
+    TFormVersion box(mainBounds, executablePath(), QApplication::activeWindow());
+    box.exec();
 }
 
 }  // namespace tidebell

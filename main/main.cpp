@@ -7,8 +7,11 @@
 #include "main/form_main.h"
 #include "main/images.h"
 #include "main/startup.h"
+#include "main/window_font.h"
 #include "main/window_support.h"
+#include "platform/executable_version_service.h"
 #include "platform/platform.h"
+#include "platform/qt/qt_help_service.h"
 #include "platform/qt/qt_message_box_service.h"
 
 int main(int argc, char** argv)
@@ -22,7 +25,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(tidebell::kApplicationTitle));
     QApplication::setWindowIcon(tidebell::programIcon());
+    tidebell::installFontAliases();
+    QApplication::setFont(tidebell::windowFont());
     platform::setMessageBoxService(std::make_shared<platform::QtMessageBoxService>());
+    platform::setHelpService(std::make_shared<platform::QtHelpService>());
+    platform::setVersionInfoService(std::make_shared<platform::ExecutableVersionInfoService>());
     tidebell::ApplicationHints hints(state);
     app.installEventFilter(&hints);
     tidebell::TFormMain form(state);

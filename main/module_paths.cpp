@@ -7,7 +7,7 @@
 
 namespace tidebell {
 
-std::string executableFolder()
+std::string executablePath()
 {
     std::vector<char> buffer(MAX_PATH);
     DWORD length = 0;
@@ -19,7 +19,12 @@ std::string executableFolder()
         }
         buffer.resize(buffer.size() * 2);
     }
-    std::string path(buffer.data(), std::min<std::size_t>(length, buffer.size()));
+    return std::string(buffer.data(), std::min<std::size_t>(length, buffer.size()));
+}
+
+std::string executableFolder()
+{
+    const std::string path = executablePath();
     const auto cut = path.find_last_of("\\/:");
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }

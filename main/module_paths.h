@@ -5,6 +5,8 @@
 
 namespace tidebell {
 
+// Full Windows-style path of the running executable.
+std::string executablePath();
 // Folder of the running executable, Windows-style, ending in "\".
 std::string executableFolder();
 // The settings file and the help file beside the executable.

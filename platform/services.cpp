@@ -6,6 +6,7 @@
 #include "platform/internal.h"
 #include "platform/services.h"
 #include "platform/terminal_message_box.h"
+#include "platform/version_resource.h"
 
 namespace platform {
 namespace {
@@ -39,19 +40,6 @@ std::shared_ptr<T> get(const std::shared_ptr<T>& slot)
     return slot;
 }
 
-void appendWord(std::string& out, uint32_t n)
-{
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>((n >> (8 * i)) & 0xFF);
-}
-
-uint32_t readWord(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-constexpr char versionMagic[4] = {'T', 'B', 'V', '1'};
-
 }  // namespace
 
 std::shared_ptr<MessageBoxService> setMessageBoxService(std::shared_ptr<MessageBoxService> s)
@@ -69,25 +57,6 @@ std::shared_ptr<HelpService> setHelpService(std::shared_ptr<HelpService> s)
 std::shared_ptr<VersionInfoService> setVersionInfoService(std::shared_ptr<VersionInfoService> s)
 {
     return swap(services().version, std::move(s));
-}
-
-// Layout: magic, total size, entry count, then per entry: flags (1 = text),
-// path size, path, data size, data, NUL. Sizes are little-endian 32 bits.
-std::string makeVersionBlock(const std::vector<VersionEntry>& entries)
-{
-    std::string body;
-    for (const auto& e : entries) {
-        appendWord(body, e.text ? 1 : 0);
-        appendWord(body, static_cast<uint32_t>(e.path.size()));
-        body += e.path;
-        appendWord(body, static_cast<uint32_t>(e.data.size()));
-        body += e.data;
-        body += '\0';
-    }
-    std::string block(versionMagic, 4);
-    appendWord(block, static_cast<uint32_t>(body.size() + 12));
-    appendWord(block, static_cast<uint32_t>(entries.size()));
-    return block + body;
 }
 
 }  // namespace platform
@@ -128,64 +97,97 @@ std::string versionBlockOf(LPCSTR fileName)
     return service->versionBlock(fileName);
 }
 
+// The block GetFileVersionInfoA fills: the resource, then a mark and the
+// size of the room where VerQueryValueA puts the UTF-8 copies of the UTF-16
+// strings it answers. A string of n code units at offset o of the resource
+// gets the room from 3o/2, at most 3n + 1 bytes: the copies of two strings
+// never overlap, as nodes lie at least a header apart.
+constexpr char conversionMark[4] = {'T', 'B', 'A', '8'};
+constexpr size_t markSize = 8;
+
+size_t conversionRoom(size_t resourceLength) { return resourceLength * 3 / 2 + 8; }
+size_t markOffset(size_t resourceLength) { return (resourceLength + 3) & ~size_t(3); }
+size_t blockSizeFor(size_t resourceLength)
+{
+    return markOffset(resourceLength) + markSize + conversionRoom(resourceLength);
+}
+
+uint32_t readDword(const unsigned char* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
 }  // namespace
 
 extern "C" DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle)
 {
     if (handle)
         *handle = 0;
-    std::string block = versionBlockOf(fileName);
-    if (block.empty())
+    const size_t length = versionResourceLength(versionBlockOf(fileName));
+    if (length == 0) {
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-    return static_cast<DWORD>(block.size());
+        return 0;
+    }
+    return static_cast<DWORD>(blockSizeFor(length));
 }
 
 extern "C" BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD, DWORD size, void* data)
 {
-    std::string block = versionBlockOf(fileName);
-    if (block.empty() || !data) {
+    const std::string resource = versionBlockOf(fileName);
+    const size_t length = versionResourceLength(resource);
+    if (length == 0 || !data) {
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
         return FALSE;
     }
-    if (size < block.size()) {
+    if (size < blockSizeFor(length)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
-    std::memcpy(data, block.data(), block.size());
+    auto* out = static_cast<unsigned char*>(data);
+    std::memset(out, 0, blockSizeFor(length));
+    std::memcpy(out, resource.data(), length);
+    unsigned char* mark = out + markOffset(length);
+    std::memcpy(mark, conversionMark, 4);
+    const auto room = static_cast<uint32_t>(conversionRoom(length));
+    for (int i = 0; i < 4; ++i)
+        mark[4 + i] = static_cast<unsigned char>(room >> (8 * i));
     return TRUE;
 }
 
+// Answers the fixed information for "\", a binary value with its size in
+// bytes, and a string as UTF-8 with its length in bytes including the NUL
+// (0 for a string node without a value), as Windows answers in characters.
+// The block must come from GetFileVersionInfoA.
 extern "C" BOOL VerQueryValueA(const void* block, LPCSTR subBlock, void** buffer, UINT* length)
 {
     if (!block || !subBlock || !buffer || !length)
         return FALSE;
-    auto* p = static_cast<const unsigned char*>(block);
-    if (std::memcmp(p, versionMagic, 4) != 0)
+    auto* p = static_cast<unsigned char*>(const_cast<void*>(block));
+    const size_t resourceLength = p[0] | (p[1] << 8);
+    const std::string_view resource(reinterpret_cast<const char*>(p), resourceLength);
+    const std::optional<VersionValue> value = findVersionValue(resource, subBlock);
+    if (!value)
         return FALSE;
-    uint32_t total = readWord(p + 4);
-    uint32_t count = readWord(p + 8);
-    size_t at = 12;
-    const std::string wanted = subBlock[0] == '\\' ? std::string(subBlock) : "\\" + std::string(subBlock);
-    for (uint32_t i = 0; i < count; ++i) {
-        if (at + 8 > total)
-            return FALSE;
-        bool text = readWord(p + at) & 1;
-        uint32_t pathSize = readWord(p + at + 4);
-        at += 8;
-        if (at + pathSize + 4 > total)
-            return FALSE;
-        std::string_view path(reinterpret_cast<const char*>(p + at), pathSize);
-        at += pathSize;
-        uint32_t dataSize = readWord(p + at);
-        at += 4;
-        if (at + dataSize + 1 > total)
-            return FALSE;
-        if (detail::equalsNoCase(path, wanted)) {
-            *buffer = const_cast<unsigned char*>(p + at);
-            *length = text ? dataSize + 1 : dataSize;
-            return TRUE;
-        }
-        at += dataSize + 1;
+    if (!value->text) {
+        *buffer = p + value->offset;
+        *length = static_cast<UINT>(value->size);
+        return TRUE;
     }
-    return FALSE;
+    unsigned char* mark = p + markOffset(resourceLength);
+    if (std::memcmp(mark, conversionMark, 4) != 0 || readDword(mark + 4) != conversionRoom(resourceLength))
+        return FALSE;
+    std::u16string units;
+    for (size_t at = value->offset; at + 1 < value->offset + value->size; at += 2) {
+        const char16_t c = static_cast<char16_t>(p[at] | (p[at + 1] << 8));
+        if (c == 0)
+            break;
+        units += c;
+    }
+    const std::string text = utf16ToUtf8(units);
+    unsigned char* copy = mark + markSize + value->offset * 3 / 2;
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = 0;
+    *buffer = copy;
+    *length = value->size == 0 ? 0 : static_cast<UINT>(text.size() + 1);
+    return TRUE;
 }

@@ -36,22 +36,10 @@ public:
 class VersionInfoService {
 public:
     virtual ~VersionInfoService() = default;
-    // The version resource of a module as a VS_VERSIONINFO-like block that
-    // VerQueryValueA can read; empty when the file has none.
+    // The version resource (VS_VERSIONINFO, platform/version_resource.h) of
+    // a module given by its Windows-style path; empty when it has none.
     virtual std::string versionBlock(const std::string& windowsPath) = 0;
 };
-
-// The version block format that VerQueryValueA reads: a list of entries,
-// each a query path ("\VarFileInfo\Translation",
-// "\StringFileInfo\041103a4\FileVersion") and its data. Text entries are
-// answered with their length in characters including the NUL, as Windows
-// does for strings; binary ones with their size in bytes.
-struct VersionEntry {
-    std::string path;
-    std::string data;
-    bool text = true;
-};
-std::string makeVersionBlock(const std::vector<VersionEntry>& entries);
 
 // Each setter installs a service and returns the one it replaces.
 std::shared_ptr<MessageBoxService> setMessageBoxService(std::shared_ptr<MessageBoxService>);

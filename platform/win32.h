@@ -286,6 +286,7 @@ BOOL sndPlaySoundA(LPCSTR soundPath, UINT flags);      // null path stops the so
 #define HELP_CONTENTS 0x0003
 #define HELP_CONTEXTPOPUP 0x0008
 #define HELP_FINDER 0x000B
+#define HELP_SETPOPUP_POS 0x000D   // data: x in the low, y in the high 16 bits (screen)
 BOOL WinHelpA(HWND owner, LPCSTR helpFile, UINT command, uintptr_t data);
 
 DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle);

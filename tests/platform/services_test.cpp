@@ -3,6 +3,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "platform/platform.h"
 #include "platform/qt/qt_message_box_service.h"
 #include "platform/terminal_message_box.h"
+#include "platform/version_resource.h"
 #include "support/fake_services.h"
 
 using namespace tidebell_test;
@@ -54,16 +56,17 @@ TEST(Services, VersionDataThroughTheVersionFunctions)
 {
     EXPECT_EQ(GetFileVersionInfoSizeA("C:\\x.exe", nullptr), 0u);   // no service: no data
     ScopedService version(std::make_shared<FakeVersionInfoService>());
-    std::string translation("\x11\x04\xA4\x03", 4);   // language 0x0411, code page 0x03A4
-    version->blocks["C:\\TIDEBELL"] = platform::makeVersionBlock(
-        {{"\\VarFileInfo\\Translation", translation, false},
-         {"\\StringFileInfo\\041103a4\\FileVersion", "1.20.2001.610", true}});
+    platform::VersionResource resource;
+    resource.translations = {0x03A40411};   // language 0x0411, code page 0x03A4
+    resource.stringTables = {{"041103a4", {{"FileVersion", "1.20.2001.610"}}}};
+    version->blocks["C:\\TIDEBELL"] = platform::encodeVersionResource(resource);
     EXPECT_EQ(GetFileVersionInfoSizeA("C:\\other", nullptr), 0u);
     DWORD handle = 1;
     DWORD size = GetFileVersionInfoSizeA("C:\\TIDEBELL", &handle);
     ASSERT_GT(size, 0u);
     EXPECT_EQ(handle, 0u);
     std::vector<char> block(size);
+    EXPECT_FALSE(GetFileVersionInfoA("C:\\TIDEBELL", 0, size - 1, block.data()));
     ASSERT_TRUE(GetFileVersionInfoA("C:\\TIDEBELL", 0, size, block.data()));
 
     void* value = nullptr;

@@ -71,7 +71,7 @@ public:
 class FakeVersionInfoService : public platform::VersionInfoService {
 public:
     std::vector<std::string> calls;
-    std::map<std::string, std::string> blocks;   // Windows path -> block (platform::makeVersionBlock)
+    std::map<std::string, std::string> blocks;   // Windows path -> resource (platform::encodeVersionResource)
     std::string versionBlock(const std::string& windowsPath) override
     {
         calls.push_back(windowsPath);
