@@ -1,5 +1,7 @@
 #include "main/window_layout.h"
 
+#include <algorithm>
+
 #include "main/settings_store.h"
 
 namespace tidebell {
@@ -11,6 +13,28 @@ std::optional<WindowBounds> savedBounds(const AppSettings& settings)
     }
     return WindowBounds{settings.MainLeft, settings.MainTop, settings.MainWidth,
                         settings.MainHeight};
+}
+
+WindowBounds outerOf(const WindowBounds& client, const FrameMargins& frame)
+{
+    return WindowBounds{client.left - frame.left, client.top - frame.top,
+                        client.width + frame.left + frame.right,
+                        client.height + frame.top + frame.bottom};
+}
+
+WindowBounds clientOf(const WindowBounds& outer, const FrameMargins& frame)
+{
+    return WindowBounds{outer.left + frame.left, outer.top + frame.top,
+                        outer.width - frame.left - frame.right,
+                        outer.height - frame.top - frame.bottom};
+}
+
+WindowBounds limitToArea(const WindowBounds& outer, int32_t areaWidth, int32_t areaHeight)
+{
+    WindowBounds limited = outer;
+    limited.width = std::min(outer.width, areaWidth);
+    limited.height = std::min(outer.height, areaHeight);
+    return limited;
 }
 
 WindowBounds defaultWindowSize(int32_t availableWidth, int32_t availableHeight)

@@ -18,6 +18,23 @@ struct WindowBounds {
     int32_t height = 0;
 };
 
+// The widths of a window's frame around its client area.
+struct FrameMargins {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+};
+
+// Outer bounds of a client rectangle, and the client rectangle of outer
+// bounds. The settings hold outer bounds; toolkits size the client area.
+WindowBounds outerOf(const WindowBounds& client, const FrameMargins& frame);
+WindowBounds clientOf(const WindowBounds& outer, const FrameMargins& frame);
+
+// Outer bounds no larger than the available screen area, as the desktop
+// limits a window's size; the position stays.
+WindowBounds limitToArea(const WindowBounds& outer, int32_t areaWidth, int32_t areaHeight);
+
 // What the close sequence copies out of the main window.
 struct MainWindowState {
     WindowBounds bounds;
