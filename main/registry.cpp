@@ -1,6 +1,7 @@
 #include "main/registry.h"
 
 #include "main/exceptions.h"
+#include "platform/platform.h"
 
 namespace tidebell {
 
@@ -104,6 +105,7 @@ bool TRegistry::openKey(const std::string& key, bool canCreate)
     } else {
         result = RegOpenKeyExA(base, subPath.c_str(), 0, KEY_ALL_ACCESS, &opened);
     }
+    m_lastOpenResult = result;
     if (result != ERROR_SUCCESS) {
         return false;
     }
@@ -180,6 +182,14 @@ bool TRegistry::deleteKey(const std::string& key)
         return false;  // never the root or the open key itself
     }
     return deleteTree(base, subPath);
+}
+
+std::string registryUnreadableText(LONG openResult)
+{
+    if (openResult != ERROR_CANTREAD && openResult != ERROR_REGISTRY_CORRUPT && openResult != ERROR_BADDB) {
+        return {};
+    }
+    return formatMessage("レジストリを読み込めません: %s", platform::systemErrorMessage(static_cast<DWORD>(openResult)));
 }
 
 }  // namespace tidebell

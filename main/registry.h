@@ -28,6 +28,9 @@ public:
     // On success the key becomes the open key, replacing the previous one; on
     // failure the open key stays as it was.
     bool openKey(const std::string& key, bool canCreate);
+    // The registry's result of the last openKey (ERROR_SUCCESS after a
+    // success).
+    LONG lastOpenResult() const { return m_lastOpenResult; }
     void closeKey();
     bool hasOpenKey() const { return m_current != nullptr; }
     // Path of the open key below the root, without a leading "\".
@@ -56,6 +59,12 @@ private:
     HKEY m_root;
     HKEY m_current = nullptr;
     std::string m_currentPath;
+    LONG m_lastOpenResult = ERROR_SUCCESS;
 };
+
+// The text a window shows when the registry itself could not be read (its
+// file unreadable or damaged), as opposed to a key that is not there;
+// empty for every other result.
+std::string registryUnreadableText(LONG openResult);
 
 }  // namespace tidebell

@@ -10,12 +10,16 @@ StartupMode decideStartup(int argumentCount)
     return argumentCount >= 1 ? StartupMode::CommandLine : StartupMode::MainWindow;
 }
 
-int runCommandLineMode(SharedState& state)
+int runCommandLineMode(SharedState& state, const std::function<void(SharedState&)>& showDialog)
 {
     state.EventSoundFile = platform::paramStr(1);
-    // The sound event dialog is shown here once it exists; until then the
-    // mode ends at once.
+    showDialog(state);
     return 0;
+}
+
+WindowBounds mainWindowDesignBounds(const WindowBounds& screenArea)
+{
+    return centredOn(screenArea, kMainDesignWidth, kMainDesignHeight);
 }
 
 void prepareMainWindow(SharedState& state, const ErrorHandler& onError)

@@ -1,8 +1,11 @@
 // The start-up decisions that are not windows.
 #pragma once
 
+#include <functional>
+
 #include "main/settings_store.h"
 #include "main/shared_state.h"
+#include "main/window_layout.h"
 
 namespace tidebell {
 
@@ -13,10 +16,19 @@ enum class StartupMode {
 
 StartupMode decideStartup(int argumentCount);
 
-// The one-shot mode: takes the first argument (quotes removed) as the WAVE
-// file. Nothing is read, probed or written here, and HelpFilePath stays empty.
-// Returns the process's exit code.
-int runCommandLineMode(SharedState& state);
+// The one-shot mode: takes the first argument (quotes removed, nothing
+// checked) as the WAVE file and shows the sound event dialog through
+// `showDialog`. Nothing is read, probed or written here, and HelpFilePath
+// stays empty. Returns the process's exit code, 0.
+int runCommandLineMode(SharedState& state, const std::function<void(SharedState&)>& showDialog);
+
+// The main window's design size; in the one-shot mode the window is never
+// shown and dialogs centre on these bounds.
+inline constexpr int32_t kMainDesignWidth = 494;
+inline constexpr int32_t kMainDesignHeight = 238;
+// The design bounds of the main window, placed in the middle of the screen
+// area, as a new window of that size would stand.
+WindowBounds mainWindowDesignBounds(const WindowBounds& screenArea);
 
 // The steps of the main window's creation that need no window: help file
 // path, library probe, settings file path and the settings themselves.

@@ -23,6 +23,15 @@ void centreOn(QWidget* dialog, const WindowBounds& mainBounds)
     dialog->move(placed.left, placed.top);
 }
 
+void TDialogForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        guarded([this] { FormShow(); });
+    }
+}
+
 ApplicationHints::ApplicationHints(SharedState& state, QObject* parent)
     : QObject(parent), m_state(state)
 {

@@ -2,6 +2,7 @@
 // window, and the application-wide hint routing.
 #pragma once
 
+#include <QDialog>
 #include <QObject>
 
 #include "main/shared_state.h"
@@ -16,6 +17,20 @@ WindowBounds outerBounds(const QWidget* window);
 
 // Moves `dialog` so that its outer frame stands centred on `mainBounds`.
 void centreOn(QWidget* dialog, const WindowBounds& mainBounds);
+
+// A dialog of the program: FormShow runs once, inside the handler guard,
+// when the dialog is first shown.
+class TDialogForm : public QDialog {
+public:
+    using QDialog::QDialog;
+    virtual void FormShow() = 0;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool m_shown = false;
+};
 
 // Installed on the application: every hint (status tip) of any window, menu
 // or tool button goes to SharedState::OnHint, whoever set it last.

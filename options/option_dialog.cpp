@@ -1,12 +1,13 @@
 #include "options/option_dialog.h"
 
-#include "main/exceptions.h"
+#include "options/form_option.h"
 
 namespace tidebell {
 
-void showOptionDialog(SharedState&, const WindowBounds&)
+void showOptionDialog(SharedState& state, const WindowBounds& mainBounds)
 {
-    throw Exception("オプションの設定はまだ用意されていません");
+    TFormOption dialog(state, mainBounds);
+    dialog.exec();
 }
 
 }  // namespace tidebell

@@ -285,6 +285,7 @@ BOOL sndPlaySoundA(LPCSTR soundPath, UINT flags);      // null path stops the so
 #define HELP_QUIT 0x0002
 #define HELP_CONTENTS 0x0003
 #define HELP_CONTEXTPOPUP 0x0008
+#define HELP_SETPOPUP_POS 0x000D   // data: x in the low word, y in the high word (screen)
 #define HELP_FINDER 0x000B
 #define HELP_SETPOPUP_POS 0x000D   // data: x in the low, y in the high 16 bits (screen)
 BOOL WinHelpA(HWND owner, LPCSTR helpFile, UINT command, uintptr_t data);

@@ -1,12 +1,13 @@
 #include "sound_events/sound_event_dialog.h"
 
-#include "main/exceptions.h"
+#include "sound_events/form_events.h"
 
 namespace tidebell {
 
-void showSoundEventDialog(SharedState&, const WindowBounds&)
+void showSoundEventDialog(SharedState& state, const WindowBounds& mainBounds)
 {
-    throw Exception("サウンドイベントの設定はまだ用意されていません");
+    TFormEvents dialog(state, mainBounds);
+    dialog.exec();
 }
 
 }  // namespace tidebell

@@ -32,7 +32,9 @@ TEST(Startup, OneShotModeTakesTheFirstArgumentAndTouchesNothing)
     platform::setArguments(3, argv);
 
     SharedState state;
-    EXPECT_EQ(tidebell::runCommandLineMode(state), 0);
+    std::string shownFor;
+    EXPECT_EQ(tidebell::runCommandLineMode(state, [&](SharedState& s) { shownFor = s.EventSoundFile; }), 0);
+    EXPECT_EQ(shownFor, "C:\\My Sounds\\ding.wav");
     EXPECT_EQ(state.EventSoundFile, "C:\\My Sounds\\ding.wav");
     EXPECT_TRUE(state.HelpFilePath.empty());
     EXPECT_TRUE(state.IniPath.empty());

@@ -12,9 +12,11 @@
 #include "archive/archivefile.h"
 #include "platform/platform.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wave_bytes.h"
 
 using archives::TArchiveFile;
 using tidebell_test::TempDir;
+using tidebell_test::waveBytes;
 
 namespace {
 
@@ -43,20 +45,6 @@ void PrintTo(const Format& format, std::ostream* out)
 bool haveTool(const std::string& tool)
 {
     return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// A small but real PCM WAVE file.
-std::string waveBytes()
-{
-    std::string data;
-    for (int i = 0; i < 4000; ++i)
-        data.push_back(static_cast<char>((i * 37) & 0xFF));
-    auto le32 = [](uint32_t v) {
-        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-    };
-    auto le16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
-    return "RIFF" + le32(36 + uint32_t(data.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(1) +
-           le32(8000) + le32(8000) + le16(1) + le16(8) + "data" + le32(uint32_t(data.size())) + data;
 }
 
 class ArchiveFlow : public ::testing::TestWithParam<Format> {

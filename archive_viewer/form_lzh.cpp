@@ -1,0 +1,417 @@
+#include "archive_viewer/form_lzh.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QListView>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "archive_viewer/entry_columns.h"
+#include "archive_viewer/wave_listing.h"
+#include "archive_viewer/working_copy.h"
+#include "main/app_title.h"
+#include "main/context_help.h"
+#include "main/handler_guard.h"
+#include "main/hint_text.h"
+#include "main/images.h"
+#include "main/window_layout.h"
+#include "main/window_support.h"
+#include "platform/win32.h"
+
+namespace tidebell {
+
+namespace {
+
+constexpr char kCannotExtract[] = "圧縮ファイルが解凍できません";
+
+enum Column { NameColumn, SizeColumn, TimeColumn };
+
+}  // namespace
+
+TFormLZH::TFormLZH(SharedState& state, QWidget* mainWindow)
+    : TDialogForm(mainWindow), m_state(state), m_mainWindow(mainWindow)
+{
+    setWindowTitle(QStringLiteral("FormLZH"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    buildWidgets();
+
+    // The viewer's component extracts without folders, overwriting, and
+    // never asks.
+    archives::TArchiverOptions& options = ArchiveFile1.Options();
+    options.c = 1;
+    options.n = 1;
+    options.x = 0;
+
+    // Without saved bounds the viewer keeps the size a new top-level window
+    // gets from the desktop.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const WindowBounds size = defaultWindowSize(area.width(), area.height());
+        resize(size.width, size.height);
+    }
+    FormCreate();
+}
+
+TFormLZH::~TFormLZH()
+{
+    // A viewer destroyed without being closed still hands the hints back.
+    if (!m_closed) {
+        m_state.OnHint = m_previousHint;
+    }
+}
+
+QAction* TFormLZH::addAction(const char* caption, const char* hint, void (TFormLZH::*handler)())
+{
+    auto* action = new QAction(QString::fromUtf8(caption), this);
+    if (hint != nullptr) {
+        action->setStatusTip(QString::fromUtf8(hint));
+    }
+    connect(action, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+    return action;
+}
+
+void TFormLZH::buildWidgets()
+{
+    menufilePlay = addAction("再生(&P)", "選択されているファイルを再生、または開きます",
+                             &TFormLZH::menufilePlayExecute);
+    menufilePlay->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    menufilePlay->setIcon(actionImage(0));
+    menufileClose = addAction("閉じる(&C)", "メイン画面に戻ります", &TFormLZH::menufileCloseExecute);
+    menuviewToolbar = addAction("ツールバー(&T)", "ツールバーの表示/非表示を切り替えます",
+                                &TFormLZH::menuviewToolbarExecute);
+    menuviewToolbar->setCheckable(true);
+    menuviewStatus = addAction("ステータスバー(&S)", "ステータスバーの表示/非表示を切り替えます",
+                               &TFormLZH::menuviewStatusExecute);
+    menuviewStatus->setCheckable(true);
+    menuviewList = addAction("一覧(&L)", "オブジェクトを一覧表示します", &TFormLZH::menuviewListExecute);
+    menuviewList->setIcon(actionImage(2));
+    menuviewDetail = addAction("詳細(&D)", "ウィンドウ内の各オブジェクトの情報を表示します",
+                               &TFormLZH::menuviewDetailExecute);
+    menuviewDetail->setIcon(actionImage(3));
+    auto* viewGroup = new QActionGroup(this);
+    viewGroup->setExclusive(true);
+    for (QAction* view : {menuviewList, menuviewDetail}) {
+        view->setCheckable(true);
+        viewGroup->addAction(view);
+    }
+    menuviewDetail->setChecked(true);
+    menuhelpContents = addAction("目次(&C)", "ヘルプを開きます", &TFormLZH::menuhelpContentsExecute);
+    menuhelpContents->setShortcut(QKeySequence(Qt::Key_F1));
+    menuhelpContents->setIcon(actionImage(4));
+    menuhelpOperate = addAction("操作方法(&O)", nullptr, &TFormLZH::menuhelpOperateExecute);
+    menuhelpCommand = addAction("コマンド説明(&C)", nullptr, &TFormLZH::menuhelpCommandExecute);
+
+    MainMenu1 = new QMenuBar(this);
+    QMenu* fileMenu = MainMenu1->addMenu(QString::fromUtf8("ファイル(&F)"));
+    fileMenu->addAction(menufilePlay);
+    fileMenu->addSeparator();
+    fileMenu->addAction(menufileClose);
+    QMenu* viewMenu = MainMenu1->addMenu(QString::fromUtf8("表示(&V)"));
+    viewMenu->addAction(menuviewToolbar);
+    viewMenu->addAction(menuviewStatus);
+    viewMenu->addSeparator();
+    viewMenu->addAction(menuviewList);
+    viewMenu->addAction(menuviewDetail);
+    QMenu* helpMenu = MainMenu1->addMenu(QString::fromUtf8("ヘルプ(&H)"));
+    helpMenu->addAction(menuhelpContents);
+    helpMenu->addAction(menuhelpOperate);
+    helpMenu->addAction(menuhelpCommand);
+
+    ToolBar1 = new QToolBar(QStringLiteral("ToolBar1"), this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(menufilePlay);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(menuviewList);
+    ToolBar1->addAction(menuviewDetail);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(menuhelpContents);
+
+    ListItems = new QStandardItemModel(0, 3, this);
+    ListItems->setHorizontalHeaderLabels({QString::fromUtf8("名前"), QString::fromUtf8("サイズ"), QString::fromUtf8("更新日時")});
+    ListItems->horizontalHeaderItem(SizeColumn)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    ReportView = new QTreeView;
+    ReportView->setObjectName(QStringLiteral("ListView1"));
+    ReportView->setModel(ListItems);
+    ReportView->setRootIsDecorated(false);
+    ReportView->setItemsExpandable(false);
+    ReportView->setUniformRowHeights(true);
+    ReportView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ReportView->setSelectionMode(QAbstractItemView::SingleSelection);
+    ReportView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ReportView->setSortingEnabled(false);
+    ReportView->header()->setSectionsClickable(false);
+    ReportView->header()->setSectionsMovable(false);
+    ReportView->header()->setStretchLastSection(false);
+    ReportView->setColumnWidth(NameColumn, 100);
+    ReportView->setColumnWidth(SizeColumn, 60);
+    ReportView->setColumnWidth(TimeColumn, 120);
+
+    IconListView = new QListView;
+    IconListView->setModel(ListItems);
+    IconListView->setSelectionModel(ReportView->selectionModel());
+    IconListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    IconListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    IconListView->setFlow(QListView::TopToBottom);
+    IconListView->setWrapping(true);
+    IconListView->setResizeMode(QListView::Adjust);
+
+    ListView1 = new QStackedWidget;
+    ListView1->addWidget(ReportView);
+    ListView1->addWidget(IconListView);
+    ListView1->setCurrentWidget(ReportView);
+
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(ReportView),
+                                    static_cast<QAbstractItemView*>(IconListView)}) {
+        connect(view, &QAbstractItemView::clicked, this, [this] { guarded([this] { ListView1Click(); }); });
+        connect(view, &QAbstractItemView::doubleClicked, this,
+                [this] { guarded([this] { ListView1DblClick(); }); });
+    }
+    connect(ReportView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                guarded([&] {
+                    // As the list reports it: the row that loses the
+                    // selection first, then the one that gains it.
+                    for (const QModelIndex& index : deselected.indexes()) {
+                        if (index.column() == NameColumn) {
+                            ListView1SelectItem(index.row(), false);
+                        }
+                    }
+                    for (const QModelIndex& index : selected.indexes()) {
+                        if (index.column() == NameColumn) {
+                            ListView1SelectItem(index.row(), true);
+                        }
+                    }
+                });
+            });
+
+    StatusBar1 = new QStatusBar;
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(MainMenu1);
+    layout->addWidget(ToolBar1);
+    layout->addWidget(ListView1, 1);
+    layout->addWidget(StatusBar1);
+}
+
+void TFormLZH::FormCreate()
+{
+    m_previousHint = m_state.OnHint;
+    m_state.OnHint = [this](const std::string& hint) { AppOnHint(QString::fromStdString(hint)); };
+}
+
+void TFormLZH::AppOnHint(const QString& hint)
+{
+    StatusBar1->showMessage(QString::fromStdString(longHint(hint.toStdString())));
+}
+
+void TFormLZH::FormShow()
+{
+    const AppSettings& settings = m_state.Settings;
+    if (settings.LZHWidth != -1) {
+        resize(settings.LZHWidth, settings.LZHHeight);
+    }
+    if (m_mainWindow != nullptr) {
+        centreOn(this, outerBounds(m_mainWindow));
+    }
+    ToolBar1->setVisible(settings.ShowLZHToolBar);
+    StatusBar1->setVisible(settings.ShowLZHStatusBar);
+    menuviewToolbar->setChecked(settings.ShowLZHToolBar);
+    menuviewStatus->setChecked(settings.ShowLZHStatusBar);
+
+    ListItems->removeRows(0, ListItems->rowCount());
+    const char dateSeparator = localeDateSeparator();
+    const char timeSeparator = localeTimeSeparator();
+    listWaveEntries(ArchiveFile1, m_state.ArchivePath, [&](const archives::EntryRecord& record) {
+        auto* name = new QStandardItem(QString::fromStdString(record.FileName()));
+        auto* size = new QStandardItem(QString::fromStdString(entrySizeText(record)));
+        size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        auto* time = new QStandardItem(
+            QString::fromStdString(entryTimeText(record, dateSeparator, timeSeparator)));
+        ListItems->appendRow({name, size, time});
+        return true;
+    });
+    setWindowTitle(QString::fromStdString(m_state.ArchivePath));
+}
+
+int TFormLZH::rowCount() const
+{
+    return ListItems->rowCount();
+}
+
+std::string TFormLZH::rowCaption(int row) const
+{
+    return ListItems->item(row, NameColumn)->text().toStdString();
+}
+
+int TFormLZH::selectedRow() const
+{
+    const QModelIndexList rows = ReportView->selectionModel()->selectedRows(NameColumn);
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void TFormLZH::selectRow(int row)
+{
+    ReportView->selectionModel()->select(ListItems->index(row, NameColumn),
+                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ReportView->selectionModel()->setCurrentIndex(ListItems->index(row, NameColumn),
+                                                  QItemSelectionModel::NoUpdate);
+}
+
+void TFormLZH::playWorkingCopy(const std::string& path)
+{
+    sndPlaySoundA(path.c_str(), SND_ASYNC);
+}
+
+void TFormLZH::menufilePlayExecute()
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        return;
+    }
+    const std::string entryName = rowCaption(row);
+    const auto folder = WorkingFolder();
+    const auto bareName = BareEntryName(entryName);
+    // An entry without a name of its own, or a system without a temporary
+    // folder, has nowhere to be extracted to.
+    if (!folder || !bareName) {
+        MessageBoxA(nullptr, kCannotExtract, kApplicationTitle, MB_OK);
+        return;
+    }
+    const std::string workingCopy = *folder + *bareName;
+    if (fileExists(workingCopy)) {
+        playWorkingCopy(workingCopy);
+        return;
+    }
+    ArchiveFile1.SetFileName(m_state.ArchivePath);
+    ArchiveFile1.Options().c = 1;
+    ArchiveFile1.Options().x = 0;
+    if (ArchiveFile1.Extract(nullptr, nullptr, *folder, {entryName}) == 0 ||
+        ArchiveFile1.Extract(nullptr, nullptr, *folder, {*bareName}) == 0) {
+        playWorkingCopy(workingCopy);
+        return;
+    }
+    MessageBoxA(nullptr, kCannotExtract, kApplicationTitle, MB_OK);
+}
+
+void TFormLZH::ListView1Click()
+{
+    const int row = selectedRow();
+    if (row < 0 || !m_state.Settings.SingleClick) {
+        return;
+    }
+    const std::string entryName = rowCaption(row);
+    if (!hasWaveExtension(entryName)) {
+        return;
+    }
+    // A single click only replays what was extracted before.
+    const auto workingCopy = workingCopyPath(entryName);
+    if (workingCopy && fileExists(*workingCopy)) {
+        menufilePlayExecute();
+    }
+}
+
+void TFormLZH::ListView1DblClick()
+{
+    if (selectedRow() >= 0) {
+        menufilePlayExecute();
+    }
+}
+
+void TFormLZH::ListView1SelectItem(int row, bool selected)
+{
+    StatusBar1->showMessage(selected ? QString::fromStdString(rowCaption(row)) : QString());
+}
+
+void TFormLZH::menufileCloseExecute()
+{
+    close();
+}
+
+void TFormLZH::menuviewToolbarExecute()
+{
+    ToolBar1->setVisible(ToolBar1->isHidden());
+    menuviewToolbar->setChecked(!ToolBar1->isHidden());
+}
+
+void TFormLZH::menuviewStatusExecute()
+{
+    StatusBar1->setVisible(StatusBar1->isHidden());
+    menuviewStatus->setChecked(!StatusBar1->isHidden());
+}
+
+void TFormLZH::menuviewListExecute()
+{
+    ListView1->setCurrentWidget(IconListView);
+    menuviewList->setChecked(true);
+}
+
+void TFormLZH::menuviewDetailExecute()
+{
+    ListView1->setCurrentWidget(ReportView);
+    menuviewDetail->setChecked(true);
+}
+
+void TFormLZH::menuhelpContentsExecute()
+{
+    openHelpTopic(m_state.HelpFilePath, 0);
+}
+
+void TFormLZH::menuhelpOperateExecute()
+{
+    openHelpTopic(m_state.HelpFilePath, 3);
+}
+
+void TFormLZH::menuhelpCommandExecute()
+{
+    openHelpTopic(m_state.HelpFilePath, 5);
+}
+
+void TFormLZH::done(int result)
+{
+    if (!m_closed) {
+        guarded([this] { FormCloseQuery(); });
+        m_closed = true;
+    }
+    QDialog::done(result);
+}
+
+void TFormLZH::FormCloseQuery()
+{
+    AppSettings& settings = m_state.Settings;
+    settings.LZHWidth = width();
+    settings.LZHHeight = height();
+    settings.ShowLZHToolBar = !ToolBar1->isHidden();
+    settings.ShowLZHStatusBar = !StatusBar1->isHidden();
+    // Hints go back first: nothing below may keep them in a closed window.
+    m_state.OnHint = m_previousHint;
+    if (settings.DeleteTemp) {
+        const auto folder = WorkingFolder();
+        for (int row = 0; folder && row < rowCount(); ++row) {
+            // Only files directly in the working folder: a working copy name
+            // never holds a folder part.
+            const auto bareName = BareEntryName(rowCaption(row));
+            if (bareName && fileExists(*folder + *bareName)) {
+                DeleteFileA((*folder + *bareName).c_str());
+            }
+        }
+    }
+}
+
+}  // namespace tidebell
