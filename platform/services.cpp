@@ -5,6 +5,7 @@
 
 #include "platform/internal.h"
 #include "platform/services.h"
+#include "platform/sound/sound_player.h"
 #include "platform/terminal_message_box.h"
 #include "platform/version_resource.h"
 
@@ -15,6 +16,7 @@ struct Services {
     std::mutex mutex;
     std::shared_ptr<MessageBoxService> messageBox;
     std::shared_ptr<SoundService> sound;
+    bool soundChosen = false;   // the system's player is made on first use
     std::shared_ptr<HelpService> help;
     std::shared_ptr<VersionInfoService> version;
 };
@@ -23,6 +25,19 @@ Services& services()
 {
     static Services s;
     return s;
+}
+
+// Sound plays without any set-up, as on Windows: until a program or a test
+// installs another service, the system's player is the one in place. Called
+// with the mutex held.
+std::shared_ptr<SoundService>& soundSlot()
+{
+    auto& all = services();
+    if (!all.soundChosen) {
+        all.sound = makeSystemSoundService();
+        all.soundChosen = true;
+    }
+    return all.sound;
 }
 
 template <typename T>
@@ -48,7 +63,9 @@ std::shared_ptr<MessageBoxService> setMessageBoxService(std::shared_ptr<MessageB
 }
 std::shared_ptr<SoundService> setSoundService(std::shared_ptr<SoundService> s)
 {
-    return swap(services().sound, std::move(s));
+    std::lock_guard lock(services().mutex);
+    std::swap(soundSlot(), s);
+    return s;
 }
 std::shared_ptr<HelpService> setHelpService(std::shared_ptr<HelpService> s)
 {
@@ -73,7 +90,11 @@ extern "C" int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 
 extern "C" BOOL sndPlaySoundA(LPCSTR soundPath, UINT flags)
 {
-    auto service = get(services().sound);
+    std::shared_ptr<SoundService> service;
+    {
+        std::lock_guard lock(services().mutex);
+        service = soundSlot();
+    }
     if (!service)
         return FALSE;
     return service->play(soundPath ? soundPath : "", flags) ? TRUE : FALSE;

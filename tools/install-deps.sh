@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages TIDEBELL needs to build and run.
 # With --test it also installs what the tests use (archivers that make
-# real archives, sox, a virtual X server, clang for the fuzz targets).
+# real archives, sox, a sound server with a silent sink, a virtual X server,
+# clang for the fuzz targets).
 set -euo pipefail
 
 run_root() {
@@ -12,12 +13,14 @@ build_pkgs=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libarchive-dev liblhasa-dev libunarr-dev zlib1g-dev
-  libsndfile1-dev libpulse-dev
+  libsndfile1-dev libpulse-dev libasound2-dev
+  sound-theme-freedesktop
   libgtest-dev libgmock-dev
   fonts-ipafont-gothic
 )
 test_pkgs=(
   jlha-utils gcab arj libarchive-tools 7zip sox librsvg2-bin
+  pulseaudio pulseaudio-utils
   xvfb xauth clang libclang-rt-14-dev
 )
 

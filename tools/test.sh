@@ -9,5 +9,6 @@ cmake --build build
 if [ -f tools/fuzz.sh ]; then
   bash tools/fuzz.sh
 fi
-# The unit tests last, so their summary closes the output.
-ctest --test-dir build --output-on-failure -j2
+# The unit tests last, so their summary closes the output. The sound tests
+# play into a private sound server's silent sink.
+bash tools/with-sound-server.sh ctest --test-dir build --output-on-failure -j2

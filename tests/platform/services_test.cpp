@@ -41,7 +41,10 @@ TEST(Services, CallsGoToTheInstalledDoubles)
         EXPECT_EQ(sound->calls[0].path, "C:\\a.wav");
         EXPECT_EQ(sound->calls[1].path, "");
     }
-    EXPECT_FALSE(sndPlaySoundA("C:\\a.wav", SND_ASYNC));   // none installed any more
+    {
+        ScopedService<platform::SoundService> none(nullptr);
+        EXPECT_FALSE(sndPlaySoundA("C:\\a.wav", SND_ASYNC));
+    }
 
     {
         ScopedService help(std::make_shared<FakeHelpService>());

@@ -1,0 +1,85 @@
+// Sound files made for the sound tests with libsndfile, and the raw RIFF
+// pieces for layouts that libsndfile does not write.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include <sndfile.h>
+
+namespace tidebell_test {
+
+// Interleaved frames of a tone: channel c plays the tone at amplitude
+// 0.5 / (c + 1), so that swapped channels show.
+inline std::vector<float> tone(int rate, int channels, int frames, double pitch)
+{
+    std::vector<float> samples;
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            samples.push_back(static_cast<float>(0.5 / (c + 1) * std::sin(2 * std::numbers::pi * pitch * i / rate)));
+    return samples;
+}
+
+// Writes the samples with libsndfile; false when it refuses the format.
+inline bool writeSound(const std::string& path, int format, int rate, int channels, const std::vector<float>& samples)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
+    bool ok = sf_writef_float(file, samples.data(), frames) == frames;
+    return sf_close(file) == 0 && ok;
+}
+
+inline void appendLe(std::string& out, uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A chunk with its pad byte.
+inline std::string riffChunk(const char* id, const std::string& body)
+{
+    std::string out(id, 4);
+    appendLe(out, static_cast<uint32_t>(body.size()), 4);
+    out += body;
+    if (body.size() % 2)
+        out += '\0';
+    return out;
+}
+
+inline std::string pcm16Format(int rate, int channels)
+{
+    std::string f;
+    appendLe(f, 1, 2);
+    appendLe(f, channels, 2);
+    appendLe(f, rate, 4);
+    appendLe(f, rate * 2 * channels, 4);
+    appendLe(f, 2 * channels, 2);
+    appendLe(f, 16, 2);
+    return f;
+}
+
+inline std::string pcm16Data(const std::vector<int16_t>& samples)
+{
+    std::string d;
+    for (int16_t s : samples)
+        appendLe(d, static_cast<uint16_t>(s), 2);
+    return d;
+}
+
+inline std::string riffWave(const std::string& chunks)
+{
+    std::string out("RIFF");
+    appendLe(out, static_cast<uint32_t>(chunks.size() + 4), 4);
+    return out + "WAVE" + chunks;
+}
+
+}  // namespace tidebell_test
