@@ -109,7 +109,12 @@ extern "C" DWORD GetTempPathA(DWORD size, LPSTR buffer)
             return 0;
     }
     std::string text = toWindowsPath(posix);
-    if (text.empty() || text.back() != '\\')
+    if (text.empty()) {
+        if (buffer && size > 0)
+            buffer[0] = '\0';
+        return 0;
+    }
+    if (text.back() != '\\')
         text += '\\';
     return detail::copyPathOut(text, buffer, size);
 }
@@ -154,6 +159,8 @@ extern "C" DWORD SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWO
         if (found.empty() || detail::posixIsDirectory(detail::posixJoin(folder, found)))
             continue;
         std::string text = toWindowsPath(detail::posixJoin(folder, found));
+        if (text.empty())
+            continue;   // no Windows path names it
         DWORD n = detail::copyPathOut(text, buffer, size);
         if (filePart)
             *filePart = n == text.size() ? buffer + text.rfind('\\') + 1 : nullptr;

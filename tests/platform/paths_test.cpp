@@ -135,6 +135,56 @@ TEST_F(CurrentDirectoryTest, CurrentDirectoryAndFullPaths)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
+// A folder that no Windows path can name makes every function that answers
+// a path fail (0 and the error code), never answer another folder.
+TEST_F(CurrentDirectoryTest, UnnameableCurrentDirectoryIsAnError)
+{
+    char buffer[MAX_PATH] = "untouched";
+    {
+        tidebell_test::DeepFolder deep(dir.path());
+        SetLastError(0);
+        EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+        EXPECT_STREQ(buffer, "");
+        EXPECT_EQ(GetFullPathNameA("TIDEBELL.INI", sizeof buffer, buffer, nullptr), 0u);
+        EXPECT_EQ(GetFullPathNameA("\\TIDEBELL.INI", sizeof buffer, buffer, nullptr), 0u);
+        EXPECT_EQ(platform::toPosixPath("TIDEBELL.INI"), "");
+        EXPECT_EQ(platform::toWindowsPath("relative"), "");
+        EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "1", "\\TIDEBELL.INI"));
+        EXPECT_EQ(GetDriveTypeA(nullptr), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+        // A full path still works.
+        EXPECT_EQ(GetFullPathNameA("C:\\x", sizeof buffer, buffer, nullptr), 4u);
+    }
+    // A folder named "a\b" would come back as a\b, another folder.
+    ASSERT_EQ(::mkdir(dir.file("a\\b").c_str(), 0700), 0);
+    ASSERT_EQ(::chdir(dir.file("a\\b").c_str()), 0);
+    SetLastError(0);
+    EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(platform::toWindowsPath(dir.file("a\\b/x.wav")), "");
+    EXPECT_EQ(platform::toWindowsPath(dir.file("dot./x.wav")), "");
+
+    platform::Overrides saved = platform::overrides();
+    platform::overrides().tempFolder = dir.file("a\\b");
+    EXPECT_EQ(GetTempPathA(sizeof buffer, buffer), 0u);
+    platform::overrides().executablePath = dir.file("a\\b/TIDEBELL");
+    EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, sizeof buffer), 0u);
+    platform::overrides() = saved;
+}
+
+TEST(FullPath, TrailingDotsAndBlanksOfPartsAreDropped)
+{
+    char buffer[MAX_PATH];
+    LPSTR filePart = nullptr;
+    EXPECT_EQ(GetFullPathNameA("C:\\a. .\\b..\\c.wav. ", sizeof buffer, buffer, &filePart), 12u);
+    EXPECT_STREQ(buffer, "C:\\a\\b\\c.wav");
+    EXPECT_STREQ(filePart, "c.wav");
+    GetFullPathNameA("C:\\x\\...\\y\\", sizeof buffer, buffer, nullptr);
+    EXPECT_STREQ(buffer, "C:\\x\\y\\");
+    EXPECT_EQ(platform::toPosixPath("C:\\tmp.\\"), "/tmp/");
+    EXPECT_EQ(platform::fullWindowsPath("C:\\a\\..\\b."), "C:\\b");
+}
+
 // Windows names ignore case: a file written as "TIDEBELL.ini" is the one
 // read as "TIDEBELL.INI".
 TEST(PathCase, ExistingNamesAreFoundWithoutCase)
