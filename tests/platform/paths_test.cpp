@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <climits>
+#include <map>
+#include <optional>
 
 #include "platform/platform.h"
 #include "support/temp_dir.h"
@@ -220,6 +222,43 @@ TEST(TempPath, PrivateFolderIsCreatedOwnerOnlyAndRefusesLinks)
     SetLastError(0);
     EXPECT_EQ(platform::privateTempFolder(base.path()), "");
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+// Another user may plant our folder name in the shared folder; the user's
+// own runtime folder, then cache folder, serve instead, checked alike.
+TEST(TempPath, PlantedSharedFolderFallsBackToFoldersOfTheUser)
+{
+    TempDir shared, runtime, cache;
+    const std::string name = "tidebell-" + std::to_string(::geteuid());
+    ASSERT_EQ(::symlink(cache.path().c_str(), shared.file(name).c_str()), 0);
+    std::map<std::string, std::optional<std::string>> savedEnv;
+    for (const char* variable : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"}) {
+        const char* value = std::getenv(variable);
+        savedEnv[variable] = value ? std::optional<std::string>(value) : std::nullopt;
+    }
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", cache.file("xdg").c_str(), 1);
+
+    EXPECT_EQ(platform::userTempFolder(shared.path()), runtime.file(name));
+    ASSERT_EQ(::rmdir(runtime.file(name).c_str()), 0);
+    ASSERT_EQ(::symlink("/", runtime.file(name).c_str()), 0);   // planted there too
+    EXPECT_EQ(platform::userTempFolder(shared.path()), cache.file("xdg/" + name));
+    struct stat st;
+    ASSERT_EQ(::lstat(cache.file("xdg/" + name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    ::rmdir(cache.file("xdg/" + name).c_str());
+    ASSERT_EQ(::symlink("/", cache.file("xdg/" + name).c_str()), 0);
+    SetLastError(0);
+    EXPECT_EQ(platform::userTempFolder(shared.path()), "");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    for (const auto& [variable, value] : savedEnv) {
+        if (value)
+            ::setenv(variable.c_str(), value->c_str(), 1);
+        else
+            ::unsetenv(variable.c_str());
+    }
 }
 
 TEST(TempPath, GetTempPathEndsInBackslash)
