@@ -194,6 +194,41 @@ TEST_F(ProfileTest, NextWriteClearsStaleTemporaryFilesOfOurOwn)
     EXPECT_EQ(left, kept);
 }
 
+// Lines may end in a lone CR, which is kept as the file's style on writing.
+TEST_F(ProfileTest, LoneCarriageReturnsEndLines)
+{
+    dir.write("TEST.INI", "[s]\rk=v\r[t]\r\nj=w\nl=x");
+    EXPECT_EQ(read("s", "k"), "v");
+    EXPECT_EQ(read("t", "j"), "w");
+    EXPECT_EQ(read("t", "l"), "x");
+    ASSERT_TRUE(WritePrivateProfileStringA("s", "n", "2", ini.c_str()));
+    EXPECT_EQ(dir.read("TEST.INI"), "[s]\rk=v\rn=2\r[t]\rj=w\rl=x\r");
+}
+
+// A UTF-16LE file with its byte-order mark is read, and stays UTF-16 when
+// written; characters beyond the basic plane and broken units survive as
+// themselves or as U+FFFD.
+TEST_F(ProfileTest, Utf16FilesAreReadAndWrittenAsUtf16)
+{
+    auto utf16 = [](std::u16string_view text) {
+        std::string bytes = "\xFF\xFE";
+        for (char16_t unit : text) {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+        return bytes;
+    };
+    const std::u16string lone(1, char16_t(0xD800));
+    dir.write("TEST.INI", utf16(u"[TIDEBELL]\r\nName=音色\r\nClef=\U0001D11E\r\nBroken=a" + lone + u"b\r\n"));
+    EXPECT_EQ(read("TIDEBELL", "Name"), "音色");
+    EXPECT_EQ(read("TIDEBELL", "Clef"), "\U0001D11E");
+    EXPECT_EQ(read("TIDEBELL", "Broken"), "a\uFFFDb");
+    ASSERT_TRUE(WritePrivateProfileStringA("TIDEBELL", "SaveSetting", "1", ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("TIDEBELL", "Name", "ü\xFF", ini.c_str()));
+    EXPECT_EQ(dir.read("TEST.INI"),
+              utf16(u"[TIDEBELL]\r\nName=ü\uFFFD\r\nClef=\U0001D11E\r\nBroken=a\uFFFDb\r\nSaveSetting=1\r\n"));
+}
+
 // A value with a line break must not add lines (or a section) to the file.
 TEST_F(ProfileTest, LineBreaksInValuesCannotInjectLines)
 {
