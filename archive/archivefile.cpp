@@ -2,13 +2,7 @@
 
 #include <utility>
 
-#include "archive/wrappers/arj32.h"
-#include "archive/wrappers/bga32.h"
-#include "archive/wrappers/cab32.h"
-#include "archive/wrappers/lha32.h"
-#include "archive/wrappers/rar32.h"
-#include "archive/wrappers/tar32.h"
-#include "archive/wrappers/zip32.h"
+#include "archive/archiverregistry.h"
 
 namespace archives {
 namespace {
@@ -45,18 +39,10 @@ UINT TArchiveFile::ArcExtractMessageId()
 
 std::unique_ptr<TArchiver> TArchiveFile::CreateArchiver(TArchiverType type)
 {
-    switch (type) {
-    case atLha: return std::make_unique<TLha32>();
-    case atZip: return std::make_unique<TZip32>();
-    case atCab: return std::make_unique<TCab32>();
-    case atArj: return std::make_unique<TArj32>();
-    case atTar: return std::make_unique<TTar32>();
-    case atTgz: return std::make_unique<TTgz32>();
-    case atBZ2: return std::make_unique<TBZ232>();
-    case atRar: return std::make_unique<TRar32>();
-    case atBga: return std::make_unique<TBGA32>();
-    default: return nullptr;
-    }
+    const ArchiverRegistration* wrapper = RegisteredArchiver(type);
+    if (!wrapper || !wrapper->create)
+        throw EArchiver(kTypeNotIdentified);   // a program built without that wrapper
+    return wrapper->create();
 }
 
 void TArchiveFile::SetFileName(const std::string& value)

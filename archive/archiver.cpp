@@ -11,15 +11,7 @@ const char* const ExtractMem = "この形式ではメモリへの展開をサポ
 const char* const CheckArchive = "この形式では書庫チェック機能をサポートしておりません。";
 }  // namespace refusal
 
-namespace {
-std::uint64_t g_entryLookups = 0;
-}
-
-std::uint64_t EntryLookupCount() { return g_entryLookups; }
-void CountEntryLookup() { ++g_entryLookups; }
-
 FARPROC BindEntry(HMODULE module, const char* entryName) {
-    CountEntryLookup();
     // A null module would make the lookup search the whole process; a
     // library that was never loaded has no entries.
     FARPROC address = module ? GetProcAddress(module, entryName) : nullptr;

@@ -3,7 +3,6 @@
 // operation its format does not offer, and how a wrapper binds its library.
 #pragma once
 
-#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -26,11 +25,6 @@ public:
 // "<full path of the library> に <name> のエントリが見つかりません。" when it
 // has none (or when module is null).
 FARPROC BindEntry(HMODULE module, const char* entryName);
-// Number of export lookups made by the archive layer in this process; lets
-// tests see that entries are bound once and shared.
-std::uint64_t EntryLookupCount();
-// Counts one export lookup (for wrappers that search several libraries).
-void CountEntryLookup();
 
 class TArchiver {
 public:

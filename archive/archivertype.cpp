@@ -1,12 +1,6 @@
 #include "archive/archivertype.h"
 
-#include "archive/wrappers/arj32.h"
-#include "archive/wrappers/bga32.h"
-#include "archive/wrappers/cab32.h"
-#include "archive/wrappers/lha32.h"
-#include "archive/wrappers/rar32.h"
-#include "archive/wrappers/tar32.h"
-#include "archive/wrappers/zip32.h"
+#include "archive/archiverregistry.h"
 
 namespace archives {
 namespace {
@@ -39,38 +33,27 @@ bool sameTextAscii(const std::string& a, const char* b)
     return k == a.size() && b[k] == 0;
 }
 
-// A probe that fails in any way is a "no".
-template <class Probe>
-bool accepts(Probe probe, const std::string& fileName)
-{
-    try {
-        return probe(fileName);
-    } catch (...) {
-        return false;
-    }
-}
+// The content probes in the order they run: tar first, whose library also
+// tells the compressed kinds apart; then each other library, a later "yes"
+// overriding, so LHA has the last word.
+const TArchiverType kProbeOrder[] = {atTar, atRar, atArj, atZip, atBga, atCab, atLha};
 
 TArchiverType detectByContents(const std::string& fileName)
 {
     TArchiverType result = atNone;
-    try {
-        result = GetTarArchiveKind(fileName);
-    } catch (...) {
-        result = atNone;
+    for (TArchiverType type : kProbeOrder) {
+        const ArchiverRegistration* wrapper = RegisteredArchiver(type);
+        if (!wrapper || !wrapper->probe)
+            continue;
+        TArchiverType found = atNone;
+        try {
+            found = wrapper->probe(fileName);
+        } catch (...) {
+            found = atNone;   // a probe that fails in any way is a "no"
+        }
+        if (found != atNone)
+            result = found;
     }
-    // Every probe runs; a later "yes" overrides, so LHA has the last word.
-    if (accepts(CheckRarArchive, fileName))
-        result = atRar;
-    if (accepts(CheckArjArchive, fileName))
-        result = atArj;
-    if (accepts(CheckZipArchive, fileName))
-        result = atZip;
-    if (accepts(CheckBgaArchive, fileName))
-        result = atBga;
-    if (accepts(CheckCabArchive, fileName))
-        result = atCab;
-    if (accepts(CheckLhaArchive, fileName))
-        result = atLha;
     return result;
 }
 

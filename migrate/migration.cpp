@@ -76,20 +76,19 @@ LONG readNumber(HKEY key, const char* name)
     return static_cast<LONG>(value);
 }
 
-void writeKey(const char* iniFile, const char* key, const char* value)
+// True when the key is in the file.
+bool writeKey(const char* iniFile, const char* key, const char* value)
 {
-    // Failed writes are not reported; the finished message follows anyway.
-    WritePrivateProfileStringA(kSection, key, value, iniFile);
+    return WritePrivateProfileStringA(kSection, key, value, iniFile) != FALSE;
 }
 
-void copySize(HKEY key, const char* iniFile, const char* name, const char* const* parts,
+bool copySize(HKEY key, const char* iniFile, const char* name, const char* const* parts,
               int partCount, const char* fallback)
 {
     char text[kTextSize + 1];
     switch (readText(key, name, text)) {
     case TextRead::Found:
-        writeKey(iniFile, name, text);
-        break;
+        return writeKey(iniFile, name, text);
     case TextRead::Missing: {
         LONG values[4] = {0, 0, 0, 0};
         for (int i = 0; i < partCount; ++i) {
@@ -101,18 +100,17 @@ void copySize(HKEY key, const char* iniFile, const char* name, const char* const
         } else {
             wsprintfA(formatted, "%ld,%ld", values[0], values[1]);
         }
-        writeKey(iniFile, name, formatted);
-        break;
+        return writeKey(iniFile, name, formatted);
     }
     case TextRead::Failed:
-        writeKey(iniFile, name, fallback);
         break;
     }
+    return writeKey(iniFile, name, fallback);
 }
 
-void say(const char* text)
+void say(const char* text, UINT icon = MB_ICONINFORMATION)
 {
-    MessageBoxA(nullptr, text, kCaption, MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(nullptr, text, kCaption, MB_OK | icon);
 }
 
 }  // namespace
@@ -122,9 +120,12 @@ int runMigration()
     // The current folder as the platform reports it, then the file name; a
     // folder that already ends in "\" (a drive root) gets no second one.
     char iniFile[kTextSize + 32] = {};
+    // A folder that does not fit takes the name alone, which names the same
+    // file; one the platform cannot name at all (0) leaves that name to
+    // fail, so the old settings stay.
     const DWORD length = GetCurrentDirectoryA(kTextSize, iniFile);
-    if (length >= kTextSize) {
-        iniFile[0] = '\0';  // did not fit: the name alone, in the current folder
+    if (length == 0 || length >= kTextSize) {
+        iniFile[0] = '\0';
     }
     const std::size_t used = std::strlen(iniFile);
     if (used > 0 && iniFile[used - 1] != '\\') {
@@ -142,15 +143,21 @@ int runMigration()
         return 0;
     }
     const char* const mainParts[] = {"MainLeft", "MainTop", "MainWidth", "MainHeight"};
-    copySize(settings.get(), iniFile, "MainSize", mainParts, 4, "-1,-1,-1,-1,-1");
+    bool written = copySize(settings.get(), iniFile, "MainSize", mainParts, 4, "-1,-1,-1,-1,-1");
     const char* const lzhParts[] = {"LZHWidth", "LZHHeight"};
-    copySize(settings.get(), iniFile, "LZHSize", lzhParts, 2, "-1,-1");
+    written = copySize(settings.get(), iniFile, "LZHSize", lzhParts, 2, "-1,-1") && written;
     for (const char* flag : {"SaveSetting", "SingleClick", "DeleteTemp", "ShowMainToolBar",
                              "ShowMainStatusBar", "ShowLZHToolBar", "ShowLZHStatusBar",
                              "SoundEvent"}) {
-        writeKey(iniFile, flag, readNumber(settings.get(), flag) != 0 ? "1" : "0");
+        written = writeKey(iniFile, flag, readNumber(settings.get(), flag) != 0 ? "1" : "0") &&
+                  written;
     }
     settings.close();
+    // The old key is the only copy until every setting is in the file.
+    if (!written) {
+        say(kWriteFailedText, MB_ICONERROR);
+        return 0;
+    }
 
     Key velk;
     if (velk.open(HKEY_CURRENT_USER, "Software\\VELK")) {

@@ -1,5 +1,7 @@
 // Replacing a file's contents so that readers see either the old or the new
 // file, never a torn one: write a sibling temporary file, flush it, rename.
+// Temporary files that a killed writer left beside the file are cleared by
+// the next write of it.
 #pragma once
 
 #include <string>

@@ -173,7 +173,10 @@ extern "C" HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
     while (dirent* entry = ::readdir(dir.get())) {
         std::string_view name = entry->d_name;
         bool dots = name == "." || name == "..";
-        if ((dots && root) || name.size() >= MAX_PATH || !matchesFilePattern(namePattern, name))
+        // A name that folder + name would resolve to another file (or to
+        // none) is left out: it cannot be addressed.
+        if ((dots && root) || name.size() >= MAX_PATH || detail::unaddressableName(name) ||
+            !matchesFilePattern(namePattern, name))
             continue;
         struct stat st;
         std::string path = detail::posixJoin(posix, name);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -73,6 +74,14 @@ std::string toLowerAscii(std::string_view text)
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
+bool unaddressableName(std::string_view name)
+{
+    if (name == "." || name == "..")
+        return false;
+    return name.find('\\') != std::string_view::npos ||
+           (!name.empty() && (name.back() == '.' || name.back() == ' '));
+}
+
 std::string posixParent(const std::string& path)
 {
     std::string p = path;
@@ -128,10 +137,10 @@ std::string executablePosixPath()
 {
     if (overrides().executablePath)
         return *overrides().executablePath;
-    char buffer[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return {};
+    char buffer[PATH_MAX + 1];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer)
+        return {};   // a cut name would be another file
     return std::string(buffer, static_cast<size_t>(n));
 }
 

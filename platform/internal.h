@@ -30,6 +30,11 @@ int compareNoCase(std::string_view a, std::string_view b);
 std::string toLowerAscii(std::string_view text);
 
 bool isSeparator(char c);
+// A Linux file name that no Windows path can name: one holding "\" (a
+// separator there) or ending in "." or " " (dropped from Windows path parts).
+bool unaddressableName(std::string_view name);
+// The longest Windows path there is (without its NUL).
+constexpr size_t maxWindowsPath = 32767;
 // POSIX helpers.
 std::string posixParent(const std::string& path);   // "/a/b" -> "/a", "/a" -> "/"
 std::string posixJoin(const std::string& folder, std::string_view name);

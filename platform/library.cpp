@@ -167,6 +167,15 @@ extern "C" DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
         posix = it->second.path;
     }
     std::string text = toWindowsPath(posix);
+    if (text.empty()) {
+        // A file that no Windows path can name: an error, never a
+        // shortened or different path.
+        if (posix.empty())
+            SetLastError(ERROR_FILE_NOT_FOUND);
+        if (buffer && size > 0)
+            buffer[0] = '\0';
+        return 0;
+    }
     if (!buffer || size == 0) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;

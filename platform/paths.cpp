@@ -40,23 +40,65 @@ std::vector<std::string> splitPosix(std::string_view path)
     return parts;
 }
 
+// The current directory; empty (last error set) when the system cannot say:
+// a folder deeper than PATH_MAX, or one that was removed.
 std::string posixCurrentDirectory()
 {
     char buffer[PATH_MAX];
-    if (!::getcwd(buffer, sizeof buffer))
-        return "/";
+    if (!::getcwd(buffer, sizeof buffer)) {
+        int e = errno;
+        SetLastError(e == ERANGE || e == ENAMETOOLONG ? ERROR_FILENAME_EXCED_RANGE
+                                                      : detail::errorFromErrno(e, true));
+        return {};
+    }
     return buffer;
 }
 
-// A lexically normalised absolute POSIX path.
+// A lexically normalised absolute POSIX path; empty when a relative path
+// meets an unknown current directory.
 std::string absolutePosix(std::string_view path)
 {
-    std::string full = (!path.empty() && path[0] == '/') ? std::string(path)
-                                                          : posixCurrentDirectory() + "/" + std::string(path);
+    std::string full;
+    if (!path.empty() && path[0] == '/') {
+        full = path;
+    } else {
+        std::string cwd = posixCurrentDirectory();
+        if (cwd.empty())
+            return {};
+        full = cwd + "/" + std::string(path);
+    }
     std::string out;
     for (const auto& part : splitPosix(full))
         out += "/" + part;
     return out.empty() ? "/" : out;
+}
+
+// Whether the path can stand as a Windows path that leads back to the same
+// file; sets the last error when not.
+bool representable(const WindowsPath& w)
+{
+    for (const auto& part : w.parts) {
+        if (detail::unaddressableName(part)) {
+            SetLastError(ERROR_INVALID_NAME);
+            return false;
+        }
+    }
+    if (w.text().size() > detail::maxWindowsPath) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
+}
+
+// A path part as Windows reads it: trailing dots and blanks are dropped
+// ("a. ." is "a"); "." and ".." stay for the caller.
+std::string_view windowsPart(std::string_view part)
+{
+    if (part == "." || part == "..")
+        return part;
+    while (!part.empty() && (part.back() == '.' || part.back() == ' '))
+        part.remove_suffix(1);
+    return part;
 }
 
 }  // namespace
@@ -79,11 +121,15 @@ std::string WindowsPath::text() const
 std::optional<WindowsPath> WindowsPath::current()
 {
     std::string posix = posixCurrentDirectory();
+    if (posix.empty())
+        return std::nullopt;
     Drive d = DriveMap::driveOfPosixPath(posix);
     WindowsPath w;
     w.drive = d.letter ? d.letter : 'C';
     std::string rest = d.letter ? posix.substr(d.root == "/" ? 0 : d.root.size()) : posix;
     w.parts = splitPosix(rest);
+    if (!representable(w))
+        return std::nullopt;
     return w;
 }
 
@@ -103,10 +149,14 @@ std::optional<WindowsPath> WindowsPath::absolute(std::string_view path)
         rooted = !rest.empty() && isSeparator(rest[0]);
         // A drive-relative path: relative to the current directory on the
         // current drive, to the root on any other (one directory per process).
-        if (!rooted && cur && cur->drive == w.drive)
+        if (!rooted && !cur)
+            return std::nullopt;
+        if (!rooted && cur->drive == w.drive)
             w.parts = cur->parts;
     } else if (isSeparator(path[0])) {
-        w.drive = cur ? cur->drive : 'C';
+        if (!cur)
+            return std::nullopt;
+        w.drive = cur->drive;
         rooted = true;
     } else {
         if (!cur)
@@ -118,7 +168,7 @@ std::optional<WindowsPath> WindowsPath::absolute(std::string_view path)
         size_t j = i;
         while (j < rest.size() && !isSeparator(rest[j]))
             ++j;
-        std::string_view part = rest.substr(i, j - i);
+        std::string_view part = windowsPart(rest.substr(i, j - i));
         if (part == "..") {
             if (!w.parts.empty())
                 w.parts.pop_back();
@@ -167,27 +217,38 @@ std::string toWindowsPath(std::string_view posixPath)
     if (posixPath.empty())
         return {};
     std::string abs = absolutePosix(posixPath);
+    if (abs.empty())
+        return {};
     Drive d = DriveMap::driveOfPosixPath(abs);
     WindowsPath w;
     w.drive = d.letter ? d.letter : 'C';
     w.parts = splitPosix(d.letter && d.root != "/" ? abs.substr(d.root.size()) : abs);
     w.trailingSeparator = posixPath.back() == '/';
+    if (!representable(w))
+        return {};
     return w.text();
 }
 
 std::string fullWindowsPath(std::string_view path)
 {
     auto w = WindowsPath::absolute(path);
-    return w ? w->text() : std::string();
+    return w && representable(*w) ? w->text() : std::string();
 }
 
 }  // namespace platform
 
 using namespace platform;
 
+// A current directory that no Windows path can name is an error (0), never
+// another folder: callers build file names on the answer.
 extern "C" DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer)
 {
     auto w = WindowsPath::current();
+    if (!w) {
+        if (buffer && size > 0)
+            buffer[0] = '\0';
+        return 0;
+    }
     return detail::copyPathOut(w->text(), buffer, size);
 }
 
@@ -216,9 +277,11 @@ extern "C" DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* 
         SetLastError(ERROR_INVALID_NAME);
         return 0;
     }
+    SetLastError(ERROR_INVALID_NAME);
     auto w = WindowsPath::absolute(path);
-    if (!w) {
-        SetLastError(ERROR_INVALID_NAME);
+    if (!w || !representable(*w)) {
+        if (buffer && size > 0)
+            buffer[0] = '\0';
         return 0;
     }
     std::string text = w->text();
@@ -245,14 +308,18 @@ namespace {
 // current drive. Letter 0 when the text names no drive.
 char driveLetterOfRoot(LPCSTR root)
 {
+    auto currentDrive = [] {
+        auto cur = WindowsPath::current();
+        return cur ? cur->drive : '\0';
+    };
     if (!root)
-        return WindowsPath::current()->drive;
+        return currentDrive();
     std::string_view r(root);
     if (r.size() >= 2 && r[1] == ':' && std::isalpha(static_cast<unsigned char>(r[0])) &&
         (r.size() == 2 || (r.size() == 3 && isSeparator(r[2]))))
         return detail::upperAscii(r[0]);
     if (r.size() == 1 && isSeparator(r[0]))
-        return WindowsPath::current()->drive;
+        return currentDrive();
     return 0;
 }
 

@@ -35,6 +35,11 @@ bool lastCharIs(std::string_view text, char c, UINT codePage = CP_ACP);
 // created with mode 0700. Refuses (empty result, last error 5) a folder that
 // is a symbolic link, not a folder, or owned by another user.
 std::string privateTempFolder(const std::string& base = "/tmp");
+// The folder GetTempPathA uses without $TMPDIR: the private folder below
+// systemTemp, or, when that one is refused (planted by another user), the
+// same below $XDG_RUNTIME_DIR, then below the user's cache folder
+// ($XDG_CACHE_HOME or ~/.cache). Empty (last error 5) when all are refused.
+std::string userTempFolder(const std::string& systemTemp = "/tmp");
 
 // Whether a file name matches a Windows file pattern: "*" and "?" (one
 // character), letters without case; "*.*" matches every name, and a name

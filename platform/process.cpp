@@ -72,6 +72,33 @@ std::string privateTempFolder(const std::string& base)
     return folder;
 }
 
+std::string userTempFolder(const std::string& systemTemp)
+{
+    std::string folder = privateTempFolder(systemTemp);
+    if (!folder.empty())
+        return folder;
+    // Anyone may plant our name in the shared folder, and we cannot remove
+    // what they own there; folders of the user's own are next.
+    DWORD refused = GetLastError();
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
+        folder = privateTempFolder(runtime);
+        if (!folder.empty())
+            return folder;
+    }
+    std::string cache;
+    if (const char* xdgCache = std::getenv("XDG_CACHE_HOME"); xdgCache && *xdgCache == '/')
+        cache = xdgCache;
+    else if (const char* home = std::getenv("HOME"); home && *home == '/')
+        cache = detail::posixJoin(home, ".cache");
+    if (!cache.empty() && detail::makeFolders(cache, 0700)) {
+        folder = privateTempFolder(cache);
+        if (!folder.empty())
+            return folder;
+    }
+    SetLastError(refused);
+    return {};
+}
+
 }  // namespace platform
 
 using namespace platform;
@@ -104,12 +131,17 @@ extern "C" DWORD GetTempPathA(DWORD size, LPSTR buffer)
     } else if (const char* tmpdir = std::getenv("TMPDIR"); tmpdir && *tmpdir) {
         posix = tmpdir;
     } else {
-        posix = privateTempFolder("/tmp");
+        posix = userTempFolder("/tmp");
         if (posix.empty())
             return 0;
     }
     std::string text = toWindowsPath(posix);
-    if (text.empty() || text.back() != '\\')
+    if (text.empty()) {
+        if (buffer && size > 0)
+            buffer[0] = '\0';
+        return 0;
+    }
+    if (text.back() != '\\')
         text += '\\';
     return detail::copyPathOut(text, buffer, size);
 }
@@ -154,6 +186,8 @@ extern "C" DWORD SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWO
         if (found.empty() || detail::posixIsDirectory(detail::posixJoin(folder, found)))
             continue;
         std::string text = toWindowsPath(detail::posixJoin(folder, found));
+        if (text.empty())
+            continue;   // no Windows path names it
         DWORD n = detail::copyPathOut(text, buffer, size);
         if (filePart)
             *filePart = n == text.size() ? buffer + text.rfind('\\') + 1 : nullptr;

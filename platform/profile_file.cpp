@@ -16,29 +16,111 @@ std::string_view trim(std::string_view s)
 }
 
 constexpr size_t npos = std::string::npos;
+constexpr std::string_view utf16Bom = "\xFF\xFE";
+constexpr char32_t replacement = 0xFFFD;
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+void appendUtf16(std::string& out, char32_t c)
+{
+    auto unit = [&out](char32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    if (c >= 0x10000) {
+        unit(0xD800 + ((c - 0x10000) >> 10));
+        unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+        unit(c);
+    }
+}
+
+// UTF-16LE (after its mark) to the ANSI code page, UTF-8; unpaired
+// surrogates become U+FFFD, an odd last byte is dropped.
+std::string fromUtf16(std::string_view bytes)
+{
+    std::string out;
+    auto at = [&bytes](size_t i) {
+        return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    };
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t c = at(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size() && at(i + 2) >= 0xDC00 && at(i + 2) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (at(i + 2) - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = replacement;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+// UTF-8 to UTF-16LE; a byte that starts no valid sequence becomes U+FFFD.
+std::string toUtf16(std::string_view text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        auto byte = [&text](size_t k) { return static_cast<unsigned char>(text[k]); };
+        unsigned char b = byte(i);
+        size_t length = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        char32_t c = length == 1 ? b : length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
+        bool valid = length > 0 && i + length <= text.size();
+        for (size_t k = 1; valid && k < length; ++k) {
+            valid = (byte(i + k) & 0xC0) == 0x80;
+            c = (c << 6) | (byte(i + k) & 0x3F);
+        }
+        static constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (valid && (c < smallest[length] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)))
+            valid = false;
+        appendUtf16(out, valid ? c : replacement);
+        i += valid ? length : 1;
+    }
+    return out;
+}
 
 }  // namespace
 
 ProfileFile::ProfileFile(const std::string& contents)
 {
+    std::string decoded;
     std::string_view text(contents);
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+    if (text.substr(0, 2) == utf16Bom) {
+        m_utf16 = true;
+        decoded = fromUtf16(text.substr(2));
+        text = decoded;
+    } else if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         m_bom = "\xEF\xBB\xBF";
         text.remove_prefix(3);
     }
-    size_t firstNewline = text.find('\n');
-    if (firstNewline != npos)
-        m_newline = (firstNewline > 0 && text[firstNewline - 1] == '\r') ? "\r\n" : "\n";
+    // Lines end in CRLF, LF or a lone CR; the first end found sets the style.
+    size_t firstEnd = text.find_first_of("\r\n");
+    if (firstEnd != npos)
+        m_newline = text[firstEnd] == '\n' ? "\n" : text.substr(firstEnd, 2) == "\r\n" ? "\r\n" : "\r";
     size_t i = 0;
     while (i < text.size()) {
-        size_t j = text.find('\n', i);
+        size_t j = text.find_first_of("\r\n", i);
         if (j == npos)
             j = text.size();
-        std::string raw(text.substr(i, j - i));
-        if (!raw.empty() && raw.back() == '\r')
-            raw.pop_back();
-        m_lines.push_back(parse(raw));
-        i = j + 1;
+        m_lines.push_back(parse(std::string(text.substr(i, j - i))));
+        i = j + (text.substr(j, 2) == "\r\n" ? 2 : 1);
     }
 }
 
@@ -179,7 +261,7 @@ std::string ProfileFile::text() const
     std::string out = m_bom;
     for (const auto& line : m_lines)
         out += line.raw + m_newline;
-    return out;
+    return m_utf16 ? std::string(utf16Bom) + toUtf16(out) : out;
 }
 
 }  // namespace platform

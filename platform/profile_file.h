@@ -11,8 +11,9 @@ namespace platform {
 
 class ProfileFile {
 public:
-    // Parses file contents; CRLF, LF and a last line without a newline all
-    // read the same. A leading UTF-8 byte-order mark is kept but ignored.
+    // Parses file contents; CRLF, LF, a lone CR and a last line without a
+    // newline all read the same. A leading UTF-8 byte-order mark is kept but
+    // ignored; a file with the UTF-16LE mark is read as UTF-16.
     explicit ProfileFile(const std::string& contents = {});
 
     // The value of a key in the first section of that name (the first of
@@ -30,7 +31,7 @@ public:
     void removeSection(std::string_view section);
 
     // The file's text; lines end in the file's own newline style (CRLF for a
-    // file that had none).
+    // file that had none), in the file's own encoding.
     std::string text() const;
 
 private:
@@ -49,6 +50,7 @@ private:
     std::vector<Line> m_lines;
     std::string m_bom;
     std::string m_newline = "\r\n";
+    bool m_utf16 = false;
 };
 
 }  // namespace platform

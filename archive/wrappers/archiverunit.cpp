@@ -8,34 +8,20 @@ ArchiverUnit::ArchiverUnit(const char* fileName, const std::string& prefix,
                            const char* missingMessage)
     : m_library(fileName),
       m_missingMessage(missingMessage),
-      m_command(prefix),
-      m_openArchive(prefix + "OpenArchive"),
-      m_closeArchive(prefix + "CloseArchive"),
-      m_findFirst(prefix + "FindFirst"),
-      m_findNext(prefix + "FindNext"),
-      m_extractMem(prefix + "ExtractMem"),
-      m_checkArchive(prefix + "CheckArchive"),
-      m_setOwnerWindowEx(prefix + "SetOwnerWindowEx"),
-      m_killOwnerWindowEx(prefix + "KillOwnerWindowEx"),
-      m_getArchiveType(prefix + "GetArchiveType") {}
+      m_command(m_entries, prefix),
+      m_openArchive(m_entries, prefix + "OpenArchive"),
+      m_closeArchive(m_entries, prefix + "CloseArchive"),
+      m_findFirst(m_entries, prefix + "FindFirst"),
+      m_findNext(m_entries, prefix + "FindNext"),
+      m_extractMem(m_entries, prefix + "ExtractMem"),
+      m_checkArchive(m_entries, prefix + "CheckArchive"),
+      m_setOwnerWindowEx(m_entries, prefix + "SetOwnerWindowEx"),
+      m_killOwnerWindowEx(m_entries, prefix + "KillOwnerWindowEx"),
+      m_getArchiveType(m_entries, prefix + "GetArchiveType") {}
 
-void ArchiverUnit::Load() {
-    if (!m_library.Load()) throw EArchiver(m_missingMessage);
-}
+void ArchiverUnit::Load() { LoadLibraries({&m_library}, m_missingMessage); }
 
-void ArchiverUnit::Free() {
-    m_command.Clear();
-    m_openArchive.Clear();
-    m_closeArchive.Clear();
-    m_findFirst.Clear();
-    m_findNext.Clear();
-    m_extractMem.Clear();
-    m_checkArchive.Clear();
-    m_setOwnerWindowEx.Clear();
-    m_killOwnerWindowEx.Clear();
-    m_getArchiveType.Clear();
-    m_library.Free();
-}
+void ArchiverUnit::Free() { FreeLibraries(m_entries, {&m_library}); }
 
 int ArchiverUnit::Command(HWND window, const std::string& commandLine, std::string& output) {
     return RunCommandEntry(m_command.Get(Loading()), window, commandLine, output);

@@ -51,6 +51,7 @@ private:
 
     UnitLibrary m_library;
     const char* m_missingMessage;
+    EntryTable m_entries;
     EntrySlot<CommandEntry> m_command;
     EntrySlot<OpenArchiveEntry> m_openArchive;
     EntrySlot<CloseArchiveEntry> m_closeArchive;

@@ -55,4 +55,10 @@ bool CheckArjArchive(const std::string& fileName) {
     }
 }
 
+namespace {
+// The core creates and probes this unit's archivers through what it registers.
+[[maybe_unused]] const bool registered =
+    RegisterArchiver({atArj, &Create<TArj32>, &ProbeAs<atArj, CheckArjArchive>});
+}  // namespace
+
 }  // namespace archives

@@ -82,4 +82,10 @@ bool CheckBgaArchive(const std::string& fileName) {
     }
 }
 
+namespace {
+// The core creates and probes this unit's archivers through what it registers.
+[[maybe_unused]] const bool registered =
+    RegisterArchiver({atBga, &Create<TBGA32>, &ProbeAs<atBga, CheckBgaArchive>});
+}  // namespace
+
 }  // namespace archives

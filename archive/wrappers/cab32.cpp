@@ -79,4 +79,10 @@ bool CheckCabArchive(const std::string& fileName) {
     }
 }
 
+namespace {
+// The core creates and probes this unit's archivers through what it registers.
+[[maybe_unused]] const bool registered =
+    RegisterArchiver({atCab, &Create<TCab32>, &ProbeAs<atCab, CheckCabArchive>});
+}  // namespace
+
 }  // namespace archives

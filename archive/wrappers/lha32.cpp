@@ -167,4 +167,10 @@ bool CheckLhaArchive(const std::string& fileName) {
     }
 }
 
+namespace {
+// The core creates and probes this unit's archivers through what it registers.
+[[maybe_unused]] const bool registered =
+    RegisterArchiver({atLha, &Create<TLha32>, &ProbeAs<atLha, CheckLhaArchive>});
+}  // namespace
+
 }  // namespace archives

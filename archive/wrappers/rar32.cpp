@@ -63,4 +63,10 @@ bool CheckRarArchive(const std::string& fileName) {
     }
 }
 
+namespace {
+// The core creates and probes this unit's archivers through what it registers.
+[[maybe_unused]] const bool registered =
+    RegisterArchiver({atRar, &Create<TRar32>, &ProbeAs<atRar, CheckRarArchive>});
+}  // namespace
+
 }  // namespace archives

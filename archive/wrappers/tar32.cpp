@@ -101,4 +101,12 @@ TArchiverType GetTarArchiveKind(const std::string& fileName) {
     }
 }
 
+namespace {
+// The core creates and probes this unit's archivers through what it registers.
+[[maybe_unused]] const bool registered =
+    RegisterArchiver({atTar, &Create<TTar32>, &GetTarArchiveKind}) &&
+    RegisterArchiver({atTgz, &Create<TTgz32>, nullptr}) &&
+    RegisterArchiver({atBZ2, &Create<TBZ232>, nullptr});
+}  // namespace
+
 }  // namespace archives

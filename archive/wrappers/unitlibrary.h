@@ -2,6 +2,8 @@
 // first need and kept for the whole process.
 #pragma once
 
+#include <initializer_list>
+
 #include "platform/win32.h"
 
 namespace archives {
@@ -28,5 +30,14 @@ private:
     const char* m_fileName;
     HMODULE m_module = nullptr;
 };
+
+class EntryTable;
+
+// The one load and unload of every wrapper unit's libraries.
+// Loads each library that is not loaded; throws EArchiver(missingMessage)
+// when none of them is loaded afterwards.
+void LoadLibraries(std::initializer_list<UnitLibrary*> libraries, const char* missingMessage);
+// Forgets every bound entry of the unit, then unloads its libraries.
+void FreeLibraries(EntryTable& entries, std::initializer_list<UnitLibrary*> libraries);
 
 }  // namespace archives

@@ -1,8 +1,10 @@
 // Small steps the wrapper units share.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "archive/archiverregistry.h"
 #include "archive/libraryapi.h"
 
 namespace archives {
@@ -28,5 +30,15 @@ int RunCommandEntry(CommandEntry entry, HWND window, const std::string& commandL
 // output would be the archive itself; file errors throw EFileError.
 std::string WriteSelfExtractor(const char* stubName, const char* missingStubMessage,
                                const std::string& archiveFileName, const std::string& dir);
+
+// The factory and probe a wrapper unit registers with the core.
+template <class Wrapper>
+std::unique_ptr<TArchiver> Create() {
+    return std::make_unique<Wrapper>();
+}
+template <TArchiverType type, bool (*check)(const std::string&)>
+TArchiverType ProbeAs(const std::string& fileName) {
+    return check(fileName) ? type : atNone;
+}
 
 }  // namespace archives

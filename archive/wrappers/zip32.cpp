@@ -22,16 +22,17 @@ struct ZipUnit {
     UnitLibrary unzip32{"UNZIP32.DLL"};
     UnitLibrary zip32j{"ZIP32J.DLL"};
     UnitLibrary lmzip32{"LMZIP32.DLL"};
-    EntrySlot<CommandEntry> zip{"Zip"};
-    EntrySlot<CommandEntry> unzip{"UnZip"};
-    EntrySlot<OpenArchiveEntry> openArchive{"UnZipOpenArchive"};
-    EntrySlot<CloseArchiveEntry> closeArchive{"UnZipCloseArchive"};
-    EntrySlot<FindFirstEntry> findFirst{"UnZipFindFirst"};
-    EntrySlot<FindNextEntry> findNext{"UnZipFindNext"};
-    EntrySlot<CheckArchiveEntry> checkArchive{"UnZipCheckArchive"};
-    EntrySlot<ExtractMemEntry> extractMem{"UnZipExtractMem"};
-    EntrySlot<SetOwnerWindowExEntry> setOwnerWindowEx{"UnZipSetOwnerWindowEx"};
-    EntrySlot<KillOwnerWindowExEntry> killOwnerWindowEx{"UnZipKillOwnerWindowEx"};
+    EntryTable entries;
+    EntrySlot<CommandEntry> zip{entries, "Zip"};
+    EntrySlot<CommandEntry> unzip{entries, "UnZip"};
+    EntrySlot<OpenArchiveEntry> openArchive{entries, "UnZipOpenArchive"};
+    EntrySlot<CloseArchiveEntry> closeArchive{entries, "UnZipCloseArchive"};
+    EntrySlot<FindFirstEntry> findFirst{entries, "UnZipFindFirst"};
+    EntrySlot<FindNextEntry> findNext{entries, "UnZipFindNext"};
+    EntrySlot<CheckArchiveEntry> checkArchive{entries, "UnZipCheckArchive"};
+    EntrySlot<ExtractMemEntry> extractMem{entries, "UnZipExtractMem"};
+    EntrySlot<SetOwnerWindowExEntry> setOwnerWindowEx{entries, "UnZipSetOwnerWindowEx"};
+    EntrySlot<KillOwnerWindowExEntry> killOwnerWindowEx{entries, "UnZipKillOwnerWindowEx"};
 
     // The first library of the sequence that is loaded and has the entry;
     // LMZIP32.DLL spells the prefix "Unzip". Nothing is cached on failure.
@@ -42,7 +43,6 @@ struct ZipUnit {
             if (!library->Loaded()) continue;
             std::string name = slot.Name();
             if (library == &lmzip32 && name.size() > 2 && name[2] == 'Z') name[2] = 'z';
-            CountEntryLookup();
             if (FARPROC address = GetProcAddress(library->Module(), name.c_str())) {
                 slot.Set(reinterpret_cast<Fn>(address));
                 return slot.Cached();
@@ -74,20 +74,8 @@ struct ZipUnit {
         return Lookup(unzip, {&unzip32, &lmzip32});
     }
 
-    void Free() {
-        for (auto* slot : {&zip, &unzip}) slot->Clear();
-        openArchive.Clear();
-        closeArchive.Clear();
-        findFirst.Clear();
-        findNext.Clear();
-        checkArchive.Clear();
-        extractMem.Clear();
-        setOwnerWindowEx.Clear();
-        killOwnerWindowEx.Clear();
-        unzip32.Free();
-        lmzip32.Free();
-        zip32j.Free();
-    }
+    void Load() { LoadLibraries({&unzip32, &zip32j, &lmzip32}, kMissingAll); }
+    void Free() { FreeLibraries(entries, {&unzip32, &zip32j, &lmzip32}); }
 };
 
 ZipUnit& Unit() {
@@ -107,14 +95,7 @@ void AddTail(TCmdOpt& cmd, const TArchiverOptions& o, const std::string& archive
 
 TZip32::TZip32() { LoadDLL(); }
 
-void TZip32::LoadDLL() {
-    ZipUnit& unit = Unit();
-    unit.unzip32.Load();
-    unit.zip32j.Load();
-    unit.lmzip32.Load();
-    if (!unit.unzip32.Loaded() && !unit.zip32j.Loaded() && !unit.lmzip32.Loaded())
-        throw EArchiver(kMissingAll);
-}
+void TZip32::LoadDLL() { Unit().Load(); }
 
 void TZip32::FreeDLL() { Unit().Free(); }
 void TZip32::LoadClassDLL() { LoadDLL(); }
@@ -334,5 +315,11 @@ bool CheckZipArchive(const std::string& fileName) {
         return false;
     }
 }
+
+namespace {
+// The core creates and probes this unit's archivers through what it registers.
+[[maybe_unused]] const bool registered =
+    RegisterArchiver({atZip, &Create<TZip32>, &ProbeAs<atZip, CheckZipArchive>});
+}  // namespace
 
 }  // namespace archives

@@ -174,3 +174,27 @@ TEST_F(Migration, OtherKeysBelowTheVendorKeyAreKept)
     EXPECT_TRUE(keyExists("Software\\VELK\\TIDEBELL\\Child"));
     EXPECT_EQ(shownTexts().back(), migrate::kFinishedText);
 }
+
+// The old key is the only copy of the settings until the file holds them all:
+// started in a folder no Windows path can name, or beside a file it may not
+// replace, the tool says so and deletes nothing.
+TEST_F(Migration, OldKeyStaysWhenTheFileCannotBeWritten)
+{
+    RegCloseKey(createKey("Software\\VELK\\TIDEBELL"));
+    {
+        tidebell_test::DeepFolder deep(workFolder());
+        EXPECT_EQ(migrate::runMigration(), 0);
+    }
+    EXPECT_TRUE(keyExists("Software\\VELK\\TIDEBELL"));
+    EXPECT_EQ(shownTexts(), (std::vector<std::string>{migrate::kAskText, migrate::kWriteFailedText}));
+    EXPECT_EQ(box.boxes->calls[1].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_FALSE(Sandbox::exists("/TIDEBELL.INI"));
+
+    ASSERT_TRUE(SetCurrentDirectoryA(platform::toWindowsPath(workFolder()).c_str()));
+    Sandbox::writeFile(iniFile(), "[TIDEBELL]\n");
+    std::filesystem::permissions(iniFile(), std::filesystem::perms::owner_read);
+    box.boxes->calls.clear();
+    migrate::runMigration();
+    EXPECT_TRUE(keyExists("Software\\VELK\\TIDEBELL"));
+    EXPECT_EQ(shownTexts().back(), migrate::kWriteFailedText);
+}

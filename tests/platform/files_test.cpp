@@ -115,6 +115,25 @@ TEST_F(FindTest, PatternsMatchWithoutCase)
     EXPECT_FALSE(platform::matchesFilePattern("*.wav", "a.wave"));
 }
 
+// Folder + name must lead back to the listed file: names that a Windows path
+// cannot carry are left out rather than handed out to open another file.
+TEST(FindNames, NamesNoWindowsPathReachesAreLeftOut)
+{
+    TempDir dir;
+    dir.write("a\\b.wav", "wrong");
+    dir.write("a/b.wav", "right");
+    dir.write("dot.", "");
+    dir.write("blank ", "");
+    dir.write("...", "");
+    dir.write("fine.wav", "");
+    std::string win = platform::toWindowsPath(dir.path());
+    EXPECT_EQ(names(findAll(win + "\\*")), (std::vector<std::string>{".", "..", "a", "fine.wav"}));
+    EXPECT_EQ(names(findAll(win + "\\a\\*.wav")), std::vector<std::string>{"b.wav"});
+    DWORD error = 0;
+    EXPECT_TRUE(findAll(win + "\\dot*", &error).empty());
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
 TEST_F(FindTest, ErrorCodesAndTheirTexts)
 {
     DWORD error = 0;

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <climits>
+#include <map>
+#include <optional>
 
 #include "platform/platform.h"
 #include "support/temp_dir.h"
@@ -135,6 +137,56 @@ TEST_F(CurrentDirectoryTest, CurrentDirectoryAndFullPaths)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
+// A folder that no Windows path can name makes every function that answers
+// a path fail (0 and the error code), never answer another folder.
+TEST_F(CurrentDirectoryTest, UnnameableCurrentDirectoryIsAnError)
+{
+    char buffer[MAX_PATH] = "untouched";
+    {
+        tidebell_test::DeepFolder deep(dir.path());
+        SetLastError(0);
+        EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+        EXPECT_STREQ(buffer, "");
+        EXPECT_EQ(GetFullPathNameA("TIDEBELL.INI", sizeof buffer, buffer, nullptr), 0u);
+        EXPECT_EQ(GetFullPathNameA("\\TIDEBELL.INI", sizeof buffer, buffer, nullptr), 0u);
+        EXPECT_EQ(platform::toPosixPath("TIDEBELL.INI"), "");
+        EXPECT_EQ(platform::toWindowsPath("relative"), "");
+        EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "1", "\\TIDEBELL.INI"));
+        EXPECT_EQ(GetDriveTypeA(nullptr), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+        // A full path still works.
+        EXPECT_EQ(GetFullPathNameA("C:\\x", sizeof buffer, buffer, nullptr), 4u);
+    }
+    // A folder named "a\b" would come back as a\b, another folder.
+    ASSERT_EQ(::mkdir(dir.file("a\\b").c_str(), 0700), 0);
+    ASSERT_EQ(::chdir(dir.file("a\\b").c_str()), 0);
+    SetLastError(0);
+    EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(platform::toWindowsPath(dir.file("a\\b/x.wav")), "");
+    EXPECT_EQ(platform::toWindowsPath(dir.file("dot./x.wav")), "");
+
+    platform::Overrides saved = platform::overrides();
+    platform::overrides().tempFolder = dir.file("a\\b");
+    EXPECT_EQ(GetTempPathA(sizeof buffer, buffer), 0u);
+    platform::overrides().executablePath = dir.file("a\\b/TIDEBELL");
+    EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, sizeof buffer), 0u);
+    platform::overrides() = saved;
+}
+
+TEST(FullPath, TrailingDotsAndBlanksOfPartsAreDropped)
+{
+    char buffer[MAX_PATH];
+    LPSTR filePart = nullptr;
+    EXPECT_EQ(GetFullPathNameA("C:\\a. .\\b..\\c.wav. ", sizeof buffer, buffer, &filePart), 12u);
+    EXPECT_STREQ(buffer, "C:\\a\\b\\c.wav");
+    EXPECT_STREQ(filePart, "c.wav");
+    GetFullPathNameA("C:\\x\\...\\y\\", sizeof buffer, buffer, nullptr);
+    EXPECT_STREQ(buffer, "C:\\x\\y\\");
+    EXPECT_EQ(platform::toPosixPath("C:\\tmp.\\"), "/tmp/");
+    EXPECT_EQ(platform::fullWindowsPath("C:\\a\\..\\b."), "C:\\b");
+}
+
 // Windows names ignore case: a file written as "TIDEBELL.ini" is the one
 // read as "TIDEBELL.INI".
 TEST(PathCase, ExistingNamesAreFoundWithoutCase)
@@ -170,6 +222,43 @@ TEST(TempPath, PrivateFolderIsCreatedOwnerOnlyAndRefusesLinks)
     SetLastError(0);
     EXPECT_EQ(platform::privateTempFolder(base.path()), "");
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+// Another user may plant our folder name in the shared folder; the user's
+// own runtime folder, then cache folder, serve instead, checked alike.
+TEST(TempPath, PlantedSharedFolderFallsBackToFoldersOfTheUser)
+{
+    TempDir shared, runtime, cache;
+    const std::string name = "tidebell-" + std::to_string(::geteuid());
+    ASSERT_EQ(::symlink(cache.path().c_str(), shared.file(name).c_str()), 0);
+    std::map<std::string, std::optional<std::string>> savedEnv;
+    for (const char* variable : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"}) {
+        const char* value = std::getenv(variable);
+        savedEnv[variable] = value ? std::optional<std::string>(value) : std::nullopt;
+    }
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", cache.file("xdg").c_str(), 1);
+
+    EXPECT_EQ(platform::userTempFolder(shared.path()), runtime.file(name));
+    ASSERT_EQ(::rmdir(runtime.file(name).c_str()), 0);
+    ASSERT_EQ(::symlink("/", runtime.file(name).c_str()), 0);   // planted there too
+    EXPECT_EQ(platform::userTempFolder(shared.path()), cache.file("xdg/" + name));
+    struct stat st;
+    ASSERT_EQ(::lstat(cache.file("xdg/" + name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    ::rmdir(cache.file("xdg/" + name).c_str());
+    ASSERT_EQ(::symlink("/", cache.file("xdg/" + name).c_str()), 0);
+    SetLastError(0);
+    EXPECT_EQ(platform::userTempFolder(shared.path()), "");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    for (const auto& [variable, value] : savedEnv) {
+        if (value)
+            ::setenv(variable.c_str(), value->c_str(), 1);
+        else
+            ::unsetenv(variable.c_str());
+    }
 }
 
 TEST(TempPath, GetTempPathEndsInBackslash)

@@ -2,7 +2,13 @@
 
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 
 #include "platform/platform.h"
 #include "support/temp_dir.h"
@@ -151,6 +157,76 @@ TEST_F(ProfileTest, WriteReplacesTheFileAtomicallyAndKeepsItsMode)
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
         ++files;
     EXPECT_EQ(files, 1);
+}
+
+// A writer killed before its rename leaves its temporary file; the next write
+// of the same file clears those of ours that are stale, and nothing else.
+TEST_F(ProfileTest, NextWriteClearsStaleTemporaryFilesOfOurOwn)
+{
+    pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string dead = "TEST.INI.tbtmp-" + std::to_string(gone) + "-";
+    const std::string alive = "TEST.INI.tbtmp-" + std::to_string(::getppid()) + "-";
+    auto plant = [&](const std::string& name, time_t age) {
+        dir.write(name, std::string(1000, 'x'));
+        timespec times[2] = {{::time(nullptr) - age, 0}, {::time(nullptr) - age, 0}};
+        ::utimensat(AT_FDCWD, dir.file(name).c_str(), times, 0);
+    };
+    plant(dead + "aaaaaa", 60);          // killed writer: stale
+    plant(alive + "bbbbbb", 7200);       // older than any write takes: stale
+    plant(dead + "cccccc", 0);           // just made: left alone
+    plant(alive + "dddddd", 60);         // its writer still runs
+    plant("TEST.INI.eeeeee", 7200);      // not our naming
+    plant("OTHER.INI.tbtmp-" + std::to_string(gone) + "-ffffff", 60);   // another file's
+    ASSERT_EQ(::symlink(dir.file("TEST.INI.eeeeee").c_str(), dir.file(dead + "gggggg").c_str()), 0);
+
+    ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "1", ini.c_str()));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> kept{"OTHER.INI.tbtmp-" + std::to_string(gone) + "-ffffff", "TEST.INI",
+                                  "TEST.INI.eeeeee", dead + "cccccc", dead + "gggggg", alive + "dddddd"};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(left, kept);
+}
+
+// Lines may end in a lone CR, which is kept as the file's style on writing.
+TEST_F(ProfileTest, LoneCarriageReturnsEndLines)
+{
+    dir.write("TEST.INI", "[s]\rk=v\r[t]\r\nj=w\nl=x");
+    EXPECT_EQ(read("s", "k"), "v");
+    EXPECT_EQ(read("t", "j"), "w");
+    EXPECT_EQ(read("t", "l"), "x");
+    ASSERT_TRUE(WritePrivateProfileStringA("s", "n", "2", ini.c_str()));
+    EXPECT_EQ(dir.read("TEST.INI"), "[s]\rk=v\rn=2\r[t]\rj=w\rl=x\r");
+}
+
+// A UTF-16LE file with its byte-order mark is read, and stays UTF-16 when
+// written; characters beyond the basic plane and broken units survive as
+// themselves or as U+FFFD.
+TEST_F(ProfileTest, Utf16FilesAreReadAndWrittenAsUtf16)
+{
+    auto utf16 = [](std::u16string_view text) {
+        std::string bytes = "\xFF\xFE";
+        for (char16_t unit : text) {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+        return bytes;
+    };
+    const std::u16string lone(1, char16_t(0xD800));
+    dir.write("TEST.INI", utf16(u"[TIDEBELL]\r\nName=音色\r\nClef=\U0001D11E\r\nBroken=a" + lone + u"b\r\n"));
+    EXPECT_EQ(read("TIDEBELL", "Name"), "音色");
+    EXPECT_EQ(read("TIDEBELL", "Clef"), "\U0001D11E");
+    EXPECT_EQ(read("TIDEBELL", "Broken"), "a\uFFFDb");
+    ASSERT_TRUE(WritePrivateProfileStringA("TIDEBELL", "SaveSetting", "1", ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("TIDEBELL", "Name", "ü\xFF", ini.c_str()));
+    EXPECT_EQ(dir.read("TEST.INI"),
+              utf16(u"[TIDEBELL]\r\nName=ü\uFFFD\r\nClef=\U0001D11E\r\nBroken=a\uFFFDb\r\nSaveSetting=1\r\n"));
 }
 
 // A value with a line break must not add lines (or a section) to the file.

@@ -6,7 +6,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/platform.h"
 
@@ -48,6 +52,38 @@ public:
 
 private:
     std::string m_path;
+};
+
+// A chain of folders below base whose full path is longer than the system's
+// PATH_MAX, entered with relative steps; the process's current directory is
+// the deepest one while the object lives. Removed step by step afterwards,
+// as no single path reaches the bottom.
+class DeepFolder {
+public:
+    explicit DeepFolder(const std::string& base) : m_base(base)
+    {
+        if (::chdir(base.c_str()) != 0)
+            throw std::runtime_error("cannot enter " + base);
+        for (size_t length = base.size(); length <= 4200; length += m_step.size() + 1, ++m_depth) {
+            if (::mkdir(m_step.c_str(), 0700) != 0 || ::chdir(m_step.c_str()) != 0)
+                throw std::runtime_error("cannot build a deep folder");
+        }
+    }
+    ~DeepFolder()
+    {
+        for (; m_depth > 0; --m_depth) {
+            if (::chdir("..") != 0)
+                return;
+            ::rmdir(m_step.c_str());
+        }
+    }
+    DeepFolder(const DeepFolder&) = delete;
+    DeepFolder& operator=(const DeepFolder&) = delete;
+
+private:
+    std::string m_base;
+    std::string m_step = std::string(200, 'd');
+    int m_depth = 0;
 };
 
 // Points the registry file and the temporary folder at a TempDir for the

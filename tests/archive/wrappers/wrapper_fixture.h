@@ -22,6 +22,11 @@
 #include "platform/platform.h"
 #include "tests/archive/fakes/fake_archiver.h"
 
+// Export lookups made in this process (entry_lookups.cpp counts the calls
+// of GetProcAddress, which the link routes through it): shows that entries
+// are bound once and shared.
+std::uint64_t EntryLookupCount();
+
 class WrapperTest : public ::testing::Test {
 protected:
     void SetUp() override {
