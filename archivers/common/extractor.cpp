@@ -198,17 +198,18 @@ struct Selection {
 
 Selection select(const Reader& reader, const CommandRequest& request) {
     Selection s;
-    const WildcardSet set(request.patterns, request.brackets);
+    std::vector<WildcardPattern> patterns;
+    for (const std::string& p : request.patterns) patterns.emplace_back(p, request.brackets);
     s.patternUsed.assign(request.patterns.size(), false);
     const auto& entries = reader.entries();
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (set.empty()) {
+        if (patterns.empty()) {
             s.indices.push_back(i);
             continue;
         }
         bool any = false;
-        for (size_t p = 0; p < request.patterns.size(); ++p) {
-            if (wildcardMatch(request.patterns[p], entries[i].name, request.brackets)) {
+        for (size_t p = 0; p < patterns.size(); ++p) {
+            if (patterns[p].matches(entries[i].name)) {
                 s.patternUsed[p] = true;
                 any = true;
             }
