@@ -325,6 +325,7 @@ Result LibarchiveReader::walkTo(size_t index) {
         }
         ++m_cursorIndex;
         m_cursorFresh = true;
+        m_cursorSparse = archive_entry_sparse_count(e) > 0;
         if (m_cursorIndex == index + 1 && !m_zipNames.empty()) {
             const char* name = archive_entry_pathname(e);
             const auto& expected = m_zipNames[index];
@@ -377,7 +378,6 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
 
     struct archive* a = m_cursor.get();
     uint64_t written = 0;
-    static const char zeros[4096] = {};
     for (;;) {
         const void* buf = nullptr;
         size_t len = 0;
@@ -395,15 +395,19 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
             m_cursor.reset();
             return Result::fail(Status::Corrupt, "entry data goes backwards");
         }
-        // Sparse entries: the holes are zeros.
-        while (written < static_cast<uint64_t>(offset)) {
-            size_t n = static_cast<size_t>(std::min<uint64_t>(sizeof zeros, static_cast<uint64_t>(offset) - written));
-            if (!sink.write(zeros, n)) return Result::fail(Status::Aborted, "stopped by the receiver");
-            written += n;
+        // Sparse entries: the holes stay holes.
+        if (written < static_cast<uint64_t>(offset)) {
+            if (!sink.skip(static_cast<uint64_t>(offset) - written))
+                return Result::fail(Status::Aborted, "stopped by the receiver");
+            written = static_cast<uint64_t>(offset);
         }
         if (len > 0 && !sink.write(buf, len)) return Result::fail(Status::Aborted, "stopped by the receiver");
         written += len;
     }
+    // A sparse entry may end in a hole that no block reports.
+    const Entry& entry = m_entries[index];
+    if (m_cursorSparse && entry.sizeKnown && written < entry.size && !sink.skip(entry.size - written))
+        return Result::fail(Status::Aborted, "stopped by the receiver");
     return Result::success();
 }
 

@@ -95,6 +95,7 @@ private:
     ArchivePtr m_cursor;
     size_t m_cursorIndex = 0;
     bool m_cursorFresh = false;
+    bool m_cursorSparse = false;  // the last header read is of a sparse entry
     bool m_cursorAligned = true;  // false after a search by name: header count and index differ
 };
 
