@@ -21,6 +21,7 @@ std::string_view errorText(int code) {
     case ArcBufferTooSmall: return "buffer too small";
     case ArcUnsafeEntry: return "entry not extracted (unsafe name, link or device)";
     case ArcBadArgument: return "invalid argument";
+    case ArcOutputLimit: return "output too large (compression ratio or free disk space)";
     default: return "unknown error";
     }
 }
@@ -36,6 +37,7 @@ int errorFromStatus(Status status) {
     case Status::WriteError: return ArcWriteError;
     case Status::Aborted: return ArcAborted;
     case Status::OutOfMemory: return ArcOutOfMemory;
+    case Status::TooLarge: return ArcOutputLimit;
     }
     return ArcCorrupt;
 }

@@ -27,6 +27,7 @@ enum ErrorCode : int {
     ArcBufferTooSmall,        // ExtractMem: the entry does not fit; the buffer holds its start
     ArcUnsafeEntry,           // entry skipped: unsafe name, link or device
     ArcBadArgument,           // null pointer where one is required
+    ArcOutputLimit,           // an entry decodes to far more than it holds, or the disk would fill
 };
 
 // Short English text of a code ("CRC error"), for the output buffer.

@@ -2,15 +2,18 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <random>
 
 #include "archivers/common/checkedsink.h"
 #include "archivers/common/errors.h"
+#include "archivers/common/outputlimits.h"
 #include "archivers/common/safepath.h"
 #include "archivers/common/wildcard.h"
 
@@ -89,10 +92,14 @@ time_t dosToTime(uint32_t dos) {
     return std::mktime(&tm);
 }
 
+// Writes an entry's data into its output file, leaving the destination's
+// file system its reserve of free space (outputlimits.h) and making holes
+// of the holes of sparse entries.
 class FileSink : public Sink {
 public:
-    explicit FileSink(int fd) : m_fd(fd) {}
+    FileSink(int fd, const OutputLimits& limits) : m_fd(fd), m_limits(limits) {}
     bool write(const void* data, size_t size) override {
+        if (!roomFor(size)) return false;
         auto p = static_cast<const char*>(data);
         while (size > 0) {
             const ssize_t n = ::write(m_fd, p, size);
@@ -103,14 +110,63 @@ public:
             }
             p += n;
             size -= static_cast<size_t>(n);
+            m_position += static_cast<uint64_t>(n);
         }
+        m_end = m_position;
         return true;
     }
+    bool skip(uint64_t size) override {
+        if (size > static_cast<uint64_t>(INT64_MAX) - m_position ||
+            ::lseek(m_fd, static_cast<off_t>(size), SEEK_CUR) < 0) {
+            m_errno = errno ? errno : EFBIG;
+            return false;
+        }
+        m_position += size;
+        return true;
+    }
+    // Gives a file that ends in a hole its full length.
+    bool finish() {
+        if (m_position == m_end || ::ftruncate(m_fd, static_cast<off_t>(m_position)) == 0) return true;
+        m_errno = errno;
+        return false;
+    }
     int error() const { return m_errno; }
+    bool reserveReached() const { return m_reserveReached; }
 
 private:
+    // Asks the file system afresh every 16 MiB written, and whenever the
+    // room known from the last answer runs out.
+    bool roomFor(size_t size) {
+        if (size <= m_room && m_sinceAsked < (uint64_t(16) << 20)) {
+            m_room -= size;
+            m_sinceAsked += size;
+            return true;
+        }
+        struct statvfs fs{};
+        if (::fstatvfs(m_fd, &fs) != 0) return true;  // cannot tell: the write itself will say
+        const uint64_t unit = fs.f_frsize ? fs.f_frsize : fs.f_bsize;
+        const uint64_t available = static_cast<uint64_t>(fs.f_bavail) * unit;
+        const uint64_t reserve = m_limits.reserveFor(static_cast<uint64_t>(fs.f_blocks) * unit);
+        m_sinceAsked = 0;
+        m_room = available > reserve ? available - reserve : 0;
+        if (size > m_room) {
+            m_reserveReached = true;
+            m_errno = ENOSPC;
+            return false;
+        }
+        m_room -= size;
+        m_sinceAsked += size;
+        return true;
+    }
+
     int m_fd;
+    const OutputLimits& m_limits;
+    uint64_t m_position = 0;
+    uint64_t m_end = 0;  // after the last byte written
+    uint64_t m_room = 0;
+    uint64_t m_sinceAsked = 0;
     int m_errno = 0;
+    bool m_reserveReached = false;
 };
 
 // An output file that becomes visible under its name only on commit().
@@ -198,17 +254,18 @@ struct Selection {
 
 Selection select(const Reader& reader, const CommandRequest& request) {
     Selection s;
-    const WildcardSet set(request.patterns, request.brackets);
+    std::vector<WildcardPattern> patterns;
+    for (const std::string& p : request.patterns) patterns.emplace_back(p, request.brackets);
     s.patternUsed.assign(request.patterns.size(), false);
     const auto& entries = reader.entries();
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (set.empty()) {
+        if (patterns.empty()) {
             s.indices.push_back(i);
             continue;
         }
         bool any = false;
-        for (size_t p = 0; p < request.patterns.size(); ++p) {
-            if (wildcardMatch(request.patterns[p], entries[i].name, request.brackets)) {
+        for (size_t p = 0; p < patterns.size(); ++p) {
+            if (patterns[p].matches(entries[i].name)) {
                 s.patternUsed[p] = true;
                 any = true;
             }
@@ -248,6 +305,7 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
     Fd base(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!base.valid()) return stop(ArcWriteError, "cannot open folder " + target.windowsFolder);
 
+    const OutputLimits limits = currentOutputLimits();
     const Selection selection = select(reader, request);
     const auto& entries = reader.entries();
     for (size_t index : selection.indices) {
@@ -298,21 +356,28 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
         PendingFile file(dir.get(), leaf);
         if (!file.create()) return stop(ArcWriteError, "cannot create " + displayName + ": " + std::strerror(errno));
         if (!progress.begin(entry, displayName)) return stop(ArcAborted, "aborted: " + entry.name);
-        FileSink fileSink(file.fd());
+        FileSink fileSink(file.fd(), limits);
         ProgressSink progressSink(fileSink, progress);
-        CheckedSink checked(entry, progressSink);
+        CheckedSink checked(entry, progressSink, target.archiveSize);
         const Result decoded = reader.extract(index, checked);
-        const Result result = checked.finish(decoded);
+        Result result = checked.finish(decoded);
+        if (fileSink.reserveReached())
+            return stop(ArcOutputLimit, "stopped: " + displayName + " would leave too little free disk space");
         if (checked.targetRefused()) {
             if (progress.abortRequested()) return stop(ArcAborted, "aborted: " + entry.name);
             return stop(ArcWriteError, "write error: " + displayName + ": " + std::strerror(fileSink.error()));
         }
+        if (result.ok() && !fileSink.finish())
+            return stop(ArcWriteError, "write error: " + displayName + ": " + std::strerror(fileSink.error()));
         if (!result.ok()) {
             const int code = errorFromStatus(result.status);
             const std::string text = std::string(errorText(code)) + ": " + entry.name +
                                      (result.message.empty() ? "" : " (" + result.message + ")");
-            // The archive itself failing to read or memory running out ends it all.
-            if (result.status == Status::OutOfMemory || result.status == Status::ReadError) return stop(code, text);
+            // The archive itself failing to read, memory running out or a
+            // decompression bomb ends it all.
+            if (result.status == Status::OutOfMemory || result.status == Status::ReadError ||
+                result.status == Status::TooLarge)
+                return stop(code, text);
             note(code, text);
             continue;
         }
@@ -324,7 +389,7 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
     return firstError != ArcOk ? firstError : noMatch;
 }
 
-int testEntries(Reader& reader, const CommandRequest& request, OutputText& output) {
+int testEntries(Reader& reader, const CommandRequest& request, OutputText& output, uint64_t archiveSize) {
     int firstError = ArcOk;
     const Selection selection = select(reader, request);
     const auto& entries = reader.entries();
@@ -332,7 +397,7 @@ int testEntries(Reader& reader, const CommandRequest& request, OutputText& outpu
         const Entry& entry = entries[index];
         if (entry.type != EntryType::File) continue;
         NullSink null;
-        CheckedSink checked(entry, null);
+        CheckedSink checked(entry, null, archiveSize);
         const Result result = checked.finish(reader.extract(index, checked));
         if (result.ok()) {
             output.line("ok: " + entry.name);

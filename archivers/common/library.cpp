@@ -3,6 +3,7 @@
 #include "archivers/common/library.h"
 
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 #include "archivers/common/checkedsink.h"
@@ -34,6 +35,7 @@ struct Opened {
     int code = ArcOk;
     std::string message;
     std::unique_ptr<Reader> reader;
+    uint64_t archiveSize = 0;  // 0 when it cannot be told
 };
 
 Opened openReader(const LibraryDefinition& lib, const std::string& windowsName) {
@@ -50,6 +52,9 @@ Opened openReader(const LibraryDefinition& lib, const std::string& windowsName) 
         o.message = std::string("not an archive for ") + lib.libraryName + ": " + windowsName;
         return o;
     }
+    std::error_code error;
+    const auto size = std::filesystem::file_size(posix, error);
+    if (!error) o.archiveSize = size;
     const Result r = o.reader->open(posix);
     if (!r.ok()) {
         o.code = errorFromStatus(r.status);
@@ -116,8 +121,9 @@ int command(const LibraryDefinition& lib, HWND, LPCSTR commandLine, LPSTR output
             text.line(opened.message);
             return opened.code;
         }
-        if (request.command == Command::Test) return testEntries(*opened.reader, request, text);
+        if (request.command == Command::Test) return testEntries(*opened.reader, request, text, opened.archiveSize);
         ExtractTarget target;
+        target.archiveSize = opened.archiveSize;
         target.windowsFolder = request.destination;
         if (!request.destination.empty()) {
             target.posixFolder = toPosix(request.destination);
@@ -186,7 +192,7 @@ BOOL checkArchive(const LibraryDefinition& lib, LPCSTR fileName, int mode) {
         if (!opened.reader) return FALSE;
         if (mode & CheckModeQuick) return TRUE;
         OutputText ignored;
-        return testEntries(*opened.reader, CommandRequest{}, ignored) == ArcOk;
+        return testEntries(*opened.reader, CommandRequest{}, ignored, opened.archiveSize) == ArcOk;
     });
 }
 
@@ -223,7 +229,7 @@ int extractMem(const LibraryDefinition& lib, HWND, LPCSTR commandLine, LPBYTE bu
             if (!progress.begin(entry, "")) return ArcAborted;
             MemorySink memory(buffer, bufferSize);
             ProgressSink reported(memory, progress);
-            CheckedSink checked(entry, reported);
+            CheckedSink checked(entry, reported, opened.archiveSize);
             const Result result = checked.finish(opened.reader->extract(i, checked));
             if (writtenOut) *writtenOut = memory.used();
             if (progress.abortRequested()) return ArcAborted;

@@ -53,6 +53,7 @@ public:
     bool write(const void* data, size_t size) override {
         return m_target.write(data, size) && m_progress.wrote(size);
     }
+    bool skip(uint64_t size) override { return m_target.skip(size) && m_progress.wrote(size); }
 
 private:
     Sink& m_target;

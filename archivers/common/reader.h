@@ -45,6 +45,7 @@ enum class Status : uint8_t {
     WriteError,    // the sink refused data (disk full)
     Aborted,       // the sink asked to stop
     OutOfMemory,
+    TooLarge,      // the output passed the limits of outputlimits.h (set by the common code)
 };
 
 struct Result {
@@ -61,6 +62,9 @@ public:
     // Takes the next decoded bytes. False means stop: the reader returns
     // Status::Aborted (the common code knows whether it was a write error).
     virtual bool write(const void* data, size_t size) = 0;
+    // Takes `size` zero bytes that are a hole in the data (sparse entries):
+    // a file gets a hole there, not written blocks. The default writes them.
+    virtual bool skip(uint64_t size);
 };
 
 class Reader {

@@ -1,5 +1,8 @@
 #include "archivers/common/wildcard.h"
 
+#include <cstring>
+#include <string.h>
+
 namespace arc {
 
 namespace {
@@ -18,123 +21,221 @@ char fold(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool sameChar(std::string_view a, size_t ai, size_t alen, std::string_view b, size_t bi, size_t blen) {
-    if (alen != blen) return false;
-    for (size_t k = 0; k < alen; ++k)
-        if (fold(a[ai + k]) != fold(b[bi + k])) return false;
-    return true;
+std::string folded(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = fold(c);
+    return out;
 }
 
-// Matches a class "[...]" starting at p[pi] against the character at
-// n[ni..ni+nlen). Sets `end` past the class; false in `valid` when the class
-// is not closed (then "[" is literal).
-bool matchClass(std::string_view p, size_t pi, std::string_view n, size_t ni, size_t nlen, size_t& end,
-                bool& valid) {
-    size_t i = pi + 1;
+// Does the class "[...]" (text from "[" to "]", already folded) take the
+// folded character `c`?
+bool classTakes(std::string_view cls, std::string_view c) {
+    size_t i = 1;
     bool negate = false;
-    if (i < p.size() && (p[i] == '!' || p[i] == '^')) {
+    if (i < cls.size() && (cls[i] == '!' || cls[i] == '^')) {
         negate = true;
         ++i;
     }
     bool matched = false;
     bool first = true;
-    while (i < p.size() && (p[i] != ']' || first)) {
+    const size_t end = cls.size() - 1;  // the closing "]"
+    while (i < end && (cls[i] != ']' || first)) {
         first = false;
-        const size_t clen = charLength(p, i);
-        if (clen == 1 && nlen == 1 && i + 2 < p.size() && p[i + 1] == '-' && p[i + 2] != ']') {
-            const char lo = fold(p[i]), hi = fold(p[i + 2]), c = fold(n[ni]);
-            if (lo <= c && c <= hi) matched = true;
+        const size_t clen = charLength(cls, i);
+        if (clen == 1 && c.size() == 1 && i + 2 < end && cls[i + 1] == '-') {
+            if (cls[i] <= c[0] && c[0] <= cls[i + 2]) matched = true;
             i += 3;
             continue;
         }
-        if (sameChar(p, i, clen, n, ni, nlen)) matched = true;
+        if (cls.substr(i, clen) == c) matched = true;
         i += clen;
     }
-    if (i >= p.size()) {
-        valid = false;
-        return false;
-    }
-    valid = true;
-    end = i + 1;
     return matched != negate;
 }
 
-bool matchFrom(std::string_view p, size_t pi, std::string_view n, size_t ni, bool brackets) {
-    // Iterative with one back-track point for the last "*" (linear enough for
-    // names; no exponential blow-up on hostile patterns).
-    size_t starP = std::string_view::npos, starN = 0;
-    while (ni < n.size()) {
-        if (pi < p.size()) {
-            const char pc = p[pi];
-            const size_t nlen = charLength(n, ni);
-            if (pc == '*') {
-                starP = ++pi;
-                starN = ni;
-                continue;
-            }
-            if (pc == '?') {
-                ++pi;
-                ni += nlen;
-                continue;
-            }
-            if (pc == '[' && brackets) {
-                size_t end = 0;
-                bool valid = false;
-                const bool ok = matchClass(p, pi, n, ni, nlen, end, valid);
-                if (valid) {
-                    if (ok) {
-                        pi = end;
-                        ni += nlen;
-                        continue;
-                    }
-                } else if (sameChar(p, pi, 1, n, ni, nlen)) {
-                    ++pi;
-                    ni += nlen;
-                    continue;
-                }
-            } else {
-                const size_t plen = charLength(p, pi);
-                if (sameChar(p, pi, plen, n, ni, nlen)) {
-                    pi += plen;
-                    ni += nlen;
-                    continue;
-                }
-            }
-        }
-        if (starP == std::string_view::npos) return false;
-        pi = starP;
-        starN += charLength(n, starN);
-        ni = starN;
+// End of the class starting at p[i] ("["), past its "]"; npos when it is
+// not closed (then "[" is a literal).
+size_t classEnd(std::string_view p, size_t i) {
+    size_t k = i + 1;
+    if (k < p.size() && (p[k] == '!' || p[k] == '^')) ++k;
+    bool first = true;
+    while (k < p.size() && (p[k] != ']' || first)) {
+        first = false;
+        k += charLength(p, k);
     }
-    while (pi < p.size() && p[pi] == '*') ++pi;
-    return pi == p.size();
+    return k < p.size() ? k + 1 : std::string_view::npos;
 }
 
-std::string_view trimFolderSlashes(std::string_view s) {
+}  // namespace
+
+// A name as characters: the folded bytes and where each character starts.
+struct WildcardPattern::Name {
+    std::string text;
+    std::vector<size_t> starts;  // one per character, plus text.size()
+    size_t count() const { return starts.size() - 1; }
+    std::string_view at(size_t k) const { return std::string_view(text).substr(starts[k], starts[k + 1] - starts[k]); }
+};
+
+WildcardPattern::WildcardPattern(std::string_view pattern, bool brackets) {
+    const std::string p = folded(trimFolderSlashes(pattern));
+    m_all = p.empty() || p == "*" || p == "*.*";
+    m_wholeName = p.find('/') != std::string::npos;
+    Segment current;
+    auto flush = [&] {
+        m_segments.push_back(std::move(current));
+        current = Segment();
+    };
+    for (size_t i = 0; i < p.size();) {
+        if (p[i] == '*') {
+            flush();
+            while (i < p.size() && p[i] == '*') ++i;
+            continue;
+        }
+        Unit u;
+        if (p[i] == '?') {
+            u.kind = Unit::Any;
+            ++i;
+        } else if (p[i] == '[' && brackets && classEnd(p, i) != std::string_view::npos) {
+            const size_t end = classEnd(p, i);
+            u.kind = Unit::Class;
+            u.text = p.substr(i, end - i);
+            i = end;
+        } else {
+            const size_t len = charLength(p, i);
+            u.text = p.substr(i, len);
+            i += len;
+        }
+        if (u.kind != Unit::Char) current.literal = false;
+        current.units.push_back(std::move(u));
+    }
+    flush();
+    for (Segment& s : m_segments)
+        if (s.literal)
+            for (const Unit& u : s.units) s.text += u.text;
+}
+
+std::string_view WildcardPattern::trimFolderSlashes(std::string_view s) {
     while (!s.empty() && (s.back() == '/' || s.back() == '\\')) s.remove_suffix(1);
     while (!s.empty() && (s.front() == '/' || s.front() == '\\')) s.remove_prefix(1);
     return s;
 }
 
-}  // namespace
+bool WildcardPattern::unitTakes(const Unit& u, std::string_view c) {
+    switch (u.kind) {
+    case Unit::Any: return true;
+    case Unit::Class: return classTakes(u.text, c);
+    case Unit::Char: break;
+    }
+    return u.text == c;
+}
+
+bool WildcardPattern::matchesAt(const Segment& s, const Name& n, size_t at) {
+    if (s.units.size() > n.count() - at) return false;
+    if (s.literal) return std::string_view(n.text).substr(n.starts[at], n.starts[at + s.units.size()] - n.starts[at]) == s.text;
+    for (size_t k = 0; k < s.units.size(); ++k)
+        if (!unitTakes(s.units[k], n.at(at + k))) return false;
+    return true;
+}
+
+size_t WildcardPattern::find(const Segment& s, const Name& n, size_t from) {
+    const size_t m = s.units.size();
+    if (m == 0) return from;
+    if (s.literal) {
+        // A linear search (two-way) on the bytes; a hit inside a character
+        // is no hit.
+        size_t byte = n.starts[from];
+        while (byte + s.text.size() <= n.text.size()) {
+            const void* hit = ::memmem(n.text.data() + byte, n.text.size() - byte, s.text.data(), s.text.size());
+            if (!hit) return std::string_view::npos;
+            const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - n.text.data());
+            size_t lo = from, hi = n.count();
+            while (lo < hi) {  // the character starting at byte `at`, if any
+                const size_t mid = (lo + hi) / 2;
+                if (n.starts[mid] < at) lo = mid + 1;
+                else hi = mid;
+            }
+            if (lo < n.count() && n.starts[lo] == at && matchesAt(s, n, lo)) return lo;
+            byte = at + 1;
+        }
+        return std::string_view::npos;
+    }
+    // Shift-and over characters: bit k of `state` says the last k+1
+    // characters match the segment's first k+1 units. Each distinct
+    // character's mask is worked out once.
+    const size_t words = (m + 63) / 64;
+    std::vector<uint64_t> state(words, 0), mask(words);
+    std::vector<std::pair<std::string_view, std::vector<uint64_t>>> seen;
+    for (size_t j = from; j < n.count(); ++j) {
+        const std::string_view c = n.at(j);
+        const std::vector<uint64_t>* cm = nullptr;
+        for (const auto& [ch, bits] : seen)
+            if (ch == c) {
+                cm = &bits;
+                break;
+            }
+        if (!cm) {
+            std::fill(mask.begin(), mask.end(), 0);
+            for (size_t k = 0; k < m; ++k)
+                if (unitTakes(s.units[k], c)) mask[k / 64] |= uint64_t(1) << (k % 64);
+            seen.emplace_back(c, mask);
+            cm = &seen.back().second;
+        }
+        uint64_t carry = 1;
+        for (size_t w = 0; w < words; ++w) {
+            const uint64_t next = state[w] >> 63;
+            state[w] = ((state[w] << 1) | carry) & (*cm)[w];
+            carry = next;
+        }
+        if (state[(m - 1) / 64] & (uint64_t(1) << ((m - 1) % 64))) return j + 1 - m;
+    }
+    return std::string_view::npos;
+}
+
+bool WildcardPattern::matches(std::string_view nameText) const {
+    if (m_all) return true;
+    nameText = trimFolderSlashes(nameText);
+    if (!m_wholeName) {
+        const size_t slash = nameText.find_last_of("/\\");
+        if (slash != std::string_view::npos) nameText.remove_prefix(slash + 1);
+    }
+    Name n;
+    n.text = folded(nameText);
+    n.starts.reserve(n.text.size() + 1);
+    for (size_t i = 0; i < n.text.size(); i += charLength(n.text, i)) n.starts.push_back(i);
+    n.starts.push_back(n.text.size());
+
+    const Segment& head = m_segments.front();
+    if (m_segments.size() == 1)  // no "*": the whole name, character for character
+        return head.units.size() == n.count() && matchesAt(head, n, 0);
+    const Segment& tail = m_segments.back();
+    size_t minimum = 0;
+    for (const Segment& s : m_segments) minimum += s.units.size();
+    if (minimum > n.count()) return false;
+    if (!matchesAt(head, n, 0) || !matchesAt(tail, n, n.count() - tail.units.size())) return false;
+    // The segments between stars, each at its first place after the one
+    // before: the first place is never worse than a later one.
+    size_t at = head.units.size();
+    const size_t end = n.count() - tail.units.size();
+    for (size_t k = 1; k + 1 < m_segments.size(); ++k) {
+        const size_t hit = find(m_segments[k], n, at);
+        if (hit == std::string_view::npos || hit + m_segments[k].units.size() > end) return false;
+        at = hit + m_segments[k].units.size();
+    }
+    return true;
+}
 
 bool wildcardMatch(std::string_view pattern, std::string_view name, bool brackets) {
-    pattern = trimFolderSlashes(pattern);
-    name = trimFolderSlashes(name);
-    if (pattern.empty() || pattern == "*" || pattern == "*.*") return true;
-    if (pattern.find_first_of("/\\") == std::string_view::npos) {
-        const size_t slash = name.find_last_of("/\\");
-        if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
-    }
-    return matchFrom(pattern, 0, name, 0, brackets);
+    return WildcardPattern(pattern, brackets).matches(name);
 }
 
 WildcardSet::WildcardSet(std::vector<std::string> patterns, bool brackets)
-    : m_patterns(std::move(patterns)), m_brackets(brackets) {}
+    : m_patterns(std::move(patterns)) {
+    for (const std::string& p : m_patterns) m_compiled.emplace_back(p, brackets);
+}
 
 int WildcardSet::firstMatch(std::string_view name) const {
-    for (size_t i = 0; i < m_patterns.size(); ++i)
-        if (wildcardMatch(m_patterns[i], name, m_brackets)) return static_cast<int>(i);
+    for (size_t i = 0; i < m_compiled.size(); ++i)
+        if (m_compiled[i].matches(name)) return static_cast<int>(i);
     return -1;
 }
 

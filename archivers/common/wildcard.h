@@ -7,13 +7,47 @@
 // and "[!abc]" are character classes, so "[[]" is a literal "[".
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace arc {
 
+//
+// Matching costs about the length of the name and the pattern together
+// (never their product): a pattern without wildcards compares as a string,
+// the parts between stars are each searched once, left to right.
 bool wildcardMatch(std::string_view pattern, std::string_view name, bool brackets = false);
+
+// One pattern, prepared once for many names.
+class WildcardPattern {
+public:
+    explicit WildcardPattern(std::string_view pattern, bool brackets = false);
+    bool matches(std::string_view name) const;
+
+private:
+    struct Unit {
+        enum Kind : uint8_t { Char, Any, Class } kind = Char;
+        std::string text;  // the character, or the whole class "[...]" (folded)
+    };
+    struct Segment {       // what stands between two stars
+        std::vector<Unit> units;
+        bool literal = true;
+        std::string text;  // the characters of a literal segment
+    };
+    struct Name;
+
+    static std::string_view trimFolderSlashes(std::string_view s);
+    static bool unitTakes(const Unit& u, std::string_view c);
+    static bool matchesAt(const Segment& s, const Name& n, size_t at);
+    // First character index at or after `from` where `s` matches, or npos.
+    static size_t find(const Segment& s, const Name& n, size_t from);
+
+    std::vector<Segment> m_segments;  // at least one; n stars make n + 1
+    bool m_all = false;               // "", "*" or "*.*"
+    bool m_wholeName = false;         // the pattern names folders
+};
 
 class WildcardSet {
 public:
@@ -29,7 +63,7 @@ public:
 
 private:
     std::vector<std::string> m_patterns;
-    bool m_brackets = false;
+    std::vector<WildcardPattern> m_compiled;
 };
 
 // Splits a FindFirst wildcard argument into patterns: blanks separate them,

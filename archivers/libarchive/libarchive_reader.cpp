@@ -131,6 +131,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_entries.clear();
     m_undecodable.clear();
     m_zipNames.clear();
+    m_walkFailure.reset();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
@@ -305,6 +306,10 @@ void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
 Result LibarchiveReader::walkTo(size_t index) {
     // m_cursorIndex is the number of headers read so far; the last one read
     // is index m_cursorIndex - 1.
+    // A walk that once failed to read header k fails there every time: the
+    // entries from k on answer at once instead of each reopening the archive.
+    if (m_zipNames.empty() && m_walkFailure && index >= m_walkFailure->first)
+        return Result::fail(Status::Corrupt, m_walkFailure->second);
     bool reusable = m_cursor && m_cursorAligned &&
                     (index >= m_cursorIndex || (m_cursorFresh && index + 1 == m_cursorIndex));
     if (!reusable) {
@@ -317,14 +322,17 @@ Result LibarchiveReader::walkTo(size_t index) {
     while (m_cursorIndex <= index) {
         struct archive_entry* e = nullptr;
         int rc = archive_read_next_header(m_cursor.get(), &e);
+        ++m_headersRead;
         if (rc == ARCHIVE_EOF || rc < ARCHIVE_WARN) {
             std::string message = rc == ARCHIVE_EOF ? "the archive has fewer entries than when it was listed"
                                                     : archiveError(m_cursor.get(), "broken archive header");
+            if (m_cursorAligned) m_walkFailure.emplace(m_cursorIndex, message);
             m_cursor.reset();
             return Result::fail(Status::Corrupt, message);
         }
         ++m_cursorIndex;
         m_cursorFresh = true;
+        m_cursorSparse = archive_entry_sparse_count(e) > 0;
         if (m_cursorIndex == index + 1 && !m_zipNames.empty()) {
             const char* name = archive_entry_pathname(e);
             const auto& expected = m_zipNames[index];
@@ -377,7 +385,6 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
 
     struct archive* a = m_cursor.get();
     uint64_t written = 0;
-    static const char zeros[4096] = {};
     for (;;) {
         const void* buf = nullptr;
         size_t len = 0;
@@ -388,22 +395,28 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
             // Data warnings are checksum or size mismatches found by libarchive.
             Status s = rc == ARCHIVE_WARN ? Status::CrcError : Status::Corrupt;
             std::string message = archiveError(a, "broken entry data");
-            m_cursor.reset();
+            // Only a fatal error spends the handle; after the others the next
+            // header can still be read, so the walk goes on from here.
+            if (rc == ARCHIVE_FATAL) m_cursor.reset();
             return Result::fail(s, message);
         }
         if (offset < 0 || static_cast<uint64_t>(offset) < written) {
             m_cursor.reset();
             return Result::fail(Status::Corrupt, "entry data goes backwards");
         }
-        // Sparse entries: the holes are zeros.
-        while (written < static_cast<uint64_t>(offset)) {
-            size_t n = static_cast<size_t>(std::min<uint64_t>(sizeof zeros, static_cast<uint64_t>(offset) - written));
-            if (!sink.write(zeros, n)) return Result::fail(Status::Aborted, "stopped by the receiver");
-            written += n;
+        // Sparse entries: the holes stay holes.
+        if (written < static_cast<uint64_t>(offset)) {
+            if (!sink.skip(static_cast<uint64_t>(offset) - written))
+                return Result::fail(Status::Aborted, "stopped by the receiver");
+            written = static_cast<uint64_t>(offset);
         }
         if (len > 0 && !sink.write(buf, len)) return Result::fail(Status::Aborted, "stopped by the receiver");
         written += len;
     }
+    // A sparse entry may end in a hole that no block reports.
+    const Entry& entry = m_entries[index];
+    if (m_cursorSparse && entry.sizeKnown && written < entry.size && !sink.skip(entry.size - written))
+        return Result::fail(Status::Aborted, "stopped by the receiver");
     return Result::success();
 }
 

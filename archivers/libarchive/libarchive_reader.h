@@ -15,6 +15,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,10 @@ public:
     int filterCode() const { return m_filterCodes.empty() ? 0 : m_filterCodes.front(); }
     const std::vector<int>& filterCodes() const { return m_filterCodes; }
 
+    // Headers read by extraction so far, its main cost: a failing entry must
+    // not make each later one start over from the first header.
+    uint64_t headersRead() const { return m_headersRead; }
+
 private:
     struct ArchiveCloser {
         void operator()(struct archive* a) const;
@@ -95,6 +101,10 @@ private:
     ArchivePtr m_cursor;
     size_t m_cursorIndex = 0;
     bool m_cursorFresh = false;
+    bool m_cursorSparse = false;  // the last header read is of a sparse entry
+    // Where a walk from the start could not read the next header, and why.
+    std::optional<std::pair<size_t, std::string>> m_walkFailure;
+    uint64_t m_headersRead = 0;
     bool m_cursorAligned = true;  // false after a search by name: header count and index differ
 };
 

@@ -21,54 +21,7 @@ std::string extractLine(const std::string& cab, const std::string& dest, const s
            "\\\" \"" + name + "\" ";
 }
 
-using fixtures::putLe16;
-using fixtures::putLe32;
-
-// A cabinet as a Japanese Windows tool writes it: one uncompressed folder,
-// names in Shift-JIS with "\" between folders (no UTF-8 attribute), data
-// blocks without checksums.
-std::string buildCab(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::string folderData, fileRecords;
-    for (const auto& [name, data] : files) {
-        putLe32(fileRecords, static_cast<uint32_t>(data.size()));
-        putLe32(fileRecords, static_cast<uint32_t>(folderData.size()));
-        putLe16(fileRecords, 0);       // folder 0
-        putLe16(fileRecords, 0x5891);  // 2024-04-17
-        putLe16(fileRecords, 0x6000);  // 12:00:00
-        putLe16(fileRecords, 0x20);
-        fileRecords += name;
-        fileRecords += '\0';
-        folderData += data;
-    }
-    std::string blocks;
-    uint32_t blockCount = 0;
-    for (size_t at = 0; at < folderData.size(); at += 32768, ++blockCount) {
-        const std::string chunk = folderData.substr(at, 32768);
-        putLe32(blocks, 0);
-        putLe16(blocks, static_cast<uint32_t>(chunk.size()));
-        putLe16(blocks, static_cast<uint32_t>(chunk.size()));
-        blocks += chunk;
-    }
-    const uint32_t filesOffset = 36 + 8;
-    const uint32_t dataOffset = filesOffset + static_cast<uint32_t>(fileRecords.size());
-    std::string cab = "MSCF";
-    putLe32(cab, 0);
-    putLe32(cab, dataOffset + static_cast<uint32_t>(blocks.size()));
-    putLe32(cab, 0);
-    putLe32(cab, filesOffset);
-    putLe32(cab, 0);
-    cab += '\x03';
-    cab += '\x01';
-    putLe16(cab, 1);
-    putLe16(cab, static_cast<uint32_t>(files.size()));
-    putLe16(cab, 0);
-    putLe16(cab, 0);
-    putLe16(cab, 0);
-    putLe32(cab, dataOffset);
-    putLe16(cab, blockCount);
-    putLe16(cab, 0);  // no compression
-    return cab + fileRecords + blocks;
-}
+using fixtures::buildCab;
 
 }  // namespace
 

@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "archivers/common/extractinginfo.h"
+#include "archivers/common/outputlimits.h"
+#include "tests/archivers/common/limitsscope.h"
 #include "tests/archivers/common/fakereader.h"
 
 using namespace arc;
@@ -239,4 +241,40 @@ TEST_F(Extraction, WriteErrorStopsAndLeavesNoPartialFile) {
     EXPECT_FALSE(fake::exists(out("T/deep/er/c.wav")));
     expectNoLeftovers(out("T/deep/er"));
     EXPECT_EQ(fake::readFile(out("T/snd/a.wav")), "AAAA");  // came before, stays complete
+}
+
+using testlimits::LimitsScope;
+
+TEST_F(Extraction, DecompressionBombStopsTheExtractionAndLeavesNothing) {
+    FakeArchive a;
+    fake::FakeEntry dense = fake::file("dense.wav", std::string(300000, 'd'));
+    dense.entry.packedSize = 1000;  // 300:1, within the ratio
+    fake::FakeEntry bomb = fake::file("bomb.wav", std::string(300000, 'x'));
+    bomb.entry.packedSize = 100;  // 3000:1
+    a.entries = {dense, bomb, fake::file("after.wav", "later")};
+    fake::put("bomb.lzh", a);
+    {
+        LimitsScope limits("ratio-floor=65536");
+        EXPECT_EQ(run(fake::kLha, "x -+ -c1  \"C:\\bomb.lzh\" \"C:\\T\\\""), ArcOutputLimit) << output;
+        EXPECT_EQ(run(fake::kLha, "t \"C:\\bomb.lzh\""), ArcOutputLimit) << output;
+    }
+    EXPECT_EQ(fake::listFolder(out("T")), std::vector<std::string>{"dense.wav"});
+    // Below the floor any ratio is fine: the default floor is 100 MiB.
+    EXPECT_EQ(run(fake::kLha, "x -+ -c1  \"C:\\bomb.lzh\" \"C:\\U\\\""), ArcOk) << output;
+    EXPECT_EQ(fake::readFile(out("U/bomb.wav")).size(), 300000u);
+}
+
+TEST_F(Extraction, FreeSpaceReserveStopsBeforeTheDiskFills) {
+    {
+        LimitsScope limits("reserve=4611686018427387904");  // 4 EiB: no disk leaves that much
+        EXPECT_EQ(run(fake::kLha, "x -+ -c1  \"C:\\s.lzh\" \"C:\\T\\\" \"c.wav\" \"B.WAV\""), ArcOutputLimit)
+            << output;
+    }
+    EXPECT_FALSE(fake::exists(out("T/deep/er/c.wav")));
+    EXPECT_FALSE(fake::exists(out("T/B.WAV")));
+    expectNoLeftovers(out("T/deep/er"));
+    // The knob only ever tightens the limits.
+    LimitsScope looser("ratio-floor=99999999999999,reserve=0");
+    EXPECT_EQ(currentOutputLimits().ratioFloor, uint64_t(100) << 20);
+    EXPECT_EQ(currentOutputLimits().reserveBytes, uint64_t(512) << 20);
 }

@@ -45,9 +45,36 @@ TEST(Wildcard, BracketsOnlyInZipDialect) {
     EXPECT_TRUE(wildcardMatch("b[1].wav", "b[1].wav", false));
 }
 
-TEST(Wildcard, HostilePatternEndsQuickly) {
-    const std::string name(5000, 'a');
+TEST(Wildcard, PartsBetweenStarsMatchInOrder) {
+    EXPECT_TRUE(wildcardMatch("*ab*ab", "xabyab"));
+    EXPECT_FALSE(wildcardMatch("*ab*ab", "xab"));
+    EXPECT_TRUE(wildcardMatch("a*a", "a\xE9\x9F\xB3" "a"));
+    EXPECT_FALSE(wildcardMatch("a*a", "a"));
+    EXPECT_TRUE(wildcardMatch("*?b?*", "aaXbY"));
+    EXPECT_TRUE(wildcardMatch("*\xE9\x9F\xB3?", "x\xE9\x9F\xB3\xE9\x9F\xB3"));
+    EXPECT_TRUE(wildcardMatch("*[0-9][0-9]*.wav", "take12b.WAV", true));
+    EXPECT_FALSE(wildcardMatch("*[0-9][0-9]*.wav", "take1b2.wav", true));
+    EXPECT_TRUE(wildcardMatch("*[!a]b", "aacb", true));
+    EXPECT_TRUE(wildcardMatch("a**b", "ab"));
+    // A part inside a character's bytes is no match.
+    EXPECT_FALSE(wildcardMatch("*\x9F\xB3*", "\xE9\x9F\xB3"));
+}
+
+TEST(Wildcard, HostilePatternsAndNamesCostAboutTheirLength) {
+    // Every one of these took quadratic time or worse per name (a listed
+    // name handed back as the pattern may hold "*").
+    const std::string name = std::string(10000, 'a') + ".wav";
     EXPECT_FALSE(wildcardMatch("*a*a*a*a*a*a*a*a*a*a*a*a*b", name));
+    const std::string star = "*" + std::string(5000, 'a') + "b.wav";
+    const std::string questions = "*" + std::string(3000, '?') + "b*";
+    const std::string middle = "a*" + std::string(5000, 'a') + "b*a";
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_FALSE(wildcardMatch(star, name));
+        EXPECT_FALSE(wildcardMatch(questions, name));
+        EXPECT_FALSE(wildcardMatch(middle, name));
+        EXPECT_TRUE(wildcardMatch(name, name));
+    }
+    EXPECT_TRUE(wildcardMatch(star, std::string(9000, 'a') + "b.wav"));
 }
 
 TEST(Wildcard, SetSplitsOnBlanksAndHonoursQuotes) {

@@ -95,6 +95,77 @@ void put64(std::string& s, uint64_t v) {
 
 }  // namespace
 
+namespace {
+
+// One CFDATA block: no checksum, the stored and the original length.
+void putCabBlock(std::string& out, const std::string& chunk, const CabLayout& layout) {
+    std::string stored = chunk;
+    if (layout.mszip && layout.damaged) {
+        stored = std::string("CK\x07\xFF\xFF", 5);  // a deflate block of the reserved type
+    } else if (layout.mszip) {
+        z_stream zs{};
+        deflateInit2(&zs, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+        std::string packed(deflateBound(&zs, static_cast<uLong>(chunk.size())), '\0');
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(chunk.data()));
+        zs.avail_in = static_cast<uInt>(chunk.size());
+        zs.next_out = reinterpret_cast<Bytef*>(packed.data());
+        zs.avail_out = static_cast<uInt>(packed.size());
+        deflate(&zs, Z_FINISH);
+        packed.resize(zs.total_out);
+        deflateEnd(&zs);
+        stored = "CK" + packed;
+    }
+    putLe32(out, 0);
+    putLe16(out, static_cast<uint32_t>(stored.size()));
+    putLe16(out, static_cast<uint32_t>(chunk.size()));
+    out += stored;
+}
+
+}  // namespace
+
+std::string buildCab(const std::vector<std::pair<std::string, std::string>>& files, CabLayout layout) {
+    // Folder contents first: each folder's data and its blocks.
+    std::vector<std::string> folderData(layout.folderPerFile ? files.size() : 1);
+    std::string fileRecords;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const auto& [name, data] = files[i];
+        std::string& folder = folderData[layout.folderPerFile ? i : 0];
+        putLe32(fileRecords, static_cast<uint32_t>(data.size()));
+        putLe32(fileRecords, static_cast<uint32_t>(folder.size()));
+        putLe16(fileRecords, static_cast<uint32_t>(layout.folderPerFile ? i : 0));
+        putLe16(fileRecords, 0x5891);  // 2024-04-17
+        putLe16(fileRecords, 0x6000);  // 12:00:00
+        putLe16(fileRecords, 0x20);
+        fileRecords += name;
+        fileRecords += '\0';
+        folder += data;
+    }
+    const uint32_t filesOffset = 36 + 8 * static_cast<uint32_t>(folderData.size());
+    uint32_t dataOffset = filesOffset + static_cast<uint32_t>(fileRecords.size());
+    std::string folders, blocks;
+    for (const std::string& data : folderData) {
+        uint32_t blockCount = 0;
+        putLe32(folders, dataOffset + static_cast<uint32_t>(blocks.size()));
+        for (size_t at = 0; at < data.size(); at += 32768, ++blockCount) putCabBlock(blocks, data.substr(at, 32768), layout);
+        putLe16(folders, blockCount);
+        putLe16(folders, layout.mszip ? 1 : 0);
+    }
+    std::string cab = "MSCF";
+    putLe32(cab, 0);
+    putLe32(cab, dataOffset + static_cast<uint32_t>(blocks.size()));
+    putLe32(cab, 0);
+    putLe32(cab, filesOffset);
+    putLe32(cab, 0);
+    cab += '\x03';
+    cab += '\x01';
+    putLe16(cab, static_cast<uint32_t>(folderData.size()));
+    putLe16(cab, static_cast<uint32_t>(files.size()));
+    putLe16(cab, 0);
+    putLe16(cab, 0);
+    putLe16(cab, 0);
+    return cab + folders + fileRecords + blocks;
+}
+
 std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirectory) {
     constexpr uint32_t kDosTime = (44u << 25) | (5u << 21) | (17u << 16) | (12u << 11) | (34u << 5) | 28u;  // 2024-05-17 12:34:56
     std::string out;

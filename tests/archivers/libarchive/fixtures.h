@@ -66,6 +66,18 @@ struct ZipMember {
 // data.
 std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirectory = false);
 
+// A cabinet as a Japanese Windows tool writes it: names as given (Shift-JIS
+// with "\" between folders, no UTF-8 attribute), data blocks without
+// checksums; by default one uncompressed folder. `folderPerFile` gives each
+// file a folder of its own, `mszip` compresses each data block, `damaged`
+// makes every MSZIP block undecodable.
+struct CabLayout {
+    bool folderPerFile = false;
+    bool mszip = false;
+    bool damaged = false;
+};
+std::string buildCab(const std::vector<std::pair<std::string, std::string>>& files, CabLayout layout = {});
+
 // A lone compressed file made by bsdtar's raw format; `filter` is its
 // option ("-z" gzip, "-j" bzip2, "-J" xz, "--zstd"). True on success.
 bool compressFile(const std::string& filter, const std::string& in, const std::string& out);

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <filesystem>
 
 #include "archivers/common/errors.h"
 #include "tests/archivers/libarchive/fixtures.h"
 #include "tests/archivers/libarchive/library_driver.h"
+#include "tests/archivers/common/limitsscope.h"
 
 using fixtures::quote;
 using fixtures::windowsPath;
@@ -151,4 +155,82 @@ TEST_F(Tar32, SymlinksAndHostileNamesAreNotFollowedOrWrittenOutside) {
     EXPECT_FALSE(std::filesystem::is_symlink(out + "/evil"));
     EXPECT_FALSE(std::filesystem::exists(dir.file("b.wav")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("deep/b.wav")));
+}
+
+namespace {
+
+// A tar header block: `name`, `type`, `size` (what follows in the archive),
+// with old-GNU sparse fields when `sparse` holds {offset, length, real size}.
+std::string tarHeader(const std::string& name, char type, uint64_t size, const uint64_t* sparse = nullptr) {
+    std::string h(512, '\0');
+    auto octal = [&](size_t at, size_t width, uint64_t v) {
+        std::snprintf(&h[at], width, "%0*llo", static_cast<int>(width - 1), static_cast<unsigned long long>(v));
+    };
+    h.replace(0, std::min<size_t>(name.size(), 100), name.substr(0, 100));
+    octal(100, 8, 0644);
+    octal(108, 8, 0);
+    octal(116, 8, 0);
+    octal(124, 12, size);
+    octal(136, 12, 1700000000);
+    h[156] = type;
+    h.replace(257, 8, std::string("ustar  \0", 8));
+    if (sparse) {
+        octal(386, 12, sparse[0]);
+        octal(398, 12, sparse[1]);
+        octal(483, 12, sparse[2]);
+    }
+    h.replace(148, 8, "        ");
+    unsigned sum = 0;
+    for (unsigned char c : h) sum += c;
+    std::snprintf(&h[148], 8, "%06o", sum);
+    return h;
+}
+
+std::string padded(std::string data) {
+    data.resize((data.size() + 511) / 512 * 512, '\0');
+    return data;
+}
+
+}  // namespace
+
+TEST_F(Tar32, DecompressionBombsStopWhetherOrNotTheirSizeIsDeclared) {
+    // 8 MiB of one letter: a few dozen bytes of bzip2, alone and inside a tar.
+    fixtures::writeFile(dir.file("src/repeat.wav"), std::string(8 << 20, 'A'));
+    ASSERT_TRUE(fixtures::compressFile("-j", dir.file("src/repeat.wav"), dir.file("repeat.wav.bz2")));
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && bsdtar -cjf ../repeat.tbz repeat.wav b.wav"));
+    const std::string out = dir.file("out");
+    {
+        testlimits::LimitsScope limits("ratio-floor=1048576");
+        std::string text;
+        EXPECT_EQ(lib.command(extractLine(dir.file("repeat.wav.bz2"), out, "repeat.wav", " -B"), &text), arc::ArcOutputLimit) << text;
+        EXPECT_EQ(lib.command(extractLine(dir.file("repeat.tbz"), out, "*", " -B")), arc::ArcOutputLimit);
+        EXPECT_TRUE(!std::filesystem::exists(out) || std::filesystem::is_empty(out));
+    }
+    EXPECT_EQ(lib.command(extractLine(dir.file("repeat.tbz"), out, "*", " -B")), arc::ArcOk);
+    EXPECT_EQ(std::filesystem::file_size(out + "/repeat.wav"), uint64_t(8) << 20);
+}
+
+TEST_F(Tar32, SparseEntryKeepsItsHolesAndOnlyItsDataCounts) {
+    // 256 MiB, of which 100 KiB of data in the middle: 2,600 times the
+    // archive by length, but its data is no larger than the archive.
+    const std::string data(100 * 1024, 'z');
+    const uint64_t sparse[3] = {uint64_t(128) << 20, data.size(), uint64_t(256) << 20};
+    fixtures::writeFile(dir.file("sparse.tar"), tarHeader("holes.wav", 'S', data.size(), sparse) + padded(data) +
+                                                    std::string(1024, '\0'));
+    testlimits::LimitsScope limits("ratio-floor=65536");
+    const std::string out = dir.file("out");
+    std::string text;
+    ASSERT_EQ(lib.command(extractLine(dir.file("sparse.tar"), out, "holes.wav", ""), &text), arc::ArcOk) << text;
+    const std::string file = out + "/holes.wav";
+    struct stat st{};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(static_cast<uint64_t>(st.st_size), uint64_t(256) << 20);
+    EXPECT_LT(static_cast<uint64_t>(st.st_blocks) * 512, uint64_t(8) << 20);  // holes, not written zeros
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::string back(data.size() + 2, '?');
+    std::fseek(f, (128 << 20) - 1, SEEK_SET);
+    EXPECT_EQ(std::fread(back.data(), 1, back.size(), f), back.size());
+    std::fclose(f);
+    EXPECT_TRUE(back == std::string(1, '\0') + data + std::string(1, '\0'));
 }
