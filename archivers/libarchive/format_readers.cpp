@@ -1,12 +1,14 @@
 #include "archivers/libarchive/format_readers.h"
 
+#include "archivers/libarchive/zip_reader.h"
+
 namespace arc {
 
 using Format = LibarchiveReader::Format;
 using Filter = LibarchiveReader::Filter;
 
-std::unique_ptr<LibarchiveReader> makeZipReader(const std::string&) {
-    return std::make_unique<LibarchiveReader>(std::vector<Format>{Format::Zip});
+std::unique_ptr<Reader> makeZipReader(const std::string&) {
+    return std::make_unique<ZipReader>();
 }
 
 std::unique_ptr<LibarchiveReader> makeCabReader(const std::string&) {

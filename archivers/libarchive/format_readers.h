@@ -10,7 +10,7 @@
 namespace arc {
 
 // ZIP: stored, deflate, deflate64, bzip2, lzma, xz, zstd, ZIP64.
-std::unique_ptr<LibarchiveReader> makeZipReader(const std::string& posixPath = {});
+std::unique_ptr<Reader> makeZipReader(const std::string& posixPath = {});
 // CAB: none, MSZIP, LZX, Quantum.
 std::unique_ptr<LibarchiveReader> makeCabReader(const std::string& posixPath = {});
 // tar, cpio and ar, plain or through gzip, bzip2, compress, xz, lzma, zstd or

@@ -256,46 +256,10 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e) {
 }
 
 void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
-    // The order of libarchive's seekable reader: by local header offset, one
-    // entry per offset, Mac resource forks ("__MACOSX/.../._name") folded
-    // into their files.
     const auto& recs = directory.records();
-    std::vector<size_t> order(recs.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t x, size_t y) { return recs[x].localOffset < recs[y].localOffset; });
-    const ZipRecord* previous = nullptr;
-    for (size_t i : order) {
-        const ZipRecord& r = recs[i];
-        if (previous && previous->localOffset == r.localOffset) continue;
-        previous = &r;
-        const size_t slash = r.rawName.find_last_of('/');
-        if (r.rawName.starts_with("__MACOSX/") && r.rawName.compare(slash + 1, 2, "._") == 0) continue;
-
-        Entry en;
-        const uint8_t host = static_cast<uint8_t>(r.versionMadeBy >> 8);
-        const bool dosHost = host == 0 || host == 11 || host == 14;
-        const uint32_t unixMode = host == 3 || host == 19 ? r.externalAttributes >> 16 : 0;
-        if (r.rawName.ends_with("/") || r.rawName.ends_with("\\") || (dosHost && (r.externalAttributes & 0x10)) ||
-            (unixMode & AE_IFMT) == AE_IFDIR)
-            en.type = EntryType::Directory;
-        else if ((unixMode & AE_IFMT) == AE_IFLNK)
-            en.type = EntryType::Symlink;
-        else if ((unixMode & AE_IFMT) != 0 && (unixMode & AE_IFMT) != AE_IFREG)
-            en.type = EntryType::Other;
-        en.size = r.size;
-        en.packedSize = r.packedSize;
-        en.crc = r.crc;
-        en.crcKind = CrcKind::Crc32;
-        en.dosDateTime = r.dosDateTime;
-        en.method = ZipDirectory::methodName(r.method);
-        en.encrypted = (r.flags & 1) != 0;
-        en.attributes = en.type == EntryType::Directory ? 0x10 : 0x20;
-        if (dosHost && (r.externalAttributes & 0x07)) en.attributes |= static_cast<uint8_t>(r.externalAttributes & 0x07);
-        if (unixMode != 0 && (unixMode & 0222) == 0) en.attributes |= 0x01;
-        en.name = nameToUtf8(r.unicodeName.empty() ? r.rawName : r.unicodeName);
-        std::replace(en.name.begin(), en.name.end(), '\\', '/');
-        m_entries.push_back(std::move(en));
+    for (ZipListed& listed : directory.listing()) {
+        const ZipRecord& r = recs[listed.record];
+        m_entries.push_back(std::move(listed.entry));
         m_undecodable.push_back(!ZipDirectory::decodable(r.method));
         std::vector<std::string> names{r.rawName};
         if (!r.unicodeName.empty()) names.push_back(r.unicodeName);

@@ -16,6 +16,8 @@ constexpr uint32_t kEndSignature = 0x06054b50;
 constexpr uint32_t kEnd64Signature = 0x06064b50;
 constexpr uint32_t kLocator64Signature = 0x07064b50;
 constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr size_t kLocalSize = 30;
 constexpr size_t kEndSize = 22;
 constexpr size_t kCentralSize = 46;
 constexpr size_t kLocator64Size = 20;
@@ -79,6 +81,27 @@ void applyUnicodePath(const unsigned char* extra, size_t len, ZipRecord& r) {
     uint32_t actual = static_cast<uint32_t>(
         crc32(0, reinterpret_cast<const Bytef*>(r.rawName.data()), static_cast<uInt>(r.rawName.size())));
     if (le32(f + 1) == actual) r.unicodeName.assign(reinterpret_cast<const char*>(f + 5), fieldLen - 5);
+}
+
+// Some writers put the Unicode Path field in the local header only. Reading
+// every local header would slow listing, so only names that may stand for
+// another are looked up: not flagged UTF-8, and holding "?" (which no Windows
+// name contains: a writer's stand-in for what its code page lacks) or a
+// non-ASCII byte.
+bool mayHaveLocalUnicodePath(const ZipRecord& r) {
+    if (r.flags & 0x0800) return false;
+    return std::any_of(r.rawName.begin(), r.rawName.end(),
+                       [](char c) { return c == '?' || static_cast<unsigned char>(c) >= 0x80; });
+}
+
+void applyLocalUnicodePath(const File& file, ZipRecord& r) {
+    unsigned char h[kLocalSize];
+    if (!file.readAt(r.localOffset, h, sizeof h) || le32(h) != kLocalSignature) return;
+    const size_t nameLen = le16(h + 26), extraLen = le16(h + 28);
+    if (extraLen == 0) return;
+    std::vector<unsigned char> extra(extraLen);
+    if (!file.readAt(r.localOffset + kLocalSize + nameLen, extra.data(), extra.size())) return;
+    applyUnicodePath(extra.data(), extra.size(), r);
 }
 
 // The ZIP64 extended information field holds, in this order, only those of
@@ -185,7 +208,54 @@ Result ZipDirectory::read(const std::string& posixPath) {
         m_records.push_back(std::move(r));
         pos += kCentralSize + nameLen + extraLen + commentLen;
     }
+    for (ZipRecord& r : m_records)
+        if (r.unicodeName.empty() && mayHaveLocalUnicodePath(r)) applyLocalUnicodePath(file, r);
     return Result::success();
+}
+
+std::vector<ZipListed> ZipDirectory::listing() const {
+    // Unix file type bits of the external attributes (host 3 or 19).
+    constexpr uint32_t kTypeMask = 0170000, kDirectory = 0040000, kSymlink = 0120000, kRegular = 0100000;
+    std::vector<size_t> order(m_records.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t x, size_t y) { return m_records[x].localOffset < m_records[y].localOffset; });
+    std::vector<ZipListed> out;
+    out.reserve(order.size());
+    const ZipRecord* previous = nullptr;
+    for (size_t i : order) {
+        const ZipRecord& r = m_records[i];
+        if (previous && previous->localOffset == r.localOffset) continue;
+        previous = &r;
+        const size_t slash = r.rawName.find_last_of('/');
+        if (r.rawName.starts_with("__MACOSX/") && r.rawName.compare(slash + 1, 2, "._") == 0) continue;
+
+        Entry en;
+        const uint8_t host = static_cast<uint8_t>(r.versionMadeBy >> 8);
+        const bool dosHost = host == 0 || host == 11 || host == 14;
+        const uint32_t unixMode = host == 3 || host == 19 ? r.externalAttributes >> 16 : 0;
+        if (r.rawName.ends_with("/") || r.rawName.ends_with("\\") || (dosHost && (r.externalAttributes & 0x10)) ||
+            (unixMode & kTypeMask) == kDirectory)
+            en.type = EntryType::Directory;
+        else if ((unixMode & kTypeMask) == kSymlink)
+            en.type = EntryType::Symlink;
+        else if ((unixMode & kTypeMask) != 0 && (unixMode & kTypeMask) != kRegular)
+            en.type = EntryType::Other;
+        en.size = r.size;
+        en.packedSize = r.packedSize;
+        en.crc = r.crc;
+        en.crcKind = CrcKind::Crc32;
+        en.dosDateTime = r.dosDateTime;
+        en.method = methodName(r.method);
+        en.encrypted = (r.flags & 1) != 0;
+        en.attributes = en.type == EntryType::Directory ? 0x10 : 0x20;
+        if (dosHost && (r.externalAttributes & 0x07)) en.attributes |= static_cast<uint8_t>(r.externalAttributes & 0x07);
+        if (unixMode != 0 && (unixMode & 0222) == 0) en.attributes |= 0x01;
+        en.name = nameToUtf8(r.unicodeName.empty() ? r.rawName : r.unicodeName);
+        std::replace(en.name.begin(), en.name.end(), '\\', '/');
+        out.push_back({std::move(en), i});
+    }
+    return out;
 }
 
 bool ZipDirectory::decodable(uint16_t method) {

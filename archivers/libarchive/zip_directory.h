@@ -25,6 +25,12 @@ struct ZipRecord {
     uint32_t externalAttributes = 0;
 };
 
+// One listed entry and the central directory record it comes from.
+struct ZipListed {
+    Entry entry;
+    size_t record = 0;
+};
+
 class ZipDirectory {
 public:
     // Reads the end record (ZIP64 too) and every central directory record.
@@ -32,6 +38,11 @@ public:
     // not actually hold.
     Result read(const std::string& posixPath);
     const std::vector<ZipRecord>& records() const { return m_records; }
+
+    // The entries as listed: in local header order (libarchive's), one per
+    // local header, Mac resource forks ("__MACOSX/.../._name") left out,
+    // names as UTF-8 (the Unicode Path name where it matches).
+    std::vector<ZipListed> listing() const;
 
     // Whether libarchive decodes the method (stored, deflate, bzip2, lzma,
     // zstd, xz, PPMd).

@@ -208,7 +208,7 @@ std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirector
         out += extra;
         out += data;
 
-        std::string cextra = unicodeExtra;
+        std::string cextra = m.unicodePathLocalOnly ? std::string() : unicodeExtra;
         if (m.zip64) {
             put16(cextra, 1);
             put16(cextra, 24);

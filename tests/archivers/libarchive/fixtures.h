@@ -58,6 +58,7 @@ struct ZipMember {
     bool zip64 = false;     // sizes and offset only in a ZIP64 extra field
     std::string localName;    // name in the local header when it differs from the central one
     std::string unicodePath;  // UTF-8 name for an Info-ZIP Unicode Path field
+    bool unicodePathLocalOnly = false;  // that field in the local header alone
 };
 
 // ZIP file bytes with a central directory (and ZIP64 end records when any

@@ -115,6 +115,49 @@ TEST_F(Unzip32, ShiftJisNamesListAndExtractAsUtf8) {
     EXPECT_TRUE(fixtures::readFile(dir.file("out/\xE9\x9F\xB3.wav")) == wave);
 }
 
+TEST_F(Unzip32, UnicodePathFieldNamesEntriesWhenItsCrcMatches) {
+    // Windows writers put "?" in the legacy name for what its code page
+    // lacks and the real name in an Info-ZIP Unicode Path field, in the
+    // central directory, the local header or both.
+    std::vector<fixtures::ZipMember> members(3);
+    members[0] = {"?.wav", "first"};
+    members[0].unicodePath = "\xC3\xBC\xE9\x9F\xB3.wav";   // ü音.wav
+    members[1] = {"snd\\?.wav", "second"};
+    members[1].unicodePath = "snd\\\xE2\x99\xAA.wav";        // snd\♪.wav
+    members[1].unicodePathLocalOnly = true;                     // as some writers do
+    members[2] = {"kept.wav", "third"};
+    members[2].unicodePath = "stale.wav";
+    std::string zip = fixtures::buildZip(members);
+    // Entry 2's field names another legacy name (the CRC no longer matches).
+    const std::string stale = "stale.wav";
+    for (size_t at = zip.find(stale); at != std::string::npos; at = zip.find(stale, at + 1))
+        zip[at - 4] = static_cast<char>(zip[at - 4] ^ 1);
+    fixtures::writeFile(dir.file("u.zip"), zip);
+
+    auto listed = lib.list(windowsPath(dir.file("u.zip")), "*");
+    EXPECT_EQ(names(listed), (std::vector<std::string>{"kept.wav", "snd/\xE2\x99\xAA.wav", "\xC3\xBC\xE9\x9F\xB3.wav"}));
+    const std::string out = dir.file("out");
+    EXPECT_EQ(lib.command(extractLine(dir.file("u.zip"), out, "\xC3\xBC\xE9\x9F\xB3.wav")), arc::ArcOk);
+    EXPECT_EQ(fixtures::readFile(out + "/\xC3\xBC\xE9\x9F\xB3.wav"), "first");
+    EXPECT_EQ(lib.command(extractLine(dir.file("u.zip"), out, "snd/\xE2\x99\xAA.wav", true)), arc::ArcOk);
+    EXPECT_EQ(fixtures::readFile(out + "/snd/\xE2\x99\xAA.wav"), "second");
+}
+
+TEST_F(Unzip32, Deflate64EntriesExtract) {
+    REQUIRE_TOOL("7zz");
+    std::string wave = "RIFF";
+    for (int i = 0; wave.size() < 300000; ++i) wave += static_cast<char>((i * i) >> 7);
+    fixtures::writeFile(dir.file("big.wav"), wave);
+    const std::string zip = dir.file("d64.zip");
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && 7zz a -tzip -mm=Deflate64 " + quote(zip) + " big.wav"));
+    auto listed = lib.list(windowsPath(zip), "*");
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].method, "Defl64");
+    std::string text;
+    EXPECT_EQ(lib.command(extractLine(zip, dir.file("out"), "big.wav"), &text), arc::ArcOk) << text;
+    EXPECT_TRUE(fixtures::readFile(dir.file("out/big.wav")) == wave);
+}
+
 TEST_F(Unzip32, DamagedDataFailsAndLeavesNoFile) {
     std::string wave(5000, '\0');
     for (size_t i = 0; i < wave.size(); ++i) wave[i] = static_cast<char>(i * 13);

@@ -1,0 +1,195 @@
+#include "archivers/libarchive/zip_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "archivers/libarchive/inflate.h"
+
+namespace arc {
+namespace {
+
+constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr size_t kLocalSize = 30;
+constexpr size_t kChunk = 64 * 1024;
+
+uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t le32(const unsigned char* p) { return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16); }
+
+// The packed bytes of one entry, read in chunks and never past their end.
+class PackedData {
+public:
+    PackedData(int fd, uint64_t offset, uint64_t size) : m_fd(fd), m_offset(offset), m_left(size) {}
+    // Bytes read into buf (0 at the end); -1 on a read error.
+    ssize_t read(void* buf, size_t capacity) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(capacity, m_left));
+        if (want == 0) return 0;
+        const ssize_t n = ::pread(m_fd, buf, want, static_cast<off_t>(m_offset));
+        if (n <= 0) {
+            m_failed = true;
+            m_left = 0;
+            return -1;
+        }
+        m_offset += static_cast<uint64_t>(n);
+        m_left -= static_cast<uint64_t>(n);
+        return n;
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    int m_fd;
+    uint64_t m_offset;
+    uint64_t m_left;
+    bool m_failed = false;
+};
+
+Result readError() { return Result::fail(Status::ReadError, "cannot read the archive"); }
+Result aborted() { return Result::fail(Status::Aborted, "stopped by the receiver"); }
+
+Result copyStored(PackedData& in, Sink& sink) {
+    std::vector<unsigned char> buf(kChunk);
+    for (;;) {
+        const ssize_t n = in.read(buf.data(), buf.size());
+        if (n < 0) return readError();
+        if (n == 0) return Result::success();
+        if (!sink.write(buf.data(), static_cast<size_t>(n))) return aborted();
+    }
+}
+
+Result inflateWithZlib(PackedData& in, Sink& sink) {
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return Result::fail(Status::OutOfMemory, "cannot start inflating");
+    struct End {
+        z_stream& z;
+        ~End() { inflateEnd(&z); }
+    } end{z};
+    std::vector<unsigned char> input(kChunk), output(kChunk);
+    for (;;) {
+        if (z.avail_in == 0) {
+            const ssize_t n = in.read(input.data(), input.size());
+            if (n < 0) return readError();
+            if (n == 0) return Result::fail(Status::Corrupt, "deflate data ends early");
+            z.next_in = input.data();
+            z.avail_in = static_cast<uInt>(n);
+        }
+        z.next_out = output.data();
+        z.avail_out = static_cast<uInt>(output.size());
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        const size_t produced = output.size() - z.avail_out;
+        if (produced > 0 && !sink.write(output.data(), produced)) return aborted();
+        if (rc == Z_STREAM_END) return Result::success();
+        if (rc != Z_OK && rc != Z_BUF_ERROR)
+            return Result::fail(Status::Corrupt, std::string("deflate data: ") + (z.msg ? z.msg : "broken"));
+    }
+}
+
+}  // namespace
+
+ZipReader::~ZipReader() { close(); }
+
+void ZipReader::close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+const std::vector<Entry>& ZipReader::entries() const {
+    return m_allLibarchive ? m_libarchive->entries() : m_entries;
+}
+
+Result ZipReader::open(const std::string& posixPath) {
+    close();
+    m_path = posixPath;
+    m_entries.clear();
+    m_records.clear();
+    m_libarchive.reset();
+    m_allLibarchive = false;
+
+    ZipDirectory directory;
+    if (!directory.read(posixPath).ok()) {
+        // No readable central directory: libarchive decides what the file is.
+        m_allLibarchive = true;
+        LibarchiveReader* reader = nullptr;
+        return libarchiveReader(reader);
+    }
+    m_fd = ::open(posixPath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+        return Result::fail(Status::ReadError, "cannot open " + posixPath + ": " + std::strerror(errno));
+    m_fileSize = static_cast<uint64_t>(st.st_size);
+    std::vector<ZipListed> listed = directory.listing();
+    m_entries.reserve(listed.size());
+    m_records.reserve(listed.size());
+    for (ZipListed& l : listed) {
+        m_entries.push_back(std::move(l.entry));
+        m_records.push_back(directory.records()[l.record]);
+    }
+    return Result::success();
+}
+
+Result ZipReader::libarchiveReader(LibarchiveReader*& out) {
+    if (!m_libarchive) {
+        m_libarchive = std::make_unique<LibarchiveReader>(std::vector<LibarchiveReader::Format>{LibarchiveReader::Format::Zip});
+        m_libarchiveOpened = m_libarchive->open(m_path);
+        // Both list from the same central directory; anything else means
+        // the file changed under us.
+        if (m_libarchiveOpened.ok() && !m_allLibarchive && m_libarchive->entries().size() != m_entries.size())
+            m_libarchiveOpened = Result::fail(Status::Corrupt, "the archive changed since it was listed");
+    }
+    out = m_libarchive.get();
+    return m_libarchiveOpened;
+}
+
+Result ZipReader::dataStart(const ZipRecord& r, uint64_t& start) const {
+    unsigned char h[kLocalSize];
+    if (r.localOffset > m_fileSize || m_fileSize - r.localOffset < kLocalSize)
+        return Result::fail(Status::Corrupt, "local header beyond the end of the file");
+    if (::pread(m_fd, h, sizeof h, static_cast<off_t>(r.localOffset)) != static_cast<ssize_t>(sizeof h)) return readError();
+    if (le32(h) != kLocalSignature) return Result::fail(Status::Corrupt, "no local header where the directory says");
+    start = r.localOffset + kLocalSize + le16(h + 26) + le16(h + 28);
+    if (start > m_fileSize || m_fileSize - start < r.packedSize)
+        return Result::fail(Status::Corrupt, "the entry's data runs past the end of the file");
+    return Result::success();
+}
+
+Result ZipReader::extractHere(const ZipRecord& r, Sink& sink) const {
+    uint64_t start = 0;
+    if (Result res = dataStart(r, start); !res.ok()) return res;
+    PackedData in(m_fd, start, r.packedSize);
+    switch (r.method) {
+    case 0: return copyStored(in, sink);
+    case 8: return inflateWithZlib(in, sink);
+    default: {
+        Result res = inflateRaw(
+            DeflateVariant::Deflate64,
+            [&in](uint8_t* buf, size_t capacity) {
+                const ssize_t n = in.read(buf, capacity);
+                return n > 0 ? static_cast<size_t>(n) : size_t(0);
+            },
+            sink);
+        return in.failed() ? readError() : res;
+    }
+    }
+}
+
+Result ZipReader::extract(size_t index, Sink& sink) {
+    if (m_allLibarchive) return m_libarchive->extract(index, sink);
+    if (index >= m_entries.size()) return Result::fail(Status::Corrupt, "no entry " + std::to_string(index));
+    const Entry& e = m_entries[index];
+    const ZipRecord& r = m_records[index];
+    if (e.type != EntryType::File) return Result::success();
+    if (e.encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
+    if (r.method == 0 || r.method == 8 || r.method == 9) return extractHere(r, sink);
+    if (!ZipDirectory::decodable(r.method))
+        return Result::fail(Status::Unsupported, "compression method " + e.method + " is not supported");
+    LibarchiveReader* reader = nullptr;
+    if (Result res = libarchiveReader(reader); !res.ok()) return res;
+    return reader->extract(index, sink);
+}
+
+}  // namespace arc

@@ -1,0 +1,48 @@
+// The ZIP reader: lists from the central directory, read once, and extracts
+// an entry by going straight to its local header. Stored, deflate and
+// Deflate64 data are decoded here; the methods only libarchive knows (bzip2,
+// LZMA, xz, zstd, PPMd), and files whose central directory cannot be read,
+// go through a LibarchiveReader opened when first needed.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archivers/common/reader.h"
+#include "archivers/libarchive/libarchive_reader.h"
+#include "archivers/libarchive/zip_directory.h"
+
+namespace arc {
+
+class ZipReader : public Reader {
+public:
+    ZipReader() = default;
+    ~ZipReader() override;
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
+
+    Result open(const std::string& posixPath) override;
+    const std::vector<Entry>& entries() const override;
+    Result extract(size_t index, Sink& sink) override;
+
+private:
+    void close();
+    Result libarchiveReader(LibarchiveReader*& out);
+    // Where the entry's data starts, from its local header.
+    Result dataStart(const ZipRecord& r, uint64_t& start) const;
+    Result extractHere(const ZipRecord& r, Sink& sink) const;
+
+    std::string m_path;
+    int m_fd = -1;
+    uint64_t m_fileSize = 0;
+    std::vector<Entry> m_entries;
+    std::vector<ZipRecord> m_records;   // the central directory record of each entry
+    // Everything goes through libarchive when the central directory could
+    // not be read; otherwise only the entries whose method it alone decodes.
+    bool m_allLibarchive = false;
+    std::unique_ptr<LibarchiveReader> m_libarchive;
+    Result m_libarchiveOpened = Result::fail(Status::Corrupt, "not opened");
+};
+
+}  // namespace arc
