@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/win32.h"
 
 namespace tidebell {
@@ -31,7 +32,9 @@ std::string executableFolder()
 
 std::string iniPathForExecutable()
 {
-    return executableFolder() + "TIDEBELL.INI";
+    // Beside the executable, or in the user's settings folder when the
+    // executable's folder cannot be written (an installed program).
+    return platform::settingsFileBeside(executableFolder(), "TIDEBELL.INI");
 }
 
 std::string helpFilePathForExecutable()

@@ -64,6 +64,12 @@ struct Overrides {
     std::optional<std::string> mountTable;            // POSIX path read instead of /proc/self/mounts
     std::optional<std::string> tempFolder;            // POSIX folder used by GetTempPathA
     std::optional<std::string> executablePath;        // POSIX path reported as the program
+    // Whether registry changes are mirrored onto the desktop (file manager
+    // verb, sound theme). Unset: only for the real per-user registry, so a
+    // test with its own registry file never touches the user's desktop.
+    std::optional<bool> desktopMirror;
+    // GSettings schema that holds the desktop's sound theme name.
+    std::optional<std::string> soundSettingsSchema;
 };
 Overrides& overrides();
 

@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/desktop_mirror.h"
 #include "platform/internal.h"
 #include "platform/registry_store.h"
 
@@ -108,7 +109,8 @@ extern "C" LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY resu
     if (LONG rc = target(key, subKey, k))
         return fail(rc);
     LONG rc = RegistryStore::instance().read([&](const RegistryTree& tree) -> LONG {
-        return findOpen(tree, k) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        return findOpen(tree, k) || desktop::standsOnDesktop(tree, k.root, k.path) ? ERROR_SUCCESS
+                                                                                 : ERROR_FILE_NOT_FOUND;
     });
     if (rc != ERROR_SUCCESS)
         return fail(rc);
@@ -216,7 +218,10 @@ extern "C" LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, co
         node->setValue(v);
         return ERROR_SUCCESS;
     });
-    return rc == ERROR_SUCCESS ? rc : fail(rc);
+    if (rc != ERROR_SUCCESS)
+        return fail(rc);
+    desktop::valueChanged(k.root, k.path);
+    return rc;
 }
 
 extern "C" LONG RegDeleteValueA(HKEY key, LPCSTR valueName)
@@ -230,7 +235,10 @@ extern "C" LONG RegDeleteValueA(HKEY key, LPCSTR valueName)
             return ERROR_KEY_DELETED;
         return node->removeValue(valueName ? valueName : "") ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
-    return rc == ERROR_SUCCESS ? rc : fail(rc);
+    if (rc != ERROR_SUCCESS)
+        return fail(rc);
+    desktop::valueChanged(k.root, k.path);
+    return rc;
 }
 
 namespace {
@@ -258,6 +266,7 @@ LONG deleteKey(HKEY key, LPCSTR subKey, bool tree)
         t.find(k.root, parentPath)->removeSubKey(k.path.back());
         return ERROR_SUCCESS;
     });
+    rc = desktop::keyDeleted(k.root, k.path, k.path.empty(), rc);
     return rc == ERROR_SUCCESS ? rc : fail(rc);
 }
 
@@ -285,6 +294,7 @@ extern "C" LONG RegDeleteTreeA(HKEY key, LPCSTR subKey)
         node->subKeys.clear();
         return ERROR_SUCCESS;
     });
+    rc = desktop::keyDeleted(k.root, k.path, true, rc);
     return rc == ERROR_SUCCESS ? rc : fail(rc);
 }
 

@@ -1,0 +1,375 @@
+// The registry's shell verb and sound events as the Linux desktop sees them:
+// private XDG folders, the memory GSettings backend, the freedesktop tools
+// and libcanberra playing into ALSA's null device.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "platform/desktop.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+// After win32.h, whose TRUE and FALSE GLib then leaves alone.
+#include <canberra.h>
+#include <gio/gio.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One set of XDG folders for the whole process: GLib reads them once.
+const tidebell_test::TempDir& world()
+{
+    static tidebell_test::TempDir dir;
+    static bool ready = [] {
+        ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+        ::setenv("XDG_CONFIG_DIRS", dir.file("etc").c_str(), 1);
+        ::setenv("XDG_DATA_DIRS", (dir.file("system") + ":/usr/share").c_str(), 1);
+        ::setenv("GSETTINGS_BACKEND", "memory", 1);
+        ::setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
+        ::unsetenv("XDG_CURRENT_DESKTOP");
+        // A player that opens WAVE files before the verb exists.
+        dir.write("system/applications/player.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Player\nExec=true %f\n"
+                  "MimeType=audio/x-wav;audio/wav;\n");
+        dir.write("system/applications/mimeinfo.cache",
+                  "[MIME Cache]\naudio/x-wav=player.desktop;\naudio/wav=player.desktop;\n");
+        // ALSA without a sound card: libcanberra plays into the null device.
+        dir.write("asound.conf", "pcm.!default { type null }\nctl.!default { type hw card 0 }\n");
+        ::setenv("ALSA_CONFIG_PATH", dir.file("asound.conf").c_str(), 1);
+        return true;
+    }();
+    (void)ready;
+    return dir;
+}
+
+std::string run(const std::string& command)
+{
+    std::string out;
+    if (FILE* p = ::popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[4096];
+        while (size_t n = std::fread(buffer, 1, sizeof buffer, p))
+            out.append(buffer, n);
+        ::pclose(p);
+    }
+    return out;
+}
+
+bool haveTool(const std::string& name) { return std::system(("command -v " + name + " >/dev/null").c_str()) == 0; }
+
+class DesktopTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto& w = world();
+        for (const char* sub : {"data", "config", "files"}) {
+            std::error_code ec;
+            fs::permissions(w.file(sub), fs::perms::owner_all, ec);
+            fs::remove_all(w.file(sub), ec);
+            fs::create_directories(w.file(sub));
+        }
+        platform::overrides().registryFile = w.file("files/registry.reg");
+        platform::overrides().desktopMirror = true;
+    }
+    void TearDown() override { platform::overrides() = m_saved; }
+
+    static std::string data(const std::string& rest) { return world().file("data/" + rest); }
+    static std::string config(const std::string& rest) { return world().file("config/" + rest); }
+    static std::string read(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    static void write(const std::string& path, const std::string& text)
+    {
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+    }
+
+    static HKEY create(HKEY root, const char* path)
+    {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+        return key;
+    }
+    static LONG setDefault(HKEY root, const char* path, const std::string& text)
+    {
+        HKEY key = create(root, path);
+        LONG rc = RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                 static_cast<DWORD>(text.size() + 1));
+        RegCloseKey(key);
+        return rc;
+    }
+    static bool opens(HKEY root, const char* path)
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }
+    static std::string readDefault(HKEY root, const char* path)
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            return "<none>";
+        char buffer[1024] = {};
+        DWORD size = sizeof buffer;
+        LONG rc = RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer), &size);
+        RegCloseKey(key);
+        return rc == ERROR_SUCCESS ? buffer : "<none>";
+    }
+
+    // What the options dialog writes and deletes.
+    static LONG setVerb(const std::string& program)
+    {
+        EXPECT_EQ(setDefault(HKEY_CLASSES_ROOT, "SoundRec\\shell\\events", "サウンドイベント設定"), ERROR_SUCCESS);
+        return setDefault(HKEY_CLASSES_ROOT, "SoundRec\\shell\\events\\command",
+                          "\"" + platform::toWindowsPath(program) + "\" \"%1\"");
+    }
+    static LONG deleteVerb()
+    {
+        HKEY shell = nullptr;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "SoundRec\\shell", 0, KEY_ALL_ACCESS, &shell) != ERROR_SUCCESS)
+            return ERROR_FILE_NOT_FOUND;
+        RegDeleteKeyA(shell, "events\\command");
+        LONG rc = RegDeleteKeyA(shell, "events");
+        RegCloseKey(shell);
+        return rc;
+    }
+    static std::string entry() { return data("applications/" + std::string(platform::kVerbDesktopId)); }
+
+    platform::Overrides m_saved = platform::overrides();
+};
+
+const char kUserMimeapps[] =
+    "# kept by the user\n"
+    "[Default Applications]\n"
+    "text/plain=vim.desktop;\n"
+    "\n"
+    "[Added Associations]\n"
+    "audio/x-wav=other.desktop;\n"
+    "image/png=viewer.desktop;\n";
+
+TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsKey)
+{
+    write(config("mimeapps.list"), kUserMimeapps);
+    // The desktop lists an entry only when its program exists.
+    std::string program = world().file("files/my programs/TIDEBELL");
+    write(program, "#!/bin/sh\n");
+    fs::permissions(program, fs::perms::owner_all);
+
+    ASSERT_EQ(setVerb(program), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+
+    std::string text = read(entry());
+    EXPECT_NE(text.find("Name=サウンドイベント設定\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Exec=\"" + program + "\" %f\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("audio/x-wav;"), std::string::npos);
+    if (haveTool("desktop-file-validate")) {
+        EXPECT_EQ(run("desktop-file-validate '" + entry() + "'"), "");
+    }
+
+    // The user's lines stay; the verb is added after the user's own choice.
+    std::string mimeapps = read(config("mimeapps.list"));
+    EXPECT_EQ(mimeapps.rfind("# kept by the user\n[Default Applications]\ntext/plain=vim.desktop;\n", 0), 0u) << mimeapps;
+    EXPECT_NE(mimeapps.find("audio/x-wav=other.desktop;tidebell-sound-event.desktop;\n"), std::string::npos) << mimeapps;
+    EXPECT_NE(mimeapps.find("image/png=viewer.desktop;\n"), std::string::npos);
+
+    // The file managers list it for WAVE files, and it never becomes what
+    // opens them.
+    if (haveTool("gio")) {
+        for (const char* type : {"audio/x-wav", "audio/wav"}) {
+            std::string gio = run(std::string("gio mime ") + type);
+            EXPECT_NE(gio.find("Recommended applications:"), std::string::npos) << gio;
+            EXPECT_NE(gio.find("tidebell-sound-event.desktop"), std::string::npos) << gio;
+            EXPECT_NE(gio.find(std::string("Default application for “") + type + "”: player.desktop"),
+                      std::string::npos) << gio;
+        }
+    }
+    if (haveTool("xdg-mime")) {
+        EXPECT_EQ(run("xdg-mime query default audio/x-wav"), "player.desktop\n");
+    }
+
+    // Writing it again (another program path) changes the entry only.
+    ASSERT_EQ(setVerb(program + "2"), ERROR_SUCCESS);
+    EXPECT_NE(read(entry()).find("TIDEBELL2\" %f"), std::string::npos);
+    EXPECT_EQ(read(config("mimeapps.list")), mimeapps);
+
+    // Deleting the key as the options dialog does takes back all of it.
+    EXPECT_EQ(deleteVerb(), ERROR_SUCCESS);
+    EXPECT_FALSE(fs::exists(entry()));
+    EXPECT_EQ(read(config("mimeapps.list")), kUserMimeapps);
+    EXPECT_FALSE(opens(HKEY_CLASSES_ROOT, "SoundRec\\shell\\events"));
+}
+
+TEST_F(DesktopTest, VerbLeftOnTheDesktopShowsAsPresentAndCanBeRemoved)
+{
+    ASSERT_EQ(setVerb("/opt/t/TIDEBELL"), ERROR_SUCCESS);
+    ASSERT_TRUE(fs::exists(entry()));
+    // A new registry without the verb, the desktop entry still there.
+    platform::overrides().registryFile = world().file("files/other.reg");
+    EXPECT_TRUE(opens(HKEY_CLASSES_ROOT, "\\SoundRec\\shell\\events"));
+    EXPECT_FALSE(opens(HKEY_CLASSES_ROOT, "SoundRec\\shell\\events\\command"));
+    EXPECT_FALSE(opens(HKEY_CLASSES_ROOT, "OtherType\\shell\\events"));
+
+    EXPECT_EQ(deleteVerb(), ERROR_SUCCESS);
+    EXPECT_FALSE(fs::exists(entry()));
+    EXPECT_FALSE(opens(HKEY_CLASSES_ROOT, "SoundRec\\shell\\events"));
+    EXPECT_EQ(deleteVerb(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(DesktopTest, BrokenDesktopConfigurationKeepsTheRegistryAndTheUsersFiles)
+{
+    // A mimeapps.list we cannot read is reported and left as it is.
+    const std::string broken = "[Added Associations]\nthis is not a key file line\n";
+    write(config("mimeapps.list"), broken);
+    EXPECT_EQ(setVerb("/opt/t/TIDEBELL"), ERROR_SUCCESS);
+    EXPECT_NE(readDefault(HKEY_CLASSES_ROOT, "SoundRec\\shell\\events\\command"), "<none>");
+    EXPECT_NE(platform::lastDesktopNotice().find("mimeapps.list の 2 行目"), std::string::npos)
+        << platform::lastDesktopNotice();
+    EXPECT_EQ(read(config("mimeapps.list")), broken);
+    EXPECT_EQ(deleteVerb(), ERROR_SUCCESS);
+    EXPECT_EQ(read(config("mimeapps.list")), broken);
+
+    // A data folder we cannot write into: the registry still takes the verb.
+    fs::remove(config("mimeapps.list"));
+    fs::remove_all(data("applications"));
+    write(data("applications"), "not a folder");
+    std::vector<std::string> notices;
+    auto previous = platform::setDesktopNoticeHandler([&](const std::string& m) { notices.push_back(m); });
+    EXPECT_EQ(setVerb("/opt/t/TIDEBELL"), ERROR_SUCCESS);
+    platform::setDesktopNoticeHandler(previous);
+    EXPECT_EQ(readDefault(HKEY_CLASSES_ROOT, "SoundRec\\shell\\events"), "サウンドイベント設定");
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("「サウンドイベント設定」を登録できませんでした"), std::string::npos) << notices[0];
+    EXPECT_EQ(read(data("applications")), "not a folder");
+    EXPECT_FALSE(fs::exists(config("mimeapps.list")));
+}
+
+// Plays an event as a desktop does: the theme GSettings names, looked up by
+// libcanberra (without its lookup cache, whose check has a resolution of a
+// second). Answers the canberra result once playing has ended.
+int playEvent(const char* sound)
+{
+    fs::remove_all(world().file("cache"));
+    GSettings* settings = g_settings_new("org.gnome.desktop.sound");
+    gchar* theme = g_settings_get_string(settings, "theme-name");
+    ca_context* context = nullptr;
+    ca_context_create(&context);
+    ca_context_set_driver(context, "alsa");
+    ca_proplist* props = nullptr;
+    ca_proplist_create(&props);
+    ca_proplist_sets(props, CA_PROP_EVENT_ID, sound);
+    ca_proplist_sets(props, CA_PROP_CANBERRA_XDG_THEME_NAME, theme);
+    struct Done {
+        std::mutex mutex;
+        std::condition_variable cv;
+        bool done = false;
+    } done;
+    auto finished = [](ca_context*, uint32_t, int, void* data) {
+        auto* d = static_cast<Done*>(data);
+        std::lock_guard lock(d->mutex);
+        d->done = true;
+        d->cv.notify_all();
+    };
+    int rc = ca_context_play_full(context, 1, props, finished, &done);
+    if (rc == CA_SUCCESS) {
+        // Destroying the context while the sound plays races its thread.
+        std::unique_lock lock(done.mutex);
+        done.cv.wait_for(lock, std::chrono::seconds(10), [&] { return done.done; });
+    }
+    ca_proplist_destroy(props);
+    ca_context_destroy(context);
+    g_free(theme);
+    g_object_unref(settings);
+    return rc;
+}
+
+std::string wave()
+{
+    // 10 ms of silence, 8 kHz mono 8-bit.
+    std::string pcm(80, '\x80');
+    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    return "RIFF" + le32(36 + 80) + "WAVEfmt " + le32(16) + std::string("\x01\x00\x01\x00", 4) + le32(8000) +
+           le32(8000) + std::string("\x01\x00\x08\x00", 4) + "data" + le32(80) + pcm;
+}
+
+TEST_F(DesktopTest, AssignedSoundPlaysForTheDesktopEventThroughTheSelectedTheme)
+{
+    GSettings* settings = g_settings_new("org.gnome.desktop.sound");
+    g_settings_set_string(settings, "theme-name", "freedesktop");
+    const char* login = "AppEvents\\Schemes\\Apps\\.Default\\WindowsLogon\\.Current";
+    std::string file = world().file("files/ログオン.wav");
+    write(file, wave());
+    // The freedesktop theme has no login sound.
+    EXPECT_EQ(playEvent("desktop-login"), CA_ERROR_NOTFOUND);
+
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, login, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    std::string link = data("sounds/tidebell/stereo/desktop-login.wav");
+    EXPECT_EQ(fs::read_symlink(link).string(), file);
+    EXPECT_NE(read(data("sounds/tidebell/index.theme")).find("Inherits=freedesktop\n"), std::string::npos);
+    gchar* theme = g_settings_get_string(settings, "theme-name");
+    EXPECT_STREQ(theme, "tidebell");
+    g_free(theme);
+    EXPECT_EQ(playEvent("desktop-login"), CA_SUCCESS);
+
+    // A second assignment keeps the inherited theme; an empty one takes the
+    // sound away again.
+    std::string ogg = world().file("files/b.OGG");
+    write(ogg, "");
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, login, platform::toWindowsPath(ogg)), ERROR_SUCCESS);
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_symlink(data("sounds/tidebell/stereo/desktop-login.ogg")));
+    EXPECT_NE(read(data("sounds/tidebell/index.theme")).find("Inherits=freedesktop\n"), std::string::npos);
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, login, ""), ERROR_SUCCESS);
+    EXPECT_TRUE(fs::is_empty(data("sounds/tidebell/stereo")));
+    EXPECT_EQ(playEvent("desktop-login"), CA_ERROR_NOTFOUND);
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, login, platform::toWindowsPath(file)), ERROR_SUCCESS);
+
+    // An event without a desktop counterpart stays in the registry only.
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\.Default\\AppGPFault\\.Current", "C:\\x.wav"),
+              ERROR_SUCCESS);
+    EXPECT_EQ(fs::directory_iterator(data("sounds/tidebell/stereo"))->path().filename(), "desktop-login.wav");
+    EXPECT_EQ(std::distance(fs::directory_iterator(data("sounds/tidebell/stereo")), fs::directory_iterator()), 1);
+    g_object_unref(settings);
+}
+
+TEST_F(DesktopTest, SoundEventsWithoutSettingsSchemaOrWritableFolderStillReachTheRegistry)
+{
+    const char* warning = "AppEvents\\Schemes\\Apps\\.Default\\SystemExclamation\\.Current";
+    std::string file = world().file("files/a.wav");
+    write(file, wave());
+
+    platform::overrides().soundSettingsSchema = "org.example.absent";
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, warning, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_NE(platform::lastDesktopNotice().find("org.example.absent"), std::string::npos);
+    EXPECT_TRUE(fs::is_symlink(data("sounds/tidebell/stereo/dialog-warning.wav")));
+    EXPECT_NE(read(data("sounds/tidebell/index.theme")).find("Inherits=freedesktop\n"), std::string::npos);
+
+    fs::remove_all(data("sounds"));
+    write(data("sounds"), "not a folder");
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, warning, "C:\\other.wav"), ERROR_SUCCESS);
+    EXPECT_EQ(readDefault(HKEY_CURRENT_USER, warning), "C:\\other.wav");
+    EXPECT_NE(platform::lastDesktopNotice().find("サウンドテーマに反映できませんでした"), std::string::npos);
+    EXPECT_EQ(read(data("sounds")), "not a folder");
+}
+
+TEST_F(DesktopTest, SettingsFileStaysBesideAWritableProgramOnly)
+{
+    std::string folder = platform::toWindowsPath(world().file("files")) + "\\";
+    EXPECT_EQ(platform::settingsFileBeside(folder, "TIDEBELL.INI"), folder + "TIDEBELL.INI");
+    std::string installed = platform::settingsFileBeside(platform::toWindowsPath("/usr/bin") + "\\", "TIDEBELL.INI");
+    EXPECT_EQ(platform::toPosixPath(installed), config("tidebell/TIDEBELL.INI"));
+    EXPECT_TRUE(fs::is_directory(config("tidebell")));
+}
+
+}  // namespace
