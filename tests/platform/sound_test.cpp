@@ -2,7 +2,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
+
+#include <sys/stat.h>
 
 #include "fake_audio_output.h"
 #include "platform/platform.h"
@@ -147,8 +150,10 @@ TEST(SoundPlayer, FilesThatCannotBePlayedGiveTheDefaultSoundUnlessSuppressed)
     rig.dir.write("no-rate.wav", riffWave(riffChunk("fmt ", pcm16Format(0, 1)) + riffChunk("data", "abcd")));
     rig.dir.write("data-before-format.wav",
                   riffWave(riffChunk("data", pcm16Data({1, 2})) + riffChunk("fmt ", pcm16Format(8000, 1))));
+    ASSERT_EQ(::mkfifo(rig.dir.file("pipe.wav").c_str(), 0600), 0);   // no writer: opening it would wait
+    std::filesystem::create_directory(rig.dir.file("folder.wav"));
     for (const char* name : {"missing.wav", "aiff.wav", "empty.wav", "garbage.wav", "no-frames.wav", "no-rate.wav",
-                             "data-before-format.wav"}) {
+                             "data-before-format.wav", "pipe.wav", "folder.wav"}) {
         SCOPED_TRACE(name);
         size_t before = rig.output->streams().size();
         EXPECT_FALSE(rig.play(name, SND_SYNC | SND_NODEFAULT));
