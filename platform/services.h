@@ -1,7 +1,8 @@
 // Platform services that windows use and tests replace with doubles. The
 // Windows-named functions (MessageBoxA, sndPlaySoundA, WinHelpA, the version
 // functions) call whichever service is installed; the real ones are installed
-// by the program at start-up.
+// by the program at start-up, except sound, whose real service (sound server,
+// else ALSA) is in place until another is set.
 #pragma once
 
 #include <memory>
@@ -22,8 +23,9 @@ public:
 class SoundService {
 public:
     virtual ~SoundService() = default;
-    // Plays a WAVE file given by its Windows-style path; an empty path stops
-    // what is playing. Starting a sound cuts off the one playing.
+    // Plays a WAVE file given by its Windows-style path with sndPlaySoundA's
+    // flags; an empty path stops what is playing. Starting a sound cuts off
+    // the one playing.
     virtual bool play(const std::string& windowsPath, UINT flags) = 0;
 };
 

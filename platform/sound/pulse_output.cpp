@@ -1,5 +1,7 @@
 #include "platform/sound/pulse_output.h"
 
+#include <algorithm>
+
 #include <pulse/pulseaudio.h>
 
 namespace platform {

@@ -1,6 +1,7 @@
 #include "platform/sound/sndfile_source.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
 
 namespace platform {
 namespace {
@@ -13,7 +14,10 @@ constexpr int maxChannels = 32;
 
 std::unique_ptr<SndfileSource> SndfileSource::open(const std::string& posixPath, Kind kind)
 {
-    if (posixPath.empty())
+    // Only plain files: opening a pipe or a device could wait for ever on
+    // the caller's thread.
+    struct stat status;
+    if (posixPath.empty() || ::stat(posixPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return nullptr;
     SF_INFO info{};
     SNDFILE* file = sf_open(posixPath.c_str(), SFM_READ, &info);

@@ -215,8 +215,12 @@ TEST(SoundServer, AServerThatWentAwayIsReconnectedOnTheNextCall)
     platform::SoundPlayer player({output}, {});
     EXPECT_TRUE(player.play("C:\\missing.wav", SND_ASYNC));   // the default sound
     server.stop();
+    // The connection learns of the loss on its own thread.
+    bool gone = false;
+    for (int i = 0; i < 200 && !gone; ++i, std::this_thread::sleep_for(10ms))
+        gone = !output->available();
+    EXPECT_TRUE(gone);
     EXPECT_FALSE(player.play("C:\\missing.wav", SND_ASYNC));
-    EXPECT_FALSE(output->available());
     ASSERT_TRUE(server.start());
     EXPECT_TRUE(player.play("C:\\missing.wav", SND_ASYNC));
     EXPECT_TRUE(player.play("", 0));
