@@ -1,6 +1,9 @@
 #include "main/form_version.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 
@@ -19,11 +22,29 @@ namespace {
 constexpr char kDesignVersion[] = "1.12";
 constexpr char kDesignCopyright[] = "著作権情報はありません";
 
+constexpr int kClientWidth = 346;
+constexpr int kClientHeight = 113;
+constexpr int kMargin = 8;
+constexpr int kButtonLeft = 264;
+
 QLabel* label(QWidget* parent, int left, int top, int width, int height, const char* text)
 {
     auto* l = new QLabel(QString::fromUtf8(text), parent);
     l->setGeometry(left, top, width, height);
     return l;
+}
+
+// Labels grow with their text, as far as `right`; what still does not fit is
+// cut with an ellipsis and shown whole in the tooltip. Version data come from
+// the file, so their length is not ours to choose.
+void setFittedText(QLabel* label, const QString& text, int right)
+{
+    const QFontMetrics metrics(label->font());
+    const int room = right - label->x();
+    const QString shown = metrics.horizontalAdvance(text) <= room ? text : metrics.elidedText(text, Qt::ElideRight, room);
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
+    label->resize(std::max(label->width(), std::min(room, metrics.horizontalAdvance(shown) + 2)), label->height());
 }
 
 }  // namespace
@@ -33,7 +54,7 @@ TFormVersion::TFormVersion(const WindowBounds& mainBounds, std::string modulePat
 {
     setWindowTitle(QStringLiteral("バージョン情報"));
     setFont(windowFont());
-    setFixedSize(346, 113);
+    setFixedSize(kClientWidth, kClientHeight);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     Image1 = new QLabel(this);
@@ -44,10 +65,12 @@ TFormVersion::TFormVersion(const WindowBounds& mainBounds, std::string modulePat
     Label_Copy = label(this, 48, 48, 217, 17, kDesignCopyright);
     Label2 = label(this, 48, 72, 49, 17, "E-MAIL :");
     // The project takes no mail; the labels say where to turn instead.
-    Label_Mail = label(this, 104, 72, 145, 17, "メールでは受け付けていません");
-    Label_Mail2 = label(this, 104, 88, 145, 12, "ご連絡は課題管理 (issues) へ");
+    Label_Mail = label(this, 104, 72, 145, 17, "");
+    Label_Mail2 = label(this, 104, 88, 145, 12, "");
+    setFittedText(Label_Mail, QStringLiteral("メールでの受け付けはありません"), kClientWidth - kMargin);
+    setFittedText(Label_Mail2, QStringLiteral("ご連絡はプロジェクトの課題管理へ"), kClientWidth - kMargin);
     Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setGeometry(264, 8, 75, 25);
+    Button1->setGeometry(kButtonLeft, 8, 75, 25);
     Button1->setDefault(true);
     Button1->setAutoDefault(true);
     connect(Button1, &QPushButton::clicked, this, guardedSlot(this, &TFormVersion::Button1Click));
@@ -63,12 +86,12 @@ void TFormVersion::FormShow()
 {
     centreOn(this, m_mainBounds);
     Image1->setPixmap(programIcon().pixmap(32, 32));
-    Label_Title->setText(QString::fromUtf8(kApplicationTitle));
+    setFittedText(Label_Title, QString::fromUtf8(kApplicationTitle), kButtonLeft - kMargin);
     const VersionTexts texts = readVersionTexts(m_modulePath);
     if (texts.fileVersion)
-        Label_Version->setText(QString::fromUtf8(*texts.fileVersion));
+        setFittedText(Label_Version, QString::fromUtf8(*texts.fileVersion), kButtonLeft - kMargin);
     if (texts.legalCopyright)
-        Label_Copy->setText(QString::fromUtf8(*texts.legalCopyright));
+        setFittedText(Label_Copy, QString::fromUtf8(*texts.legalCopyright), kClientWidth - kMargin);
 }
 
 void TFormVersion::Button1Click()

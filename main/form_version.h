@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
 #include "main/window_layout.h"
 

@@ -78,7 +78,7 @@ TEST(AboutBox, LabelsShowTheFilesVersionInAnyLanguageAndItsOwnTextsOtherwise)
     ScopedService version(std::make_shared<FakeVersionInfoService>());
     platform::VersionResource english;
     english.translations = {0x04B00409};
-    english.stringTables = {{"040904b0", {{"FileVersion", "3.1.4"}, {"LegalCopyright", "© Example"}}}};
+    english.stringTables = {{"040904b0", {{"FileVersion", "10.20.2001.610"}, {"LegalCopyright", "© Example"}}}};
     version->blocks["C:\\english.exe"] = platform::encodeVersionResource(english);
     // A translation that names a table the file lacks, and a table without
     // its translation entry: neither is guessed at.
@@ -94,7 +94,7 @@ TEST(AboutBox, LabelsShowTheFilesVersionInAnyLanguageAndItsOwnTextsOtherwise)
         const char* version;
         const char* copyright;
     };
-    for (const Case& c : {Case{"C:\\english.exe", "3.1.4", "© Example"},
+    for (const Case& c : {Case{"C:\\english.exe", "10.20.2001.610", "© Example"},
                           Case{"C:\\none.exe", "1.12", "著作権情報はありません"},
                           Case{"C:\\mismatched.exe", "1.12", "著作権情報はありません"},
                           Case{"C:\\untranslated.exe", "1.12", "著作権情報はありません"}}) {
@@ -106,8 +106,22 @@ TEST(AboutBox, LabelsShowTheFilesVersionInAnyLanguageAndItsOwnTextsOtherwise)
         EXPECT_FALSE(box.Image1->pixmap().isNull());
         for (QLabel* label : {box.Label_Mail, box.Label_Mail2})
             EXPECT_FALSE(label->text().contains('@')) << label->text().toStdString();
+        // Whatever the file carries is shown whole: the label grows with it.
+        for (QLabel* label : {box.Label_Title, box.Label_Version, box.Label_Copy, box.Label_Mail, box.Label_Mail2})
+            EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << label->text().toStdString();
         box.close();
     }
+
+    // A notice longer than the dialog is cut at its edge, whole in the tooltip.
+    platform::VersionResource wordy = english;
+    const std::string notice = "Copyright (C) " + std::string(40, 'W') + " and everyone who helped";
+    wordy.stringTables[0].strings[1].value = notice;
+    version->blocks["C:\\wordy.exe"] = platform::encodeVersionResource(wordy);
+    TFormVersion box({0, 0, 800, 600}, "C:\\wordy.exe");
+    box.show();
+    EXPECT_LE(box.Label_Copy->geometry().right(), box.width());
+    EXPECT_TRUE(box.Label_Copy->text().endsWith(QChar(0x2026)));
+    EXPECT_EQ(box.Label_Copy->toolTip().toStdString(), notice);
 }
 
 TEST(AboutBox, StandsCentredOnTheMainWindowAndClosesWithOk)
