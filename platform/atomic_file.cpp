@@ -45,7 +45,9 @@ void removeStaleTemporaries(const std::string& folder, const std::string& target
         pid_t pid = 0;
         bool digits = true;
         for (char c : rest.substr(0, dash)) {
-            digits = digits && c >= '0' && c <= '9' && pid < 100000000;
+            digits = c >= '0' && c <= '9' && pid < 100000000;
+            if (!digits)
+                break;
             pid = pid * 10 + (c - '0');
         }
         std::string path = detail::posixJoin(folder, name);

@@ -139,7 +139,12 @@ std::optional<WindowsPath> WindowsPath::absolute(std::string_view path)
         return std::nullopt;
     if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]))
         return std::nullopt;   // network (UNC) names have no drive here
-    auto cur = current();
+    // Only a path that needs the current directory asks for it (and fails
+    // without one).
+    std::optional<WindowsPath> cur;
+    const bool fullWithDrive = path.size() >= 3 && path[1] == ':' && isSeparator(path[2]);
+    if (!fullWithDrive)
+        cur = current();
     WindowsPath w;
     std::string_view rest = path;
     bool rooted = false;
@@ -277,9 +282,12 @@ extern "C" DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* 
         SetLastError(ERROR_INVALID_NAME);
         return 0;
     }
-    SetLastError(ERROR_INVALID_NAME);
+    SetLastError(ERROR_SUCCESS);
     auto w = WindowsPath::absolute(path);
     if (!w || !representable(*w)) {
+        // The current directory's own error when it was the cause.
+        if (GetLastError() == ERROR_SUCCESS)
+            SetLastError(ERROR_INVALID_NAME);
         if (buffer && size > 0)
             buffer[0] = '\0';
         return 0;

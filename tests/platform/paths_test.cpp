@@ -149,6 +149,7 @@ TEST_F(CurrentDirectoryTest, UnnameableCurrentDirectoryIsAnError)
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
         EXPECT_STREQ(buffer, "");
         EXPECT_EQ(GetFullPathNameA("TIDEBELL.INI", sizeof buffer, buffer, nullptr), 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
         EXPECT_EQ(GetFullPathNameA("\\TIDEBELL.INI", sizeof buffer, buffer, nullptr), 0u);
         EXPECT_EQ(platform::toPosixPath("TIDEBELL.INI"), "");
         EXPECT_EQ(platform::toWindowsPath("relative"), "");
