@@ -14,11 +14,13 @@ build_pkgs=(
   libarchive-dev liblhasa-dev libunarr-dev zlib1g-dev
   libsndfile1-dev libpulse-dev
   libgtest-dev libgmock-dev
+  libglib2.0-dev libcanberra-dev
   fonts-ipafont-gothic
 )
 test_pkgs=(
   jlha-utils gcab arj libarchive-tools 7zip sox
   xvfb xauth clang libclang-rt-14-dev
+  desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas dex appstream
 )
 
 pkgs=("${build_pkgs[@]}")
