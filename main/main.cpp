@@ -7,18 +7,12 @@
 #include "main/form_main.h"
 #include "main/startup.h"
 #include "main/window_support.h"
-#include "platform/desktop.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_message_box_service.h"
 
 int main(int argc, char** argv)
 {
     platform::setArguments(argc, argv);
-    // What the registry could not carry onto the desktop (file manager verb,
-    // sound theme) is told in a message box; the registry change stands.
-    platform::setDesktopNoticeHandler([](const std::string& message) {
-        MessageBoxA(nullptr, message.c_str(), tidebell::kApplicationTitle, MB_OK | MB_ICONWARNING);
-    });
     tidebell::SharedState state;
     if (tidebell::decideStartup(platform::paramCount()) == tidebell::StartupMode::CommandLine) {
         return tidebell::runCommandLineMode(state);
