@@ -168,8 +168,9 @@ const char kUserMimeapps[] =
 TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsKey)
 {
     write(config("mimeapps.list"), kUserMimeapps);
-    // The desktop lists an entry only when its program exists.
-    std::string program = world().file("files/my programs/TIDEBELL");
+    // The desktop lists an entry only when its program exists; its path
+    // needs the quoting of Exec= and of the key file.
+    std::string program = world().file("files/my programs $HOME/TIDEBELL");
     write(program, "#!/bin/sh\n");
     fs::permissions(program, fs::perms::owner_all);
 
@@ -178,7 +179,8 @@ TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsK
 
     std::string text = read(entry());
     EXPECT_NE(text.find("Name=サウンドイベント設定\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("Exec=\"" + program + "\" %f\n"), std::string::npos) << text;
+    std::string quoted = world().file("files/my programs \\\\$HOME/TIDEBELL");
+    EXPECT_NE(text.find("Exec=\"" + quoted + "\" %f\n"), std::string::npos) << text;
     EXPECT_NE(text.find("audio/x-wav;"), std::string::npos);
     if (haveTool("desktop-file-validate")) {
         EXPECT_EQ(run("desktop-file-validate '" + entry() + "'"), "");
