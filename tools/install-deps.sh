@@ -20,7 +20,7 @@ build_pkgs=(
 test_pkgs=(
   jlha-utils gcab arj libarchive-tools 7zip sox
   xvfb xauth clang libclang-rt-14-dev
-  desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas dex appstream
+  desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas
 )
 
 pkgs=("${build_pkgs[@]}")
