@@ -22,7 +22,8 @@ namespace platform {
 // last one succeeded (or none ran).
 std::string lastDesktopNotice();
 // Receives every mirroring failure's message; returns the previous handler.
-// Without one the message goes to standard error.
+// Without one the message is shown with MessageBoxA (no caption: the
+// program's message box service puts the application's title there).
 using DesktopNoticeHandler = std::function<void(const std::string& message)>;
 DesktopNoticeHandler setDesktopNoticeHandler(DesktopNoticeHandler handler);
 

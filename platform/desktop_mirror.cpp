@@ -1,7 +1,6 @@
 // Which registry changes reach the desktop, and where their failures go.
 #include "platform/desktop_mirror.h"
 
-#include <cstdio>
 #include <mutex>
 
 #include "platform/desktop.h"
@@ -92,7 +91,9 @@ void report(const std::optional<std::string>& failure)
     if (handler)
         handler(*failure);
     else
-        std::fprintf(stderr, "TIDEBELL: %s\n", failure->c_str());
+        // A message box of the program when it shows windows (its title as
+        // the caption), standard error otherwise.
+        MessageBoxA(nullptr, failure->c_str(), "", MB_OK | MB_ICONWARNING);
 }
 
 void valueChanged(int root, const std::vector<std::string>& path)

@@ -16,12 +16,14 @@ build_pkgs=(
   libsndfile1-dev libpulse-dev libasound2-dev
   sound-theme-freedesktop
   libgtest-dev libgmock-dev
+  libglib2.0-dev libcanberra-dev
   fonts-ipafont-gothic
 )
 test_pkgs=(
   jlha-utils gcab arj libarchive-tools 7zip sox librsvg2-bin
   pulseaudio pulseaudio-utils
   xvfb xauth clang libclang-rt-14-dev
+  desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas
 )
 
 pkgs=("${build_pkgs[@]}")

@@ -9,7 +9,8 @@ namespace platform {
 int QtMessageBoxService::show(HWND, const std::string& text, const std::string& caption, UINT type)
 {
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(QString::fromUtf8(caption.c_str()));
+    // Without a caption the box is the application's own.
+    box.setWindowTitle(caption.empty() ? QApplication::applicationName() : QString::fromUtf8(caption.c_str()));
     box.setText(QString::fromUtf8(text.c_str()));
     switch (type & 0xF0) {
     case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;

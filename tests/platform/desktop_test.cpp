@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 
 #include "platform/desktop.h"
 #include "platform/platform.h"
@@ -60,6 +58,15 @@ std::string run(const std::string& command)
         ::pclose(p);
     }
     return out;
+}
+
+bool haveSoundSettings()
+{
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE) : nullptr;
+    if (schema)
+        g_settings_schema_unref(schema);
+    return schema != nullptr;
 }
 
 bool haveTool(const std::string& name) { return std::system(("command -v " + name + " >/dev/null").c_str()) == 0; }
@@ -161,8 +168,9 @@ const char kUserMimeapps[] =
 TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsKey)
 {
     write(config("mimeapps.list"), kUserMimeapps);
-    // The desktop lists an entry only when its program exists.
-    std::string program = world().file("files/my programs/TIDEBELL");
+    // The desktop lists an entry only when its program exists; its path
+    // needs the quoting of Exec= and of the key file.
+    std::string program = world().file("files/my programs $HOME/TIDEBELL");
     write(program, "#!/bin/sh\n");
     fs::permissions(program, fs::perms::owner_all);
 
@@ -171,7 +179,8 @@ TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsK
 
     std::string text = read(entry());
     EXPECT_NE(text.find("Name=サウンドイベント設定\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("Exec=\"" + program + "\" %f\n"), std::string::npos) << text;
+    std::string quoted = world().file("files/my programs \\\\$HOME/TIDEBELL");
+    EXPECT_NE(text.find("Exec=\"" + quoted + "\" %f\n"), std::string::npos) << text;
     EXPECT_NE(text.find("audio/x-wav;"), std::string::npos);
     if (haveTool("desktop-file-validate")) {
         EXPECT_EQ(run("desktop-file-validate '" + entry() + "'"), "");
@@ -255,42 +264,16 @@ TEST_F(DesktopTest, BrokenDesktopConfigurationKeepsTheRegistryAndTheUsersFiles)
 }
 
 // Plays an event as a desktop does: the theme GSettings names, looked up by
-// libcanberra (without its lookup cache, whose check has a resolution of a
-// second). Answers the canberra result once playing has ended.
+// libcanberra in a process of its own. Answers the canberra result.
 int playEvent(const char* sound)
 {
     fs::remove_all(world().file("cache"));
     GSettings* settings = g_settings_new("org.gnome.desktop.sound");
     gchar* theme = g_settings_get_string(settings, "theme-name");
-    ca_context* context = nullptr;
-    ca_context_create(&context);
-    ca_context_set_driver(context, "alsa");
-    ca_proplist* props = nullptr;
-    ca_proplist_create(&props);
-    ca_proplist_sets(props, CA_PROP_EVENT_ID, sound);
-    ca_proplist_sets(props, CA_PROP_CANBERRA_XDG_THEME_NAME, theme);
-    struct Done {
-        std::mutex mutex;
-        std::condition_variable cv;
-        bool done = false;
-    } done;
-    auto finished = [](ca_context*, uint32_t, int, void* data) {
-        auto* d = static_cast<Done*>(data);
-        std::lock_guard lock(d->mutex);
-        d->done = true;
-        d->cv.notify_all();
-    };
-    int rc = ca_context_play_full(context, 1, props, finished, &done);
-    if (rc == CA_SUCCESS) {
-        // Destroying the context while the sound plays races its thread.
-        std::unique_lock lock(done.mutex);
-        done.cv.wait_for(lock, std::chrono::seconds(10), [&] { return done.done; });
-    }
-    ca_proplist_destroy(props);
-    ca_context_destroy(context);
+    std::string out = run(std::string(CANBERRA_PLAY) + " " + sound + " '" + theme + "'");
     g_free(theme);
     g_object_unref(settings);
-    return rc;
+    return out.empty() ? -1000 : std::atoi(out.c_str());
 }
 
 std::string wave()
@@ -304,6 +287,8 @@ std::string wave()
 
 TEST_F(DesktopTest, AssignedSoundPlaysForTheDesktopEventThroughTheSelectedTheme)
 {
+    if (!haveSoundSettings())
+        GTEST_SKIP() << "the desktop's sound settings schema is not installed";
     GSettings* settings = g_settings_new("org.gnome.desktop.sound");
     g_settings_set_string(settings, "theme-name", "freedesktop");
     const char* login = "AppEvents\\Schemes\\Apps\\.Default\\WindowsLogon\\.Current";
@@ -323,7 +308,7 @@ TEST_F(DesktopTest, AssignedSoundPlaysForTheDesktopEventThroughTheSelectedTheme)
     EXPECT_EQ(playEvent("desktop-login"), CA_SUCCESS);
 
     // A second assignment keeps the inherited theme; an empty one takes the
-    // sound away again.
+    // sound away again; a file that is gone is not found.
     std::string ogg = world().file("files/b.OGG");
     write(ogg, "");
     ASSERT_EQ(setDefault(HKEY_CURRENT_USER, login, platform::toWindowsPath(ogg)), ERROR_SUCCESS);
@@ -334,6 +319,9 @@ TEST_F(DesktopTest, AssignedSoundPlaysForTheDesktopEventThroughTheSelectedTheme)
     EXPECT_TRUE(fs::is_empty(data("sounds/tidebell/stereo")));
     EXPECT_EQ(playEvent("desktop-login"), CA_ERROR_NOTFOUND);
     ASSERT_EQ(setDefault(HKEY_CURRENT_USER, login, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_EQ(playEvent("desktop-login"), CA_SUCCESS);
+    fs::remove(file);
+    EXPECT_EQ(playEvent("desktop-login"), CA_ERROR_NOTFOUND);
 
     // An event without a desktop counterpart stays in the registry only.
     ASSERT_EQ(setDefault(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\.Default\\AppGPFault\\.Current", "C:\\x.wav"),
