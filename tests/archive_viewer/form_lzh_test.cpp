@@ -6,9 +6,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QMainWindow>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTimer>
+#include <QTreeView>
 #include <QToolBar>
 #include <filesystem>
 
@@ -94,8 +94,10 @@ TEST_F(Viewer, ListsExtractsFlatPlaysReplaysAndDeletesTheWorkingCopies)
     viewer.show();
     ASSERT_EQ(captions(viewer), (std::vector<std::string>{"snd/a.wav", "snd/b.wav"}));
     EXPECT_EQ(viewer.windowTitle().toStdString(), m_state.ArchivePath);
-    EXPECT_EQ(viewer.ListItems->item(0, 1)->text().toStdString(), std::to_string(waveBytes().size()));
-    EXPECT_EQ(viewer.ListItems->item(0, 2)->text().size(), 19);   // yyyy/mm/dd hh:mm:ss
+    EXPECT_EQ(viewer.ListItems->row(0).size.toStdString(), std::to_string(waveBytes().size()));
+    EXPECT_EQ(viewer.ListItems->row(0).time.size(), 19);   // yyyy/mm/dd hh:mm:ss
+    EXPECT_EQ(viewer.ReportView->columnWidth(0), 100);
+    EXPECT_EQ(viewer.ReportView->columnWidth(2), 120);
 
     // Hints go to the viewer's status bar while it is open.
     m_state.OnHint("短い|長いヒント");
