@@ -1,5 +1,7 @@
 #include "archive_viewer/form_lzh.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QGuiApplication>
@@ -156,7 +158,10 @@ void TFormLZH::buildWidgets()
     ReportView->header()->setStretchLastSection(false);
     ReportView->setColumnWidth(NameColumn, 100);
     ReportView->setColumnWidth(SizeColumn, 60);
-    ReportView->setColumnWidth(TimeColumn, 120);
+    // The design widths, widened where the toolkit's font needs more room
+    // for a whole time stamp.
+    const int timeWidth = ReportView->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00 00:00:00")) + 12;
+    ReportView->setColumnWidth(TimeColumn, std::max(120, timeWidth));
 
     IconListView = new QListView;
     IconListView->setModel(ListItems);
