@@ -218,6 +218,29 @@ TEST_F(Viewer, AnEntryThatCannotBeExtractedShowsTheMessageAndPlaysNothing)
     EXPECT_EQ(m_sound->calls.size(), 1u);
 }
 
+TEST_F(Viewer, ADamagedEntryIsNeitherPlayedNorLeftAsAWorkingCopy)
+{
+    const std::string archive =
+        makeArchive("stored.zip", "bsdtar --format zip --options zip:compression=store -cf %A snd/a.wav");
+    // Spoil the stored samples; names and directory stay readable.
+    const std::string path = platform::toPosixPath(archive);
+    std::string bytes = Sandbox::readFile(path);
+    for (size_t i = 200; i < 1200; ++i) {
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    }
+    Sandbox::writeFile(path, bytes);
+    m_state.ArchivePath = archive;
+    TFormLZH viewer(m_state, &m_main);
+    viewer.show();
+    ASSERT_EQ(captions(viewer), std::vector<std::string>{"snd/a.wav"});
+    viewer.selectRow(0);
+    viewer.ListView1DblClick();
+    EXPECT_TRUE(m_sound->calls.empty());
+    ASSERT_EQ(m_box.boxes->calls.size(), 1u);
+    EXPECT_EQ(m_box.boxes->calls[0].text, "圧縮ファイルが解凍できません");
+    EXPECT_FALSE(fs::exists(tempFolder() + "/a.wav"));
+}
+
 TEST_F(Viewer, AMissingLibraryReachesTheErrorDisplayAndLeavesTheWindowUsable)
 {
     m_state.ArchivePath = makeArchive("sounds.lzh", "jlha a %A snd/a.wav");
