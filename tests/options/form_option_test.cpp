@@ -139,6 +139,23 @@ TEST_F(Options, WithoutAWaveFileTypeOnlyTheFlagsAreStored)
     EXPECT_TRUE(m_box.boxes->calls.empty());
 }
 
+TEST_F(Options, AVerbKeyThatCannotBeMadeIsReportedAndTheFlagsStayStored)
+{
+    // A file type name with an empty part names no key that can be made.
+    ASSERT_TRUE(m_classes.openKey("\\.wav", false));
+    m_classes.writeString("", "Sound\\\\Rec");
+    m_classes.closeKey();
+    m_state.Settings.DeleteTemp = false;
+    confirm([](TFormOption& dialog) {
+        dialog.CheckBox3->setChecked(true);
+        dialog.CheckBox5->setChecked(true);
+    });
+    EXPECT_TRUE(m_state.Settings.DeleteTemp);
+    ASSERT_EQ(m_box.boxes->calls.size(), 1u);
+    EXPECT_EQ(m_box.boxes->calls[0].text, "キー 'Sound\\\\Rec\\shell\\events' を作成できません.");
+    EXPECT_EQ(m_box.boxes->calls[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+}
+
 TEST_F(Options, AnUnreadableRegistryIsSaidAndTheVerbBoxCannotPromiseAChange)
 {
     const std::string file = *platform::overrides().registryFile;
