@@ -135,6 +135,11 @@ TEST_F(Options, WithoutAWaveFileTypeOnlyTheFlagsAreStored)
     });
     EXPECT_TRUE(m_state.Settings.DeleteTemp);
     EXPECT_EQ(subKeys("\\SoundRec\\shell"), std::vector<std::string>{});
+
+    // A file type without a name is none: the verb never lands at the root.
+    ASSERT_TRUE(m_classes.openKey("\\.wav", true));
+    m_classes.closeKey();
+    confirm([](TFormOption& dialog) { dialog.CheckBox5->setChecked(true); });
     EXPECT_EQ(subKeys("\\shell"), std::vector<std::string>{"<missing>"});
     EXPECT_TRUE(m_box.boxes->calls.empty());
 }
