@@ -1,5 +1,7 @@
 #include "archive_viewer/form_lzh.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QGuiApplication>
@@ -8,7 +10,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeView>
@@ -32,7 +33,9 @@ namespace {
 
 constexpr char kCannotExtract[] = "圧縮ファイルが解凍できません";
 
-enum Column { NameColumn, SizeColumn, TimeColumn };
+constexpr int NameColumn = EntryListModel::NameColumn;
+constexpr int SizeColumn = EntryListModel::SizeColumn;
+constexpr int TimeColumn = EntryListModel::TimeColumn;
 
 }  // namespace
 
@@ -138,9 +141,7 @@ void TFormLZH::buildWidgets()
     ToolBar1->addSeparator();
     ToolBar1->addAction(menuhelpContents);
 
-    ListItems = new QStandardItemModel(0, 3, this);
-    ListItems->setHorizontalHeaderLabels({QString::fromUtf8("名前"), QString::fromUtf8("サイズ"), QString::fromUtf8("更新日時")});
-    ListItems->horizontalHeaderItem(SizeColumn)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ListItems = new EntryListModel(this);
 
     ReportView = new QTreeView;
     ReportView->setObjectName(QStringLiteral("ListView1"));
@@ -157,7 +158,10 @@ void TFormLZH::buildWidgets()
     ReportView->header()->setStretchLastSection(false);
     ReportView->setColumnWidth(NameColumn, 100);
     ReportView->setColumnWidth(SizeColumn, 60);
-    ReportView->setColumnWidth(TimeColumn, 120);
+    // The design widths, widened where the toolkit's font needs more room
+    // for a whole time stamp.
+    const int timeWidth = ReportView->fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00 00:00:00")) + 12;
+    ReportView->setColumnWidth(TimeColumn, std::max(120, timeWidth));
 
     IconListView = new QListView;
     IconListView->setModel(ListItems);
@@ -167,6 +171,7 @@ void TFormLZH::buildWidgets()
     IconListView->setFlow(QListView::TopToBottom);
     IconListView->setWrapping(true);
     IconListView->setResizeMode(QListView::Adjust);
+    IconListView->setUniformItemSizes(true);
 
     ListView1 = new QStackedWidget;
     ListView1->addWidget(ReportView);
@@ -235,16 +240,19 @@ void TFormLZH::FormShow()
     menuviewToolbar->setChecked(settings.ShowLZHToolBar);
     menuviewStatus->setChecked(settings.ShowLZHStatusBar);
 
-    ListItems->removeRows(0, ListItems->rowCount());
+    ListItems->setRows({});
     const char dateSeparator = localeDateSeparator();
     const char timeSeparator = localeTimeSeparator();
+    std::vector<EntryListModel::Row> rows;
+    // The rows found so far are shown even when the listing ends in an error.
+    struct ShowRows {
+        EntryListModel* model;
+        std::vector<EntryListModel::Row>& rows;
+        ~ShowRows() { model->setRows(std::move(rows)); }
+    } showRows{ListItems, rows};
     listWaveEntries(ArchiveFile1, m_state.ArchivePath, [&](const archives::EntryRecord& record) {
-        auto* name = new QStandardItem(QString::fromStdString(record.FileName()));
-        auto* size = new QStandardItem(QString::fromStdString(entrySizeText(record)));
-        size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        auto* time = new QStandardItem(
-            QString::fromStdString(entryTimeText(record, dateSeparator, timeSeparator)));
-        ListItems->appendRow({name, size, time});
+        rows.push_back({QString::fromStdString(record.FileName()), QString::fromStdString(entrySizeText(record)),
+                        QString::fromStdString(entryTimeText(record, dateSeparator, timeSeparator))});
         return true;
     });
     setWindowTitle(QString::fromStdString(m_state.ArchivePath));
@@ -257,7 +265,7 @@ int TFormLZH::rowCount() const
 
 std::string TFormLZH::rowCaption(int row) const
 {
-    return ListItems->item(row, NameColumn)->text().toStdString();
+    return ListItems->row(row).name.toStdString();
 }
 
 int TFormLZH::selectedRow() const

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/archivefile.h"
+#include "archive_viewer/entry_list_model.h"
 #include "main/shared_state.h"
 #include "main/window_support.h"
 
@@ -14,7 +15,6 @@ class QAction;
 class QListView;
 class QMenuBar;
 class QStackedWidget;
-class QStandardItemModel;
 class QStatusBar;
 class QToolBar;
 class QTreeView;
@@ -52,7 +52,7 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
-    QStandardItemModel* ListItems = nullptr;   // rows: name, size, update time
+    EntryListModel* ListItems = nullptr;   // rows: name, size, update time
     QStackedWidget* ListView1 = nullptr;       // the report view and the list view of ListItems
     QTreeView* ReportView = nullptr;
     QListView* IconListView = nullptr;

@@ -38,6 +38,7 @@ int runProgram(int argc, char** argv)
     // Our arguments are the process's own, before the toolkit takes its
     // options out of them.
     platform::setArguments(argc, argv);
+    platform::pinLocalTimeZone();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setWindowIcon(programIcon());

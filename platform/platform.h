@@ -46,6 +46,14 @@ std::string userTempFolder(const std::string& systemTemp = "/tmp");
 // without a dot matches as if it ended in one.
 bool matchesFilePattern(std::string_view pattern, std::string_view name);
 
+// Names the local time zone once for the whole process (TZ=":/etc/localtime"
+// when TZ is unset, the zone the C library uses then anyway). Without it,
+// every mktime() looks at /etc/localtime again: libarchive makes several
+// calls per ZIP entry, which costs more than the rest of listing or
+// extracting one entry of a large archive. Call it at start-up, before any
+// thread exists.
+void pinLocalTimeZone();
+
 // Process arguments, as the entry point received them (argument 0 is the
 // program). paramStr(i) has its surrounding quotes removed.
 void setArguments(int argc, char** argv);

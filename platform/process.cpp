@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 
 #include "platform/internal.h"
@@ -23,6 +24,13 @@ Overrides& overrides()
 {
     static Overrides o;
     return o;
+}
+
+void pinLocalTimeZone()
+{
+    if (std::getenv("TZ") == nullptr)
+        ::setenv("TZ", ":/etc/localtime", 0);
+    ::tzset();
 }
 
 void setArguments(int argc, char** argv)

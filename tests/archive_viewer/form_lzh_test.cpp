@@ -6,9 +6,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QMainWindow>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTimer>
+#include <QTreeView>
 #include <QToolBar>
 #include <filesystem>
 
@@ -94,8 +94,10 @@ TEST_F(Viewer, ListsExtractsFlatPlaysReplaysAndDeletesTheWorkingCopies)
     viewer.show();
     ASSERT_EQ(captions(viewer), (std::vector<std::string>{"snd/a.wav", "snd/b.wav"}));
     EXPECT_EQ(viewer.windowTitle().toStdString(), m_state.ArchivePath);
-    EXPECT_EQ(viewer.ListItems->item(0, 1)->text().toStdString(), std::to_string(waveBytes().size()));
-    EXPECT_EQ(viewer.ListItems->item(0, 2)->text().size(), 19);   // yyyy/mm/dd hh:mm:ss
+    EXPECT_EQ(viewer.ListItems->row(0).size.toStdString(), std::to_string(waveBytes().size()));
+    EXPECT_EQ(viewer.ListItems->row(0).time.size(), 19);   // yyyy/mm/dd hh:mm:ss
+    EXPECT_EQ(viewer.ReportView->columnWidth(0), 100);
+    EXPECT_GE(viewer.ReportView->columnWidth(2), 120);   // wider when the font needs it
 
     // Hints go to the viewer's status bar while it is open.
     m_state.OnHint("短い|長いヒント");
@@ -214,6 +216,29 @@ TEST_F(Viewer, AnEntryThatCannotBeExtractedShowsTheMessageAndPlaysNothing)
     platform::overrides().tempFolder = tempFolder();
     viewer.ListView1DblClick();
     EXPECT_EQ(m_sound->calls.size(), 1u);
+}
+
+TEST_F(Viewer, ADamagedEntryIsNeitherPlayedNorLeftAsAWorkingCopy)
+{
+    const std::string archive =
+        makeArchive("stored.zip", "bsdtar --format zip --options zip:compression=store -cf %A snd/a.wav");
+    // Spoil the stored samples; names and directory stay readable.
+    const std::string path = platform::toPosixPath(archive);
+    std::string bytes = Sandbox::readFile(path);
+    for (size_t i = 200; i < 1200; ++i) {
+        bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    }
+    Sandbox::writeFile(path, bytes);
+    m_state.ArchivePath = archive;
+    TFormLZH viewer(m_state, &m_main);
+    viewer.show();
+    ASSERT_EQ(captions(viewer), std::vector<std::string>{"snd/a.wav"});
+    viewer.selectRow(0);
+    viewer.ListView1DblClick();
+    EXPECT_TRUE(m_sound->calls.empty());
+    ASSERT_EQ(m_box.boxes->calls.size(), 1u);
+    EXPECT_EQ(m_box.boxes->calls[0].text, "圧縮ファイルが解凍できません");
+    EXPECT_FALSE(fs::exists(tempFolder() + "/a.wav"));
 }
 
 TEST_F(Viewer, AMissingLibraryReachesTheErrorDisplayAndLeavesTheWindowUsable)

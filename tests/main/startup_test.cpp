@@ -123,3 +123,12 @@ TEST(WindowLayout, CloseCopiesTheWindowStateThenWrites)
     EXPECT_FALSE(reread.Settings.ShowMainToolBar);
     EXPECT_TRUE(reread.Settings.ShowMainStatusBar);
 }
+
+TEST(Startup, TheOneShotDialogCentresOnTheMainWindowsDesignBoundsInTheMiddleOfTheScreen)
+{
+    const tidebell::WindowBounds design = tidebell::mainWindowDesignBounds({0, 30, 1280, 900});
+    EXPECT_EQ(design.width, 494);
+    EXPECT_EQ(design.height, 238);
+    EXPECT_EQ(design.left, (1280 - 494) / 2);
+    EXPECT_EQ(design.top, 30 + (900 - 238) / 2);
+}
