@@ -101,15 +101,19 @@ const std::vector<Entry>& RarReader::entries() const { return m_entries; }
 void RarReader::addRar5Checksums(FileWindow& file) {
     const std::vector<Rar5FileChecksum> sums = readRar5Checksums(file);
     // Both lists follow the archive's order; an entry libarchive leaves out
-    // only makes the walk skip ahead.
+    // only makes the walk skip ahead. Every entry takes its own header, links
+    // and folders too, so that a file after a link of the same name does not
+    // take the link's checksum.
     size_t next = 0;
     for (Entry& e : m_entries) {
-        if (e.type != EntryType::File)
-            continue;
         for (size_t k = next; k < sums.size(); ++k) {
-            if (nameToUtf8(sums[k].rawName) != e.name)
+            // libarchive lists a name that is not UTF-8 as empty: it is
+            // read here from the stored bytes, as other formats' names are.
+            if (e.name.empty())
+                e.name = nameToUtf8(sums[k].rawName);
+            else if (nameToUtf8(sums[k].rawName) != e.name)
                 continue;
-            if (sums[k].crc) {
+            if (e.type == EntryType::File && sums[k].crc) {
                 e.crc = *sums[k].crc;
                 e.crcKind = CrcKind::Crc32;
             }
