@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <map>
 
 #include "archivers/libarchive/cab_methods.h"
 #include "archivers/libarchive/lzma_dictionary.h"
@@ -132,6 +133,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_undecodable.clear();
     m_zipNames.clear();
     m_walkFailure.reset();
+    m_dataFrom.clear();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
@@ -160,10 +162,14 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         m_filterCodes.clear();
         for (int i = 0, n = archive_filter_count(a.get()); i < n; ++i) m_filterCodes.push_back(archive_filter_code(a.get(), i));
     };
+    std::vector<std::string> linkTargets;  // hard links: the name each refers to ("" when none)
     for (;;) {
         struct archive_entry* e = nullptr;
         int rc = archive_read_next_header(a.get(), &e);
         if (rc == ARCHIVE_EOF) break;
+        // An archive cut short (or damaged) after whole entries: those still
+        // list and extract; the one cut inside fails when extracted.
+        if (rc < ARCHIVE_WARN && !m_entries.empty() && !firstOnly) break;
         if (rc < ARCHIVE_WARN) {
             bool first = m_entries.empty();
             Status s = first && archive_errno(a.get()) == kFileFormatErrno ? Status::NotArchive : Status::Corrupt;
@@ -186,10 +192,18 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
                 return Result::success();
             }
         }
+        if (m_entries.size() >= m_maxEntries) {
+            m_entries.clear();
+            m_undecodable.clear();
+            return Result::fail(Status::Corrupt, "too many entries");
+        }
         m_entries.push_back(makeEntry(e));
+        const char* target = archive_entry_hardlink(e);
+        linkTargets.push_back(target ? nameToUtf8(target) : std::string());
         if (firstOnly) break;
     }
     if (m_entries.empty()) learnCodes();  // an archive without entries
+    resolveHardLinks(linkTargets);
     if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB && !firstOnly) {
         std::vector<std::string> methods = cabFileMethods(posixPath);
         if (methods.size() == m_entries.size())
@@ -217,7 +231,7 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e) {
     case AE_IFDIR: en.type = EntryType::Directory; break;
     case AE_IFLNK: en.type = EntryType::Symlink; break;
     case 0:  // ar members and some old formats carry no type bits: plain data
-    case AE_IFREG: en.type = archive_entry_hardlink(e) ? EntryType::Other : EntryType::File; break;
+    case AE_IFREG: en.type = EntryType::File; break;  // hard links: see resolveHardLinks()
     default: en.type = EntryType::Other; break;  // devices, fifos, sockets
     }
     en.sizeKnown = archive_entry_size_is_set(e) != 0;
@@ -303,6 +317,36 @@ void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
     }
 }
 
+void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets) {
+    // libarchive gives a group of hard links' data to one of them: tar to
+    // the first (the others name it), cpio to the last (which names the
+    // first). Every name of the group gets that data; a link to nothing
+    // listed is left out as a link.
+    m_dataFrom.clear();
+    if (std::all_of(targets.begin(), targets.end(), [](const std::string& t) { return t.empty(); })) return;
+    std::map<std::string, size_t> files;
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        if (targets[i].empty() && m_entries[i].type == EntryType::File) files.emplace(m_entries[i].name, i);
+    m_dataFrom.resize(m_entries.size());
+    for (size_t i = 0; i < m_entries.size(); ++i) m_dataFrom[i] = i;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (targets[i].empty() || m_entries[i].type != EntryType::File) continue;
+        const auto target = files.find(targets[i]);
+        Entry& link = m_entries[i];
+        if (link.size > 0) {
+            if (target != files.end() && m_entries[target->second].size == 0) {
+                m_dataFrom[target->second] = i;
+                m_entries[target->second].size = link.size;
+            }
+        } else if (target != files.end()) {
+            m_dataFrom[i] = m_dataFrom[target->second];
+            link.size = m_entries[target->second].size;
+        } else {
+            link.type = EntryType::Other;
+        }
+    }
+}
+
 Result LibarchiveReader::walkTo(size_t index) {
     // m_cursorIndex is the number of headers read so far; the last one read
     // is index m_cursorIndex - 1.
@@ -379,6 +423,7 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
         return Result::fail(Status::Unsupported, "compression method " + m_entries[index].method + " is not supported");
     if (m_entries[index].encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
     Utf8LocaleScope scope;
+    if (m_entries[index].type == EntryType::File && index < m_dataFrom.size()) index = m_dataFrom[index];
     if (Result r = walkTo(index); !r.ok()) return r;
     m_cursorFresh = false;
     if (m_entries[index].type != EntryType::File) return Result::success();

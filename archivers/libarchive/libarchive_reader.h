@@ -64,6 +64,11 @@ public:
     int filterCode() const { return m_filterCodes.empty() ? 0 : m_filterCodes.front(); }
     const std::vector<int>& filterCodes() const { return m_filterCodes; }
 
+    // More entries than this is taken as a hostile file, not an archive (as
+    // the LZH and RAR readers do).
+    static constexpr size_t kMaxEntries = 1u << 20;
+    void setMaxEntries(size_t count) { m_maxEntries = count; }  // for tests
+
     // Headers read by extraction so far, its main cost: a failing entry must
     // not make each later one start over from the first header.
     uint64_t headersRead() const { return m_headersRead; }
@@ -79,12 +84,16 @@ private:
     Result readHeaders(const std::string& posixPath, bool firstOnly);
     // Also notes in m_undecodable whether libarchive lacks the entry's method.
     Entry makeEntry(struct archive_entry* e);
+    // Gives each name of a group of hard links the group's data (m_dataFrom).
+    void resolveHardLinks(const std::vector<std::string>& targets);
 
     std::vector<Format> m_formats;
     std::vector<Filter> m_filters;
     std::string m_path;
     std::vector<Entry> m_entries;
     std::vector<bool> m_undecodable;
+    std::vector<size_t> m_dataFrom;  // per entry, the entry whose data it has (empty: each its own)
+    size_t m_maxEntries = kMaxEntries;
     int m_formatCode = 0;
     std::vector<int> m_filterCodes;
 

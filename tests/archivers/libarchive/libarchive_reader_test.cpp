@@ -482,3 +482,61 @@ TEST(LibarchiveReaderCab, NoneAndMszipMadeByGcab) {
         for (size_t i = r.entries().size(); i-- > 0;) extractToString(r, i);
     }
 }
+
+TEST(LibarchiveReaderTar, CutInsideALaterEntryKeepsTheEarlierOnes) {
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    const std::string a(3000, 'a'), b(50000, 'b');
+    fixtures::writeFile(dir.file("a.wav"), a);
+    fixtures::writeFile(dir.file("b.wav"), b);
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && bsdtar -cf t.tar a.wav b.wav"));
+    const std::string tar = fixtures::readFile(dir.file("t.tar"));
+    fixtures::writeFile(dir.file("cut.tar"), tar.substr(0, 512 * 9 + 20000));  // inside b.wav's data
+    LibarchiveReader r(kTarFormats, kTarFilters);
+    const arc::Result opened = r.open(dir.file("cut.tar"));
+    ASSERT_TRUE(opened.ok()) << opened.message;
+    ASSERT_EQ(r.entries().size(), 2u);
+    expectBytes(extractToString(r, 0), a);
+    arc::Result res;
+    extractToString(r, 1, &res);
+    EXPECT_FALSE(res.ok());
+    // Cut inside the first header: nothing to list.
+    fixtures::writeFile(dir.file("head.tar"), tar.substr(0, 300));
+    EXPECT_FALSE(r.open(dir.file("head.tar")).ok());
+}
+
+TEST(LibarchiveReaderTar, HardLinkPairsGiveTheirDataToEveryName) {
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    const std::string data(20000, 'h');
+    fixtures::writeFile(dir.file("one.wav"), data);
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && ln one.wav two.wav && "
+                              "bsdtar -cf t.tar one.wav two.wav && bsdtar --format newc -cf t.cpio one.wav two.wav && "
+                              "bsdtar --format odc -cf o.cpio one.wav two.wav"));
+    for (const char* name : {"t.tar", "t.cpio", "o.cpio"}) {
+        SCOPED_TRACE(name);
+        LibarchiveReader r(kTarFormats, kTarFilters);
+        ASSERT_TRUE(r.open(dir.file(name)).ok());
+        ASSERT_EQ(r.entries().size(), 2u);
+        for (size_t i = 0; i < 2; ++i) {
+            EXPECT_EQ(r.entries()[i].type, arc::EntryType::File);
+            EXPECT_EQ(r.entries()[i].size, data.size());
+            expectBytes(extractToString(r, i), data);
+        }
+        expectBytes(extractToString(r, 0), data);  // and again, out of order
+    }
+}
+
+TEST(LibarchiveReaderTar, EntryCountIsCapped) {
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    for (const char* n : {"1", "2", "3", "4"}) fixtures::writeFile(dir.file(n), n);
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && bsdtar -cjf three.tbz 1 2 3 && bsdtar -cjf four.tbz 1 2 3 4"));
+    LibarchiveReader r(kTarFormats, kTarFilters);
+    r.setMaxEntries(3);
+    EXPECT_TRUE(r.open(dir.file("three.tbz")).ok());
+    const arc::Result res = r.open(dir.file("four.tbz"));
+    EXPECT_EQ(res.status, arc::Status::Corrupt);
+    EXPECT_TRUE(r.entries().empty());
+    EXPECT_EQ(LibarchiveReader::kMaxEntries, size_t(1) << 20);
+}
