@@ -65,6 +65,14 @@ std::string archiveError(struct archive* a, const char* fallback) {
     return s && *s ? std::string(s) : std::string(fallback);
 }
 
+// libarchive's read callback over a GzipSource.
+la_ssize_t readGzip(struct archive* a, void* client, const void** buffer) {
+    auto* source = static_cast<GzipSource*>(client);
+    const long n = source->read(buffer);
+    if (n < 0) archive_set_error(a, EIO, "%s", source->failure().message.c_str());
+    return n;
+}
+
 }  // namespace
 
 void LibarchiveReader::ArchiveCloser::operator()(struct archive* a) const {
@@ -79,7 +87,7 @@ LibarchiveReader::~LibarchiveReader() {
     m_cursor.reset();
 }
 
-Result LibarchiveReader::openHandle(ArchivePtr& out) {
+Result LibarchiveReader::openHandle(ArchivePtr& out, std::unique_ptr<GzipSource>& source) {
     out.reset(archive_read_new());
     struct archive* a = out.get();
     if (!a) return Result::fail(Status::OutOfMemory, "libarchive handle");
@@ -106,7 +114,22 @@ Result LibarchiveReader::openHandle(ArchivePtr& out) {
         case Filter::Rpm: archive_read_support_filter_rpm(a); break;
         }
     }
-    if (archive_read_open_filename(a, m_path.c_str(), kBlockSize) != ARCHIVE_OK) {
+    int rc = ARCHIVE_OK;
+    if (m_gzipOuter) {
+        source = std::make_unique<GzipSource>();
+        if (Result r = source->open(m_path); !r.ok()) {
+            out.reset();
+            return r;
+        }
+        rc = archive_read_open(a, source.get(), nullptr, &readGzip, nullptr);
+    } else {
+        rc = archive_read_open_filename(a, m_path.c_str(), kBlockSize);
+    }
+    if (rc != ARCHIVE_OK) {
+        if (source && !source->failure().ok()) {
+            out.reset();
+            return source->failure();
+        }
         Status s = archive_errno(a) == kFileFormatErrno ? Status::NotArchive : Status::ReadError;
         std::string message = archiveError(a, "cannot open the archive");
         out.reset();
@@ -137,6 +160,8 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
+    m_gzipOuter = std::find(m_filters.begin(), m_filters.end(), Filter::Gzip) != m_filters.end() &&
+                  GzipSource::isGzip(posixPath);
 
     // libarchive decides what is a ZIP (its first header read); the listing
     // then comes from the central directory when that is sound.
@@ -155,12 +180,15 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         if (Result r = checkZipDictionaries(posixPath, packedSizes); !r.ok()) return r;
     }
 
+    std::unique_ptr<GzipSource> source;  // outlives the handle reading from it
     ArchivePtr a;
-    if (Result r = openHandle(a); !r.ok()) return r;
+    if (Result r = openHandle(a, source); !r.ok()) return r;
     auto learnCodes = [&] {
         m_formatCode = archive_format(a.get());
         m_filterCodes.clear();
         for (int i = 0, n = archive_filter_count(a.get()); i < n; ++i) m_filterCodes.push_back(archive_filter_code(a.get(), i));
+        // The gzip layer decoded here, outside the others.
+        if (m_gzipOuter) m_filterCodes.insert(m_filterCodes.empty() ? m_filterCodes.end() : m_filterCodes.end() - 1, ARCHIVE_FILTER_GZIP);
     };
     std::vector<std::string> linkTargets;  // hard links: the name each refers to ("" when none)
     for (;;) {
@@ -176,6 +204,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
             std::string message = archiveError(a.get(), "broken archive header");
             m_entries.clear();
             m_undecodable.clear();
+            if (source && !source->failure().ok()) return source->failure();
             return Result::fail(s, message);
         }
         if (m_entries.empty()) {
@@ -200,7 +229,9 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         m_entries.push_back(makeEntry(e));
         const char* target = archive_entry_hardlink(e);
         linkTargets.push_back(target ? nameToUtf8(target) : std::string());
-        if (firstOnly) break;
+        // A lone compressed file is its one entry: looking for a second
+        // would decode it whole.
+        if (firstOnly || (m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW) break;
     }
     if (m_entries.empty()) learnCodes();  // an archive without entries
     resolveHardLinks(linkTargets);
@@ -209,14 +240,13 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         if (methods.size() == m_entries.size())
             for (size_t i = 0; i < methods.size(); ++i) m_entries[i].method = methods[i];
     }
-    // A gzip file as the outermost layer (not inside rpm): check what
-    // libarchive does not, its CRCs.
-    if (!firstOnly && m_filterCodes.size() >= 2 && m_filterCodes[m_filterCodes.size() - 2] == ARCHIVE_FILTER_GZIP) {
-        if (Result r = checkGzipFile(posixPath); !r.ok()) {
-            m_entries.clear();
-            m_undecodable.clear();
-            return r;
-        }
+    // Listing a compressed tar decodes it whole: damaged gzip data spoils
+    // the archive (an archive merely cut short keeps its whole entries).
+    if (source && source->failure().status == Status::CrcError) {
+        m_entries.clear();
+        m_undecodable.clear();
+        m_dataFrom.clear();
+        return source->failure();
     }
     return Result::success();
 }
@@ -361,7 +391,7 @@ Result LibarchiveReader::walkTo(size_t index) {
         m_cursorIndex = 0;
         m_cursorFresh = false;
         m_cursorAligned = true;
-        if (Result r = openHandle(m_cursor); !r.ok()) return r;
+        if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok()) return r;
     }
     while (m_cursorIndex <= index) {
         struct archive_entry* e = nullptr;
@@ -394,7 +424,7 @@ Result LibarchiveReader::findZipEntry(size_t index) {
     size_t wanted = 0;
     for (size_t j = 0; j < index; ++j) wanted += m_zipNames[j] == expected;
     m_cursor.reset();
-    if (Result r = openHandle(m_cursor); !r.ok()) return r;
+    if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok()) return r;
     m_cursorAligned = false;
     m_cursorFresh = false;
     for (;;) {
@@ -440,6 +470,7 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
             // Data warnings are checksum or size mismatches found by libarchive.
             Status s = rc == ARCHIVE_WARN ? Status::CrcError : Status::Corrupt;
             std::string message = archiveError(a, "broken entry data");
+            if (m_cursorSource && m_cursorSource->failure().status == Status::CrcError) s = Status::CrcError;
             // Only a fatal error spends the handle; after the others the next
             // header can still be read, so the walk goes on from here.
             if (rc == ARCHIVE_FATAL) m_cursor.reset();

@@ -79,7 +79,9 @@ private:
     };
     using ArchivePtr = std::unique_ptr<struct archive, ArchiveCloser>;
 
-    Result openHandle(ArchivePtr& out);
+    // Opens the archive file, through `source` (made here) when the file is
+    // gzip (m_gzipOuter); `source` must outlive `out`.
+    Result openHandle(ArchivePtr& out, std::unique_ptr<class GzipSource>& source);
     // Reads the directory, or only the first header when `firstOnly`.
     Result readHeaders(const std::string& posixPath, bool firstOnly);
     // Also notes in m_undecodable whether libarchive lacks the entry's method.
@@ -96,6 +98,7 @@ private:
     size_t m_maxEntries = kMaxEntries;
     int m_formatCode = 0;
     std::vector<int> m_filterCodes;
+    bool m_gzipOuter = false;  // the file is gzip, decoded by GzipSource
 
     // ZIP entries listed from the central directory: the names libarchive
     // may report for each (stored bytes, Unicode Path field), to check that
@@ -107,6 +110,7 @@ private:
 
     // Extraction cursor: the handle and the index of the last header read
     // (its data not yet consumed when m_cursorFresh).
+    std::unique_ptr<class GzipSource> m_cursorSource;  // declared first: outlives m_cursor
     ArchivePtr m_cursor;
     size_t m_cursorIndex = 0;
     bool m_cursorFresh = false;
