@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -74,6 +75,78 @@ la_ssize_t readGzip(struct archive* a, void* client, const void** buffer) {
 }
 
 }  // namespace
+
+// A cabinet as libarchive should see it to start at a given folder: the
+// same bytes, but a header whose file list begins at the folder's first
+// file record and holds only that folder's files. libarchive then reads a
+// few records instead of the whole list, and seeks to the folder's data.
+class CabTailSource {
+public:
+    CabTailSource(std::FILE* file, std::string header) : m_file(file), m_header(std::move(header)) {}
+    ~CabTailSource() { std::fclose(m_file); }
+    CabTailSource(const CabTailSource&) = delete;
+    CabTailSource& operator=(const CabTailSource&) = delete;
+
+    static la_ssize_t read(struct archive*, void* client, const void** buffer) {
+        auto* self = static_cast<CabTailSource*>(client);
+        if (std::fseek(self->m_file, static_cast<long>(self->m_position), SEEK_SET) != 0) return -1;
+        const size_t n = std::fread(self->m_buffer, 1, sizeof self->m_buffer, self->m_file);
+        if (n == 0 && std::ferror(self->m_file)) return -1;
+        for (size_t k = 0; k < n && self->m_position + k < self->m_header.size(); ++k)
+            self->m_buffer[k] = self->m_header[self->m_position + k];
+        self->m_position += n;
+        *buffer = self->m_buffer;
+        return static_cast<la_ssize_t>(n);
+    }
+    static la_int64_t skip(struct archive*, void* client, la_int64_t request) {
+        auto* self = static_cast<CabTailSource*>(client);
+        if (request <= 0) return 0;
+        self->m_position += static_cast<uint64_t>(request);
+        return request;
+    }
+
+private:
+    std::FILE* m_file;
+    std::string m_header;  // the patched CFHEADER
+    uint64_t m_position = 0;
+    char m_buffer[16 * 1024];
+};
+
+Result LibarchiveReader::openCabinetAt(size_t index) {
+    // libarchive takes a folder's files only from its first one.
+    const uint16_t folder = m_cabRecords[index].folder;
+    size_t start = index, end = index + 1;
+    while (start > 0 && m_cabRecords[start - 1].folder == folder) --start;
+    while (end < m_cabRecords.size() && m_cabRecords[end].folder == folder) ++end;
+    const CabFileRecord& first = m_cabRecords[start];
+    std::FILE* file = std::fopen(m_path.c_str(), "rb");
+    if (!file) return Result::fail(Status::ReadError, "cannot read " + m_path);
+    unsigned char header[36];
+    if (std::fread(header, 1, sizeof header, file) != sizeof header) {
+        std::fclose(file);
+        return Result::fail(Status::Corrupt, "cabinet header cut short");
+    }
+    const uint64_t files = first.recordOffset;
+    const size_t count = end - start;
+    for (int k = 0; k < 4; ++k) header[16 + k] = static_cast<unsigned char>(files >> (8 * k));
+    header[28] = static_cast<unsigned char>(count);
+    header[29] = static_cast<unsigned char>(count >> 8);
+    m_cursorCabinet = std::make_unique<CabTailSource>(file, std::string(reinterpret_cast<char*>(header), sizeof header));
+    m_cursor.reset(archive_read_new());
+    if (!m_cursor) return Result::fail(Status::OutOfMemory, "libarchive handle");
+    archive_read_support_format_cab(m_cursor.get());
+    archive_read_set_read_callback(m_cursor.get(), &CabTailSource::read);
+    archive_read_set_skip_callback(m_cursor.get(), &CabTailSource::skip);
+    archive_read_set_callback_data(m_cursor.get(), m_cursorCabinet.get());
+    if (archive_read_open1(m_cursor.get()) != ARCHIVE_OK) {
+        std::string message = archiveError(m_cursor.get(), "cannot open the cabinet");
+        m_cursor.reset();
+        return Result::fail(Status::Corrupt, message);
+    }
+    m_cursorIndex = start;
+    m_cursorEnd = end;
+    return Result::success();
+}
 
 void LibarchiveReader::ArchiveCloser::operator()(struct archive* a) const {
     archive_read_free(a);
@@ -157,6 +230,8 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_zipNames.clear();
     m_walkFailure.reset();
     m_dataFrom.clear();
+    m_cabRecords.clear();
+    m_cabDamage.clear();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
@@ -236,9 +311,13 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     if (m_entries.empty()) learnCodes();  // an archive without entries
     resolveHardLinks(linkTargets);
     if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB && !firstOnly) {
-        std::vector<std::string> methods = cabFileMethods(posixPath);
-        if (methods.size() == m_entries.size())
-            for (size_t i = 0; i < methods.size(); ++i) m_entries[i].method = methods[i];
+        std::vector<CabFileRecord> records = cabFileRecords(posixPath);
+        if (records.size() == m_entries.size()) {
+            for (size_t i = 0; i < records.size(); ++i) m_entries[i].method = records[i].method;
+            // Files continued across cabinets are read from the whole cabinet only.
+            if (std::none_of(records.begin(), records.end(), [](const CabFileRecord& r) { return r.folder >= 0xFFFD; }))
+                m_cabRecords = std::move(records);
+        }
     }
     // Listing a compressed tar decodes it whole: damaged gzip data spoils
     // the archive (an archive merely cut short keeps its whole entries).
@@ -384,14 +463,19 @@ Result LibarchiveReader::walkTo(size_t index) {
     // entries from k on answer at once instead of each reopening the archive.
     if (m_zipNames.empty() && m_walkFailure && index >= m_walkFailure->first)
         return Result::fail(Status::Corrupt, m_walkFailure->second);
-    bool reusable = m_cursor && m_cursorAligned &&
+    bool reusable = m_cursor && m_cursorAligned && index < m_cursorEnd &&
                     (index >= m_cursorIndex || (m_cursorFresh && index + 1 == m_cursorIndex));
     if (!reusable) {
         m_cursor.reset();
         m_cursorIndex = 0;
         m_cursorFresh = false;
         m_cursorAligned = true;
-        if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok()) return r;
+        m_cursorEnd = SIZE_MAX;
+        if (!m_cabRecords.empty()) {
+            if (Result r = openCabinetAt(index); !r.ok()) return r;
+        } else if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok()) {
+            return r;
+        }
     }
     while (m_cursorIndex <= index) {
         struct archive_entry* e = nullptr;
@@ -400,7 +484,7 @@ Result LibarchiveReader::walkTo(size_t index) {
         if (rc == ARCHIVE_EOF || rc < ARCHIVE_WARN) {
             std::string message = rc == ARCHIVE_EOF ? "the archive has fewer entries than when it was listed"
                                                     : archiveError(m_cursor.get(), "broken archive header");
-            if (m_cursorAligned) m_walkFailure.emplace(m_cursorIndex, message);
+            if (m_cursorAligned && m_cursorEnd == SIZE_MAX) m_walkFailure.emplace(m_cursorIndex, message);
             m_cursor.reset();
             return Result::fail(Status::Corrupt, message);
         }
@@ -454,6 +538,14 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
     if (m_entries[index].encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
     Utf8LocaleScope scope;
     if (m_entries[index].type == EntryType::File && index < m_dataFrom.size()) index = m_dataFrom[index];
+    if (!m_cabRecords.empty()) {
+        // A cabinet folder is one compressed stream: past the place where
+        // it once failed to decode, it fails again.
+        const CabFileRecord& record = m_cabRecords[index];
+        const auto damage = m_cabDamage.find(record.folder);
+        if (damage != m_cabDamage.end() && record.folderOffset >= damage->second)
+            return Result::fail(Status::Corrupt, "the data before it in its folder is damaged");
+    }
     if (Result r = walkTo(index); !r.ok()) return r;
     m_cursorFresh = false;
     if (m_entries[index].type != EntryType::File) return Result::success();
@@ -473,7 +565,15 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
             if (m_cursorSource && m_cursorSource->failure().status == Status::CrcError) s = Status::CrcError;
             // Only a fatal error spends the handle; after the others the next
             // header can still be read, so the walk goes on from here.
-            if (rc == ARCHIVE_FATAL) m_cursor.reset();
+            if (rc == ARCHIVE_FATAL) {
+                m_cursor.reset();
+                if (!m_cabRecords.empty()) {
+                    const CabFileRecord& record = m_cabRecords[index];
+                    const uint32_t end = record.folderOffset + std::min<uint32_t>(record.size, UINT32_MAX - record.folderOffset);
+                    auto [at, added] = m_cabDamage.emplace(record.folder, end);
+                    if (!added) at->second = std::min(at->second, end);
+                }
+            }
             return Result::fail(s, message);
         }
         if (offset < 0 || static_cast<uint64_t>(offset) < written) {

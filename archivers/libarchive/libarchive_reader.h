@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "archivers/common/reader.h"
+#include "archivers/libarchive/cab_methods.h"
 
 struct archive;
 struct archive_entry;
@@ -108,12 +110,21 @@ private:
     Result walkTo(size_t index);
     Result findZipEntry(size_t index);
 
+    // Cabinets: where each file lies, and per folder the decoded offset
+    // from which its data is known to fail.
+    std::vector<CabFileRecord> m_cabRecords;
+    std::map<uint16_t, uint32_t> m_cabDamage;
+    // Opens m_cursor on the cabinet seen as the folder of file `index` alone.
+    Result openCabinetAt(size_t index);
+
     // Extraction cursor: the handle and the index of the last header read
     // (its data not yet consumed when m_cursorFresh).
-    std::unique_ptr<class GzipSource> m_cursorSource;  // declared first: outlives m_cursor
+    std::unique_ptr<class GzipSource> m_cursorSource;  // these two declared first: outlive m_cursor
+    std::unique_ptr<class CabTailSource> m_cursorCabinet;
     ArchivePtr m_cursor;
     size_t m_cursorIndex = 0;
     bool m_cursorFresh = false;
+    size_t m_cursorEnd = SIZE_MAX;  // the cursor's handle lists the entries before this (a cabinet's part)
     bool m_cursorSparse = false;  // the last header read is of a sparse entry
     // Where a walk from the start could not read the next header, and why.
     std::optional<std::pair<size_t, std::string>> m_walkFailure;

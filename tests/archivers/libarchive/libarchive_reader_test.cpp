@@ -564,3 +564,35 @@ TEST(LibarchiveReaderTar, EntryCountIsCapped) {
     EXPECT_TRUE(r.entries().empty());
     EXPECT_EQ(LibarchiveReader::kMaxEntries, size_t(1) << 20);
 }
+
+TEST(LibarchiveReaderCab, FailingEntriesCostNoMoreThanGoodOnes) {
+    // Every entry's data fails to decode, in one folder or each in its own:
+    // extracting them all in order must read about one header per entry,
+    // not reopen the cabinet and walk from its start for each.
+    fixtures::TempDir dir;
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < 300; ++i) files.emplace_back("f" + std::to_string(i) + ".wav", std::string(100, 'a' + i % 26));
+    for (bool folderPerFile : {false, true}) {
+        SCOPED_TRACE(folderPerFile ? "a folder per file" : "one folder");
+        for (bool damaged : {false, true}) {
+            const std::string cab = dir.file(std::string("c") + (folderPerFile ? "f" : "o") + (damaged ? "d" : "g"));
+            fixtures::writeFile(cab, fixtures::buildCab(files, {folderPerFile, true, damaged}));
+            LibarchiveReader r({Format::Cab});
+            ASSERT_TRUE(r.open(cab).ok());
+            ASSERT_EQ(r.entries().size(), files.size());
+            size_t failed = 0;
+            for (size_t i = 0; i < files.size(); ++i) {
+                arc::Result res;
+                const std::string data = extractToString(r, i, &res);
+                failed += !res.ok();
+                if (!damaged) {
+                    EXPECT_TRUE(res.ok() && data == files[i].second) << i << ": " << res.message;
+                }
+            }
+            EXPECT_EQ(failed, damaged ? files.size() : 0u);
+            EXPECT_LE(r.headersRead(), 2 * files.size());
+            if (!damaged)  // out of order: each starts its folder afresh
+                for (size_t i : {size_t(299), size_t(150), size_t(3)}) expectBytes(extractToString(r, i), files[i].second);
+        }
+    }
+}
