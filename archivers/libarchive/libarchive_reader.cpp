@@ -76,13 +76,14 @@ la_ssize_t readGzip(struct archive* a, void* client, const void** buffer) {
 
 }  // namespace
 
-// A cabinet as libarchive should see it to start at a given folder: the
-// same bytes, but a header whose file list begins at the folder's first
-// file record and holds only that folder's files. libarchive then reads a
-// few records instead of the whole list, and seeks to the folder's data.
+// A cabinet as libarchive should see it to read one folder: the same
+// bytes, patched so that the header lists that folder alone and only its
+// files, whose records then name folder 0. libarchive reads a few records
+// instead of every folder and file, and seeks to the folder's data.
 class CabTailSource {
 public:
-    CabTailSource(std::FILE* file, std::string header) : m_file(file), m_header(std::move(header)) {}
+    using Patch = std::pair<uint64_t, std::string>;  // bytes to show at an offset
+    CabTailSource(std::FILE* file, std::vector<Patch> patches) : m_file(file), m_patches(std::move(patches)) {}
     ~CabTailSource() { std::fclose(m_file); }
     CabTailSource(const CabTailSource&) = delete;
     CabTailSource& operator=(const CabTailSource&) = delete;
@@ -92,9 +93,11 @@ public:
         if (std::fseek(self->m_file, static_cast<long>(self->m_position), SEEK_SET) != 0) return -1;
         const size_t n = std::fread(self->m_buffer, 1, sizeof self->m_buffer, self->m_file);
         if (n == 0 && std::ferror(self->m_file)) return -1;
-        for (size_t k = 0; k < n && self->m_position + k < self->m_header.size(); ++k)
-            self->m_buffer[k] = self->m_header[self->m_position + k];
-        self->m_position += n;
+        const uint64_t begin = self->m_position, end = begin + n;
+        for (const auto& [at, bytes] : self->m_patches)
+            for (size_t k = 0; k < bytes.size(); ++k)
+                if (at + k >= begin && at + k < end) self->m_buffer[at + k - begin] = bytes[k];
+        self->m_position = end;
         *buffer = self->m_buffer;
         return static_cast<la_ssize_t>(n);
     }
@@ -107,7 +110,7 @@ public:
 
 private:
     std::FILE* m_file;
-    std::string m_header;  // the patched CFHEADER
+    std::vector<Patch> m_patches;  // few: the header, one folder, the files' folder numbers
     uint64_t m_position = 0;
     char m_buffer[16 * 1024];
 };
@@ -118,20 +121,27 @@ Result LibarchiveReader::openCabinetAt(size_t index) {
     size_t start = index, end = index + 1;
     while (start > 0 && m_cabRecords[start - 1].folder == folder) --start;
     while (end < m_cabRecords.size() && m_cabRecords[end].folder == folder) ++end;
-    const CabFileRecord& first = m_cabRecords[start];
     std::FILE* file = std::fopen(m_path.c_str(), "rb");
     if (!file) return Result::fail(Status::ReadError, "cannot read " + m_path);
-    unsigned char header[36];
-    if (std::fread(header, 1, sizeof header, file) != sizeof header) {
+    unsigned char header[36], record[8];
+    const bool read = std::fread(header, 1, sizeof header, file) == sizeof header &&
+                      std::fseek(file, 36 + 8 * long(folder), SEEK_SET) == 0 && std::fread(record, 1, 8, file) == 8;
+    // Reserved areas or neighbouring cabinets move the folder table: read
+    // such a cabinet whole.
+    if (!read || (header[30] & 0x07) != 0) {
         std::fclose(file);
-        return Result::fail(Status::Corrupt, "cabinet header cut short");
+        return openHandle(m_cursor, m_cursorSource);
     }
-    const uint64_t files = first.recordOffset;
-    const size_t count = end - start;
-    for (int k = 0; k < 4; ++k) header[16 + k] = static_cast<unsigned char>(files >> (8 * k));
-    header[28] = static_cast<unsigned char>(count);
-    header[29] = static_cast<unsigned char>(count >> 8);
-    m_cursorCabinet = std::make_unique<CabTailSource>(file, std::string(reinterpret_cast<char*>(header), sizeof header));
+    auto le = [](uint64_t v, int bytes) {
+        std::string s;
+        for (int k = 0; k < bytes; ++k) s += static_cast<char>(v >> (8 * k));
+        return s;
+    };
+    std::vector<CabTailSource::Patch> patches = {
+        {16, le(m_cabRecords[start].recordOffset, 4)}, {26, le(1, 2) + le(end - start, 2)},
+        {36, std::string(reinterpret_cast<char*>(record), sizeof record)}};
+    for (size_t i = start; i < end; ++i) patches.emplace_back(m_cabRecords[i].recordOffset + 8, le(0, 2));
+    m_cursorCabinet = std::make_unique<CabTailSource>(file, std::move(patches));
     m_cursor.reset(archive_read_new());
     if (!m_cursor) return Result::fail(Status::OutOfMemory, "libarchive handle");
     archive_read_support_format_cab(m_cursor.get());
