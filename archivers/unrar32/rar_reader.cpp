@@ -73,6 +73,7 @@ std::string decodeName(const std::string& stored, bool unicode, uint8_t host) {
     }
     // Decoded first: 0x5C may be the second byte of a Shift-JIS character.
     std::replace(name.begin(), name.end(), '\\', '/');
+    std::replace(name.begin(), name.end(), '\0', '_');  // a UTF-16 NUL, as nameToUtf8 does
     return name;
 }
 
