@@ -237,6 +237,17 @@ private:
     Fd m_fd;
 };
 
+// What Linux file systems take: 255 bytes a part, 4,096 for the path.
+// Longer names fail their entry alone, before anything is written.
+bool fitsFileSystem(const std::vector<std::string>& parts) {
+    size_t total = 0;
+    for (const std::string& part : parts) {
+        if (part.size() > 255) return false;
+        total += part.size() + 1;
+    }
+    return total <= 4096;
+}
+
 std::string joinWindows(const std::string& folder, const std::vector<std::string>& parts) {
     std::string out = folder;
     if (!out.empty() && out.back() != '\\' && out.back() != '/') out += '\\';
@@ -317,6 +328,10 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
         }
         if (parts.empty()) {
             note(ArcUnsafeEntry, "skipped (unusable name): " + entry.name);
+            continue;
+        }
+        if (!fitsFileSystem(parts)) {
+            note(ArcUnsafeEntry, "skipped (name too long): " + entry.name.substr(0, 200));
             continue;
         }
         if (entry.type == EntryType::Directory) {

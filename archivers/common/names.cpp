@@ -1,6 +1,7 @@
 // Stored names to UTF-8 (declared in reader.h).
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <string_view>
@@ -82,15 +83,23 @@ private:
     iconv_t m_cd;
 };
 
+// A NUL would end the name in a listing's C string while the file is
+// written under the whole name: it becomes "_" as other control characters
+// do when the file is written.
+std::string withoutNul(std::string name) {
+    std::replace(name.begin(), name.end(), '\0', '_');
+    return name;
+}
+
 }  // namespace
 
 std::string shiftJisToUtf8(std::string_view raw) {
     thread_local Cp932Converter converter;
-    return converter.convert(raw);
+    return withoutNul(converter.convert(raw));
 }
 
 std::string nameToUtf8(std::string_view raw) {
-    if (isValidUtf8(raw)) return std::string(raw);
+    if (isValidUtf8(raw)) return withoutNul(std::string(raw));
     return shiftJisToUtf8(raw);
 }
 

@@ -84,7 +84,7 @@ public:
 
 // Stored file names to UTF-8: valid UTF-8 stays, otherwise the bytes are
 // taken as Shift-JIS (code page 932); bytes that decode as neither become
-// U+FFFD. Backslashes stay as they are (callers that know the format turns
+// U+FFFD; a NUL becomes "_". Backslashes stay as they are (callers that know the format turns
 // "\" into "/" do so themselves).
 std::string nameToUtf8(std::string_view raw);
 // The same when the format says the name is in the OEM/ANSI code page

@@ -29,7 +29,7 @@ constexpr size_t kMaxFiles = 65535;  // the count is 16 bits
 
 }  // namespace
 
-std::vector<std::string> cabFileMethods(const std::string& posixPath) {
+std::vector<CabFileRecord> cabFileRecords(const std::string& posixPath) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(posixPath.c_str(), "rb"));
     if (!file) return {};
     auto readAt = [&](long offset, unsigned char* buf, size_t len) {
@@ -52,7 +52,7 @@ std::vector<std::string> cabFileMethods(const std::string& posixPath) {
         if (!readAt(pos, h, 8)) return {};
         folders.push_back(methodText(le16(h + 6)));
     }
-    std::vector<std::string> methods;
+    std::vector<CabFileRecord> records;
     pos = static_cast<long>(filesOffset);
     for (size_t i = 0; i < fileCount && i < kMaxFiles; ++i) {
         if (!readAt(pos, h, 16)) return {};
@@ -60,7 +60,13 @@ std::vector<std::string> cabFileMethods(const std::string& posixPath) {
         // 0xFFFD..0xFFFF: continued from or into a neighbouring cabinet,
         // which belongs to the first or last folder.
         const size_t index = folder >= 0xFFFD ? (folder == 0xFFFD ? 0 : folders.size() - 1) : folder;
-        methods.push_back(index < folders.size() ? folders[index] : "CAB");
+        CabFileRecord record;
+        record.recordOffset = static_cast<uint64_t>(pos);
+        record.size = le32(h);
+        record.folderOffset = le32(h + 4);
+        record.folder = folder;
+        record.method = index < folders.size() ? folders[index] : "CAB";
+        records.push_back(std::move(record));
         pos += 16;
         int c;
         std::fseek(file.get(), pos, SEEK_SET);
@@ -69,6 +75,12 @@ std::vector<std::string> cabFileMethods(const std::string& posixPath) {
         if (c != 0) return {};
         pos += static_cast<long>(nameLen + 1);
     }
+    return records;
+}
+
+std::vector<std::string> cabFileMethods(const std::string& posixPath) {
+    std::vector<std::string> methods;
+    for (CabFileRecord& r : cabFileRecords(posixPath)) methods.push_back(std::move(r.method));
     return methods;
 }
 

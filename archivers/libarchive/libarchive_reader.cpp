@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
 
 #include "archivers/libarchive/cab_methods.h"
 #include "archivers/libarchive/lzma_dictionary.h"
@@ -64,7 +66,97 @@ std::string archiveError(struct archive* a, const char* fallback) {
     return s && *s ? std::string(s) : std::string(fallback);
 }
 
+// libarchive's read callback over a GzipSource.
+la_ssize_t readGzip(struct archive* a, void* client, const void** buffer) {
+    auto* source = static_cast<GzipSource*>(client);
+    const long n = source->read(buffer);
+    if (n < 0) archive_set_error(a, EIO, "%s", source->failure().message.c_str());
+    return n;
+}
+
 }  // namespace
+
+// A cabinet as libarchive should see it to read one folder: the same
+// bytes, patched so that the header lists that folder alone and only its
+// files, whose records then name folder 0. libarchive reads a few records
+// instead of every folder and file, and seeks to the folder's data.
+class CabTailSource {
+public:
+    using Patch = std::pair<uint64_t, std::string>;  // bytes to show at an offset
+    CabTailSource(std::FILE* file, std::vector<Patch> patches) : m_file(file), m_patches(std::move(patches)) {}
+    ~CabTailSource() { std::fclose(m_file); }
+    CabTailSource(const CabTailSource&) = delete;
+    CabTailSource& operator=(const CabTailSource&) = delete;
+
+    static la_ssize_t read(struct archive*, void* client, const void** buffer) {
+        auto* self = static_cast<CabTailSource*>(client);
+        if (std::fseek(self->m_file, static_cast<long>(self->m_position), SEEK_SET) != 0) return -1;
+        const size_t n = std::fread(self->m_buffer, 1, sizeof self->m_buffer, self->m_file);
+        if (n == 0 && std::ferror(self->m_file)) return -1;
+        const uint64_t begin = self->m_position, end = begin + n;
+        for (const auto& [at, bytes] : self->m_patches)
+            for (size_t k = 0; k < bytes.size(); ++k)
+                if (at + k >= begin && at + k < end) self->m_buffer[at + k - begin] = bytes[k];
+        self->m_position = end;
+        *buffer = self->m_buffer;
+        return static_cast<la_ssize_t>(n);
+    }
+    static la_int64_t skip(struct archive*, void* client, la_int64_t request) {
+        auto* self = static_cast<CabTailSource*>(client);
+        if (request <= 0) return 0;
+        self->m_position += static_cast<uint64_t>(request);
+        return request;
+    }
+
+private:
+    std::FILE* m_file;
+    std::vector<Patch> m_patches;  // few: the header, one folder, the files' folder numbers
+    uint64_t m_position = 0;
+    char m_buffer[16 * 1024];
+};
+
+Result LibarchiveReader::openCabinetAt(size_t index) {
+    // libarchive takes a folder's files only from its first one.
+    const uint16_t folder = m_cabRecords[index].folder;
+    size_t start = index, end = index + 1;
+    while (start > 0 && m_cabRecords[start - 1].folder == folder) --start;
+    while (end < m_cabRecords.size() && m_cabRecords[end].folder == folder) ++end;
+    std::FILE* file = std::fopen(m_path.c_str(), "rb");
+    if (!file) return Result::fail(Status::ReadError, "cannot read " + m_path);
+    unsigned char header[36], record[8];
+    const bool read = std::fread(header, 1, sizeof header, file) == sizeof header &&
+                      std::fseek(file, 36 + 8 * long(folder), SEEK_SET) == 0 && std::fread(record, 1, 8, file) == 8;
+    // Reserved areas or neighbouring cabinets move the folder table: read
+    // such a cabinet whole.
+    if (!read || (header[30] & 0x07) != 0) {
+        std::fclose(file);
+        return openHandle(m_cursor, m_cursorSource);
+    }
+    auto le = [](uint64_t v, int bytes) {
+        std::string s;
+        for (int k = 0; k < bytes; ++k) s += static_cast<char>(v >> (8 * k));
+        return s;
+    };
+    std::vector<CabTailSource::Patch> patches = {
+        {16, le(m_cabRecords[start].recordOffset, 4)}, {26, le(1, 2) + le(end - start, 2)},
+        {36, std::string(reinterpret_cast<char*>(record), sizeof record)}};
+    for (size_t i = start; i < end; ++i) patches.emplace_back(m_cabRecords[i].recordOffset + 8, le(0, 2));
+    m_cursorCabinet = std::make_unique<CabTailSource>(file, std::move(patches));
+    m_cursor.reset(archive_read_new());
+    if (!m_cursor) return Result::fail(Status::OutOfMemory, "libarchive handle");
+    archive_read_support_format_cab(m_cursor.get());
+    archive_read_set_read_callback(m_cursor.get(), &CabTailSource::read);
+    archive_read_set_skip_callback(m_cursor.get(), &CabTailSource::skip);
+    archive_read_set_callback_data(m_cursor.get(), m_cursorCabinet.get());
+    if (archive_read_open1(m_cursor.get()) != ARCHIVE_OK) {
+        std::string message = archiveError(m_cursor.get(), "cannot open the cabinet");
+        m_cursor.reset();
+        return Result::fail(Status::Corrupt, message);
+    }
+    m_cursorIndex = start;
+    m_cursorEnd = end;
+    return Result::success();
+}
 
 void LibarchiveReader::ArchiveCloser::operator()(struct archive* a) const {
     archive_read_free(a);
@@ -78,7 +170,7 @@ LibarchiveReader::~LibarchiveReader() {
     m_cursor.reset();
 }
 
-Result LibarchiveReader::openHandle(ArchivePtr& out) {
+Result LibarchiveReader::openHandle(ArchivePtr& out, std::unique_ptr<GzipSource>& source) {
     out.reset(archive_read_new());
     struct archive* a = out.get();
     if (!a) return Result::fail(Status::OutOfMemory, "libarchive handle");
@@ -105,7 +197,22 @@ Result LibarchiveReader::openHandle(ArchivePtr& out) {
         case Filter::Rpm: archive_read_support_filter_rpm(a); break;
         }
     }
-    if (archive_read_open_filename(a, m_path.c_str(), kBlockSize) != ARCHIVE_OK) {
+    int rc = ARCHIVE_OK;
+    if (m_gzipOuter) {
+        source = std::make_unique<GzipSource>();
+        if (Result r = source->open(m_path); !r.ok()) {
+            out.reset();
+            return r;
+        }
+        rc = archive_read_open(a, source.get(), nullptr, &readGzip, nullptr);
+    } else {
+        rc = archive_read_open_filename(a, m_path.c_str(), kBlockSize);
+    }
+    if (rc != ARCHIVE_OK) {
+        if (source && !source->failure().ok()) {
+            out.reset();
+            return source->failure();
+        }
         Status s = archive_errno(a) == kFileFormatErrno ? Status::NotArchive : Status::ReadError;
         std::string message = archiveError(a, "cannot open the archive");
         out.reset();
@@ -132,9 +239,14 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_undecodable.clear();
     m_zipNames.clear();
     m_walkFailure.reset();
+    m_dataFrom.clear();
+    m_cabRecords.clear();
+    m_cabDamage.clear();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
+    m_gzipOuter = std::find(m_filters.begin(), m_filters.end(), Filter::Gzip) != m_filters.end() &&
+                  GzipSource::isGzip(posixPath);
 
     // libarchive decides what is a ZIP (its first header read); the listing
     // then comes from the central directory when that is sound.
@@ -153,23 +265,31 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         if (Result r = checkZipDictionaries(posixPath, packedSizes); !r.ok()) return r;
     }
 
+    std::unique_ptr<GzipSource> source;  // outlives the handle reading from it
     ArchivePtr a;
-    if (Result r = openHandle(a); !r.ok()) return r;
+    if (Result r = openHandle(a, source); !r.ok()) return r;
     auto learnCodes = [&] {
         m_formatCode = archive_format(a.get());
         m_filterCodes.clear();
         for (int i = 0, n = archive_filter_count(a.get()); i < n; ++i) m_filterCodes.push_back(archive_filter_code(a.get(), i));
+        // The gzip layer decoded here, outside the others.
+        if (m_gzipOuter) m_filterCodes.insert(m_filterCodes.empty() ? m_filterCodes.end() : m_filterCodes.end() - 1, ARCHIVE_FILTER_GZIP);
     };
+    std::vector<std::string> linkTargets;  // hard links: the name each refers to ("" when none)
     for (;;) {
         struct archive_entry* e = nullptr;
         int rc = archive_read_next_header(a.get(), &e);
         if (rc == ARCHIVE_EOF) break;
+        // An archive cut short (or damaged) after whole entries: those still
+        // list and extract; the one cut inside fails when extracted.
+        if (rc < ARCHIVE_WARN && !m_entries.empty() && !firstOnly) break;
         if (rc < ARCHIVE_WARN) {
             bool first = m_entries.empty();
             Status s = first && archive_errno(a.get()) == kFileFormatErrno ? Status::NotArchive : Status::Corrupt;
             std::string message = archiveError(a.get(), "broken archive header");
             m_entries.clear();
             m_undecodable.clear();
+            if (source && !source->failure().ok()) return source->failure();
             return Result::fail(s, message);
         }
         if (m_entries.empty()) {
@@ -186,23 +306,36 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
                 return Result::success();
             }
         }
-        m_entries.push_back(makeEntry(e));
-        if (firstOnly) break;
-    }
-    if (m_entries.empty()) learnCodes();  // an archive without entries
-    if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB && !firstOnly) {
-        std::vector<std::string> methods = cabFileMethods(posixPath);
-        if (methods.size() == m_entries.size())
-            for (size_t i = 0; i < methods.size(); ++i) m_entries[i].method = methods[i];
-    }
-    // A gzip file as the outermost layer (not inside rpm): check what
-    // libarchive does not, its CRCs.
-    if (!firstOnly && m_filterCodes.size() >= 2 && m_filterCodes[m_filterCodes.size() - 2] == ARCHIVE_FILTER_GZIP) {
-        if (Result r = checkGzipFile(posixPath); !r.ok()) {
+        if (m_entries.size() >= m_maxEntries) {
             m_entries.clear();
             m_undecodable.clear();
-            return r;
+            return Result::fail(Status::Corrupt, "too many entries");
         }
+        m_entries.push_back(makeEntry(e));
+        const char* target = archive_entry_hardlink(e);
+        linkTargets.push_back(target ? nameToUtf8(target) : std::string());
+        // A lone compressed file is its one entry: looking for a second
+        // would decode it whole.
+        if (firstOnly || (m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW) break;
+    }
+    if (m_entries.empty()) learnCodes();  // an archive without entries
+    resolveHardLinks(linkTargets);
+    if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB && !firstOnly) {
+        std::vector<CabFileRecord> records = cabFileRecords(posixPath);
+        if (records.size() == m_entries.size()) {
+            for (size_t i = 0; i < records.size(); ++i) m_entries[i].method = records[i].method;
+            // Files continued across cabinets are read from the whole cabinet only.
+            if (std::none_of(records.begin(), records.end(), [](const CabFileRecord& r) { return r.folder >= 0xFFFD; }))
+                m_cabRecords = std::move(records);
+        }
+    }
+    // Listing a compressed tar decodes it whole: damaged gzip data spoils
+    // the archive (an archive merely cut short keeps its whole entries).
+    if (source && source->failure().status == Status::CrcError) {
+        m_entries.clear();
+        m_undecodable.clear();
+        m_dataFrom.clear();
+        return source->failure();
     }
     return Result::success();
 }
@@ -217,7 +350,7 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e) {
     case AE_IFDIR: en.type = EntryType::Directory; break;
     case AE_IFLNK: en.type = EntryType::Symlink; break;
     case 0:  // ar members and some old formats carry no type bits: plain data
-    case AE_IFREG: en.type = archive_entry_hardlink(e) ? EntryType::Other : EntryType::File; break;
+    case AE_IFREG: en.type = EntryType::File; break;  // hard links: see resolveHardLinks()
     default: en.type = EntryType::Other; break;  // devices, fifos, sockets
     }
     en.sizeKnown = archive_entry_size_is_set(e) != 0;
@@ -267,6 +400,36 @@ void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
     }
 }
 
+void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets) {
+    // libarchive gives a group of hard links' data to one of them: tar to
+    // the first (the others name it), cpio to the last (which names the
+    // first). Every name of the group gets that data; a link to nothing
+    // listed is left out as a link.
+    m_dataFrom.clear();
+    if (std::all_of(targets.begin(), targets.end(), [](const std::string& t) { return t.empty(); })) return;
+    std::map<std::string, size_t> files;
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        if (targets[i].empty() && m_entries[i].type == EntryType::File) files.emplace(m_entries[i].name, i);
+    m_dataFrom.resize(m_entries.size());
+    for (size_t i = 0; i < m_entries.size(); ++i) m_dataFrom[i] = i;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (targets[i].empty() || m_entries[i].type != EntryType::File) continue;
+        const auto target = files.find(targets[i]);
+        Entry& link = m_entries[i];
+        if (link.size > 0) {
+            if (target != files.end() && m_entries[target->second].size == 0) {
+                m_dataFrom[target->second] = i;
+                m_entries[target->second].size = link.size;
+            }
+        } else if (target != files.end()) {
+            m_dataFrom[i] = m_dataFrom[target->second];
+            link.size = m_entries[target->second].size;
+        } else {
+            link.type = EntryType::Other;
+        }
+    }
+}
+
 Result LibarchiveReader::walkTo(size_t index) {
     // m_cursorIndex is the number of headers read so far; the last one read
     // is index m_cursorIndex - 1.
@@ -274,14 +437,19 @@ Result LibarchiveReader::walkTo(size_t index) {
     // entries from k on answer at once instead of each reopening the archive.
     if (m_zipNames.empty() && m_walkFailure && index >= m_walkFailure->first)
         return Result::fail(Status::Corrupt, m_walkFailure->second);
-    bool reusable = m_cursor && m_cursorAligned &&
+    bool reusable = m_cursor && m_cursorAligned && index < m_cursorEnd &&
                     (index >= m_cursorIndex || (m_cursorFresh && index + 1 == m_cursorIndex));
     if (!reusable) {
         m_cursor.reset();
         m_cursorIndex = 0;
         m_cursorFresh = false;
         m_cursorAligned = true;
-        if (Result r = openHandle(m_cursor); !r.ok()) return r;
+        m_cursorEnd = SIZE_MAX;
+        if (!m_cabRecords.empty()) {
+            if (Result r = openCabinetAt(index); !r.ok()) return r;
+        } else if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok()) {
+            return r;
+        }
     }
     while (m_cursorIndex <= index) {
         struct archive_entry* e = nullptr;
@@ -290,7 +458,7 @@ Result LibarchiveReader::walkTo(size_t index) {
         if (rc == ARCHIVE_EOF || rc < ARCHIVE_WARN) {
             std::string message = rc == ARCHIVE_EOF ? "the archive has fewer entries than when it was listed"
                                                     : archiveError(m_cursor.get(), "broken archive header");
-            if (m_cursorAligned) m_walkFailure.emplace(m_cursorIndex, message);
+            if (m_cursorAligned && m_cursorEnd == SIZE_MAX) m_walkFailure.emplace(m_cursorIndex, message);
             m_cursor.reset();
             return Result::fail(Status::Corrupt, message);
         }
@@ -314,7 +482,7 @@ Result LibarchiveReader::findZipEntry(size_t index) {
     size_t wanted = 0;
     for (size_t j = 0; j < index; ++j) wanted += m_zipNames[j] == expected;
     m_cursor.reset();
-    if (Result r = openHandle(m_cursor); !r.ok()) return r;
+    if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok()) return r;
     m_cursorAligned = false;
     m_cursorFresh = false;
     for (;;) {
@@ -343,6 +511,15 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
         return Result::fail(Status::Unsupported, "compression method " + m_entries[index].method + " is not supported");
     if (m_entries[index].encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
     Utf8LocaleScope scope;
+    if (m_entries[index].type == EntryType::File && index < m_dataFrom.size()) index = m_dataFrom[index];
+    if (!m_cabRecords.empty()) {
+        // A cabinet folder is one compressed stream: past the place where
+        // it once failed to decode, it fails again.
+        const CabFileRecord& record = m_cabRecords[index];
+        const auto damage = m_cabDamage.find(record.folder);
+        if (damage != m_cabDamage.end() && record.folderOffset >= damage->second)
+            return Result::fail(Status::Corrupt, "the data before it in its folder is damaged");
+    }
     if (Result r = walkTo(index); !r.ok()) return r;
     m_cursorFresh = false;
     if (m_entries[index].type != EntryType::File) return Result::success();
@@ -359,9 +536,18 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
             // Data warnings are checksum or size mismatches found by libarchive.
             Status s = rc == ARCHIVE_WARN ? Status::CrcError : Status::Corrupt;
             std::string message = archiveError(a, "broken entry data");
+            if (m_cursorSource && m_cursorSource->failure().status == Status::CrcError) s = Status::CrcError;
             // Only a fatal error spends the handle; after the others the next
             // header can still be read, so the walk goes on from here.
-            if (rc == ARCHIVE_FATAL) m_cursor.reset();
+            if (rc == ARCHIVE_FATAL) {
+                m_cursor.reset();
+                if (!m_cabRecords.empty()) {
+                    const CabFileRecord& record = m_cabRecords[index];
+                    const uint32_t end = record.folderOffset + std::min<uint32_t>(record.size, UINT32_MAX - record.folderOffset);
+                    auto [at, added] = m_cabDamage.emplace(record.folder, end);
+                    if (!added) at->second = std::min(at->second, end);
+                }
+            }
             return Result::fail(s, message);
         }
         if (offset < 0 || static_cast<uint64_t>(offset) < written) {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "archivers/common/reader.h"
+#include "archivers/libarchive/cab_methods.h"
 
 struct archive;
 struct archive_entry;
@@ -64,6 +66,11 @@ public:
     int filterCode() const { return m_filterCodes.empty() ? 0 : m_filterCodes.front(); }
     const std::vector<int>& filterCodes() const { return m_filterCodes; }
 
+    // More entries than this is taken as a hostile file, not an archive (as
+    // the LZH and RAR readers do).
+    static constexpr size_t kMaxEntries = 1u << 20;
+    void setMaxEntries(size_t count) { m_maxEntries = count; }  // for tests
+
     // Headers read by extraction so far, its main cost: a failing entry must
     // not make each later one start over from the first header.
     uint64_t headersRead() const { return m_headersRead; }
@@ -74,19 +81,26 @@ private:
     };
     using ArchivePtr = std::unique_ptr<struct archive, ArchiveCloser>;
 
-    Result openHandle(ArchivePtr& out);
+    // Opens the archive file, through `source` (made here) when the file is
+    // gzip (m_gzipOuter); `source` must outlive `out`.
+    Result openHandle(ArchivePtr& out, std::unique_ptr<class GzipSource>& source);
     // Reads the directory, or only the first header when `firstOnly`.
     Result readHeaders(const std::string& posixPath, bool firstOnly);
     // Also notes in m_undecodable whether libarchive lacks the entry's method.
     Entry makeEntry(struct archive_entry* e);
+    // Gives each name of a group of hard links the group's data (m_dataFrom).
+    void resolveHardLinks(const std::vector<std::string>& targets);
 
     std::vector<Format> m_formats;
     std::vector<Filter> m_filters;
     std::string m_path;
     std::vector<Entry> m_entries;
     std::vector<bool> m_undecodable;
+    std::vector<size_t> m_dataFrom;  // per entry, the entry whose data it has (empty: each its own)
+    size_t m_maxEntries = kMaxEntries;
     int m_formatCode = 0;
     std::vector<int> m_filterCodes;
+    bool m_gzipOuter = false;  // the file is gzip, decoded by GzipSource
 
     // ZIP entries listed from the central directory: the names libarchive
     // may report for each (stored bytes, Unicode Path field), to check that
@@ -96,11 +110,21 @@ private:
     Result walkTo(size_t index);
     Result findZipEntry(size_t index);
 
+    // Cabinets: where each file lies, and per folder the decoded offset
+    // from which its data is known to fail.
+    std::vector<CabFileRecord> m_cabRecords;
+    std::map<uint16_t, uint32_t> m_cabDamage;
+    // Opens m_cursor on the cabinet seen as the folder of file `index` alone.
+    Result openCabinetAt(size_t index);
+
     // Extraction cursor: the handle and the index of the last header read
     // (its data not yet consumed when m_cursorFresh).
+    std::unique_ptr<class GzipSource> m_cursorSource;  // these two declared first: outlive m_cursor
+    std::unique_ptr<class CabTailSource> m_cursorCabinet;
     ArchivePtr m_cursor;
     size_t m_cursorIndex = 0;
     bool m_cursorFresh = false;
+    size_t m_cursorEnd = SIZE_MAX;  // the cursor's handle lists the entries before this (a cabinet's part)
     bool m_cursorSparse = false;  // the last header read is of a sparse entry
     // Where a walk from the start could not read the next header, and why.
     std::optional<std::pair<size_t, std::string>> m_walkFailure;

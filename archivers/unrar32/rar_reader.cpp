@@ -73,6 +73,7 @@ std::string decodeName(const std::string& stored, bool unicode, uint8_t host) {
     }
     // Decoded first: 0x5C may be the second byte of a Shift-JIS character.
     std::replace(name.begin(), name.end(), '\\', '/');
+    std::replace(name.begin(), name.end(), '\0', '_');  // a UTF-16 NUL, as nameToUtf8 does
     return name;
 }
 
@@ -101,15 +102,19 @@ const std::vector<Entry>& RarReader::entries() const { return m_entries; }
 void RarReader::addRar5Checksums(FileWindow& file) {
     const std::vector<Rar5FileChecksum> sums = readRar5Checksums(file);
     // Both lists follow the archive's order; an entry libarchive leaves out
-    // only makes the walk skip ahead.
+    // only makes the walk skip ahead. Every entry takes its own header, links
+    // and folders too, so that a file after a link of the same name does not
+    // take the link's checksum.
     size_t next = 0;
     for (Entry& e : m_entries) {
-        if (e.type != EntryType::File)
-            continue;
         for (size_t k = next; k < sums.size(); ++k) {
-            if (nameToUtf8(sums[k].rawName) != e.name)
+            // libarchive lists a name that is not UTF-8 as empty: it is
+            // read here from the stored bytes, as other formats' names are.
+            if (e.name.empty())
+                e.name = nameToUtf8(sums[k].rawName);
+            else if (nameToUtf8(sums[k].rawName) != e.name)
                 continue;
-            if (sums[k].crc) {
+            if (e.type == EntryType::File && sums[k].crc) {
                 e.crc = *sums[k].crc;
                 e.crcKind = CrcKind::Crc32;
             }

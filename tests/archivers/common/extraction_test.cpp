@@ -278,3 +278,15 @@ TEST_F(Extraction, FreeSpaceReserveStopsBeforeTheDiskFills) {
     EXPECT_EQ(currentOutputLimits().ratioFloor, uint64_t(100) << 20);
     EXPECT_EQ(currentOutputLimits().reserveBytes, uint64_t(512) << 20);
 }
+
+TEST_F(Extraction, TooLongNameFailsItsEntryAlone) {
+    FakeArchive a;
+    std::string deep;
+    for (int i = 0; i < 250; ++i) deep += std::string(20, 'd') + "/";
+    a.entries = {fake::file(std::string(300, 'n') + ".wav", "1"), fake::file(deep + "x.wav", "2"),
+                 fake::file("fine.wav", "3")};
+    fake::put("long.lzh", a);
+    EXPECT_EQ(run(fake::kLha, "x -+ -c1  \"C:\\long.lzh\" \"C:\\T\\\""), ArcUnsafeEntry) << output;
+    EXPECT_EQ(fake::listFolder(out("T")), std::vector<std::string>{"fine.wav"});
+    EXPECT_NE(std::string(output).find("name too long"), std::string::npos) << output;
+}

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "archivers/common/checkedsink.h"
 #include "archivers/libarchive/libarchive_reader.h"
 #include "archivers/libarchive/lzma_dictionary.h"
 #include "tests/archivers/libarchive/fixtures.h"
@@ -382,9 +383,14 @@ TEST(LibarchiveReaderTar, GzipCrcIsCheckedSinceLibarchiveDoesNot) {
         return dir.file(name);
     };
     LibarchiveReader r(kTarFormats, kTarFilters);
-    EXPECT_FALSE(r.open(damaged(tgz, tgz.size() / 2, "bad.tgz")).ok());
-    EXPECT_FALSE(r.open(damaged(gz, gz.size() / 2, "bad1.gz")).ok());
-    EXPECT_FALSE(r.open(damaged(gz, gz.size() - 6, "bad2.gz")).ok());  // the stored CRC itself
+    // Listing a tar decodes it all; a lone file is checked as it is read,
+    // which for one this small is while libarchive tells its format.
+    EXPECT_EQ(r.open(damaged(tgz, tgz.size() / 2, "bad.tgz")).status, arc::Status::CrcError);
+    for (size_t at : {gz.size() / 2, gz.size() - 6}) {  // the data, the stored CRC itself
+        arc::Result res = r.open(damaged(gz, at, "bad.gz"));
+        if (res.ok()) extractToString(r, 0, &res);
+        EXPECT_EQ(res.status, arc::Status::CrcError) << res.message;
+    }
 
     // Sound files: padding after the member, and two members in a row.
     fixtures::writeFile(dir.file("padded.tgz"), tgz + std::string(1024, '\0'));
@@ -396,7 +402,7 @@ TEST(LibarchiveReaderTar, GzipCrcIsCheckedSinceLibarchiveDoesNot) {
     expectBytes(extractToString(r, 0), noise + noise);
 }
 
-TEST(LibarchiveReaderTar, TruncatedCompressedTarFails) {
+TEST(LibarchiveReaderTar, EntryCutInACompressedTarFails) {
     REQUIRE_TOOL("bsdtar");
     fixtures::TempDir dir;
     std::string data(200000, '\0');
@@ -406,7 +412,25 @@ TEST(LibarchiveReaderTar, TruncatedCompressedTarFails) {
     std::string tgz = fixtures::readFile(dir.file("t.tgz"));
     fixtures::writeFile(dir.file("cut.tgz"), tgz.substr(0, tgz.size() / 2));
     LibarchiveReader r(kTarFormats, kTarFilters);
-    EXPECT_FALSE(r.open(dir.file("cut.tgz")).ok());
+    ASSERT_TRUE(r.open(dir.file("cut.tgz")).ok());
+    arc::Result res;
+    extractToString(r, 0, &res);
+    EXPECT_FALSE(res.ok());
+}
+
+TEST(LibarchiveReaderTar, LoneGzipOpensWithoutDecodingItsData) {
+    // 8 MiB of one byte in 8 KiB of gzip: opening reads the first block
+    // only (what libarchive needs to tell the format), far less than all.
+    fixtures::TempDir dir;
+    const std::string gz = fixtures::compressWith("-z", std::string(8 << 20, 'A'), dir);
+    ASSERT_FALSE(gz.empty());
+    fixtures::writeFile(dir.file("big.wav.gz"), gz.substr(0, gz.size() - 8) + std::string(8, '\xFF'));
+    LibarchiveReader r(kTarFormats, kTarFilters);
+    ASSERT_TRUE(r.open(dir.file("big.wav.gz")).ok());
+    ASSERT_EQ(r.entries().size(), 1u);
+    EXPECT_EQ(r.entries()[0].name, "big.wav");
+    arc::NullSink null;
+    EXPECT_EQ(r.extract(0, null).status, arc::Status::CrcError);
 }
 
 TEST(LibarchiveReader, StreamsAskingForAHugeDictionaryAreRefusedBeforeDecoding) {
@@ -480,5 +504,95 @@ TEST(LibarchiveReaderCab, NoneAndMszipMadeByGcab) {
         ASSERT_TRUE(res.ok()) << res.message;
         expectAllFiles(r, tree);
         for (size_t i = r.entries().size(); i-- > 0;) extractToString(r, i);
+    }
+}
+
+TEST(LibarchiveReaderTar, CutInsideALaterEntryKeepsTheEarlierOnes) {
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    const std::string a(3000, 'a'), b(50000, 'b');
+    fixtures::writeFile(dir.file("a.wav"), a);
+    fixtures::writeFile(dir.file("b.wav"), b);
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && bsdtar -cf t.tar a.wav b.wav"));
+    const std::string tar = fixtures::readFile(dir.file("t.tar"));
+    fixtures::writeFile(dir.file("cut.tar"), tar.substr(0, 512 * 9 + 20000));  // inside b.wav's data
+    LibarchiveReader r(kTarFormats, kTarFilters);
+    const arc::Result opened = r.open(dir.file("cut.tar"));
+    ASSERT_TRUE(opened.ok()) << opened.message;
+    ASSERT_EQ(r.entries().size(), 2u);
+    expectBytes(extractToString(r, 0), a);
+    arc::Result res;
+    extractToString(r, 1, &res);
+    EXPECT_FALSE(res.ok());
+    // Cut inside the first header: nothing to list.
+    fixtures::writeFile(dir.file("head.tar"), tar.substr(0, 300));
+    EXPECT_FALSE(r.open(dir.file("head.tar")).ok());
+}
+
+TEST(LibarchiveReaderTar, HardLinkPairsGiveTheirDataToEveryName) {
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    const std::string data(20000, 'h');
+    fixtures::writeFile(dir.file("one.wav"), data);
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && ln one.wav two.wav && "
+                              "bsdtar -cf t.tar one.wav two.wav && bsdtar --format newc -cf t.cpio one.wav two.wav && "
+                              "bsdtar --format odc -cf o.cpio one.wav two.wav"));
+    for (const char* name : {"t.tar", "t.cpio", "o.cpio"}) {
+        SCOPED_TRACE(name);
+        LibarchiveReader r(kTarFormats, kTarFilters);
+        ASSERT_TRUE(r.open(dir.file(name)).ok());
+        ASSERT_EQ(r.entries().size(), 2u);
+        for (size_t i = 0; i < 2; ++i) {
+            EXPECT_EQ(r.entries()[i].type, arc::EntryType::File);
+            EXPECT_EQ(r.entries()[i].size, data.size());
+            expectBytes(extractToString(r, i), data);
+        }
+        expectBytes(extractToString(r, 0), data);  // and again, out of order
+    }
+}
+
+TEST(LibarchiveReaderTar, EntryCountIsCapped) {
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    for (const char* n : {"1", "2", "3", "4"}) fixtures::writeFile(dir.file(n), n);
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && bsdtar -cjf three.tbz 1 2 3 && bsdtar -cjf four.tbz 1 2 3 4"));
+    LibarchiveReader r(kTarFormats, kTarFilters);
+    r.setMaxEntries(3);
+    EXPECT_TRUE(r.open(dir.file("three.tbz")).ok());
+    const arc::Result res = r.open(dir.file("four.tbz"));
+    EXPECT_EQ(res.status, arc::Status::Corrupt);
+    EXPECT_TRUE(r.entries().empty());
+    EXPECT_EQ(LibarchiveReader::kMaxEntries, size_t(1) << 20);
+}
+
+TEST(LibarchiveReaderCab, FailingEntriesCostNoMoreThanGoodOnes) {
+    // Every entry's data fails to decode, in one folder or each in its own:
+    // extracting them all in order must read about one header per entry,
+    // not reopen the cabinet and walk from its start for each.
+    fixtures::TempDir dir;
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < 300; ++i) files.emplace_back("f" + std::to_string(i) + ".wav", std::string(100, 'a' + i % 26));
+    for (bool folderPerFile : {false, true}) {
+        SCOPED_TRACE(folderPerFile ? "a folder per file" : "one folder");
+        for (bool damaged : {false, true}) {
+            const std::string cab = dir.file(std::string("c") + (folderPerFile ? "f" : "o") + (damaged ? "d" : "g"));
+            fixtures::writeFile(cab, fixtures::buildCab(files, {folderPerFile, true, damaged}));
+            LibarchiveReader r({Format::Cab});
+            ASSERT_TRUE(r.open(cab).ok());
+            ASSERT_EQ(r.entries().size(), files.size());
+            size_t failed = 0;
+            for (size_t i = 0; i < files.size(); ++i) {
+                arc::Result res;
+                const std::string data = extractToString(r, i, &res);
+                failed += !res.ok();
+                if (!damaged) {
+                    EXPECT_TRUE(res.ok() && data == files[i].second) << i << ": " << res.message;
+                }
+            }
+            EXPECT_EQ(failed, damaged ? files.size() : 0u);
+            EXPECT_LE(r.headersRead(), 2 * files.size());
+            if (!damaged)  // out of order: each starts its folder afresh
+                for (size_t i : {size_t(299), size_t(150), size_t(3)}) expectBytes(extractToString(r, i), files[i].second);
+        }
     }
 }

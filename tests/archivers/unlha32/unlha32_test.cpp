@@ -160,3 +160,19 @@ TEST_F(Unlha32, HostileNamesStayInsideTheDestination) {
     EXPECT_FALSE(fs::exists(dir.file("evil.wav")));
     expectWavesOnlyInside(out);
 }
+
+TEST_F(Unlha32, NameWithNulIsListedAndWrittenAlike) {
+    fixtures::LzhMember m;
+    m.rawName = std::string("a.wav\0hidden.exe", 16);
+    m.data = "sound";
+    const std::string lzh = dir.file("nul.lzh");
+    fixtures::writeFile(lzh, fixtures::buildLzh({m}));
+    const auto listed = lib.list(windowsPath(lzh), "*");
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].name, "a.wav_hidden.exe");
+    const std::string work = dir.file("work");
+    fs::create_directories(work);
+    std::string text;
+    ASSERT_EQ(lib.command(viewerLine(lzh, work, listed[0].name), &text), arc::ArcOk) << text;
+    EXPECT_EQ(fixtures::readFile(work + "/a.wav_hidden.exe"), "sound");
+}

@@ -2,6 +2,7 @@
 // RAR stores them, extraction through libunarr, and broken or hostile files.
 #include <gtest/gtest.h>
 
+#include "archivers/common/checkedsink.h"
 #include "archivers/unrar32/rar_name.h"
 #include "archivers/unrar32/rar_reader.h"
 #include "tests/archivers/unlha32/archivetest.h"
@@ -255,3 +256,36 @@ TEST_F(RarReaderTest, SinkRefusalStops) {
 }
 
 }  // namespace
+
+TEST_F(RarReaderTest, Rar5LinkBeforeASameNamedFileAndNamesThatAreNotUtf8) {
+    RarMember link{"a.wav", {}};
+    link.linkTarget = "/etc/passwd";
+    link.hostOs = 3;
+    const std::string bytes = pattern(3000, 5);
+    arc::RarReader reader;
+    const arc::Result opened = reader.open(
+        write(fixtures::buildRar5({link, {"a.wav", bytes}, {"bad\xFF\xFE.wav", "odd name"}, {"z.wav", "z"}})));
+    ASSERT_TRUE(opened.ok()) << opened.message;
+    const auto& e = reader.entries();
+    ASSERT_EQ(e.size(), 4u);
+    auto checkedExtract = [](arc::Reader& r, size_t index, std::string& out) {
+        fixtures::MemorySink sink;
+        arc::CheckedSink checked(r.entries()[index], sink);
+        const arc::Result result = checked.finish(r.extract(index, checked));
+        out = sink.m_data;
+        return result;
+    };
+    EXPECT_EQ(e[0].type, arc::EntryType::Symlink);
+    // The file keeps its own CRC, not the link's.
+    EXPECT_EQ(e[1].crc, fixtures::crc32Of(bytes));
+    std::string out;
+    EXPECT_TRUE(checkedExtract(reader, 1, out).ok());
+    // Listed readably (bytes that are not UTF-8 read as Shift-JIS or U+FFFD), with its CRC.
+    EXPECT_FALSE(e[2].name.empty());
+    EXPECT_TRUE(e[2].name.starts_with("bad") && e[2].name.ends_with(".wav")) << e[2].name;
+    EXPECT_EQ(e[2].crc, fixtures::crc32Of("odd name"));
+    EXPECT_TRUE(checkedExtract(reader, 2, out).ok());
+    EXPECT_EQ(out, "odd name");
+    EXPECT_EQ(e[3].name, "z.wav");
+    EXPECT_EQ(e[3].crc, fixtures::crc32Of("z"));
+}

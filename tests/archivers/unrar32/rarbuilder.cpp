@@ -153,24 +153,38 @@ std::string buildRar5(const std::vector<RarMember>& members) {
     putVint(main, 0);   // archive flags
     out += header5(main);
     for (const RarMember& m : members) {
-        const std::string body = m.directory ? std::string() : m.data;
+        const bool link = !m.linkTarget.empty();
+        const std::string body = m.directory || link ? std::string() : m.data;
         uint32_t crc = crc32Of(body);
         if (m.badDataCrc)
             crc ^= 0xDEADBEEF;
+        std::string extra;
+        if (link) {  // a redirection record: Unix symbolic link
+            std::string record;
+            putVint(record, 5);
+            putVint(record, 1);
+            putVint(record, 0);
+            putVint(record, m.linkTarget.size());
+            record += m.linkTarget;
+            putVint(extra, record.size());
+            extra += record;
+        }
         std::string h;
         putVint(h, 2);                          // file header
-        putVint(h, 0x0002);                     // has a data area
+        putVint(h, link ? 0x0003 : 0x0002);     // has a data area (and an extra area)
+        if (link)
+            putVint(h, extra.size());
         putVint(h, body.size());
         putVint(h, m.directory ? 0x0001 : 0x0004);   // folder, or CRC present
         putVint(h, body.size());
-        putVint(h, m.hostOs == 3 ? (m.directory ? 040755 : 0100644) : (m.directory ? 0x10 : 0x20));
+        putVint(h, link ? 0120777 : m.hostOs == 3 ? (m.directory ? 040755 : 0100644) : (m.directory ? 0x10 : 0x20));
         if (!m.directory)
             put32(h, crc);
         putVint(h, 0);                          // version 0, stored
         putVint(h, m.hostOs == 3 ? 1 : 0);
         putVint(h, m.rawName.size());
         h += m.rawName;
-        out += header5(h) + body;
+        out += header5(h + extra) + body;
     }
     std::string end;
     putVint(end, 5);

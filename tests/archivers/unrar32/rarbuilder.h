@@ -27,6 +27,7 @@ struct RarMember {
     bool badDataCrc = false;
     bool badHeaderCrc = false;
     bool encrypted = false;
+    std::string linkTarget;     // RAR5: a Unix symbolic link to this (no data)
 };
 
 struct RarOptions {
@@ -48,7 +49,7 @@ std::string buildRar(const std::vector<RarMember>& members, const RarOptions& op
 std::string rar29Literals(const std::string& data, bool withTables = true);
 
 // The same members in RAR5 form (stored, UTF-8 names, data CRC-32); only
-// rawName, data, directory, hostOs and badDataCrc are used.
+// rawName, data, directory, hostOs, badDataCrc and linkTarget are used.
 std::string buildRar5(const std::vector<RarMember>& members);
 
 }  // namespace fixtures
