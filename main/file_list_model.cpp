@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdio>
 
-#include "main/folder_tree_model.h"
 
 namespace tidebell {
 
@@ -99,24 +98,22 @@ TFileListModel::TFileListModel(QObject* parent)
 
 DWORD TFileListModel::FillFileList(const std::string& folder, const ArchiverAvailability& archivers)
 {
+    return FillFileList(FolderListing(folder), archivers);
+}
+
+DWORD TFileListModel::FillFileList(const FolderListing& files, const ArchiverAvailability& archivers)
+{
     beginResetModel();
     m_rows.clear();
-    FolderEnumeration files(folder);
-    for (bool more = files.result() == 0; more; more = files.next()) {
-        const WIN32_FIND_DATAA& entry = files.entry();
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    for (const FolderEntry& entry : files.entries()) {
+        if (entry.isFolder()) {
             continue;
         }
-        std::string kind = fileKindText(fileExtension(entry.cFileName), archivers);
+        std::string kind = fileKindText(fileExtension(entry.name), archivers);
         if (kind.empty()) {
             continue;
         }
-        Row row;
-        row.name = entry.cFileName;
-        row.kind = std::move(kind);
-        row.size = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-        row.modified = entry.ftLastWriteTime;
-        m_rows.push_back(std::move(row));
+        m_rows.push_back(Row{entry.name, std::move(kind), entry.size, entry.lastWrite});
     }
     endResetModel();
     return files.result();

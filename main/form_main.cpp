@@ -299,13 +299,23 @@ void TFormMain::FormCreate()
     char current[MAX_PATH] = {};
     const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
     if (length > 0 && length < MAX_PATH) {
-        const QModelIndex start = TreeModel->FindNodeByPath(current, [this](const QModelIndex& node) {
+        // The walk reads the start folder to open its node; the file list
+        // takes the same reading instead of a second one.
+        std::shared_ptr<const FolderListing> lastRead;
+        const QModelIndex start = TreeModel->FindNodeByPath(current, [&](const QModelIndex& node) {
+            if (!openTreeNode(node, &lastRead)) {
+                return false;
+            }
             TreeView1->expand(node);
-            return !TreeModel->isUnread(node);
+            return true;
         });
         if (start.isValid()) {
+            if (lastRead && lastRead->folder() == TreeModel->NodePath(start)) {
+                m_startListing = std::move(lastRead);
+            }
             TreeView1->setCurrentIndex(start);
             TreeView1->scrollTo(start);
+            m_startListing.reset();
         }
     }
 }
@@ -440,14 +450,22 @@ void TFormMain::ListView1SelectItem(int row, bool selected)
 
 // ---- Tree ----
 
+bool TFormMain::openTreeNode(const QModelIndex& node, std::shared_ptr<const FolderListing>* read)
+{
+    const DWORD result = TreeModel->openNode(node, read);
+    if (result == 0 || result == ERROR_NO_MORE_FILES) {
+        return true;
+    }
+    const std::string text = platform::systemErrorMessage(result);
+    MessageBoxA(nullptr, text.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+    return false;
+}
+
 void TFormMain::TreeView1Expanding(const QModelIndex& node)
 {
-    const DWORD result = TreeModel->openNode(node);
-    if (result != 0 && result != ERROR_NO_MORE_FILES) {
+    if (!openTreeNode(node, nullptr)) {
         // The node stays closed and unread; the next try reads again.
         TreeView1->collapse(node);
-        const std::string text = platform::systemErrorMessage(result);
-        MessageBoxA(nullptr, text.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
     }
 }
 
@@ -456,7 +474,12 @@ void TFormMain::TreeView1Changing(const QModelIndex& node)
     if (!node.isValid()) {
         return;
     }
-    FileList->FillFileList(TreeModel->NodePath(node), m_state.Archivers);
+    const std::string folder = TreeModel->NodePath(node);
+    if (m_startListing && m_startListing->folder() == folder) {
+        FileList->FillFileList(*m_startListing, m_state.Archivers);
+        return;
+    }
+    FileList->FillFileList(folder, m_state.Archivers);
 }
 
 // ---- The file list ----
