@@ -38,7 +38,8 @@ std::string fileKindText(const std::string& ext, const ArchiverAvailability& a)
 namespace {
 
 // The first run of characters between the fields of a format, outside
-// quotes: "yyyy/MM/dd" gives "/", "H.mm" gives ".".
+// quotes: "yyyy/MM/dd" gives "/", "H.mm" gives ".". A format whose fields
+// stand apart by blanks alone ("d MMM yyyy") has no separator to take.
 QString separatorIn(const QString& format, const QString& fallback)
 {
     QString separator;
@@ -52,14 +53,15 @@ QString separatorIn(const QString& format, const QString& fallback)
             continue;
         }
         if (c.isLetter()) {
-            if (!separator.isEmpty()) {
-                return separator;
+            if (!separator.trimmed().isEmpty()) {
+                return separator.trimmed();
             }
+            separator.clear();
             continue;
         }
         separator += c;
     }
-    return separator.isEmpty() ? fallback : separator;
+    return fallback;
 }
 
 }  // namespace

@@ -31,8 +31,9 @@ TFileListView::TFileListView(TFileListModel* model, QWidget* parent) : QStackedW
     m_list->setFlow(QListView::TopToBottom);
     m_list->setWrapping(true);
     m_list->setResizeMode(QListView::Adjust);
-    // Every row has the same height: the layout need not measure each one.
-    m_list->setUniformItemSizes(true);
+    // Names differ in width: each column of names is as wide as its widest
+    // (uniform item sizes would cut every name to the first one's width).
+    m_list->setUniformItemSizes(false);
     m_list->setModel(model);
     m_list->setModelColumn(TFileListModel::colName);
     setCommonBehaviour(m_list);

@@ -456,6 +456,9 @@ bool TFormMain::openTreeNode(const QModelIndex& node, std::shared_ptr<const Fold
     if (result == 0 || result == ERROR_NO_MORE_FILES) {
         return true;
     }
+    // Refused: the node stays closed and unread (the next try reads again),
+    // and is closed before the box shows.
+    TreeView1->collapse(node);
     const std::string text = platform::systemErrorMessage(result);
     MessageBoxA(nullptr, text.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
     return false;
@@ -463,10 +466,7 @@ bool TFormMain::openTreeNode(const QModelIndex& node, std::shared_ptr<const Fold
 
 void TFormMain::TreeView1Expanding(const QModelIndex& node)
 {
-    if (!openTreeNode(node, nullptr)) {
-        // The node stays closed and unread; the next try reads again.
-        TreeView1->collapse(node);
-    }
+    openTreeNode(node, nullptr);
 }
 
 void TFormMain::TreeView1Changing(const QModelIndex& node)
