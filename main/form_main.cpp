@@ -416,10 +416,9 @@ void TFormMain::closeEvent(QCloseEvent* event)
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
     // The tool buttons show no tooltips; their hints go to the status bar.
-    if (event->type() == QEvent::ToolTip && qobject_cast<QToolButton*>(watched)) {
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
+    bool swallow = false;
+    guarded([&] { swallow = event->type() == QEvent::ToolTip && qobject_cast<QToolButton*>(watched); });
+    return swallow || QMainWindow::eventFilter(watched, event);
 }
 
 // ---- Hints and status text ----
