@@ -298,7 +298,11 @@ QIcon TFolderTreeModel::iconOf(const Node& node) const
         // Item views draw an icon's Selected mode for the selected row.
         const QIcon closed = m_images(node.image);
         const QIcon opened = m_images(node.selectedImage);
-        for (const QSize& size : closed.availableSizes()) {
+        QList<QSize> sizes = closed.availableSizes();
+        if (sizes.isEmpty()) {
+            sizes = {QSize(16, 16)};   // an icon drawn at any size
+        }
+        for (const QSize& size : sizes) {
             m_folderIcon.addPixmap(closed.pixmap(size), QIcon::Normal);
             m_folderIcon.addPixmap(opened.pixmap(size), QIcon::Selected);
         }
