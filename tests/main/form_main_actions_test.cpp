@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QIcon>
+#include <QPixmap>
 #include <QListView>
 #include <QScreen>
 #include <QStatusBar>
@@ -344,4 +346,25 @@ TEST(FormMainActions, BoundsAreTheOuterFrameAndNeverLargerThanTheScreen)
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE(form.frameGeometry().width(), area.width());
     EXPECT_LE(form.frameGeometry().height(), area.height());
+}
+
+TEST(FormMainActions, FolderNodesShowTheOpenPictureWhileSelected)
+{
+    auto solid = [](Qt::GlobalColor colour) {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(colour);
+        return QIcon(pixmap);
+    };
+    tidebell::TFolderTreeModel model;
+    model.setImages([&](int index) { return solid(index == tidebell::tiOpenFolder ? Qt::red : Qt::blue); });
+    tidebell_test::TempDir dir;
+    std::filesystem::create_directories(dir.file("f"));
+    model.TreeViewInitExecute();
+    const QModelIndex folder = model.FindNodeByPath(platform::toWindowsPath(dir.file("f")), [&](const QModelIndex& node) {
+        return model.openNode(node) == 0;
+    });
+    ASSERT_TRUE(folder.isValid());
+    const QIcon icon = model.data(folder, Qt::DecorationRole).value<QIcon>();
+    EXPECT_EQ(icon.pixmap(16, 16, QIcon::Normal).toImage().pixelColor(8, 8), QColor(Qt::blue));
+    EXPECT_EQ(icon.pixmap(16, 16, QIcon::Selected).toImage().pixelColor(8, 8), QColor(Qt::red));
 }
