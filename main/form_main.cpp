@@ -344,10 +344,27 @@ void TFormMain::applyBounds()
         outer = limitToArea(outer, area.width(), area.height());
     }
     // A top-level window's position is its frame's; its size is the client
-    // area's, mended once the frame is known (showEvent).
+    // area's, mended once the frame is known (mendFrame).
     move(outer.left, outer.top);
     const WindowBounds client = clientOf(outer, m_frame);
     resize(std::max(1, client.width), std::max(1, client.height));
+    m_framePending = !(m_frame.left || m_frame.top || m_frame.right || m_frame.bottom);
+}
+
+void TFormMain::mendFrame()
+{
+    if (!m_framePending || !isVisible()) {
+        return;
+    }
+    // The desktop tells the frame's size only once it has framed the shown
+    // window, sometimes a little after the window shows.
+    const FrameMargins frame = frameMargins();
+    if (!(frame.left || frame.top || frame.right || frame.bottom)) {
+        return;
+    }
+    m_frame = frame;
+    m_framePending = false;
+    applyBounds();
 }
 
 FrameMargins TFormMain::frameMargins() const
@@ -375,14 +392,21 @@ void TFormMain::showEvent(QShowEvent* event)
             return;
         }
         m_firstShow = false;
-        const FrameMargins frame = frameMargins();
-        if ((frame.left || frame.top || frame.right || frame.bottom) && savedBounds(m_state.Settings)) {
-            m_frame = frame;
-            applyBounds();
-        }
-        m_frame = frame;
+        mendFrame();
         applyTreeWidth();
     });
+}
+
+void TFormMain::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    guarded([&] { mendFrame(); });
+}
+
+void TFormMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    guarded([&] { mendFrame(); });
 }
 
 void TFormMain::FormCloseQuery()

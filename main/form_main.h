@@ -128,6 +128,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -138,6 +140,8 @@ private:
     void buildPanes();
     void configureArchiveFile();
     void applyBounds();
+    // Applies the saved outer bounds again once the frame is known.
+    void mendFrame();
     void applyTreeWidth();
     void showHelp(uintptr_t context);
     void ListView1ContextPopup(const QPoint& at);
@@ -150,6 +154,7 @@ private:
     QActionGroup* m_viewModeGroup = nullptr;
     bool m_firstShow = true;
     FrameMargins m_frame;   // last known while the window stood normal
+    bool m_framePending = false;   // saved bounds applied before the frame was known
     // The start folder's reading while start-up selects its node.
     std::shared_ptr<const FolderListing> m_startListing;
 };

@@ -19,6 +19,7 @@ build_pkgs=(
 test_pkgs=(
   jlha-utils gcab arj libarchive-tools 7zip sox
   xvfb xauth clang libclang-rt-14-dev
+  twm
 )
 
 pkgs=("${build_pkgs[@]}")
