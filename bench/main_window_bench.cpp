@@ -196,8 +196,17 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     const bool ownWork = argc < 2;
-    const fs::path work = ownWork ? fs::temp_directory_path() / ("tidebell-bench-" + std::to_string(::getpid()))
-                                  : fs::path(argv[1]);
+    fs::path work;
+    if (ownWork) {
+        std::string pattern = (fs::temp_directory_path() / "tidebell-bench-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) {
+            std::perror("mkdtemp");
+            return 2;
+        }
+        work = pattern;
+    } else {
+        work = argv[1];
+    }
     std::printf("making %d files and %d folders in %s ...\n", kFiles, kFolders, work.c_str());
     makeFolders(work);
     fs::create_directories(work / "program");
