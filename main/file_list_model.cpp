@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdio>
 
-#include "main/folder_tree_model.h"
 
 namespace tidebell {
 
@@ -39,7 +38,8 @@ std::string fileKindText(const std::string& ext, const ArchiverAvailability& a)
 namespace {
 
 // The first run of characters between the fields of a format, outside
-// quotes: "yyyy/MM/dd" gives "/", "H.mm" gives ".".
+// quotes: "yyyy/MM/dd" gives "/", "H.mm" gives ".". A format whose fields
+// stand apart by blanks alone ("d MMM yyyy") has no separator to take.
 QString separatorIn(const QString& format, const QString& fallback)
 {
     QString separator;
@@ -53,14 +53,15 @@ QString separatorIn(const QString& format, const QString& fallback)
             continue;
         }
         if (c.isLetter()) {
-            if (!separator.isEmpty()) {
-                return separator;
+            if (!separator.trimmed().isEmpty()) {
+                return separator.trimmed();
             }
+            separator.clear();
             continue;
         }
         separator += c;
     }
-    return separator.isEmpty() ? fallback : separator;
+    return fallback;
 }
 
 }  // namespace
@@ -99,24 +100,22 @@ TFileListModel::TFileListModel(QObject* parent)
 
 DWORD TFileListModel::FillFileList(const std::string& folder, const ArchiverAvailability& archivers)
 {
+    return FillFileList(FolderListing(folder), archivers);
+}
+
+DWORD TFileListModel::FillFileList(const FolderListing& files, const ArchiverAvailability& archivers)
+{
     beginResetModel();
     m_rows.clear();
-    FolderEnumeration files(folder);
-    for (bool more = files.result() == 0; more; more = files.next()) {
-        const WIN32_FIND_DATAA& entry = files.entry();
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    for (const FolderEntry& entry : files.entries()) {
+        if (entry.isFolder()) {
             continue;
         }
-        std::string kind = fileKindText(fileExtension(entry.cFileName), archivers);
+        std::string kind = fileKindText(fileExtension(entry.name), archivers);
         if (kind.empty()) {
             continue;
         }
-        Row row;
-        row.name = entry.cFileName;
-        row.kind = std::move(kind);
-        row.size = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-        row.modified = entry.ftLastWriteTime;
-        m_rows.push_back(std::move(row));
+        m_rows.push_back(Row{entry.name, std::move(kind), entry.size, entry.lastWrite});
     }
     endResetModel();
     return files.result();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "main/archiver_availability.h"
+#include "main/folder_listing.h"
 #include "platform/win32.h"
 
 namespace tidebell {
@@ -48,6 +49,8 @@ public:
     // Lists `folder` (ending in "\"). Every row goes first, whether or not
     // the folder can be read. Answers the enumeration's last result.
     DWORD FillFileList(const std::string& folder, const ArchiverAvailability& archivers);
+    // The same from a reading already made.
+    DWORD FillFileList(const FolderListing& files, const ArchiverAvailability& archivers);
 
     // The row's caption: the file name as the file system gives it (bytes
     // in the ANSI code page).

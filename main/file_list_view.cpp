@@ -1,5 +1,7 @@
 #include "main/file_list_view.h"
 
+#include <algorithm>
+
 #include <QHeaderView>
 #include <QListView>
 #include <QMouseEvent>
@@ -31,8 +33,9 @@ TFileListView::TFileListView(TFileListModel* model, QWidget* parent) : QStackedW
     m_list->setFlow(QListView::TopToBottom);
     m_list->setWrapping(true);
     m_list->setResizeMode(QListView::Adjust);
-    // Every row has the same height: the layout need not measure each one.
-    m_list->setUniformItemSizes(true);
+    // Names differ in width: each column of names is as wide as its widest
+    // (uniform item sizes would cut every name to the first one's width).
+    m_list->setUniformItemSizes(false);
     m_list->setModel(model);
     m_list->setModelColumn(TFileListModel::colName);
     setCommonBehaviour(m_list);
@@ -50,9 +53,7 @@ TFileListView::TFileListView(TFileListModel* model, QWidget* parent) : QStackedW
     header->setSectionsClickable(false);
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
-    for (int c = 0; c < TFileListModel::kColumnCount; ++c) {
-        header->resizeSection(c, TFileListModel::kColumnWidths[c]);
-    }
+    setColumnWidths();
 
     m_selection = m_list->selectionModel();
     QItemSelectionModel* own = m_detail->selectionModel();
@@ -65,6 +66,30 @@ TFileListView::TFileListView(TFileListModel* model, QWidget* parent) : QStackedW
         addWidget(view);
     }
     setViewMode(TViewMode::Detail);
+}
+
+void TFileListView::setColumnWidths()
+{
+    QHeaderView* header = m_detail->header();
+    for (int c = 0; c < TFileListModel::kColumnCount; ++c) {
+        header->resizeSection(c, TFileListModel::kColumnWidths[c]);
+    }
+    // A font wider than the desktop's own would cut every date short, and
+    // sizes of several GB have ten digits: those columns grow to hold them.
+    auto atLeast = [&](int column, const QString& text) {
+        const int needed = m_detail->fontMetrics().horizontalAdvance(text) + 12;
+        header->resizeSection(column, std::max(TFileListModel::kColumnWidths[column], needed));
+    };
+    atLeast(TFileListModel::colSize, QStringLiteral("0000000000"));
+    atLeast(TFileListModel::colModified, QStringLiteral("0000/00/00 00:00:00"));
+}
+
+void TFileListView::changeEvent(QEvent* event)
+{
+    QStackedWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        guarded([&] { setColumnWidths(); });
+    }
 }
 
 void TFileListView::setViewMode(TViewMode mode)

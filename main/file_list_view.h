@@ -34,8 +34,11 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void setColumnWidths();
+
     QListView* m_list = nullptr;
     QTreeView* m_detail = nullptr;
     QItemSelectionModel* m_selection = nullptr;

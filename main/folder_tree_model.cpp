@@ -1,37 +1,8 @@
 #include "main/folder_tree_model.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace tidebell {
-
-// ---- FolderEnumeration ----
-
-FolderEnumeration::FolderEnumeration(const std::string& folder)
-{
-    const std::string pattern = folder + "*.*";
-    m_handle = FindFirstFileA(pattern.c_str(), &m_entry);
-    m_result = m_handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-}
-
-FolderEnumeration::~FolderEnumeration()
-{
-    if (m_handle != INVALID_HANDLE_VALUE) {
-        FindClose(m_handle);
-    }
-}
-
-bool FolderEnumeration::next()
-{
-    if (m_result != 0) {
-        return false;
-    }
-    if (!FindNextFileA(m_handle, &m_entry)) {
-        m_result = GetLastError();
-        return false;
-    }
-    return true;
-}
 
 // ---- Nodes ----
 
@@ -141,20 +112,23 @@ bool TFolderTreeModel::isUnread(const QModelIndex& node) const
     return n && n->unread;
 }
 
-DWORD TFolderTreeModel::openNode(const QModelIndex& node)
+DWORD TFolderTreeModel::openNode(const QModelIndex& node, std::shared_ptr<const FolderListing>* read)
 {
     Node* n = nodeOf(node);
     if (!n || !n->unread) {
         return 0;
     }
-    // One enumeration serves as the probe and as the listing: a folder that
+    // One reading serves as the probe and as the listing: a folder that
     // cannot be opened leaves the node as it was.
-    FolderEnumeration folders(NodePath(node));
-    if (folders.result() != 0 && folders.result() != ERROR_NO_MORE_FILES) {
-        return folders.result();
+    auto folders = std::make_shared<const FolderListing>(NodePath(node));
+    if (!folders->started() && folders->result() != ERROR_NO_MORE_FILES) {
+        return folders->result();
+    }
+    if (read) {
+        *read = folders;
     }
     n->unread = false;
-    const DWORD result = AddSubFolders(folders, node);
+    const DWORD result = AddSubFolders(*folders, node);
     if (n->children.empty()) {
         // No expand button any more.
         emit dataChanged(node, node);
@@ -162,7 +136,7 @@ DWORD TFolderTreeModel::openNode(const QModelIndex& node)
     return result;
 }
 
-DWORD TFolderTreeModel::AddSubFolders(FolderEnumeration& folders, const QModelIndex& parent)
+DWORD TFolderTreeModel::AddSubFolders(const FolderListing& folders, const QModelIndex& parent)
 {
     Node* p = nodeOf(parent);
     if (!p) {
@@ -173,11 +147,9 @@ DWORD TFolderTreeModel::AddSubFolders(FolderEnumeration& folders, const QModelIn
         return folders.result();
     }
     std::vector<std::string> names;
-    for (bool more = folders.result() == 0; more; more = folders.next()) {
-        const WIN32_FIND_DATAA& entry = folders.entry();
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0) {
-            names.emplace_back(entry.cFileName);
+    for (const FolderEntry& entry : folders.entries()) {
+        if (entry.isFolder() && entry.name != "." && entry.name != "..") {
+            names.push_back(entry.name);
         }
     }
     if (!names.empty()) {
@@ -326,7 +298,11 @@ QIcon TFolderTreeModel::iconOf(const Node& node) const
         // Item views draw an icon's Selected mode for the selected row.
         const QIcon closed = m_images(node.image);
         const QIcon opened = m_images(node.selectedImage);
-        for (const QSize& size : closed.availableSizes()) {
+        QList<QSize> sizes = closed.availableSizes();
+        if (sizes.isEmpty()) {
+            sizes = {QSize(16, 16)};   // an icon drawn at any size
+        }
+        for (const QSize& size : sizes) {
             m_folderIcon.addPixmap(closed.pixmap(size), QIcon::Normal);
             m_folderIcon.addPixmap(opened.pixmap(size), QIcon::Selected);
         }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "main/folder_listing.h"
 #include "platform/win32.h"
 
 namespace tidebell {
@@ -24,27 +25,6 @@ enum TreeImageIndex {
     tiRamDisk = 4,
     tiFolder = 4,
     tiOpenFolder = 5,
-};
-
-// A started folder enumeration ("folder\*.*", every attribute); closed when
-// it goes. result() is the platform's code of the last step: 0 while an
-// entry is at hand, 18 at the end, another error number when it failed.
-class FolderEnumeration {
-public:
-    explicit FolderEnumeration(const std::string& folder);
-    ~FolderEnumeration();
-    FolderEnumeration(const FolderEnumeration&) = delete;
-    FolderEnumeration& operator=(const FolderEnumeration&) = delete;
-
-    DWORD result() const { return m_result; }
-    const WIN32_FIND_DATAA& entry() const { return m_entry; }
-    // Moves to the next entry; false (and result() 18 or an error) at the end.
-    bool next();
-
-private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAA m_entry{};
-    DWORD m_result = 0;
 };
 
 class TFolderTreeModel : public QAbstractItemModel {
@@ -65,16 +45,16 @@ public:
 
     // Opens a node: reads its folders on first use. 0 or 18 when the node
     // may open (read now or before); the platform's error number when it
-    // may not, and the node stays unread.
-    DWORD openNode(const QModelIndex& node);
+    // may not, and the node stays unread. The reading made, if any, goes to
+    // `read`.
+    DWORD openNode(const QModelIndex& node, std::shared_ptr<const FolderListing>* read = nullptr);
     // Whether the node still carries its placeholder (folders not read yet).
     bool isUnread(const QModelIndex& node) const;
 
-    // Adds the sub-folders that the enumeration lists as children of
-    // `parent` (a node without children yet), each with a placeholder,
-    // sorted with the platform's word sort. Answers the enumeration's last
-    // result.
-    DWORD AddSubFolders(FolderEnumeration& folders, const QModelIndex& parent);
+    // Adds the sub-folders of the listing as children of `parent` (a node
+    // without children yet), each with a placeholder, sorted with the
+    // platform's word sort. Answers the listing's last result.
+    DWORD AddSubFolders(const FolderListing& folders, const QModelIndex& parent);
 
     // The folder a node stands for, "C:\a\b\" (bytes in the ANSI code page).
     std::string NodePath(const QModelIndex& node) const;

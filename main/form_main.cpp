@@ -299,13 +299,23 @@ void TFormMain::FormCreate()
     char current[MAX_PATH] = {};
     const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
     if (length > 0 && length < MAX_PATH) {
-        const QModelIndex start = TreeModel->FindNodeByPath(current, [this](const QModelIndex& node) {
+        // The walk reads the start folder to open its node; the file list
+        // takes the same reading instead of a second one.
+        std::shared_ptr<const FolderListing> lastRead;
+        const QModelIndex start = TreeModel->FindNodeByPath(current, [&](const QModelIndex& node) {
+            if (!openTreeNode(node, &lastRead)) {
+                return false;
+            }
             TreeView1->expand(node);
-            return !TreeModel->isUnread(node);
+            return true;
         });
         if (start.isValid()) {
+            if (lastRead && lastRead->folder() == TreeModel->NodePath(start)) {
+                m_startListing = std::move(lastRead);
+            }
             TreeView1->setCurrentIndex(start);
             TreeView1->scrollTo(start);
+            m_startListing.reset();
         }
     }
 }
@@ -334,10 +344,27 @@ void TFormMain::applyBounds()
         outer = limitToArea(outer, area.width(), area.height());
     }
     // A top-level window's position is its frame's; its size is the client
-    // area's, mended once the frame is known (showEvent).
+    // area's, mended once the frame is known (mendFrame).
     move(outer.left, outer.top);
     const WindowBounds client = clientOf(outer, m_frame);
     resize(std::max(1, client.width), std::max(1, client.height));
+    m_framePending = !(m_frame.left || m_frame.top || m_frame.right || m_frame.bottom);
+}
+
+void TFormMain::mendFrame()
+{
+    if (!m_framePending || !isVisible()) {
+        return;
+    }
+    // The desktop tells the frame's size only once it has framed the shown
+    // window, sometimes a little after the window shows.
+    const FrameMargins frame = frameMargins();
+    if (!(frame.left || frame.top || frame.right || frame.bottom)) {
+        return;
+    }
+    m_frame = frame;
+    m_framePending = false;
+    applyBounds();
 }
 
 FrameMargins TFormMain::frameMargins() const
@@ -365,14 +392,21 @@ void TFormMain::showEvent(QShowEvent* event)
             return;
         }
         m_firstShow = false;
-        const FrameMargins frame = frameMargins();
-        if ((frame.left || frame.top || frame.right || frame.bottom) && savedBounds(m_state.Settings)) {
-            m_frame = frame;
-            applyBounds();
-        }
-        m_frame = frame;
+        mendFrame();
         applyTreeWidth();
     });
+}
+
+void TFormMain::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    guarded([&] { mendFrame(); });
+}
+
+void TFormMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    guarded([&] { mendFrame(); });
 }
 
 void TFormMain::FormCloseQuery()
@@ -406,10 +440,9 @@ void TFormMain::closeEvent(QCloseEvent* event)
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
     // The tool buttons show no tooltips; their hints go to the status bar.
-    if (event->type() == QEvent::ToolTip && qobject_cast<QToolButton*>(watched)) {
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
+    bool swallow = false;
+    guarded([&] { swallow = event->type() == QEvent::ToolTip && qobject_cast<QToolButton*>(watched); });
+    return swallow || QMainWindow::eventFilter(watched, event);
 }
 
 // ---- Hints and status text ----
@@ -440,15 +473,23 @@ void TFormMain::ListView1SelectItem(int row, bool selected)
 
 // ---- Tree ----
 
+bool TFormMain::openTreeNode(const QModelIndex& node, std::shared_ptr<const FolderListing>* read)
+{
+    const DWORD result = TreeModel->openNode(node, read);
+    if (result == 0 || result == ERROR_NO_MORE_FILES) {
+        return true;
+    }
+    // Refused: the node stays closed and unread (the next try reads again),
+    // and is closed before the box shows.
+    TreeView1->collapse(node);
+    const std::string text = platform::systemErrorMessage(result);
+    MessageBoxA(nullptr, text.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+    return false;
+}
+
 void TFormMain::TreeView1Expanding(const QModelIndex& node)
 {
-    const DWORD result = TreeModel->openNode(node);
-    if (result != 0 && result != ERROR_NO_MORE_FILES) {
-        // The node stays closed and unread; the next try reads again.
-        TreeView1->collapse(node);
-        const std::string text = platform::systemErrorMessage(result);
-        MessageBoxA(nullptr, text.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
-    }
+    openTreeNode(node, nullptr);
 }
 
 void TFormMain::TreeView1Changing(const QModelIndex& node)
@@ -456,7 +497,12 @@ void TFormMain::TreeView1Changing(const QModelIndex& node)
     if (!node.isValid()) {
         return;
     }
-    FileList->FillFileList(TreeModel->NodePath(node), m_state.Archivers);
+    const std::string folder = TreeModel->NodePath(node);
+    if (m_startListing && m_startListing->folder() == folder) {
+        FileList->FillFileList(*m_startListing, m_state.Archivers);
+        return;
+    }
+    FileList->FillFileList(folder, m_state.Archivers);
 }
 
 // ---- The file list ----

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,7 @@ class QTreeView;
 
 namespace tidebell {
 
+class FolderListing;
 class TFileListModel;
 class TFileListView;
 class TFolderTreeModel;
@@ -126,6 +128,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -136,9 +140,13 @@ private:
     void buildPanes();
     void configureArchiveFile();
     void applyBounds();
+    // Applies the saved outer bounds again once the frame is known.
+    void mendFrame();
     void applyTreeWidth();
     void showHelp(uintptr_t context);
     void ListView1ContextPopup(const QPoint& at);
+    // Opens a tree node; a folder that cannot be read is reported.
+    bool openTreeNode(const QModelIndex& node, std::shared_ptr<const FolderListing>* read);
     void ListView1SelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     FrameMargins frameMargins() const;
 
@@ -146,6 +154,9 @@ private:
     QActionGroup* m_viewModeGroup = nullptr;
     bool m_firstShow = true;
     FrameMargins m_frame;   // last known while the window stood normal
+    bool m_framePending = false;   // saved bounds applied before the frame was known
+    // The start folder's reading while start-up selects its node.
+    std::shared_ptr<const FolderListing> m_startListing;
 };
 
 }  // namespace tidebell

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "platform/internal.h"
 #include "platform/platform.h"
@@ -33,44 +32,63 @@ int primaryWeight(unsigned char c)
     return 1000 + c;   // other bytes (UTF-8 sequences) after the letters, in code order
 }
 
-struct SortKey {
-    std::vector<int> primary;
-    std::vector<int> caseBits;
-    std::vector<std::pair<size_t, int>> special;
-};
+// Each round walks both texts side by side, so that a sort of many names
+// allocates nothing.
+int sign(int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; }
 
-SortKey sortKey(const char* s)
+// The next byte at or after i that the first rounds weigh, or the end.
+size_t nextWeighed(const char* s, size_t i)
 {
-    SortKey key;
-    for (size_t i = 0; s && s[i]; ++i) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (ignoredAtFirst(c)) {
-            key.special.emplace_back(i, c);
-            continue;
-        }
-        key.primary.push_back(primaryWeight(c));
-        key.caseBits.push_back(c >= 'A' && c <= 'Z' ? 1 : 0);
-    }
-    return key;
+    while (s[i] && ignoredAtFirst(static_cast<unsigned char>(s[i])))
+        ++i;
+    return i;
 }
 
-template <typename T>
-int compareSequences(const std::vector<T>& a, const std::vector<T>& b)
+// The next hyphen or apostrophe at or after i, or the end.
+size_t nextIgnored(const char* s, size_t i)
 {
-    if (a < b)
-        return -1;
-    return b < a ? 1 : 0;
+    while (s[i] && !ignoredAtFirst(static_cast<unsigned char>(s[i])))
+        ++i;
+    return i;
 }
+
+bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
 
 int wordSort(const char* a, const char* b, bool withCase)
 {
-    SortKey ka = sortKey(a), kb = sortKey(b);
-    if (int r = compareSequences(ka.primary, kb.primary))
-        return r;
-    if (withCase)
-        if (int r = compareSequences(ka.caseBits, kb.caseBits))
-            return r;
-    return compareSequences(ka.special, kb.special);
+    a = a ? a : "";
+    b = b ? b : "";
+    // Letters and symbols without case; a text that is a prefix of the
+    // other comes first.
+    for (size_t i = nextWeighed(a, 0), j = nextWeighed(b, 0);; i = nextWeighed(a, i + 1), j = nextWeighed(b, j + 1)) {
+        if (!a[i] || !b[j]) {
+            if (a[i] || b[j])
+                return a[i] ? 1 : -1;
+            break;
+        }
+        if (int r = primaryWeight(static_cast<unsigned char>(a[i])) - primaryWeight(static_cast<unsigned char>(b[j])))
+            return sign(r);
+    }
+    // Case: both texts weigh the same characters now, lower case first.
+    if (withCase) {
+        for (size_t i = nextWeighed(a, 0), j = nextWeighed(b, 0); a[i] && b[j];
+             i = nextWeighed(a, i + 1), j = nextWeighed(b, j + 1)) {
+            if (isUpper(a[i]) != isUpper(b[j]))
+                return isUpper(a[i]) ? 1 : -1;
+        }
+    }
+    // Where the hyphens and apostrophes stood, then which they were.
+    for (size_t i = nextIgnored(a, 0), j = nextIgnored(b, 0);; i = nextIgnored(a, i + 1), j = nextIgnored(b, j + 1)) {
+        if (!a[i] || !b[j]) {
+            if (a[i] || b[j])
+                return a[i] ? 1 : -1;
+            return 0;
+        }
+        if (i != j)
+            return i < j ? -1 : 1;
+        if (a[i] != b[j])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
+    }
 }
 
 bool isSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }

@@ -24,6 +24,7 @@ test_pkgs=(
   pulseaudio pulseaudio-utils
   xvfb xauth clang libclang-rt-14-dev
   desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas
+  twm
 )
 
 pkgs=("${build_pkgs[@]}")

@@ -125,6 +125,7 @@ TEST(FileList, SizesInFullAndTimesAtTwoSecondsWithTheLocaleSeparators)
     const auto german = tidebell::separatorsOf(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(german.date, QStringLiteral("."));
     EXPECT_EQ(german.time, QStringLiteral(":"));
+    EXPECT_EQ(tidebell::separatorsOf(QLocale::c()).date, QStringLiteral("/"));   // "d MMM yyyy": blanks only
 }
 
 TEST(FileList, ExtensionIsTheUpperCasedTextFromTheLastDot)

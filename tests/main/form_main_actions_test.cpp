@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QIcon>
+#include <QPixmap>
 #include <QListView>
 #include <QScreen>
 #include <QStatusBar>
@@ -72,6 +74,15 @@ public:
     Sandbox box;
 };
 
+// The window started in a SoundFolder, shown.
+struct StartedInSounds {
+    StartedInSounds() { form.show(); }
+    SoundFolder folder;
+    ScopedCurrentDirectory cwd{folder.posix()};
+    SharedState state;
+    TFormMain form{state};
+};
+
 int rowOf(const TFormMain& form, const std::string& name)
 {
     for (int row = 0; row < form.FileList->rowCount(); ++row) {
@@ -121,11 +132,8 @@ public:
 
 TEST(FormMainActions, StartsInTheCurrentFolderAndListsItsSounds)
 {
-    SoundFolder folder;
-    ScopedCurrentDirectory cwd(folder.posix());
-    SharedState state;
-    TFormMain form(state);
-    form.show();
+    StartedInSounds started;
+    auto& [folder, cwd, state, form] = started;
     const QModelIndex current = form.TreeView1->currentIndex();
     EXPECT_EQ(form.TreeModel->NodePath(current), folder.windows());
     EXPECT_TRUE(form.TreeView1->isExpanded(form.TreeModel->index(0, 0)));
@@ -139,12 +147,9 @@ TEST(FormMainActions, StartsInTheCurrentFolderAndListsItsSounds)
 
 TEST(FormMainActions, PlayClickAndDoubleClickFollowTheSettings)
 {
-    SoundFolder folder;
-    ScopedCurrentDirectory cwd(folder.posix());
     ScopedService<FakeSoundService> sound(std::make_shared<FakeSoundService>());
-    SharedState state;
-    TFormMain form(state);
-    form.show();
+    StartedInSounds started;
+    auto& [folder, cwd, state, form] = started;
 
     form.menufilePlay->trigger();   // nothing selected
     form.P1->trigger();
@@ -179,12 +184,9 @@ TEST(FormMainActions, PlayClickAndDoubleClickFollowTheSettings)
 
 TEST(FormMainActions, ArchivesOpenByPlayOnlyAndSoundEventTakesTheDoubleClick)
 {
-    SoundFolder folder;
-    ScopedCurrentDirectory cwd(folder.posix());
     ScopedService<FakeSoundService> sound(std::make_shared<FakeSoundService>());
-    SharedState state;
-    TFormMain form(state);
-    form.show();
+    StartedInSounds started;
+    auto& [folder, cwd, state, form] = started;
     state.Archivers.HasUnlha32 = true;
     form.TreeView1Changing(form.TreeView1->currentIndex());
     const int archive = rowOf(form, "x.lzh");
@@ -213,11 +215,8 @@ TEST(FormMainActions, ArchivesOpenByPlayOnlyAndSoundEventTakesTheDoubleClick)
 
 TEST(FormMainActions, AnExceptionInAHandlerIsShownAndTheProgramGoesOn)
 {
-    SoundFolder folder;
-    ScopedCurrentDirectory cwd(folder.posix());
-    SharedState state;
-    TFormMain form(state);
-    form.show();
+    StartedInSounds started;
+    auto& [folder, cwd, state, form] = started;
     const int a = rowOf(form, "a.wav");
     {
         ScopedService<SoundThatFails> failing(std::make_shared<SoundThatFails>());
@@ -258,11 +257,8 @@ TEST(FormMainActions, HelpGoesToTheHelpFileWithTheWindowsContextNumbers)
 
 TEST(FormMainActions, ViewModesShareRowsAndSelectionAndShowWhichIsOn)
 {
-    SoundFolder folder;
-    ScopedCurrentDirectory cwd(folder.posix());
-    SharedState state;
-    TFormMain form(state);
-    form.show();
+    StartedInSounds started;
+    auto& [folder, cwd, state, form] = started;
     EXPECT_TRUE(form.menuDetail->isChecked());
     EXPECT_TRUE(form.ToolButton4->isChecked());
     form.ListView1->selectRow(1);
@@ -306,11 +302,8 @@ TEST(FormMainActions, ToolButtonsShowHintsInTheStatusBarAndNoTooltips)
 
 TEST(FormMainActions, AFolderThatCannotBeOpenedShowsThePlatformTextAndStaysClosed)
 {
-    SoundFolder folder;
-    ScopedCurrentDirectory cwd(folder.posix());
-    SharedState state;
-    TFormMain form(state);
-    form.show();
+    StartedInSounds started;
+    auto& [folder, cwd, state, form] = started;
     const QModelIndex current = form.TreeView1->currentIndex();
     ASSERT_EQ(form.TreeModel->rowCount(current), 1);
     const QModelIndex sub = form.TreeModel->index(0, 0, current);
@@ -353,4 +346,25 @@ TEST(FormMainActions, BoundsAreTheOuterFrameAndNeverLargerThanTheScreen)
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE(form.frameGeometry().width(), area.width());
     EXPECT_LE(form.frameGeometry().height(), area.height());
+}
+
+TEST(FormMainActions, FolderNodesShowTheOpenPictureWhileSelected)
+{
+    auto solid = [](Qt::GlobalColor colour) {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(colour);
+        return QIcon(pixmap);
+    };
+    tidebell::TFolderTreeModel model;
+    model.setImages([&](int index) { return solid(index == tidebell::tiOpenFolder ? Qt::red : Qt::blue); });
+    tidebell_test::TempDir dir;
+    std::filesystem::create_directories(dir.file("f"));
+    model.TreeViewInitExecute();
+    const QModelIndex folder = model.FindNodeByPath(platform::toWindowsPath(dir.file("f")), [&](const QModelIndex& node) {
+        return model.openNode(node) == 0;
+    });
+    ASSERT_TRUE(folder.isValid());
+    const QIcon icon = model.data(folder, Qt::DecorationRole).value<QIcon>();
+    EXPECT_EQ(icon.pixmap(16, 16, QIcon::Normal).toImage().pixelColor(8, 8), QColor(Qt::blue));
+    EXPECT_EQ(icon.pixmap(16, 16, QIcon::Selected).toImage().pixelColor(8, 8), QColor(Qt::red));
 }
