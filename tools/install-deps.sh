@@ -17,7 +17,7 @@ build_pkgs=(
   fonts-ipafont-gothic
 )
 test_pkgs=(
-  jlha-utils gcab arj libarchive-tools 7zip sox
+  jlha-utils gcab arj libarchive-tools 7zip sox unzip lhasa
   xvfb xauth clang libclang-rt-14-dev
 )
 
