@@ -145,9 +145,11 @@ Result ZipReader::open(const std::string& posixPath) {
             prefault(m_locations);
         });
     if (!scanned.ok()) {
-        // No readable central directory: libarchive decides what the file is.
         m_entries.clear();
         m_locations.clear();
+        // Without an end record libarchive's seekable reader sees no ZIP
+        // either; a broken directory it may still read.
+        if (scanned.status != Status::Corrupt) return scanned;
         m_allLibarchive = true;
         LibarchiveReader* reader = nullptr;
         return libarchiveReader(reader);
