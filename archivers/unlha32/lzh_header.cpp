@@ -240,9 +240,12 @@ LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at) {
         if (!walkExtendedInBuffer(*this, x, buf, extStart, next, sizeBytes))
             return corrupt("bad extended header size");
         if (x.hasHeaderCrc) {
-            std::vector<uint8_t> copy = buf;
-            copy[x.headerCrcPos] = copy[x.headerCrcPos + 1] = 0;
-            if (crc16Update(0, copy.data(), copy.size()) != x.headerCrc)
+            // The CRC is taken with its own two bytes as zeros.
+            static constexpr uint8_t kZeros[2] = {0, 0};
+            uint16_t headerCrc = crc16Update(0, buf.data(), x.headerCrcPos);
+            headerCrc = crc16Update(headerCrc, kZeros, 2);
+            headerCrc = crc16Update(headerCrc, buf.data() + x.headerCrcPos + 2, buf.size() - x.headerCrcPos - 2);
+            if (headerCrc != x.headerCrc)
                 return corrupt("header CRC error");
         }
         headerSize = total;
