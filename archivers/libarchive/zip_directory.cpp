@@ -247,8 +247,7 @@ Result ZipDirectory::read(const std::string& posixPath) {
 }
 
 bool ZipDirectory::isResourceFork(std::string_view rawName) {
-    const size_t slash = rawName.find_last_of('/');
-    return rawName.starts_with("__MACOSX/") && rawName.compare(slash + 1, 2, "._") == 0;
+    return rawName.starts_with("__MACOSX/") && rawName.compare(rawName.find_last_of('/') + 1, 2, "._") == 0;
 }
 
 bool ZipDirectory::listedOrder(size_t count, const std::function<uint64_t(size_t)>& offsetOf,
@@ -268,10 +267,9 @@ bool ZipDirectory::listedOrder(size_t count, const std::function<uint64_t(size_t
     return true;
 }
 
-Entry ZipDirectory::entryFor(const ZipRecord& r) {
+void ZipDirectory::fillEntry(const ZipRecord& r, Entry& en) {
     // Unix file type bits of the external attributes (host 3 or 19).
     constexpr uint32_t kTypeMask = 0170000, kDirectory = 0040000, kSymlink = 0120000, kRegular = 0100000;
-    Entry en;
     const uint8_t host = static_cast<uint8_t>(r.versionMadeBy >> 8);
     const bool dosHost = host == 0 || host == 11 || host == 14;
     const uint32_t unixMode = host == 3 || host == 19 ? r.externalAttributes >> 16 : 0;
@@ -294,7 +292,6 @@ Entry ZipDirectory::entryFor(const ZipRecord& r) {
     if (unixMode != 0 && (unixMode & 0222) == 0) en.attributes |= 0x01;
     en.name = nameToUtf8(r.unicodeName.empty() ? r.rawName : r.unicodeName);
     std::replace(en.name.begin(), en.name.end(), '\\', '/');
-    return en;
 }
 
 std::vector<Entry> ZipDirectory::listing(std::vector<size_t>& records) const {
@@ -306,7 +303,7 @@ std::vector<Entry> ZipDirectory::listing(std::vector<size_t>& records) const {
     }
     std::vector<Entry> out;
     out.reserve(records.size());
-    for (size_t i : records) out.push_back(entryFor(m_records[i]));
+    for (size_t i : records) fillEntry(m_records[i], out.emplace_back());
     return out;
 }
 

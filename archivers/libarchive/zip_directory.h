@@ -42,9 +42,9 @@ public:
     Result read(const std::string& posixPath);
     const std::vector<ZipRecord>& records() const { return m_records; }
 
-    // The entry a record lists: type, attributes, name as UTF-8 (the Unicode
-    // Path name where there is one), "/" between folders.
-    static Entry entryFor(const ZipRecord& r);
+    // Fills `en` (a new Entry) with what a record lists: type, attributes,
+    // name as UTF-8 (the Unicode Path name where there is one), "/" between folders.
+    static void fillEntry(const ZipRecord& r, Entry& en);
     // Mac resource forks ("__MACOSX/.../._name") are not listed.
     static bool isResourceFork(std::string_view rawName);
     // Which records are listed, in order, given each record's local header

@@ -133,7 +133,7 @@ Result ZipReader::open(const std::string& posixPath) {
     const Result scanned = ZipDirectory::scan(
         posixPath,
         [&](const ZipRecord& r) {
-            m_entries.push_back(ZipDirectory::entryFor(r));
+            ZipDirectory::fillEntry(r, m_entries.emplace_back());
             m_locations.push_back({r.localOffset, r.packedSize, r.method});
             forks.push_back(ZipDirectory::isResourceFork(r.rawName));
         },
