@@ -228,6 +228,7 @@ Result ZipReader::extract(size_t index, Sink& sink) {
     const Location& r = m_locations[index];
     if (e.type != EntryType::File) return Result::success();
     if (e.encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
+    if (r.packedSize == 0 && e.size == 0) return Result::success();   // some writers leave empty files without a stream
     if (r.method == 0 || r.method == 8 || r.method == 9) return extractHere(r, sink);
     if (!ZipDirectory::decodable(r.method))
         return Result::fail(Status::Unsupported, "compression method " + e.method + " is not supported");
