@@ -150,6 +150,12 @@ Result LzhReader::open(const std::string& posixPath) {
         return Result::fail(Status::NotArchive, "not an LZH archive");
     m_start = *start;
 
+    // Every member takes at least a minimal header: reserving for as many as
+    // could fit spares the copies of a growing listing (only the pages used
+    // are ever touched).
+    const size_t mostMembers = size_t(std::min<uint64_t>((m_fileSize - m_start) / 22 + 1, kMaxEntries));
+    m_entries.reserve(mostMembers);
+    m_locations.reserve(mostMembers);
     uint64_t offset = m_start;
     for (;;) {
         const auto r = h.readAt(window, offset);
