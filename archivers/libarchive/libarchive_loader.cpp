@@ -6,6 +6,8 @@
 // when first called. When libarchive cannot be loaded, archive_read_new
 // returns nullptr and the reader reports that; no other function is reached
 // without a handle it returned.
+#include <cstdarg>
+#include <cstdio>
 #include <archive.h>
 #include <archive_entry.h>
 #include <dlfcn.h>
@@ -50,12 +52,22 @@ namespace {
     X(int, archive_entry_size_is_set, (struct archive_entry * e), (e))                                     \
     X(time_t, archive_entry_mtime, (struct archive_entry * e), (e))                                        \
     X(int, archive_entry_mtime_is_set, (struct archive_entry * e), (e))                                    \
-    X(int, archive_entry_is_encrypted, (struct archive_entry * e), (e))
+    X(int, archive_entry_is_encrypted, (struct archive_entry * e), (e))                                    \
+    X(int, archive_entry_sparse_count, (struct archive_entry * e), (e))                                    \
+    X(int, archive_read_open, (struct archive * a, void* data, archive_open_callback* open,                \
+                               archive_read_callback* read, archive_close_callback* close),                 \
+      (a, data, open, read, close))                                                                        \
+    X(int, archive_read_open1, (struct archive * a), (a))                                                  \
+    X(int, archive_read_set_callback_data, (struct archive * a, void* data), (a, data))                    \
+    X(int, archive_read_set_read_callback, (struct archive * a, archive_read_callback* read), (a, read))    \
+    X(int, archive_read_set_skip_callback, (struct archive * a, archive_skip_callback* skip), (a, skip))
 
 struct Functions {
 #define ARC_POINTER(result, name, params, args) result(*name) params = nullptr;
     ARC_LIBARCHIVE_FUNCTIONS(ARC_POINTER)
 #undef ARC_POINTER
+    // Variadic, so forwarded by hand below.
+    void (*archive_set_error)(struct archive*, int, const char*, ...) = nullptr;
     bool loaded = false;
 };
 
@@ -72,6 +84,9 @@ const Functions& libarchive() {
     all = all && f.name != nullptr;
         ARC_LIBARCHIVE_FUNCTIONS(ARC_RESOLVE)
 #undef ARC_RESOLVE
+        f.archive_set_error =
+            reinterpret_cast<void (*)(struct archive*, int, const char*, ...)>(dlsym(h, "archive_set_error"));
+        all = all && f.archive_set_error != nullptr;
         f.loaded = all;   // the handle stays open for the life of the process
     });
     return f;
@@ -91,3 +106,15 @@ T none() {
     }
 ARC_LIBARCHIVE_FUNCTIONS(ARC_FORWARD)
 #undef ARC_FORWARD
+
+void archive_set_error(struct archive* a, int code, const char* format, ...)
+{
+    const Functions& f = libarchive();
+    if (!f.loaded) return;
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    f.archive_set_error(a, code, "%s", text);
+}
