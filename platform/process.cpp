@@ -56,7 +56,16 @@ std::string paramStr(int index)
     // Quotes group words on a Windows command line and are not part of the
     // argument; a shell has usually removed them already.
     if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
-        return s.substr(1, s.size() - 2);
+        s = s.substr(1, s.size() - 2);
+    // The desktop's file managers start the program with the Linux path of a
+    // file; the program expects the drive-letter path the Windows shell would
+    // give, so an existing file's path is handed over in that form.
+    struct stat st;
+    if (index > 0 && !s.empty() && s.front() == '/' && ::stat(s.c_str(), &st) == 0) {
+        std::string windows = toWindowsPath(s);
+        if (!windows.empty())
+            return windows;
+    }
     return s;
 }
 
