@@ -219,9 +219,13 @@ LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at) {
         if (!walkExtendedInBuffer(*this, x, buf, extStart, next, sizeBytes))
             return corrupt("bad extended header size");
         if (x.hasHeaderCrc) {
-            std::vector<uint8_t> copy = buf;
-            copy[x.headerCrcPos] = copy[x.headerCrcPos + 1] = 0;
-            if (crc16Update(0, copy.data(), copy.size()) != x.headerCrc)
+            // Taken over the header with its own two bytes as zeros.
+            const size_t at = x.headerCrcPos;
+            const uint8_t zeros[2] = {0, 0};
+            uint16_t sum = crc16Update(0, buf.data(), at);
+            sum = crc16Update(sum, zeros, 2);
+            sum = crc16Update(sum, buf.data() + at + 2, buf.size() - at - 2);
+            if (sum != x.headerCrc)
                 return corrupt("header CRC error");
         }
         headerSize = total;

@@ -33,7 +33,6 @@ struct LzhHeader {
     uint8_t osId = 0;
     std::string message;       // why a header was Corrupt
 
-    bool operator==(const LzhHeader&) const = default;
     bool isDirectory() const { return method == "-lhd-"; }
     uint64_t dataOffset() const { return offset + headerSize; }
 

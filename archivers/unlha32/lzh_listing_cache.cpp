@@ -36,7 +36,10 @@ std::shared_ptr<const LzhListing> LzhListingCache::find(const FileIdentity& iden
 void LzhListingCache::remember(std::shared_ptr<const LzhListing> listing, int64_t walkStartNs) {
     if (!listing)
         return;
-    const bool settled = listing->identity.latestStampNs() < walkStartNs - m_settleNs;
+    const FileIdentity& id = listing->identity;
+    const bool fine = id.modifiedNs % 1'000'000'000 != 0 || id.changedNs % 1'000'000'000 != 0;
+    const int64_t settle = m_settleNs ? *m_settleNs : fine ? kFineSettleNs : kCoarseSettleNs;
+    const bool settled = id.latestStampNs() < walkStartNs - settle;
     const bool small = listing->entries.size() <= kMaxRememberedEntries;
     std::lock_guard lock(m_mutex);
     if (settled && small)

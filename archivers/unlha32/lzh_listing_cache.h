@@ -4,10 +4,10 @@
 // the archive again to find one.
 //
 // A remembered listing is used only for the same file: same device, inode,
-// size, modification and change time. A file whose time stamps lie within
-// a couple of seconds of the walk is not remembered at all, since a rewrite
-// in the same tick of the file system's clock would leave all of these
-// unchanged. Readers still check the headers they use against the file.
+// size, modification and change time. A file whose time stamps lie close to
+// the walk is not remembered at all, since a rewrite in the same tick of
+// the file system's clock would leave all of these unchanged. Readers still
+// check the headers they use against the file.
 #pragma once
 
 #include <sys/stat.h>
@@ -15,12 +15,14 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "archivers/common/reader.h"
-#include "archivers/unlha32/lzh_header.h"
 
 namespace arc {
+
+struct LzhHeader;
 
 struct FileIdentity {
     uint64_t device = 0;
@@ -39,21 +41,37 @@ FileIdentity fileIdentity(const struct stat& st);
 
 // One archive's directory as a walk found it.
 struct LzhListing {
+    // Where entries[i] lies in the file.
+    struct Member {
+        uint64_t headerOffset = 0;
+        uint64_t headerSize = 0;
+        uint64_t packedSize = 0;
+        uint64_t dataOffset() const { return headerOffset + headerSize; }
+        uint64_t next() const { return dataOffset() + packedSize; }
+    };
     FileIdentity identity;
     uint64_t start = 0;              // offset of the first header
     std::vector<Entry> entries;
-    std::vector<LzhHeader> headers;  // headers[i] describes entries[i]
+    std::vector<Member> members;
+
+    // Whether `header`, read at members[index].headerOffset, is still the
+    // header that entry came from.
+    bool describes(size_t index, const LzhHeader& header) const;
 };
 
 class LzhListingCache {
 public:
-    // Time stamps this close to the walk's start (or later) may not tell a
-    // rewrite apart: 2 s covers the coarsest stamps of Linux file systems.
-    static constexpr int64_t kSettleNs = 2'000'000'000;
+    // How long before the walk a file's newest stamp must lie for its
+    // directory to be remembered: file systems with whole-second stamps
+    // (2 s on FAT) need two seconds; stamps with nanoseconds come from a
+    // clock that lags by at most a tick, far less than this.
+    static constexpr int64_t kCoarseSettleNs = 2'000'000'000;
+    static constexpr int64_t kFineSettleNs = 100'000'000;
     // Larger directories are not kept after their reader is gone.
     static constexpr size_t kMaxRememberedEntries = 200'000;
 
-    explicit LzhListingCache(int64_t settleNs = kSettleNs) : m_settleNs(settleNs) {}
+    // `settleNs` replaces the two settling times above (tests).
+    explicit LzhListingCache(std::optional<int64_t> settleNs = std::nullopt) : m_settleNs(settleNs) {}
 
     // The cache of this process (the library's readers share it).
     static LzhListingCache& process();
@@ -70,7 +88,7 @@ public:
     void forget(const FileIdentity& identity);
 
 private:
-    int64_t m_settleNs;
+    std::optional<int64_t> m_settleNs;
     mutable std::mutex m_mutex;
     std::shared_ptr<const LzhListing> m_last;
 };

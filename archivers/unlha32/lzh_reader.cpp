@@ -93,15 +93,15 @@ struct DecoderFree {
 };
 
 
-// Whether a rewalked entry is still the one the caller chose from the
-// remembered directory (and checks against).
-bool sameEntry(const Entry& a, const Entry& b) {
-    return a.name == b.name && a.type == b.type && a.size == b.size && a.crc == b.crc && a.method == b.method;
-}
-
 const std::vector<Entry> kNoEntries;
 
 }  // namespace
+
+bool LzhListing::describes(size_t index, const LzhHeader& h) const {
+    const Member& m = members[index];
+    return h.offset == m.headerOffset && h.headerSize == m.headerSize && h.packedSize == m.packedSize &&
+           toEntry(h) == entries[index];
+}
 
 std::unique_ptr<Reader> makeLzhReader(const std::string&) { return std::make_unique<LzhReader>(); }
 
@@ -165,14 +165,13 @@ Result LzhReader::open(const std::string& posixPath) {
 // the last header are where they were, and the archive still ends after the
 // last one. Each entry's own header is checked again before extraction.
 bool LzhReader::stillDescribesFile(const LzhListing& listing) {
-    if (listing.headers.empty())
+    if (listing.members.empty())
         return false;
     LzhHeader h;
-    for (const LzhHeader* known : {&listing.headers.front(), &listing.headers.back()})
-        if (h.readAt(*m_window, known->offset) != LzhHeader::Read::Ok || !(h == *known))
+    for (const size_t i : {size_t(0), listing.members.size() - 1})
+        if (h.readAt(*m_window, listing.members[i].headerOffset) != LzhHeader::Read::Ok || !listing.describes(i, h))
             return false;
-    const LzhHeader& last = listing.headers.back();
-    return h.readAt(*m_window, last.dataOffset() + last.packedSize) == LzhHeader::Read::End;
+    return h.readAt(*m_window, listing.members.back().next()) == LzhHeader::Read::End;
 }
 
 Result LzhReader::walk(LzhListing& listing) {
@@ -220,7 +219,7 @@ Result LzhReader::walk(LzhListing& listing) {
         if (listing.entries.size() >= kMaxEntries)
             return Result::fail(Status::Corrupt, "too many entries");
         listing.entries.push_back(toEntry(h));
-        listing.headers.push_back(h);
+        listing.members.push_back({h.offset, h.headerSize, h.packedSize});
         const uint64_t next = h.dataOffset() + h.packedSize;
         if (next <= offset)   // sizes that wrap around would loop for ever
             return Result::fail(Status::Corrupt, "bad stored size at offset " + std::to_string(offset));
@@ -229,15 +228,15 @@ Result LzhReader::walk(LzhListing& listing) {
     return Result::success();
 }
 
-// The header to extract entry `index` from. A remembered directory's header
+// Where to extract entry `index` from. A remembered directory's header
 // is read again first; when the file no longer holds it there, the archive
 // is walked afresh and the entry taken from that walk, or the walk's error
 // given, as if the directory had never been remembered.
-Result LzhReader::checkedHeader(size_t index, const LzhHeader*& header) {
-    header = &m_listing->headers[index];
+Result LzhReader::checkedMember(size_t index, const LzhListing::Member*& member) {
+    member = &m_listing->members[index];
     if (m_remembered && !m_rewalked && m_rewalkFailure.ok()) {
         LzhHeader now;
-        if (now.readAt(*m_window, header->offset) == LzhHeader::Read::Ok && now == *header)
+        if (now.readAt(*m_window, member->headerOffset) == LzhHeader::Read::Ok && m_listing->describes(index, now))
             return Result::success();
         m_cache.forget(m_listing->identity);
         auto fresh = std::make_shared<LzhListing>();
@@ -250,9 +249,9 @@ Result LzhReader::checkedHeader(size_t index, const LzhHeader*& header) {
         return m_rewalkFailure;
     if (m_rewalked) {
         const Entry& chosen = m_listing->entries[index];
-        if (index >= m_rewalked->entries.size() || !sameEntry(m_rewalked->entries[index], chosen))
+        if (index >= m_rewalked->entries.size() || !(m_rewalked->entries[index] == chosen))
             return Result::fail(Status::Corrupt, "the archive changed while it was open: " + chosen.name);
-        header = &m_rewalked->headers[index];
+        member = &m_rewalked->members[index];
     }
     return Result::success();
 }
@@ -265,12 +264,12 @@ Result LzhReader::extract(size_t index, Sink& sink) {
         return Result::success();
     if (e.type != EntryType::File)
         return Result::fail(Status::Unsupported, "symbolic links are not extracted: " + e.name);
-    const LzhHeader* header = nullptr;
-    const Result checked = checkedHeader(index, header);
+    const LzhListing::Member* member = nullptr;
+    const Result checked = checkedMember(index, member);
     if (!checked.ok())
         return checked;
-    const uint64_t dataOffset = header->dataOffset();
-    const uint64_t packedSize = header->packedSize;
+    const uint64_t dataOffset = member->dataOffset();
+    const uint64_t packedSize = member->packedSize;
     if (dataOffset + packedSize > m_fileSize)
         return Result::fail(Status::Corrupt, "archive is truncated in " + e.name);
 

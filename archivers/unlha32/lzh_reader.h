@@ -5,6 +5,7 @@
 #pragma once
 
 #include "archivers/common/reader.h"
+#include "archivers/unlha32/lzh_listing_cache.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,8 +16,6 @@ namespace arc {
 
 class FileWindow;
 class LzhListingCache;
-struct LzhHeader;
-struct LzhListing;
 
 class LzhReader : public Reader {
 public:
@@ -46,7 +45,7 @@ private:
     void close();
     Result walk(LzhListing& listing);
     bool stillDescribesFile(const LzhListing& listing);
-    Result checkedHeader(size_t index, const LzhHeader*& header);
+    Result checkedMember(size_t index, const LzhListing::Member*& member);
 
     LzhListingCache& m_cache;
     int m_fd = -1;
