@@ -60,6 +60,7 @@ if have 7zz; then
   make_seed zip deflate.zip 7zz a -tzip -mm=Deflate deflate.zip noise.wav sub/text.wav tiny.txt
   make_seed zip bzip2.zip 7zz a -tzip -mm=BZip2 bzip2.zip sub/text.wav tiny.txt
   make_seed zip lzma.zip 7zz a -tzip -mm=LZMA lzma.zip sub/text.wav
+  make_seed zip deflate64.zip 7zz a -tzip -mm=Deflate64 deflate64.zip noise.wav sub/text.wav
 fi
 if have bsdtar; then
   make_seed zip stored.zip bsdtar --format zip --options zip:compression=store -cf stored.zip tiny.txt sub/text.wav

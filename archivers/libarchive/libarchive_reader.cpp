@@ -389,13 +389,13 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e) {
 }
 
 void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
-    const auto& recs = directory.records();
-    for (ZipListed& listed : directory.listing()) {
-        const ZipRecord& r = recs[listed.record];
-        m_entries.push_back(std::move(listed.entry));
+    std::vector<size_t> records;
+    m_entries = directory.listing(records);
+    for (size_t i : records) {
+        const ZipRecord& r = directory.records()[i];
         m_undecodable.push_back(!ZipDirectory::decodable(r.method));
-        std::vector<std::string> names{r.rawName};
-        if (!r.unicodeName.empty()) names.push_back(r.unicodeName);
+        std::vector<std::string> names{std::string(r.rawName)};
+        if (!r.unicodeName.empty()) names.emplace_back(r.unicodeName);
         m_zipNames.push_back(std::move(names));
     }
 }

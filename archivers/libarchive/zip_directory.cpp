@@ -22,6 +22,7 @@ constexpr size_t kEndSize = 22;
 constexpr size_t kCentralSize = 46;
 constexpr size_t kLocator64Size = 20;
 constexpr size_t kEnd64Size = 56;
+constexpr size_t kChunk = 64 * 1024;
 
 class File {
 public:
@@ -74,13 +75,14 @@ const unsigned char* findExtraField(const unsigned char* extra, size_t len, uint
 
 // The Info-ZIP Unicode Path field: version 1, the CRC-32 of the stored name
 // it stands for (stale fields are ignored), then the name in UTF-8.
-void applyUnicodePath(const unsigned char* extra, size_t len, ZipRecord& r) {
+std::string_view unicodePath(const unsigned char* extra, size_t len, std::string_view rawName) {
     size_t fieldLen = 0;
     const unsigned char* f = findExtraField(extra, len, 0x7075, fieldLen);
-    if (!f || fieldLen <= 5 || f[0] != 1) return;
+    if (!f || fieldLen <= 5 || f[0] != 1) return {};
     uint32_t actual = static_cast<uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(r.rawName.data()), static_cast<uInt>(r.rawName.size())));
-    if (le32(f + 1) == actual) r.unicodeName.assign(reinterpret_cast<const char*>(f + 5), fieldLen - 5);
+        crc32(0, reinterpret_cast<const Bytef*>(rawName.data()), static_cast<uInt>(rawName.size())));
+    if (le32(f + 1) != actual) return {};
+    return {reinterpret_cast<const char*>(f + 5), fieldLen - 5};
 }
 
 // Some writers put the Unicode Path field in the local header only. Reading
@@ -94,14 +96,14 @@ bool mayHaveLocalUnicodePath(const ZipRecord& r) {
                        [](char c) { return c == '?' || static_cast<unsigned char>(c) >= 0x80; });
 }
 
-void applyLocalUnicodePath(const File& file, ZipRecord& r) {
+// The local header's Unicode Path name, read into `storage`.
+std::string_view localUnicodePath(const File& file, const ZipRecord& r, std::vector<unsigned char>& storage) {
     unsigned char h[kLocalSize];
-    if (!file.readAt(r.localOffset, h, sizeof h) || le32(h) != kLocalSignature) return;
+    if (!file.readAt(r.localOffset, h, sizeof h) || le32(h) != kLocalSignature) return {};
     const size_t nameLen = le16(h + 26), extraLen = le16(h + 28);
-    if (extraLen == 0) return;
-    std::vector<unsigned char> extra(extraLen);
-    if (!file.readAt(r.localOffset + kLocalSize + nameLen, extra.data(), extra.size())) return;
-    applyUnicodePath(extra.data(), extra.size(), r);
+    storage.resize(extraLen);
+    if (extraLen == 0 || !file.readAt(r.localOffset + kLocalSize + nameLen, storage.data(), extraLen)) return {};
+    return unicodePath(storage.data(), extraLen, r.rawName);
 }
 
 // The ZIP64 extended information field holds, in this order, only those of
@@ -125,8 +127,8 @@ void applyZip64Extra(const unsigned char* extra, size_t len, ZipRecord& r, bool 
 
 }  // namespace
 
-Result ZipDirectory::read(const std::string& posixPath) {
-    m_records.clear();
+Result ZipDirectory::scan(const std::string& posixPath, const std::function<void(const ZipRecord&)>& each,
+                          const std::function<void(size_t)>& expect) {
     File file(posixPath);
     uint64_t fileSize = 0;
     if (!file.ok() || !file.size(fileSize)) return Result::fail(Status::ReadError, "cannot read " + posixPath);
@@ -135,22 +137,22 @@ Result ZipDirectory::read(const std::string& posixPath) {
     // The end record sits in the last 22 bytes plus at most a 64 KiB comment.
     size_t tailLen = static_cast<size_t>(std::min<uint64_t>(fileSize, kEndSize + 0xFFFF));
     uint64_t tailStart = fileSize - tailLen;
-    std::vector<unsigned char> tail(tailLen);
-    if (!file.readAt(tailStart, tail.data(), tailLen)) return Result::fail(Status::ReadError, "cannot read the end record");
+    std::vector<unsigned char> buf(std::max<size_t>(tailLen, kChunk));
+    if (!file.readAt(tailStart, buf.data(), tailLen)) return Result::fail(Status::ReadError, "cannot read the end record");
     // The last end record whose comment fits the file; failing that, the
     // last one at all (a damaged comment length, which libarchive accepts).
     size_t endPos = tailLen, anyEndPos = tailLen;
     for (size_t i = tailLen - kEndSize + 1; i-- > 0;) {
-        if (le32(&tail[i]) != kEndSignature) continue;
+        if (le32(&buf[i]) != kEndSignature) continue;
         if (anyEndPos == tailLen) anyEndPos = i;
-        if (i + kEndSize + le16(&tail[i + 20]) <= tailLen) {
+        if (i + kEndSize + le16(&buf[i + 20]) <= tailLen) {
             endPos = i;
             break;
         }
     }
     if (endPos == tailLen) endPos = anyEndPos;
     if (endPos == tailLen) return Result::fail(Status::NotArchive, "no ZIP end record");
-    const unsigned char* end = &tail[endPos];
+    const unsigned char* end = &buf[endPos];
     uint64_t endOffset = tailStart + endPos;
     uint64_t count = le16(end + 10);
     uint64_t cdSize = le32(end + 12);
@@ -176,20 +178,33 @@ Result ZipDirectory::read(const std::string& posixPath) {
     uint64_t shift = 0;
     if (cdOffset + cdSize < cdEnd) shift = cdEnd - (cdOffset + cdSize);
     else if (cdOffset + cdSize > cdEnd) return Result::fail(Status::Corrupt, "central directory beyond its end record");
-    uint64_t cdStart = cdOffset + shift;
 
-    std::vector<unsigned char> cd(static_cast<size_t>(cdSize));
-    if (cdSize > 0 && !file.readAt(cdStart, cd.data(), cd.size()))
-        return Result::fail(Status::ReadError, "cannot read the central directory");
-
-    size_t pos = 0;
+    // The directory passes through `buf`: [pos, have) is read but not yet parsed.
+    uint64_t next = cdOffset + shift, left = cdSize;
+    size_t pos = 0, have = 0;
+    auto available = [&](size_t n) {
+        if (have - pos >= n) return true;
+        std::memmove(buf.data(), buf.data() + pos, have - pos);
+        have -= pos;
+        pos = 0;
+        if (buf.size() < n) buf.resize(n);
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(buf.size() - have, left));
+        if (have + want < n || !file.readAt(next, buf.data() + have, want)) return false;
+        have += want;
+        next += want;
+        left -= want;
+        return true;
+    };
+    if (expect) expect(static_cast<size_t>(std::min<uint64_t>(count, cdSize / kCentralSize)));
+    std::vector<unsigned char> localExtra;
     for (uint64_t n = 0; n < count; ++n) {
-        if (pos + kCentralSize > cd.size() || le32(&cd[pos]) != kCentralSignature)
+        if (!available(kCentralSize) || le32(&buf[pos]) != kCentralSignature)
             return Result::fail(Status::Corrupt, "central directory record " + std::to_string(n) + " is broken");
-        const unsigned char* h = &cd[pos];
-        size_t nameLen = le16(h + 28), extraLen = le16(h + 30), commentLen = le16(h + 32);
-        if (kCentralSize + nameLen + extraLen + commentLen > cd.size() - pos)
+        const size_t nameLen = le16(&buf[pos + 28]), extraLen = le16(&buf[pos + 30]), commentLen = le16(&buf[pos + 32]);
+        const size_t recordLen = kCentralSize + nameLen + extraLen + commentLen;
+        if (!available(recordLen))
             return Result::fail(Status::Corrupt, "central directory record " + std::to_string(n) + " is truncated");
+        const unsigned char* h = &buf[pos];
         ZipRecord r;
         r.versionMadeBy = le16(h + 4);
         r.flags = le16(h + 8);
@@ -200,61 +215,95 @@ Result ZipDirectory::read(const std::string& posixPath) {
         r.size = le32(h + 24);
         r.externalAttributes = le32(h + 38);
         r.localOffset = le32(h + 42);
-        r.rawName.assign(reinterpret_cast<const char*>(h + kCentralSize), nameLen);
+        r.rawName = {reinterpret_cast<const char*>(h + kCentralSize), nameLen};
         applyZip64Extra(h + kCentralSize + nameLen, extraLen, r, r.size == 0xFFFFFFFFu,
                         r.packedSize == 0xFFFFFFFFu, r.localOffset == 0xFFFFFFFFu);
-        applyUnicodePath(h + kCentralSize + nameLen, extraLen, r);
+        r.unicodeName = unicodePath(h + kCentralSize + nameLen, extraLen, r.rawName);
         r.localOffset += shift;
-        m_records.push_back(std::move(r));
-        pos += kCentralSize + nameLen + extraLen + commentLen;
+        if (r.unicodeName.empty() && mayHaveLocalUnicodePath(r)) r.unicodeName = localUnicodePath(file, r, localExtra);
+        each(r);
+        pos += recordLen;
     }
-    for (ZipRecord& r : m_records)
-        if (r.unicodeName.empty() && mayHaveLocalUnicodePath(r)) applyLocalUnicodePath(file, r);
     return Result::success();
 }
 
-std::vector<ZipListed> ZipDirectory::listing() const {
+Result ZipDirectory::read(const std::string& posixPath) {
+    m_records.clear();
+    m_names.clear();
+    Result result = scan(
+        posixPath,
+        [this](const ZipRecord& r) {
+            ZipRecord kept = r;
+            kept.rawName = m_names.emplace_back(r.rawName);
+            if (!r.unicodeName.empty()) kept.unicodeName = m_names.emplace_back(r.unicodeName);
+            m_records.push_back(kept);
+        },
+        [this](size_t n) { m_records.reserve(n); });
+    if (!result.ok()) {
+        m_records.clear();
+        m_names.clear();
+    }
+    return result;
+}
+
+bool ZipDirectory::isResourceFork(std::string_view rawName) {
+    return rawName.starts_with("__MACOSX/") && rawName.compare(rawName.find_last_of('/') + 1, 2, "._") == 0;
+}
+
+bool ZipDirectory::listedOrder(size_t count, const std::function<uint64_t(size_t)>& offsetOf,
+                               const std::vector<bool>& forks, std::vector<size_t>& order) {
+    order.clear();
+    bool asGiven = std::find(forks.begin(), forks.end(), true) == forks.end();
+    for (size_t i = 1; asGiven && i < count; ++i) asGiven = offsetOf(i - 1) < offsetOf(i);
+    if (asGiven) return false;
+    std::vector<size_t> sorted(count);
+    for (size_t i = 0; i < count; ++i) sorted[i] = i;
+    std::stable_sort(sorted.begin(), sorted.end(), [&](size_t x, size_t y) { return offsetOf(x) < offsetOf(y); });
+    for (size_t k = 0; k < count; ++k) {
+        const size_t i = sorted[k];
+        if (k > 0 && offsetOf(sorted[k - 1]) == offsetOf(i)) continue;
+        if (!forks[i]) order.push_back(i);
+    }
+    return true;
+}
+
+void ZipDirectory::fillEntry(const ZipRecord& r, Entry& en) {
     // Unix file type bits of the external attributes (host 3 or 19).
     constexpr uint32_t kTypeMask = 0170000, kDirectory = 0040000, kSymlink = 0120000, kRegular = 0100000;
-    std::vector<size_t> order(m_records.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t x, size_t y) { return m_records[x].localOffset < m_records[y].localOffset; });
-    std::vector<ZipListed> out;
-    out.reserve(order.size());
-    const ZipRecord* previous = nullptr;
-    for (size_t i : order) {
-        const ZipRecord& r = m_records[i];
-        if (previous && previous->localOffset == r.localOffset) continue;
-        previous = &r;
-        const size_t slash = r.rawName.find_last_of('/');
-        if (r.rawName.starts_with("__MACOSX/") && r.rawName.compare(slash + 1, 2, "._") == 0) continue;
+    const uint8_t host = static_cast<uint8_t>(r.versionMadeBy >> 8);
+    const bool dosHost = host == 0 || host == 11 || host == 14;
+    const uint32_t unixMode = host == 3 || host == 19 ? r.externalAttributes >> 16 : 0;
+    if (r.rawName.ends_with("/") || r.rawName.ends_with("\\") || (dosHost && (r.externalAttributes & 0x10)) ||
+        (unixMode & kTypeMask) == kDirectory)
+        en.type = EntryType::Directory;
+    else if ((unixMode & kTypeMask) == kSymlink)
+        en.type = EntryType::Symlink;
+    else if ((unixMode & kTypeMask) != 0 && (unixMode & kTypeMask) != kRegular)
+        en.type = EntryType::Other;
+    en.size = r.size;
+    en.packedSize = r.packedSize;
+    en.crc = r.crc;
+    en.crcKind = CrcKind::Crc32;
+    en.dosDateTime = r.dosDateTime;
+    en.method = methodName(r.method);
+    en.encrypted = (r.flags & 1) != 0;
+    en.attributes = en.type == EntryType::Directory ? 0x10 : 0x20;
+    if (dosHost && (r.externalAttributes & 0x07)) en.attributes |= static_cast<uint8_t>(r.externalAttributes & 0x07);
+    if (unixMode != 0 && (unixMode & 0222) == 0) en.attributes |= 0x01;
+    en.name = nameToUtf8(r.unicodeName.empty() ? r.rawName : r.unicodeName);
+    std::replace(en.name.begin(), en.name.end(), '\\', '/');
+}
 
-        Entry en;
-        const uint8_t host = static_cast<uint8_t>(r.versionMadeBy >> 8);
-        const bool dosHost = host == 0 || host == 11 || host == 14;
-        const uint32_t unixMode = host == 3 || host == 19 ? r.externalAttributes >> 16 : 0;
-        if (r.rawName.ends_with("/") || r.rawName.ends_with("\\") || (dosHost && (r.externalAttributes & 0x10)) ||
-            (unixMode & kTypeMask) == kDirectory)
-            en.type = EntryType::Directory;
-        else if ((unixMode & kTypeMask) == kSymlink)
-            en.type = EntryType::Symlink;
-        else if ((unixMode & kTypeMask) != 0 && (unixMode & kTypeMask) != kRegular)
-            en.type = EntryType::Other;
-        en.size = r.size;
-        en.packedSize = r.packedSize;
-        en.crc = r.crc;
-        en.crcKind = CrcKind::Crc32;
-        en.dosDateTime = r.dosDateTime;
-        en.method = methodName(r.method);
-        en.encrypted = (r.flags & 1) != 0;
-        en.attributes = en.type == EntryType::Directory ? 0x10 : 0x20;
-        if (dosHost && (r.externalAttributes & 0x07)) en.attributes |= static_cast<uint8_t>(r.externalAttributes & 0x07);
-        if (unixMode != 0 && (unixMode & 0222) == 0) en.attributes |= 0x01;
-        en.name = nameToUtf8(r.unicodeName.empty() ? r.rawName : r.unicodeName);
-        std::replace(en.name.begin(), en.name.end(), '\\', '/');
-        out.push_back({std::move(en), i});
+std::vector<Entry> ZipDirectory::listing(std::vector<size_t>& records) const {
+    std::vector<bool> forks;
+    for (const ZipRecord& r : m_records) forks.push_back(isResourceFork(r.rawName));
+    if (!listedOrder(m_records.size(), [this](size_t i) { return m_records[i].localOffset; }, forks, records)) {
+        records.resize(m_records.size());
+        for (size_t i = 0; i < records.size(); ++i) records[i] = i;
     }
+    std::vector<Entry> out;
+    out.reserve(records.size());
+    for (size_t i : records) fillEntry(m_records[i], out.emplace_back());
     return out;
 }
 

@@ -1,6 +1,7 @@
 #include "archivers/libarchive/zip_reader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +49,22 @@ private:
     uint64_t m_left;
     bool m_failed = false;
 };
+
+// Maps a vector's reserved storage in one call. Listing a large archive
+// touches every page of its entries once; taking those pages one fault at
+// a time cost more than building the entries. Bounded, since the storage is
+// reserved before the records are known to be sound.
+template <class T>
+void prefault(const std::vector<T>& v) {
+    constexpr size_t kMaxPrefault = size_t(32) << 20;
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<uintptr_t>(v.data()) & ~(uintptr_t(page) - 1);
+    const auto end = reinterpret_cast<uintptr_t>(v.data() + v.capacity());
+    if (v.capacity() == 0 || end - start > kMaxPrefault) return;
+#ifdef MADV_POPULATE_WRITE
+    ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);   // a hint: failure changes nothing
+#endif
+}
 
 Result readError() { return Result::fail(Status::ReadError, "cannot read the archive"); }
 Result aborted() { return Result::fail(Status::Aborted, "stopped by the receiver"); }
@@ -106,29 +123,56 @@ Result ZipReader::open(const std::string& posixPath) {
     close();
     m_path = posixPath;
     m_entries.clear();
-    m_records.clear();
+    m_locations.clear();
     m_libarchive.reset();
     m_allLibarchive = false;
 
-    ZipDirectory directory;
-    if (!directory.read(posixPath).ok()) {
-        // No readable central directory: libarchive decides what the file is.
+    // One pass over the central directory: every record's entry, where its
+    // data is, and what the listing order needs.
+    std::vector<bool> forks;
+    const Result scanned = ZipDirectory::scan(
+        posixPath,
+        [&](const ZipRecord& r) {
+            ZipDirectory::fillEntry(r, m_entries.emplace_back());
+            m_locations.push_back({r.localOffset, r.packedSize, r.method});
+            forks.push_back(ZipDirectory::isResourceFork(r.rawName));
+        },
+        [&](size_t n) {
+            m_entries.reserve(n);
+            m_locations.reserve(n);
+            forks.reserve(n);
+            prefault(m_entries);
+            prefault(m_locations);
+        });
+    if (!scanned.ok()) {
+        m_entries.clear();
+        m_locations.clear();
+        // Without an end record libarchive's seekable reader sees no ZIP
+        // either; a broken directory it may still read.
+        if (scanned.status != Status::Corrupt) return scanned;
         m_allLibarchive = true;
         LibarchiveReader* reader = nullptr;
         return libarchiveReader(reader);
+    }
+    std::vector<size_t> order;
+    if (ZipDirectory::listedOrder(m_locations.size(), [this](size_t i) { return m_locations[i].localOffset; }, forks,
+                                  order)) {
+        std::vector<Entry> entries;
+        std::vector<Location> locations;
+        entries.reserve(order.size());
+        locations.reserve(order.size());
+        for (size_t i : order) {
+            entries.push_back(std::move(m_entries[i]));
+            locations.push_back(m_locations[i]);
+        }
+        m_entries = std::move(entries);
+        m_locations = std::move(locations);
     }
     m_fd = ::open(posixPath.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
         return Result::fail(Status::ReadError, "cannot open " + posixPath + ": " + std::strerror(errno));
     m_fileSize = static_cast<uint64_t>(st.st_size);
-    std::vector<ZipListed> listed = directory.listing();
-    m_entries.reserve(listed.size());
-    m_records.reserve(listed.size());
-    for (ZipListed& l : listed) {
-        m_entries.push_back(std::move(l.entry));
-        m_records.push_back(directory.records()[l.record]);
-    }
     return Result::success();
 }
 
@@ -145,7 +189,7 @@ Result ZipReader::libarchiveReader(LibarchiveReader*& out) {
     return m_libarchiveOpened;
 }
 
-Result ZipReader::dataStart(const ZipRecord& r, uint64_t& start) const {
+Result ZipReader::dataStart(const Location& r, uint64_t& start) const {
     unsigned char h[kLocalSize];
     if (r.localOffset > m_fileSize || m_fileSize - r.localOffset < kLocalSize)
         return Result::fail(Status::Corrupt, "local header beyond the end of the file");
@@ -157,7 +201,7 @@ Result ZipReader::dataStart(const ZipRecord& r, uint64_t& start) const {
     return Result::success();
 }
 
-Result ZipReader::extractHere(const ZipRecord& r, Sink& sink) const {
+Result ZipReader::extractHere(const Location& r, Sink& sink) const {
     uint64_t start = 0;
     if (Result res = dataStart(r, start); !res.ok()) return res;
     PackedData in(m_fd, start, r.packedSize);
@@ -181,9 +225,10 @@ Result ZipReader::extract(size_t index, Sink& sink) {
     if (m_allLibarchive) return m_libarchive->extract(index, sink);
     if (index >= m_entries.size()) return Result::fail(Status::Corrupt, "no entry " + std::to_string(index));
     const Entry& e = m_entries[index];
-    const ZipRecord& r = m_records[index];
+    const Location& r = m_locations[index];
     if (e.type != EntryType::File) return Result::success();
     if (e.encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
+    if (r.packedSize == 0 && e.size == 0) return Result::success();   // some writers leave empty files without a stream
     if (r.method == 0 || r.method == 8 || r.method == 9) return extractHere(r, sink);
     if (!ZipDirectory::decodable(r.method))
         return Result::fail(Status::Unsupported, "compression method " + e.method + " is not supported");

@@ -29,15 +29,21 @@ public:
 private:
     void close();
     Result libarchiveReader(LibarchiveReader*& out);
+    // What extraction needs of an entry's central directory record.
+    struct Location {
+        uint64_t localOffset = 0;
+        uint64_t packedSize = 0;
+        uint16_t method = 0;
+    };
     // Where the entry's data starts, from its local header.
-    Result dataStart(const ZipRecord& r, uint64_t& start) const;
-    Result extractHere(const ZipRecord& r, Sink& sink) const;
+    Result dataStart(const Location& at, uint64_t& start) const;
+    Result extractHere(const Location& at, Sink& sink) const;
 
     std::string m_path;
     int m_fd = -1;
     uint64_t m_fileSize = 0;
     std::vector<Entry> m_entries;
-    std::vector<ZipRecord> m_records;   // the central directory record of each entry
+    std::vector<Location> m_locations;   // of each entry
     // Everything goes through libarchive when the central directory could
     // not be read; otherwise only the entries whose method it alone decodes.
     bool m_allLibarchive = false;

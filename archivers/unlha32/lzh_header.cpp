@@ -3,6 +3,7 @@
 #include "archivers/common/crc.h"
 #include "archivers/unlha32/file_window.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -216,16 +217,35 @@ LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at) {
         crc = le16(buf.data() + 21);
         osId = buf[23];
         const uint64_t next = sizeBytes == 2 ? le16(buf.data() + 24) : le32(buf.data() + 28);
+        // The header ends where its chain of extended headers ends. Some
+        // writers (OS-9/68k's) leave the last two bytes out of the stated
+        // size; others pad after the chain. Both are well formed.
+        uint64_t chainEnd = extStart;
+        for (uint64_t size = next; size != 0;) {
+            if (size < 1 + sizeBytes || chainEnd + size > kMaxHeaderSize)
+                return corrupt("bad extended header size");
+            if (chainEnd + size > available)
+                return corrupt("truncated header");
+            if (chainEnd + size > buf.size()) {
+                const size_t had = buf.size();
+                buf.resize(size_t(chainEnd + size));
+                if (!file.read(at + had, buf.data() + had, buf.size() - had))
+                    return corrupt("truncated header");
+            }
+            chainEnd += size;
+            const uint8_t* tail = buf.data() + chainEnd - sizeBytes;
+            size = sizeBytes == 2 ? le16(tail) : le32(tail);
+        }
+        total = std::max(total, chainEnd);
         if (!walkExtendedInBuffer(*this, x, buf, extStart, next, sizeBytes))
             return corrupt("bad extended header size");
         if (x.hasHeaderCrc) {
-            // Taken over the header with its own two bytes as zeros.
-            const size_t at = x.headerCrcPos;
-            const uint8_t zeros[2] = {0, 0};
-            uint16_t sum = crc16Update(0, buf.data(), at);
-            sum = crc16Update(sum, zeros, 2);
-            sum = crc16Update(sum, buf.data() + at + 2, buf.size() - at - 2);
-            if (sum != x.headerCrc)
+            // The CRC is taken with its own two bytes as zeros.
+            static constexpr uint8_t kZeros[2] = {0, 0};
+            uint16_t headerCrc = crc16Update(0, buf.data(), x.headerCrcPos);
+            headerCrc = crc16Update(headerCrc, kZeros, 2);
+            headerCrc = crc16Update(headerCrc, buf.data() + x.headerCrcPos + 2, buf.size() - x.headerCrcPos - 2);
+            if (headerCrc != x.headerCrc)
                 return corrupt("header CRC error");
         }
         headerSize = total;

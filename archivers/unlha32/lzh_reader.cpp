@@ -209,6 +209,12 @@ Result LzhReader::walk(LzhListing& listing) {
         return Result::fail(Status::NotArchive, "not an LZH archive");
     listing.start = *start;
 
+    // Every member takes at least a minimal header: reserving for as many as
+    // could fit spares the copies of a growing listing (only the pages used
+    // are ever touched).
+    const size_t mostMembers = size_t(std::min<uint64_t>((m_fileSize - listing.start) / 22 + 1, kMaxEntries));
+    listing.entries.reserve(mostMembers);
+    listing.members.reserve(mostMembers);
     uint64_t offset = listing.start;
     for (;;) {
         const auto r = h.readAt(window, offset);

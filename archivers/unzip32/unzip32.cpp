@@ -1,6 +1,6 @@
 // libunzip32.so: ZIP archives (stored, deflate, deflate64, bzip2, lzma, xz,
-// zstd, ZIP64) through libarchive's seekable reader, which lists from the
-// central directory and reaches an entry without decoding the others.
+// zstd, PPMd, ZIP64), listed from the central directory and extracted by
+// going straight to each entry's local header (arc::ZipReader).
 // Entries: UnZip, UnZipOpenArchive, UnZipCloseArchive, UnZipFindFirst,
 // UnZipFindNext, UnZipCheckArchive, UnZipSetOwnerWindowEx,
 // UnZipKillOwnerWindowEx, UnZipExtractMem (archivers/common/library.h).

@@ -280,12 +280,14 @@ TEST(ZipReader, MethodsMadeBy7zipIncludingDeflate64ExtractInAnyOrder) {
 TEST(ZipReader, HandWrittenDeflate64EntryAndDamagedNeighbours) {
     // Entry 0's local header is overwritten, entry 1's data is broken, entry
     // 2 is Deflate64: it extracts as the directory says, without the others.
+    // Entry 3 is an empty file marked deflate with no data.
     fixtures::TempDir dir;
     LongDistanceStream s;
-    std::vector<fixtures::ZipMember> members(3);
+    std::vector<fixtures::ZipMember> members(4);
     members[0] = {"gone.wav", "zzzz"};
     members[1] = {"broken.wav", std::string(1000, 'a'), std::string(200, '\xFF'), 8};
     members[2] = {"d64.wav", s.expected, s.stream, 9};
+    members[3] = {"empty.wav", "", "", 8};   // deflate without a stream at all
     std::string bytes = fixtures::buildZip(members);
     bytes[0] = 'X';
     const std::string zip = dir.file("d.zip");
@@ -293,8 +295,11 @@ TEST(ZipReader, HandWrittenDeflate64EntryAndDamagedNeighbours) {
 
     arc::ZipReader r;
     ASSERT_TRUE(r.open(zip).ok());
-    ASSERT_EQ(r.entries().size(), 3u);
+    ASSERT_EQ(r.entries().size(), 4u);
     EXPECT_EQ(r.entries()[2].method, "Defl64");
+    arc::Result emptyResult;
+    EXPECT_EQ(extract(r, 3, &emptyResult), "");
+    EXPECT_TRUE(emptyResult.ok()) << emptyResult.message;
     EXPECT_TRUE(extract(r, 2) == s.expected);
     arc::Result res;
     extract(r, 0, &res);

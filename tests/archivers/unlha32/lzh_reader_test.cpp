@@ -194,6 +194,41 @@ TEST_F(LzhReaderTest, LevelThreeHeadersAndLArcMethods) {
     EXPECT_EQ(reader.open(write(fixtures::buildLzh({l3, broken3}))).status, arc::Status::Corrupt);
 }
 
+TEST_F(LzhReaderTest, LevelTwoHeadersWithoutCrcOrWithAShortOrPaddedSize) {
+    // OS-9/68k writes no header CRC and states a size two bytes short of
+    // where its chain of extended headers ends; other writers pad after the
+    // chain. The member after each must still be found where it starts.
+    const std::string data = pattern(700, 9);
+    LzhMember os9 = member("os9.wav", data, 2);
+    os9.osId = 'K';
+    os9.headerCrc = false;
+    os9.statedSizeDelta = -2;
+    LzhMember padded = member("padded.wav", data, 2);
+    padded.headerCrc = false;
+    padded.statedSizeDelta = 1;   // one byte after the chain
+    std::string paddedBytes = fixtures::lzhMember(padded);
+    const size_t extEnd = paddedBytes.size() - data.size();
+    paddedBytes.insert(extEnd, 1, '\0');
+    const std::string archive =
+        fixtures::lzhMember(os9) + paddedBytes + fixtures::lzhMember(member("after.wav", "last", 2)) + std::string(1, '\0');
+    arc::LzhReader reader;
+    const arc::Result opened = reader.open(write(archive));
+    ASSERT_TRUE(opened.ok()) << opened.message;
+    ASSERT_EQ(reader.entries().size(), 3u);
+    EXPECT_EQ(reader.entries()[0].name, "os9.wav");
+    EXPECT_EQ(reader.entries()[1].name, "padded.wav");
+    EXPECT_EQ(reader.entries()[2].name, "after.wav");
+    for (size_t i = 0; i < 3; ++i) {
+        std::string out;
+        const arc::Result r = extract(reader, i, out);
+        ASSERT_TRUE(r.ok()) << i << ": " << r.message;
+        EXPECT_TRUE(out == (i == 2 ? std::string("last") : data)) << i;
+    }
+    // A chain that runs past the end of the file is still refused.
+    const std::string os9Bytes = fixtures::lzhMember(os9);
+    EXPECT_FALSE(reader.open(write(os9Bytes.substr(0, 30))).ok());
+}
+
 TEST_F(LzhReaderTest, UndecodableNameIsStillListed) {
     const std::string path = write(fixtures::buildLzh({member("\x80\xa0\xfd.wav", "a"), member("ok.wav", "b", 1)}));
     arc::LzhReader reader;

@@ -93,7 +93,8 @@ std::string lzhMember(const LzhMember& m) {
         // with that width instead of the header size, which follows the OS id.
         const size_t sizeBytes = m.level == 3 ? 4 : 2;
         std::vector<std::string> ext;
-        ext.push_back(extended(0x00, std::string(2, '\0'), sizeBytes));   // header CRC, filled below
+        if (m.headerCrc)
+            ext.push_back(extended(0x00, std::string(2, '\0'), sizeBytes));   // header CRC, filled below
         if (!m.directory)
             ext.push_back(extended(0x01, m.rawName, sizeBytes));
         if (!m.rawFolder.empty() || m.directory)
@@ -113,9 +114,9 @@ std::string lzhMember(const LzhMember& m) {
         const size_t baseSize = m.level == 3 ? 32 : 26;
         if (m.level == 3) {
             put16(h, 4);
-            put32(rest, uint32_t(baseSize + extBytes.size()));
+            put32(rest, uint32_t(int(baseSize + extBytes.size()) + m.statedSizeDelta));
         } else {
-            put16(h, uint32_t(baseSize + extBytes.size()));
+            put16(h, uint32_t(int(baseSize + extBytes.size()) + m.statedSizeDelta));
         }
         rest += firstSize;
         rest += extBytes;
@@ -123,6 +124,8 @@ std::string lzhMember(const LzhMember& m) {
         // The header CRC body sits right after its type byte, the first
         // extended header's first byte.
         const size_t crcPos = baseSize + 1;
+        if (!m.headerCrc)
+            return h + body;
         uint16_t headerCrc = lzhCrc16(h);
         if (m.badHeaderCrc)
             headerCrc ^= 0x1111;

@@ -22,6 +22,8 @@ struct LzhMember {
     bool directory = false;       // -lhd-, no data
     bool badDataCrc = false;      // stores a CRC-16 that does not match the data
     bool badHeaderCrc = false;    // levels 2 and 3: a header CRC that does not match
+    bool headerCrc = true;        // levels 2 and 3: write the header CRC extension
+    int statedSizeDelta = 0;      // levels 2 and 3: added to the stated header size (OS-9/68k: -2)
 };
 
 // CRC-16 of LZH (reflected 0xA001, start 0).

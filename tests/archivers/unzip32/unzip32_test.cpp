@@ -3,6 +3,9 @@
 // by 7zz and by hand (Shift-JIS names, hostile names, damaged data).
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -156,6 +159,37 @@ TEST_F(Unzip32, Deflate64EntriesExtract) {
     std::string text;
     EXPECT_EQ(lib.command(extractLine(zip, dir.file("out"), "big.wav"), &text), arc::ArcOk) << text;
     EXPECT_TRUE(fixtures::readFile(dir.file("out/big.wav")) == wave);
+}
+
+TEST_F(Unzip32, LibarchiveIsLoadedOnlyForTheMethodsLeftToIt) {
+    // Listing and the methods decoded here must not load libarchive (and
+    // with it libxml2 and ICU): that cost more than listing a large archive.
+    auto libarchiveLoaded = [] {
+        void* h = dlopen("libarchive.so.13", RTLD_NOW | RTLD_NOLOAD);
+        if (h) dlclose(h);
+        return h != nullptr;
+    };
+    if (libarchiveLoaded()) GTEST_SKIP() << "an earlier test in this process loaded libarchive";
+    const std::string data(20000, 'w');
+    std::string zlibbed(compressBound(data.size()), '\0');
+    uLongf len = zlibbed.size();
+    ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(zlibbed.data()), &len, reinterpret_cast<const Bytef*>(data.data()),
+                        data.size(), 9), Z_OK);
+    const std::string deflated = zlibbed.substr(2, len - 6);   // raw deflate: no zlib header and checksum
+    const std::string bzipped = fixtures::compressWith("-j", data, dir);
+    ASSERT_FALSE(bzipped.empty());
+    const std::string zip = dir.file("m.zip");
+    fixtures::writeFile(zip, fixtures::buildZip({{"stored.wav", data}, {"deflated.wav", data, deflated, 8},
+                                                 {"bzipped.wav", data, bzipped, 12}}));
+    EXPECT_EQ(lib.list(windowsPath(zip), "*").size(), 3u);
+    const std::string out = dir.file("out");
+    EXPECT_EQ(lib.command(extractLine(zip, out, "stored.wav")), arc::ArcOk);
+    EXPECT_EQ(lib.command(extractLine(zip, out, "deflated.wav")), arc::ArcOk);
+    EXPECT_TRUE(fixtures::readFile(out + "/deflated.wav") == data);
+    EXPECT_FALSE(libarchiveLoaded());
+    EXPECT_EQ(lib.command(extractLine(zip, out, "bzipped.wav")), arc::ArcOk);
+    EXPECT_TRUE(fixtures::readFile(out + "/bzipped.wav") == data);
+    EXPECT_TRUE(libarchiveLoaded());
 }
 
 TEST_F(Unzip32, DamagedDataFailsAndLeavesNoFile) {
