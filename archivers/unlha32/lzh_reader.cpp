@@ -156,6 +156,10 @@ Result LzhReader::open(const std::string& posixPath) {
         m_cache.forget(identity);
         return walked;
     }
+    // The walk reserved for as many members as the file could hold; a
+    // remembered listing outlives this reader, so it keeps only what it uses.
+    listing->entries.shrink_to_fit();
+    listing->members.shrink_to_fit();
     m_listing = listing;
     m_cache.remember(std::move(listing), walkStart);
     return Result::success();
