@@ -33,6 +33,8 @@ struct Entry {
     EntryType type = EntryType::File;
     bool encrypted = false;
     bool sizeKnown = true;     // false when the format learns the size only by decoding (plain .gz)
+
+    bool operator==(const Entry&) const = default;
 };
 
 enum class Status : uint8_t {

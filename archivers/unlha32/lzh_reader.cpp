@@ -2,6 +2,7 @@
 
 #include "archivers/unlha32/file_window.h"
 #include "archivers/unlha32/lzh_header.h"
+#include "archivers/unlha32/lzh_listing_cache.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -91,9 +92,22 @@ struct DecoderFree {
     void operator()(LHADecoder* d) const { lha_decoder_free(d); }
 };
 
+
+const std::vector<Entry> kNoEntries;
+
 }  // namespace
 
+bool LzhListing::describes(size_t index, const LzhHeader& h) const {
+    const Member& m = members[index];
+    return h.offset == m.headerOffset && h.headerSize == m.headerSize && h.packedSize == m.packedSize &&
+           toEntry(h) == entries[index];
+}
+
 std::unique_ptr<Reader> makeLzhReader(const std::string&) { return std::make_unique<LzhReader>(); }
+
+LzhReader::LzhReader() : LzhReader(LzhListingCache::process()) {}
+
+LzhReader::LzhReader(LzhListingCache& cache) : m_cache(cache) {}
 
 LzhReader::~LzhReader() { close(); }
 
@@ -101,13 +115,22 @@ void LzhReader::close() {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+    m_window.reset();
+    m_listing.reset();
+    m_rewalked.reset();
+    m_rewalkFailure = Result::success();
+    m_remembered = false;
 }
+
+const std::vector<Entry>& LzhReader::entries() const { return m_listing ? m_listing->entries : kNoEntries; }
+
+uint64_t LzhReader::archiveStart() const { return m_listing ? m_listing->start : 0; }
 
 Result LzhReader::open(const std::string& posixPath) {
     close();
-    m_entries.clear();
-    m_locations.clear();
-    m_start = 0;
+    // Taken before the file's stamps: a rewrite after this moment stamps
+    // the file later than anything a remembered listing may carry.
+    const int64_t walkStart = LzhListingCache::nowNs();
     m_fd = ::open(posixPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0)
         return Result::fail(Status::ReadError, "cannot open " + posixPath + ": " + std::strerror(errno));
@@ -115,8 +138,48 @@ Result LzhReader::open(const std::string& posixPath) {
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
         return Result::fail(Status::ReadError, posixPath + " is not a readable file");
     m_fileSize = uint64_t(st.st_size);
-    FileWindow window(m_fd, m_fileSize);
+    m_window = std::make_unique<FileWindow>(m_fd, m_fileSize);
+    const FileIdentity identity = fileIdentity(st);
 
+    if (auto known = m_cache.find(identity)) {
+        if (stillDescribesFile(*known)) {
+            m_listing = std::move(known);
+            m_remembered = true;
+            return Result::success();
+        }
+        m_cache.forget(identity);
+    }
+    auto listing = std::make_shared<LzhListing>();
+    listing->identity = identity;
+    const Result walked = walk(*listing);
+    if (!walked.ok()) {
+        m_cache.forget(identity);
+        return walked;
+    }
+    // The walk reserved for as many members as the file could hold; a
+    // remembered listing outlives this reader, so it keeps only what it uses.
+    listing->entries.shrink_to_fit();
+    listing->members.shrink_to_fit();
+    m_listing = listing;
+    m_cache.remember(std::move(listing), walkStart);
+    return Result::success();
+}
+
+// A cheap look at a remembered directory before trusting it: the first and
+// the last header are where they were, and the archive still ends after the
+// last one. Each entry's own header is checked again before extraction.
+bool LzhReader::stillDescribesFile(const LzhListing& listing) {
+    if (listing.members.empty())
+        return false;
+    LzhHeader h;
+    for (const size_t i : {size_t(0), listing.members.size() - 1})
+        if (h.readAt(*m_window, listing.members[i].headerOffset) != LzhHeader::Read::Ok || !listing.describes(i, h))
+            return false;
+    return h.readAt(*m_window, listing.members.back().next()) == LzhHeader::Read::End;
+}
+
+Result LzhReader::walk(LzhListing& listing) {
+    FileWindow& window = *m_window;
     // The first member: at the start, or after a self-extractor's stub. A
     // candidate inside a stub must be a whole valid header whose data fits
     // in the file and which is followed by another header or the end.
@@ -148,25 +211,25 @@ Result LzhReader::open(const std::string& posixPath) {
     }
     if (!start)
         return Result::fail(Status::NotArchive, "not an LZH archive");
-    m_start = *start;
+    listing.start = *start;
 
     // Every member takes at least a minimal header: reserving for as many as
     // could fit spares the copies of a growing listing (only the pages used
     // are ever touched).
-    const size_t mostMembers = size_t(std::min<uint64_t>((m_fileSize - m_start) / 22 + 1, kMaxEntries));
-    m_entries.reserve(mostMembers);
-    m_locations.reserve(mostMembers);
-    uint64_t offset = m_start;
+    const size_t mostMembers = size_t(std::min<uint64_t>((m_fileSize - listing.start) / 22 + 1, kMaxEntries));
+    listing.entries.reserve(mostMembers);
+    listing.members.reserve(mostMembers);
+    uint64_t offset = listing.start;
     for (;;) {
         const auto r = h.readAt(window, offset);
         if (r == LzhHeader::Read::End)
             break;
         if (r == LzhHeader::Read::Corrupt)
             return Result::fail(Status::Corrupt, h.message + " at offset " + std::to_string(offset));
-        if (m_entries.size() >= kMaxEntries)
+        if (listing.entries.size() >= kMaxEntries)
             return Result::fail(Status::Corrupt, "too many entries");
-        m_entries.push_back(toEntry(h));
-        m_locations.push_back({h.dataOffset(), h.packedSize});
+        listing.entries.push_back(toEntry(h));
+        listing.members.push_back({h.offset, h.headerSize, h.packedSize});
         const uint64_t next = h.dataOffset() + h.packedSize;
         if (next <= offset)   // sizes that wrap around would loop for ever
             return Result::fail(Status::Corrupt, "bad stored size at offset " + std::to_string(offset));
@@ -175,23 +238,56 @@ Result LzhReader::open(const std::string& posixPath) {
     return Result::success();
 }
 
+// Where to extract entry `index` from. A remembered directory's header
+// is read again first; when the file no longer holds it there, the archive
+// is walked afresh and the entry taken from that walk, or the walk's error
+// given, as if the directory had never been remembered.
+Result LzhReader::checkedMember(size_t index, const LzhListing::Member*& member) {
+    member = &m_listing->members[index];
+    if (m_remembered && !m_rewalked && m_rewalkFailure.ok()) {
+        LzhHeader now;
+        if (now.readAt(*m_window, member->headerOffset) == LzhHeader::Read::Ok && m_listing->describes(index, now))
+            return Result::success();
+        m_cache.forget(m_listing->identity);
+        auto fresh = std::make_shared<LzhListing>();
+        fresh->identity = m_listing->identity;
+        m_rewalkFailure = walk(*fresh);
+        if (m_rewalkFailure.ok())
+            m_rewalked = std::move(fresh);
+    }
+    if (!m_rewalkFailure.ok())
+        return m_rewalkFailure;
+    if (m_rewalked) {
+        const Entry& chosen = m_listing->entries[index];
+        if (index >= m_rewalked->entries.size() || !(m_rewalked->entries[index] == chosen))
+            return Result::fail(Status::Corrupt, "the archive changed while it was open: " + chosen.name);
+        member = &m_rewalked->members[index];
+    }
+    return Result::success();
+}
+
 Result LzhReader::extract(size_t index, Sink& sink) {
-    if (m_fd < 0 || index >= m_entries.size())
+    if (m_fd < 0 || index >= entries().size())
         return Result::fail(Status::Corrupt, "no such entry");
-    const Entry& e = m_entries[index];
-    const Location& loc = m_locations[index];
+    const Entry& e = m_listing->entries[index];
     if (e.type == EntryType::Directory)
         return Result::success();
     if (e.type != EntryType::File)
         return Result::fail(Status::Unsupported, "symbolic links are not extracted: " + e.name);
-    if (loc.dataOffset + loc.packedSize > m_fileSize)
+    const LzhListing::Member* member = nullptr;
+    const Result checked = checkedMember(index, member);
+    if (!checked.ok())
+        return checked;
+    const uint64_t dataOffset = member->dataOffset();
+    const uint64_t packedSize = member->packedSize;
+    if (dataOffset + packedSize > m_fileSize)
         return Result::fail(Status::Corrupt, "archive is truncated in " + e.name);
 
     std::string method = e.method;
     LHADecoderType* type = lha_decoder_for_name(method.data());
     if (!type)
         return Result::fail(Status::Unsupported, "method " + e.method + " is not supported");
-    PackedInput input{m_fd, loc.dataOffset, loc.packedSize};
+    PackedInput input{m_fd, dataOffset, packedSize};
     std::unique_ptr<LHADecoder, DecoderFree> decoder(
         lha_decoder_new(type, &PackedInput::read, &input, size_t(e.size)));
     if (!decoder)

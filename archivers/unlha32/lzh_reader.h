@@ -5,6 +5,7 @@
 #pragma once
 
 #include "archivers/common/reader.h"
+#include "archivers/unlha32/lzh_listing_cache.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,19 +14,27 @@
 
 namespace arc {
 
+class FileWindow;
+class LzhListingCache;
+
 class LzhReader : public Reader {
 public:
-    LzhReader() = default;
+    // Directories are remembered in, and taken from, `cache` (by default
+    // the one of the process, lzh_listing_cache.h).
+    LzhReader();
+    explicit LzhReader(LzhListingCache& cache);
     ~LzhReader() override;
     LzhReader(const LzhReader&) = delete;
     LzhReader& operator=(const LzhReader&) = delete;
 
     Result open(const std::string& posixPath) override;
-    const std::vector<Entry>& entries() const override { return m_entries; }
+    const std::vector<Entry>& entries() const override;
     Result extract(size_t index, Sink& sink) override;
 
     // Where the first header was found (0 unless a stub precedes it).
-    uint64_t archiveStart() const { return m_start; }
+    uint64_t archiveStart() const;
+    // Whether the last open() took a remembered directory instead of a walk.
+    bool openedFromMemory() const { return m_remembered; }
 
     // How far into a file a self-extractor's stub may reach.
     static constexpr uint64_t kMaxStubSize = 64 * 1024;
@@ -33,18 +42,21 @@ public:
     static constexpr size_t kMaxEntries = 1u << 20;
 
 private:
-    struct Location {
-        uint64_t dataOffset = 0;
-        uint64_t packedSize = 0;
-    };
-
     void close();
+    Result walk(LzhListing& listing);
+    bool stillDescribesFile(const LzhListing& listing);
+    Result checkedMember(size_t index, const LzhListing::Member*& member);
 
+    LzhListingCache& m_cache;
     int m_fd = -1;
     uint64_t m_fileSize = 0;
-    uint64_t m_start = 0;
-    std::vector<Entry> m_entries;
-    std::vector<Location> m_locations;
+    std::unique_ptr<FileWindow> m_window;
+    std::shared_ptr<const LzhListing> m_listing;   // what entries() shows
+    bool m_remembered = false;                     // m_listing was not walked by this open()
+    // A walk made after a remembered header no longer matched the file:
+    // from then on the reader takes its headers, or its failure, from it.
+    std::shared_ptr<const LzhListing> m_rewalked;
+    Result m_rewalkFailure;
 };
 
 // The factory of the LZH library (and of its fuzz target).

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "archivers/common/checkedsink.h"
 #include "archivers/common/crc.h"
@@ -158,6 +159,24 @@ TEST(Crc, KnownCheckValues) {
     EXPECT_EQ(crc16Update(0, "123456789", 9), 0xBB3D);
     EXPECT_EQ(crc32Update(0, "123456789", 9), 0xCBF43926u);
     EXPECT_EQ(crc32Update(crc32Update(0, "1234", 4), "56789", 5), 0xCBF43926u);
+
+    // CRC-16 eight bytes at a time, against the bit by bit definition, at
+    // every length and split around the eight-byte steps.
+    std::string data;
+    for (int i = 0; i < 70; ++i) data += char(i * 37 + 11);
+    auto bitwise = [](uint16_t crc, const std::string& bytes) {
+        for (unsigned char b : bytes) {
+            crc ^= b;
+            for (int k = 0; k < 8; ++k) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+        }
+        return crc;
+    };
+    for (size_t n = 0; n <= data.size(); ++n) {
+        const std::string part = data.substr(0, n);
+        ASSERT_EQ(crc16Update(0x1234, part.data(), n), bitwise(0x1234, part)) << n;
+        const size_t cut = n / 3;
+        ASSERT_EQ(crc16Update(crc16Update(0, part.data(), cut), part.data() + cut, n - cut), bitwise(0, part)) << n;
+    }
 }
 
 TEST(CheckedSink, RefusesMoreThanTheSizeAndJudgesCrcAndSize) {
