@@ -24,7 +24,7 @@ std::string trim(const std::string& s)
 
 std::string xdgFolder(const char* variable, const char* fallback)
 {
-    // The base directory specification ignores relative values.
+    // Relative values are ignored, as the XDG base-directory rules say.
     if (const char* v = std::getenv(variable); v && *v == '/')
         return v;
     return homeFolder() + fallback;
