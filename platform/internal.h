@@ -10,6 +10,9 @@
 
 namespace platform::detail {
 
+// One code point, as UTF-8.
+void appendUtf8(std::string& out, char32_t c);
+
 // Windows error code for an errno value. pathParentMissing distinguishes
 // "file not found" (2) from "path not found" (3) for ENOENT.
 DWORD errorFromErrno(int error, bool parentMissing = false);

@@ -19,25 +19,6 @@ constexpr size_t npos = std::string::npos;
 constexpr std::string_view utf16Bom = "\xFF\xFE";
 constexpr char32_t replacement = 0xFFFD;
 
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 void appendUtf16(std::string& out, char32_t c)
 {
     auto unit = [&out](char32_t u) {
@@ -68,7 +49,7 @@ std::string fromUtf16(std::string_view bytes)
         } else if (c >= 0xD800 && c < 0xE000) {
             c = replacement;
         }
-        appendUtf8(out, c);
+        detail::appendUtf8(out, c);
     }
     return out;
 }
