@@ -16,7 +16,7 @@
 #include "platform/platform.h"
 
 // After win32.h, whose TRUE and FALSE GLib then leaves alone.
-#include <gio/gio.h>
+#include "platform/gio_loader.h"
 
 namespace platform::desktop {
 namespace {
@@ -67,33 +67,34 @@ constexpr char kFallbackTheme[] = "freedesktop";
 std::string themeFolder() { return dataHome() + "/sounds/" + kSoundThemeName; }
 
 struct Unref {
-    void operator()(void* p) const { g_object_unref(p); }
+    void operator()(void* p) const { gio()->object_unref(p); }
 };
 struct SchemaUnref {
-    void operator()(GSettingsSchema* p) const { g_settings_schema_unref(p); }
+    void operator()(GSettingsSchema* p) const { gio()->settings_schema_unref(p); }
 };
 
 // The desktop's sound settings, when its schema is installed.
 std::unique_ptr<GSettings, Unref> soundSettings(std::string& failure)
 {
     std::string id = overrides().soundSettingsSchema.value_or("org.gnome.desktop.sound");
-    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    const GioFunctions* g = gio();
+    GSettingsSchemaSource* source = g ? g->settings_schema_source_get_default() : nullptr;
     std::unique_ptr<GSettingsSchema, SchemaUnref> schema(
-        source ? g_settings_schema_source_lookup(source, id.c_str(), TRUE) : nullptr);
-    if (!schema || !g_settings_schema_has_key(schema.get(), "theme-name")) {
+        source ? g->settings_schema_source_lookup(source, id.c_str(), TRUE) : nullptr);
+    if (!schema || !g->settings_schema_has_key(schema.get(), "theme-name")) {
         failure = "デスクトップの設定 " + id +
                   " がないため、サウンドテーマ「" + kSoundThemeName +
                   "」を選択できませんでした。デスクトップのサウンド設定で選んでください。";
         return nullptr;
     }
-    return std::unique_ptr<GSettings, Unref>(g_settings_new_full(schema.get(), nullptr, nullptr));
+    return std::unique_ptr<GSettings, Unref>(g->settings_new_full(schema.get(), nullptr, nullptr));
 }
 
 std::string settingText(GSettings* settings, const char* key)
 {
-    gchar* value = g_settings_get_string(settings, key);
+    gchar* value = gio()->settings_get_string(settings, key);
     std::string text = value ? value : "";
-    g_free(value);
+    gio()->free(value);
     return text;
 }
 
@@ -133,9 +134,9 @@ std::optional<std::string> ensureTheme(std::string& selectFailure)
         if (auto failed = writeFile(indexPath, index))
             return failed;
     if (settings && current != kSoundThemeName) {
-        if (!g_settings_set_string(settings.get(), "theme-name", kSoundThemeName))
+        if (!gio()->settings_set_string(settings.get(), "theme-name", kSoundThemeName))
             selectFailure = "サウンドテーマ「" + std::string(kSoundThemeName) + "」を選択できませんでした。";
-        g_settings_sync();
+        gio()->settings_sync();
     }
     return std::nullopt;
 }

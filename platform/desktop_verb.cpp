@@ -13,7 +13,7 @@
 #include "platform/platform.h"
 
 // After win32.h, whose TRUE and FALSE GLib then leaves alone.
-#include <gio/gio.h>
+#include "platform/gio_loader.h"
 
 namespace platform::desktop {
 namespace {
@@ -130,12 +130,13 @@ std::vector<Pin> readPins(const std::string& entryText)
 // The application that opens files of `type` now, as the desktop decides it.
 std::string currentDefault(const char* type)
 {
-    GAppInfo* app = g_app_info_get_default_for_type(type, FALSE);
+    const GioFunctions* g = gio();
+    GAppInfo* app = g ? g->app_info_get_default_for_type(type, FALSE) : nullptr;
     if (!app)
         return {};
-    const char* id = g_app_info_get_id(app);
+    const char* id = g->app_info_get_id(app);
     std::string result = id ? id : "";
-    g_object_unref(app);
+    g->object_unref(app);
     return result;
 }
 

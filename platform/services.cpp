@@ -1,11 +1,13 @@
 // The service-backed Windows functions: message boxes, sounds, help and
 // version data go to whichever service the program (or a test) installed.
+#include <dlfcn.h>
+
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "platform/internal.h"
 #include "platform/services.h"
-#include "platform/sound/sound_player.h"
 #include "platform/terminal_message_box.h"
 #include "platform/version_resource.h"
 
@@ -27,6 +29,29 @@ Services& services()
     return s;
 }
 
+// The system's player lives in a library of its own beside this one, loaded
+// on the first sound: its decoders and sound-server clients would otherwise
+// be loaded into every process that uses the platform, the archiver
+// libraries' users among them. Without it no sound plays.
+std::shared_ptr<SoundService> loadSystemSoundService()
+{
+    Dl_info self{};
+    if (::dladdr(reinterpret_cast<void*>(&loadSystemSoundService), &self) == 0 || !self.dli_fname)
+        return nullptr;
+    std::string folder = self.dli_fname;
+    folder.erase(folder.find_last_of('/') + 1);
+    void* library = ::dlopen((folder + "libtidebell-sound.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        return nullptr;
+    using Make = void (*)(std::shared_ptr<SoundService>*);
+    auto make = reinterpret_cast<Make>(::dlsym(library, "tidebellMakeSoundService"));
+    std::shared_ptr<SoundService> service;
+    if (make)
+        make(&service);
+    // The library stays loaded: its player runs until the process ends.
+    return service;
+}
+
 // Sound plays without any set-up, as on Windows: until a program or a test
 // installs another service, the system's player is the one in place. Called
 // with the mutex held.
@@ -34,7 +59,7 @@ std::shared_ptr<SoundService>& soundSlot()
 {
     auto& all = services();
     if (!all.soundChosen) {
-        all.sound = makeSystemSoundService();
+        all.sound = loadSystemSoundService();
         all.soundChosen = true;
     }
     return all.sound;

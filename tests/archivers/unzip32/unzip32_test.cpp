@@ -192,6 +192,22 @@ TEST_F(Unzip32, LibarchiveIsLoadedOnlyForTheMethodsLeftToIt) {
     EXPECT_TRUE(libarchiveLoaded());
 }
 
+TEST_F(Unzip32, ListingLoadsNoSoundOrDesktopLibraries) {
+    // The platform under the archiver libraries loads its sound player and
+    // the desktop's libraries only when a sound plays or the desktop is
+    // changed; a program that only lists archives pays for neither.
+    auto loaded = [](const char* name) {
+        void* h = dlopen(name, RTLD_NOW | RTLD_NOLOAD);
+        if (h) dlclose(h);
+        return h != nullptr;
+    };
+    fixtures::writeFile(dir.file("s.zip"), fixtures::buildZip({{"a.wav", "data"}}));
+    EXPECT_EQ(lib.list(windowsPath(dir.file("s.zip")), "*").size(), 1u);
+    for (const char* heavy : {"libtidebell-sound.so", "libpulse.so.0", "libsndfile.so.1", "libasound.so.2",
+                              "libgio-2.0.so.0"})
+        EXPECT_FALSE(loaded(heavy)) << heavy;
+}
+
 TEST_F(Unzip32, DamagedDataFailsAndLeavesNoFile) {
     std::string wave(5000, '\0');
     for (size_t i = 0; i < wave.size(); ++i) wave[i] = static_cast<char>(i * 13);
