@@ -102,7 +102,8 @@ std::optional<std::string> execLine(const std::string& command, std::string& exe
     for (size_t i = 1; i < words.size(); ++i) {
         // The shell's %1 (%L) is the selected file: one local file path.
         bool file = words[i] == "%1" || detail::equalsNoCase(words[i], "%L");
-        exec += " " + (file ? std::string("%f") : execArgument(words[i]));
+        exec += ' ';
+        exec += file ? std::string("%f") : execArgument(words[i]);
     }
     return std::nullopt;
 }

@@ -198,7 +198,10 @@ void ProfileFile::setValue(std::string_view section, std::string_view key, std::
     std::string k(trim(key));
     auto [first, end] = sectionRange(section);
     if (first == npos) {
-        m_lines.push_back(parse("[" + std::string(trim(section)) + "]"));
+        std::string header(1, '[');
+        header += trim(section);
+        header += ']';
+        m_lines.push_back(parse(header));
         m_lines.push_back(parse(k + "=" + std::string(value)));
         return;
     }
