@@ -198,13 +198,22 @@ bool WildcardPattern::matches(std::string_view nameText) const {
         const size_t slash = nameText.find_last_of("/\\");
         if (slash != std::string_view::npos) nameText.remove_prefix(slash + 1);
     }
+    const Segment& head = m_segments.front();
+    if (m_segments.size() == 1 && head.literal) {
+        // No wildcard at all: folding maps byte to byte, so equal folded
+        // bytes are equal characters. Compared in place, as extraction
+        // tries the pattern against every name of the archive.
+        if (nameText.size() != head.text.size()) return false;
+        for (size_t i = 0; i < nameText.size(); ++i)
+            if (fold(nameText[i]) != head.text[i]) return false;
+        return true;
+    }
     Name n;
     n.text = folded(nameText);
     n.starts.reserve(n.text.size() + 1);
     for (size_t i = 0; i < n.text.size(); i += charLength(n.text, i)) n.starts.push_back(i);
     n.starts.push_back(n.text.size());
 
-    const Segment& head = m_segments.front();
     if (m_segments.size() == 1)  // no "*": the whole name, character for character
         return head.units.size() == n.count() && matchesAt(head, n, 0);
     const Segment& tail = m_segments.back();
