@@ -396,6 +396,12 @@ void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
         m_undecodable.push_back(!ZipDirectory::decodable(r.method));
         std::vector<std::string> names{std::string(r.rawName)};
         if (!r.unicodeName.empty()) names.emplace_back(r.unicodeName);
+        // libarchive gives names written on Windows with "/" for "\\".
+        if (r.rawName.find('\\') != std::string_view::npos) {
+            std::string slashed(r.rawName);
+            std::replace(slashed.begin(), slashed.end(), '\\', '/');
+            names.push_back(std::move(slashed));
+        }
         m_zipNames.push_back(std::move(names));
     }
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "archivers/common/errors.h"
 #include "tests/archivers/libarchive/fixtures.h"
@@ -190,6 +191,34 @@ TEST_F(Unzip32, LibarchiveIsLoadedOnlyForTheMethodsLeftToIt) {
     EXPECT_EQ(lib.command(extractLine(zip, out, "bzipped.wav")), arc::ArcOk);
     EXPECT_TRUE(fixtures::readFile(out + "/bzipped.wav") == data);
     EXPECT_TRUE(libarchiveLoaded());
+}
+
+TEST_F(Unzip32, NamedEntryComesOutOfItsOwnDataWhateverTheDirectoryOrder) {
+    // A directory in reverse order (listed by data offset), a resource fork
+    // that is never listed, a Shift-JIS name and a method only libarchive
+    // decodes: each entry asked for by name gets its own bytes.
+    auto data = [](char c) { return std::string(5000, c); };
+    const std::string bzipped = fixtures::compressWith("-j", data('b'), dir);
+    ASSERT_FALSE(bzipped.empty());
+    for (const bool reversed : {false, true}) {
+        const std::string zip = dir.file(reversed ? "r.zip" : "f.zip");
+        fixtures::writeFile(zip, fixtures::buildZip({{"__MACOSX/._a.wav", data('x')},
+                                                     {"a.wav", data('a')},
+                                                     {"snd\\b.wav", data('b'), bzipped, 12},
+                                                     {"\x89\xB9.wav", data('c')},
+                                                     {"d.wav", data('d')}},
+                                                    reversed));
+        const std::string out = dir.file(reversed ? "out-r" : "out-f");
+        for (const auto& [name, file, c] : {std::tuple{"D.WAV", "d.wav", 'd'}, std::tuple{"snd/b.wav", "b.wav", 'b'},
+                                            std::tuple{"\xE9\x9F\xB3.wav", "\xE9\x9F\xB3.wav", 'c'},
+                                            std::tuple{"a.wav", "a.wav", 'a'}}) {
+            std::string said;
+            EXPECT_EQ(lib.command(extractLine(zip, out, name), &said), arc::ArcOk) << name << said;
+            EXPECT_TRUE(fixtures::readFile(out + "/" + file) == data(c)) << name << (reversed ? " reversed" : "");
+        }
+        EXPECT_FALSE(fs::exists(out + "/._a.wav"));
+        EXPECT_EQ(lib.command(extractLine(zip, out, "._a.wav")), arc::ArcNoMatch);
+    }
 }
 
 TEST_F(Unzip32, ListingLoadsNoSoundOrDesktopLibraries) {
