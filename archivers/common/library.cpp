@@ -14,6 +14,7 @@
 #include "archivers/common/outputtext.h"
 #include "archivers/common/pathmap.h"
 #include "archivers/common/progress.h"
+#include "archivers/common/wildcard.h"
 
 namespace arc::entries {
 
@@ -38,7 +39,8 @@ struct Opened {
     uint64_t archiveSize = 0;  // 0 when it cannot be told
 };
 
-Opened openReader(const LibraryDefinition& lib, const std::string& windowsName) {
+// `wanted`, when given, lets the reader list only the names it matches.
+Opened openReader(const LibraryDefinition& lib, const std::string& windowsName, const WildcardSet* wanted = nullptr) {
     Opened o;
     const std::string posix = toPosix(windowsName);
     if (posix.empty()) {
@@ -55,6 +57,7 @@ Opened openReader(const LibraryDefinition& lib, const std::string& windowsName) 
     std::error_code error;
     const auto size = std::filesystem::file_size(posix, error);
     if (!error) o.archiveSize = size;
+    o.reader->listOnly(wanted);
     const Result r = o.reader->open(posix);
     if (!r.ok()) {
         o.code = errorFromStatus(r.status);
@@ -116,7 +119,9 @@ int command(const LibraryDefinition& lib, HWND, LPCSTR commandLine, LPSTR output
             return parsed.code;
         }
         const CommandRequest& request = parsed.request;
-        Opened opened = openReader(lib, request.archive);
+        // Named entries: the reader need not build the others' entries.
+        const WildcardSet wanted(request.patterns, request.brackets);
+        Opened opened = openReader(lib, request.archive, wanted.empty() ? nullptr : &wanted);
         if (opened.code != ArcOk) {
             text.line(opened.message);
             return opened.code;
@@ -212,9 +217,9 @@ int extractMem(const LibraryDefinition& lib, HWND, LPCSTR commandLine, LPBYTE bu
         const ParsedCommand parsed = parseCommandLine(lib.dialect, commandLine, false);
         if (parsed.code != ArcOk) return parsed.code;
         if (parsed.request.patterns.empty()) return ArcBadCommand;
-        Opened opened = openReader(lib, parsed.request.archive);
-        if (opened.code != ArcOk) return opened.code;
         const WildcardSet wanted(parsed.request.patterns, parsed.request.brackets);
+        Opened opened = openReader(lib, parsed.request.archive, &wanted);
+        if (opened.code != ArcOk) return opened.code;
         const auto& entries = opened.reader->entries();
         for (size_t i = 0; i < entries.size(); ++i) {
             const Entry& entry = entries[i];

@@ -69,9 +69,16 @@ public:
     virtual bool skip(uint64_t size);
 };
 
+class WildcardSet;
+
 class Reader {
 public:
     virtual ~Reader() = default;
+    // Said before open() when only some names are wanted (extracting or
+    // testing named entries): a reader may then leave out of entries()
+    // what `wanted` does not match, and skip building those entries. It
+    // may also list everything. `wanted` must outlive open().
+    void listOnly(const WildcardSet* wanted) { m_wanted = wanted; }
     // Reads the archive's directory once; entries() is valid afterwards.
     // Never trusts declared sizes for allocation; a loop that does not
     // advance ends with Status::Corrupt.
@@ -82,6 +89,12 @@ public:
     // Extracting one entry must not decode the others unless the format
     // forces it (solid archives).
     virtual Result extract(size_t index, Sink& sink) = 0;
+
+protected:
+    const WildcardSet* wanted() const { return m_wanted; }
+
+private:
+    const WildcardSet* m_wanted = nullptr;
 };
 
 // Stored file names to UTF-8: valid UTF-8 stays, otherwise the bytes are
@@ -89,6 +102,8 @@ public:
 // U+FFFD; a NUL becomes "_". Backslashes stay as they are (callers that know the format turns
 // "\" into "/" do so themselves).
 std::string nameToUtf8(std::string_view raw);
+// True when nameToUtf8 gives `raw` back unchanged: ASCII without a NUL.
+bool plainAsciiName(std::string_view raw);
 // The same when the format says the name is in the OEM/ANSI code page
 // (never UTF-8): Shift-JIS first, UTF-8 never guessed.
 std::string shiftJisToUtf8(std::string_view raw);

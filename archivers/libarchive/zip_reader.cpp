@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
+#include "archivers/common/wildcard.h"
 #include "archivers/libarchive/inflate.h"
 
 namespace arc {
@@ -119,28 +121,49 @@ const std::vector<Entry>& ZipReader::entries() const {
     return m_allLibarchive ? m_libarchive->entries() : m_entries;
 }
 
+bool ZipReader::wantedRecord(const ZipRecord& r) const {
+    // A plain ASCII name is listed as stored, "\\" as "/", which the
+    // patterns take alike: matched without building the entry.
+    if (r.unicodeName.empty() && plainAsciiName(r.rawName)) return wanted()->matches(r.rawName);
+    Entry en;
+    ZipDirectory::fillEntry(r, en);
+    return wanted()->matches(en.name);
+}
+
 Result ZipReader::open(const std::string& posixPath) {
     close();
     m_path = posixPath;
     m_entries.clear();
     m_locations.clear();
+    m_listedCount = 0;
     m_libarchive.reset();
     m_allLibarchive = false;
 
-    // One pass over the central directory: every record's entry, where its
-    // data is, and what the listing order needs.
+    // One pass over the central directory: where every record's data is,
+    // what the listing order needs, and the entries of the records wanted
+    // (all of them unless only some names were asked for).
+    std::vector<uint64_t> offsets;
     std::vector<bool> forks;
+    std::vector<size_t> built;   // the record of each entry built, when not all are
     const Result scanned = ZipDirectory::scan(
         posixPath,
         [&](const ZipRecord& r) {
-            ZipDirectory::fillEntry(r, m_entries.emplace_back());
-            m_locations.push_back({r.localOffset, r.packedSize, r.method});
+            const size_t record = offsets.size();
+            offsets.push_back(r.localOffset);
             forks.push_back(ZipDirectory::isResourceFork(r.rawName));
+            if (wanted()) {
+                if (!wantedRecord(r)) return;
+                built.push_back(record);
+            }
+            ZipDirectory::fillEntry(r, m_entries.emplace_back());
+            m_locations.push_back({r.localOffset, r.packedSize, r.method, 0});
         },
         [&](size_t n) {
+            offsets.reserve(n);
+            forks.reserve(n);
+            if (wanted()) return;
             m_entries.reserve(n);
             m_locations.reserve(n);
-            forks.reserve(n);
             prefault(m_entries);
             prefault(m_locations);
         });
@@ -154,16 +177,35 @@ Result ZipReader::open(const std::string& posixPath) {
         LibarchiveReader* reader = nullptr;
         return libarchiveReader(reader);
     }
+    // Each record's place in the listing; records not listed keep npos.
+    constexpr size_t kUnlisted = std::string_view::npos;
     std::vector<size_t> order;
-    if (ZipDirectory::listedOrder(m_locations.size(), [this](size_t i) { return m_locations[i].localOffset; }, forks,
-                                  order)) {
+    std::vector<size_t> place;
+    if (ZipDirectory::listedOrder(offsets.size(), [&offsets](size_t i) { return offsets[i]; }, forks, order)) {
+        place.assign(offsets.size(), kUnlisted);
+        for (size_t p = 0; p < order.size(); ++p) place[order[p]] = p;
+        m_listedCount = order.size();
+    } else {
+        m_listedCount = offsets.size();
+    }
+    for (size_t k = 0; k < m_locations.size(); ++k) {
+        const size_t record = wanted() ? built[k] : k;
+        m_locations[k].listed = place.empty() ? record : place[record];
+    }
+    if (!place.empty()) {
+        // Listing order, without the records the listing leaves out.
+        std::vector<size_t> byPlace;
+        for (size_t k = 0; k < m_locations.size(); ++k)
+            if (m_locations[k].listed != kUnlisted) byPlace.push_back(k);
+        std::sort(byPlace.begin(), byPlace.end(),
+                  [this](size_t a, size_t b) { return m_locations[a].listed < m_locations[b].listed; });
         std::vector<Entry> entries;
         std::vector<Location> locations;
-        entries.reserve(order.size());
-        locations.reserve(order.size());
-        for (size_t i : order) {
-            entries.push_back(std::move(m_entries[i]));
-            locations.push_back(m_locations[i]);
+        entries.reserve(byPlace.size());
+        locations.reserve(byPlace.size());
+        for (size_t k : byPlace) {
+            entries.push_back(std::move(m_entries[k]));
+            locations.push_back(m_locations[k]);
         }
         m_entries = std::move(entries);
         m_locations = std::move(locations);
@@ -182,7 +224,7 @@ Result ZipReader::libarchiveReader(LibarchiveReader*& out) {
         m_libarchiveOpened = m_libarchive->open(m_path);
         // Both list from the same central directory; anything else means
         // the file changed under us.
-        if (m_libarchiveOpened.ok() && !m_allLibarchive && m_libarchive->entries().size() != m_entries.size())
+        if (m_libarchiveOpened.ok() && !m_allLibarchive && m_libarchive->entries().size() != m_listedCount)
             m_libarchiveOpened = Result::fail(Status::Corrupt, "the archive changed since it was listed");
     }
     out = m_libarchive.get();
@@ -234,7 +276,7 @@ Result ZipReader::extract(size_t index, Sink& sink) {
         return Result::fail(Status::Unsupported, "compression method " + e.method + " is not supported");
     LibarchiveReader* reader = nullptr;
     if (Result res = libarchiveReader(reader); !res.ok()) return res;
-    return reader->extract(index, sink);
+    return reader->extract(r.listed, sink);
 }
 
 }  // namespace arc

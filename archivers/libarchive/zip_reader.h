@@ -34,7 +34,10 @@ private:
         uint64_t localOffset = 0;
         uint64_t packedSize = 0;
         uint16_t method = 0;
+        size_t listed = 0;   // the entry's place in the whole listing (libarchive's index)
     };
+    // Whether the record's listed name is one the caller wants.
+    bool wantedRecord(const ZipRecord& r) const;
     // Where the entry's data starts, from its local header.
     Result dataStart(const Location& at, uint64_t& start) const;
     Result extractHere(const Location& at, Sink& sink) const;
@@ -44,6 +47,7 @@ private:
     uint64_t m_fileSize = 0;
     std::vector<Entry> m_entries;
     std::vector<Location> m_locations;   // of each entry
+    size_t m_listedCount = 0;            // entries in the whole listing
     // Everything goes through libarchive when the central directory could
     // not be read; otherwise only the entries whose method it alone decodes.
     bool m_allLibarchive = false;

@@ -1,5 +1,6 @@
 #include "archivers/unlha32/lzh_reader.h"
 
+#include "archivers/common/wildcard.h"
 #include "archivers/unlha32/file_window.h"
 #include "archivers/unlha32/lzh_header.h"
 #include "archivers/unlha32/lzh_listing_cache.h"
@@ -16,6 +17,7 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace arc {
 namespace {
@@ -88,6 +90,17 @@ struct PackedInput {
     }
 };
 
+// Whether a walk restricted to `wanted` keeps the member of header `h`.
+bool keeps(const WildcardSet* wanted, const LzhHeader& h) {
+    if (!wanted)
+        return true;
+    // A plain ASCII file name is listed as stored, "\\" as "/", which the
+    // patterns take alike: matched without building the entry.
+    if (!h.isDirectory() && plainAsciiName(h.rawPath))
+        return wanted->matches(h.rawPath);
+    return wanted->matches(toEntry(h).name);
+}
+
 struct DecoderFree {
     void operator()(LHADecoder* d) const { lha_decoder_free(d); }
 };
@@ -151,10 +164,15 @@ Result LzhReader::open(const std::string& posixPath) {
     }
     auto listing = std::make_shared<LzhListing>();
     listing->identity = identity;
-    const Result walked = walk(*listing);
+    const Result walked = walk(*listing, wanted());
     if (!walked.ok()) {
         m_cache.forget(identity);
         return walked;
+    }
+    // Only the wanted members: nothing another reader could list from.
+    if (wanted()) {
+        m_listing = std::move(listing);
+        return Result::success();
     }
     // The walk reserved for as many members as the file could hold; a
     // remembered listing outlives this reader, so it keeps only what it uses.
@@ -178,7 +196,7 @@ bool LzhReader::stillDescribesFile(const LzhListing& listing) {
     return h.readAt(*m_window, listing.members.back().next()) == LzhHeader::Read::End;
 }
 
-Result LzhReader::walk(LzhListing& listing) {
+Result LzhReader::walk(LzhListing& listing, const WildcardSet* only) {
     FileWindow& window = *m_window;
     // The first member: at the start, or after a self-extractor's stub. A
     // candidate inside a stub must be a whole valid header whose data fits
@@ -216,20 +234,24 @@ Result LzhReader::walk(LzhListing& listing) {
     // Every member takes at least a minimal header: reserving for as many as
     // could fit spares the copies of a growing listing (only the pages used
     // are ever touched).
-    const size_t mostMembers = size_t(std::min<uint64_t>((m_fileSize - listing.start) / 22 + 1, kMaxEntries));
-    listing.entries.reserve(mostMembers);
-    listing.members.reserve(mostMembers);
+    if (!only) {
+        const size_t mostMembers = size_t(std::min<uint64_t>((m_fileSize - listing.start) / 22 + 1, kMaxEntries));
+        listing.entries.reserve(mostMembers);
+        listing.members.reserve(mostMembers);
+    }
     uint64_t offset = listing.start;
-    for (;;) {
+    for (size_t count = 0;; ++count) {
         const auto r = h.readAt(window, offset);
         if (r == LzhHeader::Read::End)
             break;
         if (r == LzhHeader::Read::Corrupt)
             return Result::fail(Status::Corrupt, h.message + " at offset " + std::to_string(offset));
-        if (listing.entries.size() >= kMaxEntries)
+        if (count >= kMaxEntries)
             return Result::fail(Status::Corrupt, "too many entries");
-        listing.entries.push_back(toEntry(h));
-        listing.members.push_back({h.offset, h.headerSize, h.packedSize});
+        if (keeps(only, h)) {
+            listing.entries.push_back(toEntry(h));
+            listing.members.push_back({h.offset, h.headerSize, h.packedSize});
+        }
         const uint64_t next = h.dataOffset() + h.packedSize;
         if (next <= offset)   // sizes that wrap around would loop for ever
             return Result::fail(Status::Corrupt, "bad stored size at offset " + std::to_string(offset));
@@ -251,7 +273,7 @@ Result LzhReader::checkedMember(size_t index, const LzhListing::Member*& member)
         m_cache.forget(m_listing->identity);
         auto fresh = std::make_shared<LzhListing>();
         fresh->identity = m_listing->identity;
-        m_rewalkFailure = walk(*fresh);
+        m_rewalkFailure = walk(*fresh, nullptr);
         if (m_rewalkFailure.ok())
             m_rewalked = std::move(fresh);
     }

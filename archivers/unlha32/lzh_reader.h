@@ -43,7 +43,8 @@ public:
 
 private:
     void close();
-    Result walk(LzhListing& listing);
+    // Lists every member, or with `only` the members it matches.
+    Result walk(LzhListing& listing, const WildcardSet* only);
     bool stillDescribesFile(const LzhListing& listing);
     Result checkedMember(size_t index, const LzhListing::Member*& member);
 

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "archivers/common/wildcard.h"
 #include "archivers/unlha32/lzh_listing_cache.h"
 #include "archivers/unlha32/lzh_reader.h"
 #include "tests/archivers/unlha32/archivetest.h"
@@ -177,6 +178,39 @@ TEST_F(LzhListingCacheTest, HeaderNotFoundAtRememberedOffsetFallsBackToTheWalk) 
         EXPECT_EQ(r.status, arc::Status::Corrupt) << i;
         EXPECT_EQ(r.message, damaged.opened.message) << i;
     }
+}
+
+TEST_F(LzhListingCacheTest, ReaderForNamedMembersListsOnlyThoseAndRemembersNothing) {
+    // The fourth member is named in Shift-JIS (音.wav), so it is matched
+    // only after decoding.
+    const std::string path = write(fixtures::buildLzh({member("a.wav", pattern(700, 1), 0),
+                                                       member("snd/b.wav", pattern(50, 2), 2),
+                                                       member("c.wav", pattern(300, 3), 1),
+                                                       member("\x89\xB9.wav", pattern(90, 4), 2)}),
+                                   "a.lzh");
+    const Walked walked = walkAfresh(path);
+    ASSERT_TRUE(walked.opened.ok()) << walked.opened.message;
+    const arc::WildcardSet wanted({"SND\\B.WAV", "\xE9\x9F\xB3.wav"});
+    arc::LzhReader named(cache);
+    named.listOnly(&wanted);
+    ASSERT_TRUE(named.open(path).ok());
+    ASSERT_EQ(named.entries().size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        const size_t all = i == 0 ? 1 : 3;
+        EXPECT_EQ(named.entries()[i], walked.entries[all]);
+        std::string out;
+        EXPECT_TRUE(extract(named, i, out).ok());
+        EXPECT_TRUE(out == walked.data[all]) << i;
+    }
+    EXPECT_FALSE(cache.find(identityOf(path)));
+
+    // A whole directory remembered before serves named readers too.
+    arc::LzhReader whole(cache);
+    ASSERT_TRUE(whole.open(path).ok());
+    ASSERT_TRUE(cache.find(identityOf(path)));
+    ASSERT_TRUE(named.open(path).ok());
+    EXPECT_TRUE(named.openedFromMemory());
+    expectSameAsWalk(named, walked);
 }
 
 TEST_F(LzhListingCacheTest, SurvivesDamagedArchivesRewrittenInPlace) {
