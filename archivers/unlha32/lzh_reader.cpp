@@ -17,7 +17,6 @@
 #include <ctime>
 #include <memory>
 #include <optional>
-#include <string_view>
 
 namespace arc {
 namespace {
