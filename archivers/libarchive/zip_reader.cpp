@@ -121,13 +121,13 @@ const std::vector<Entry>& ZipReader::entries() const {
     return m_allLibarchive ? m_libarchive->entries() : m_entries;
 }
 
-bool ZipReader::wantedRecord(const ZipRecord& r) const {
+bool ZipReader::wantedEntry(const ZipRecord& r, Entry& en) const {
     // A plain ASCII name is listed as stored, "\\" as "/", which the
-    // patterns take alike: matched without building the entry.
-    if (r.unicodeName.empty() && plainAsciiName(r.rawName)) return wanted()->matches(r.rawName);
-    Entry en;
+    // patterns take alike: matched before the entry is built.
+    const bool plain = r.unicodeName.empty() && plainAsciiName(r.rawName);
+    if (plain && !wanted()->matches(r.rawName)) return false;
     ZipDirectory::fillEntry(r, en);
-    return wanted()->matches(en.name);
+    return plain || wanted()->matches(en.name);
 }
 
 Result ZipReader::open(const std::string& posixPath) {
@@ -151,11 +151,14 @@ Result ZipReader::open(const std::string& posixPath) {
             const size_t record = offsets.size();
             offsets.push_back(r.localOffset);
             forks.push_back(ZipDirectory::isResourceFork(r.rawName));
-            if (wanted()) {
-                if (!wantedRecord(r)) return;
+            if (!wanted()) {
+                ZipDirectory::fillEntry(r, m_entries.emplace_back());
+            } else {
+                Entry en;
+                if (!wantedEntry(r, en)) return;
                 built.push_back(record);
+                m_entries.push_back(std::move(en));
             }
-            ZipDirectory::fillEntry(r, m_entries.emplace_back());
             m_locations.push_back({r.localOffset, r.packedSize, r.method, 0});
         },
         [&](size_t n) {

@@ -36,8 +36,9 @@ private:
         uint16_t method = 0;
         size_t listed = 0;   // the entry's place in the whole listing (libarchive's index)
     };
-    // Whether the record's listed name is one the caller wants.
-    bool wantedRecord(const ZipRecord& r) const;
+    // Whether the record's listed name is one the caller wants; if so,
+    // `en` (a new Entry) holds its entry.
+    bool wantedEntry(const ZipRecord& r, Entry& en) const;
     // Where the entry's data starts, from its local header.
     Result dataStart(const Location& at, uint64_t& start) const;
     Result extractHere(const Location& at, Sink& sink) const;

@@ -89,15 +89,16 @@ struct PackedInput {
     }
 };
 
-// Whether a walk restricted to `wanted` keeps the member of header `h`.
-bool keeps(const WildcardSet* wanted, const LzhHeader& h) {
-    if (!wanted)
-        return true;
+// Whether a walk restricted to `wanted` keeps the member of header `h`;
+// if so, `e` holds its entry.
+bool kept(const WildcardSet* wanted, const LzhHeader& h, Entry& e) {
     // A plain ASCII file name is listed as stored, "\\" as "/", which the
-    // patterns take alike: matched without building the entry.
-    if (!h.isDirectory() && plainAsciiName(h.rawPath))
-        return wanted->matches(h.rawPath);
-    return wanted->matches(toEntry(h).name);
+    // patterns take alike: matched before the entry is built.
+    const bool plain = !h.isDirectory() && plainAsciiName(h.rawPath);
+    if (wanted && plain && !wanted->matches(h.rawPath))
+        return false;
+    e = toEntry(h);
+    return !wanted || plain || wanted->matches(e.name);
 }
 
 struct DecoderFree {
@@ -247,8 +248,8 @@ Result LzhReader::walk(LzhListing& listing, const WildcardSet* only) {
             return Result::fail(Status::Corrupt, h.message + " at offset " + std::to_string(offset));
         if (count >= kMaxEntries)
             return Result::fail(Status::Corrupt, "too many entries");
-        if (keeps(only, h)) {
-            listing.entries.push_back(toEntry(h));
+        if (Entry e; kept(only, h, e)) {
+            listing.entries.push_back(std::move(e));
             listing.members.push_back({h.offset, h.headerSize, h.packedSize});
         }
         const uint64_t next = h.dataOffset() + h.packedSize;
