@@ -4,6 +4,9 @@
 //  - checking N cabinet (and ZIP) entries that all fail to decode, against N
 //    that decode (goal: about 1), and 2N failing against N (goal: about 2,
 //    not 4);
+//  - extracting "*" from a cabinet of 4,000 empty files in one uncompressed
+//    folder whose only data block is invalid, against the same files in a
+//    sound folder (goal: about 1), and 8,000 against 4,000 (goal: about 2);
 //  - extracting by a listed name holding "*" from a tar of 10,000-character
 //    names, against a name without wildcards (goal: about 1);
 //  - opening a lone .gz of 256 MiB, against one of 1 KiB (goal: a small
@@ -13,6 +16,7 @@
 // build's bin/, every case)
 // Run it against an older build's folder to see the figures before a change.
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -43,29 +47,51 @@ std::string windowsPath(const fs::path& p) {
     return s;
 }
 
+struct Timing {
+    double wall = 0;  // ms
+    double cpu = 0;   // ms of user and system time of this process
+};
+
+double cpuMillis() {
+    struct rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(u.ru_utime) + ms(u.ru_stime);
+}
+
 template <typename F>
-double millis(F&& f) {
+Timing measure(F&& f) {
+    const double cpu = cpuMillis();
     const auto start = std::chrono::steady_clock::now();
     f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return {std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(),
+            cpuMillis() - cpu};
 }
 
 // The median of three rounds, or the one round when it took over 5 s.
 template <typename F>
-double timed(F&& f) {
-    std::vector<double> t{millis(f)};
-    if (t[0] < 5000) {
-        t.push_back(millis(f));
-        t.push_back(millis(f));
+Timing timed(F&& f) {
+    std::vector<Timing> t{measure(f)};
+    if (t[0].wall < 5000) {
+        t.push_back(measure(f));
+        t.push_back(measure(f));
     }
-    std::sort(t.begin(), t.end());
-    return t[t.size() / 2];
+    auto middle = [&](auto field) {
+        std::vector<double> v;
+        for (const Timing& x : t) v.push_back(x.*field);
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    return {middle(&Timing::wall), middle(&Timing::cpu)};
 }
 
-void report(const char* what, double ours, double reference, const char* referenceName, double goal) {
-    const double ratio = ours / reference;
-    std::printf("%-44s %9.1f ms  %-14s %9.1f ms  ratio %6.2f  (goal <= %.1f: %s)\n", what, ours, referenceName,
-                reference, ratio, goal, ratio <= goal ? "met" : "MISSED");
+// Judged on the time taken; the processor time, which a busy machine
+// disturbs less, is shown beside it.
+void report(const char* what, Timing ours, Timing reference, const char* referenceName, double goal) {
+    const double ratio = ours.wall / reference.wall;
+    const double cpuRatio = reference.cpu > 0 ? ours.cpu / reference.cpu : 0;
+    std::printf("%-44s %9.1f ms  %-6s %9.1f ms  ratio %6.2f (cpu %5.2f)  (goal <= %.1f: %s)\n", what, ours.wall,
+                referenceName, reference.wall, ratio, cpuRatio, goal, ratio <= goal ? "met" : "MISSED");
 }
 
 struct Library {
@@ -179,13 +205,43 @@ int main(int argc, char** argv) {
                 return p;
             };
             const fs::path good = write(n, false), bad = write(n, true), half = write(n / 2, true);
-            const double tGood = timed([&] { cab.checkAll(good); });
-            const double tBad = timed([&] { cab.checkAll(bad); });
-            const double tHalf = timed([&] { cab.checkAll(half); });
+            const Timing tGood = timed([&] { cab.checkAll(good); });
+            const Timing tBad = timed([&] { cab.checkAll(bad); });
+            const Timing tHalf = timed([&] { cab.checkAll(half); });
             const std::string layout = folderPerFile ? "a folder each" : "one folder";
             report(("CAB 2000 failing / 2000 good, " + layout).c_str(), tBad, tGood, "good", 1.5);
             report(("CAB 2000 failing / 1000 failing, " + layout).c_str(), tBad, tHalf, "half", 2.5);
         }
+    }
+    if (cab.ok() && wanted("cab")) {
+        // Empty files in one uncompressed folder whose only data block is
+        // invalid, extracted with "*", against the same files in a sound folder.
+        auto write = [&](int count, bool invalid) {
+            std::vector<std::pair<std::string, std::string>> files;
+            for (int i = 0; i < count; ++i) files.emplace_back("e" + std::to_string(i) + ".wav", "");
+            const fs::path p = work / ("e" + std::to_string(count) + (invalid ? "i" : "g") + ".cab");
+            fixtures::CabLayout layout;
+            layout.invalidBlock = invalid;
+            fixtures::writeFile(p.string(), fixtures::buildCab(files, layout));
+            return p;
+        };
+        // Creating thousands of files again and again on a disk file system
+        // soon costs more in its inode allocation than in our code: the
+        // files go to a memory file system where there is one.
+        char memoryFolder[] = "/dev/shm/tidebell-bench-XXXXXX";
+        const bool inMemory = fs::is_directory("/dev/shm") && mkdtemp(memoryFolder);
+        const fs::path target = inMemory ? fs::path(memoryFolder) / "out" : out;
+        auto extractAll = [&](const fs::path& p) {
+            fs::remove_all(target);
+            cab.run("-x -o -i  \"" + windowsPath(p) + "\" \"" + windowsPath(target) + "\\\" \"*\" ");
+        };
+        const fs::path good = write(4000, false), bad = write(4000, true), twice = write(8000, true);
+        const Timing tGood = timed([&] { extractAll(good); });
+        const Timing tBad = timed([&] { extractAll(bad); });
+        const Timing tTwice = timed([&] { extractAll(twice); });
+        report("CAB 4000 empty, invalid block / 4000 good", tBad, tGood, "good", 1.5);
+        report("CAB 8000 empty, invalid block / 4000", tTwice, tBad, "half", 2.5);
+        if (inMemory) fs::remove_all(memoryFolder);
     }
     const Library zip(libDir / "libunzip32.so", "UnZip");
     if (zip.ok() && wanted("zip")) {
@@ -193,9 +249,9 @@ int main(int argc, char** argv) {
         fixtures::writeFile(good.string(), zipOf(2000, false));
         fixtures::writeFile(bad.string(), zipOf(2000, true));
         fixtures::writeFile(half.string(), zipOf(1000, true));
-        const double tGood = timed([&] { zip.checkAll(good); });
-        const double tBad = timed([&] { zip.checkAll(bad); });
-        const double tHalf = timed([&] { zip.checkAll(half); });
+        const Timing tGood = timed([&] { zip.checkAll(good); });
+        const Timing tBad = timed([&] { zip.checkAll(bad); });
+        const Timing tHalf = timed([&] { zip.checkAll(half); });
         report("ZIP 2000 failing / 2000 good", tBad, tGood, "good", 1.5);
         report("ZIP 2000 failing / 1000 failing", tBad, tHalf, "half", 2.5);
     }

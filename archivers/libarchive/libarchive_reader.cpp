@@ -155,6 +155,7 @@ Result LibarchiveReader::openCabinetAt(size_t index) {
     }
     m_cursorIndex = start;
     m_cursorEnd = end;
+    m_headersRead += end - start;  // libarchive reads the folder's file records when it opens
     return Result::success();
 }
 
@@ -242,6 +243,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_dataFrom.clear();
     m_cabRecords.clear();
     m_cabDamage.clear();
+    m_cabWalkFailure.clear();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
@@ -443,6 +445,12 @@ Result LibarchiveReader::walkTo(size_t index) {
     // entries from k on answer at once instead of each reopening the archive.
     if (m_zipNames.empty() && m_walkFailure && index >= m_walkFailure->first)
         return Result::fail(Status::Corrupt, m_walkFailure->second);
+    // The same within a cabinet's folder, which is walked from its first file.
+    if (!m_cabRecords.empty()) {
+        const auto failed = m_cabWalkFailure.find(m_cabRecords[index].folder);
+        if (failed != m_cabWalkFailure.end() && index >= failed->second.first)
+            return Result::fail(Status::Corrupt, failed->second.second);
+    }
     bool reusable = m_cursor && m_cursorAligned && index < m_cursorEnd &&
                     (index >= m_cursorIndex || (m_cursorFresh && index + 1 == m_cursorIndex));
     if (!reusable) {
@@ -464,7 +472,10 @@ Result LibarchiveReader::walkTo(size_t index) {
         if (rc == ARCHIVE_EOF || rc < ARCHIVE_WARN) {
             std::string message = rc == ARCHIVE_EOF ? "the archive has fewer entries than when it was listed"
                                                     : archiveError(m_cursor.get(), "broken archive header");
-            if (m_cursorAligned && m_cursorEnd == SIZE_MAX) m_walkFailure.emplace(m_cursorIndex, message);
+            if (m_cursorAligned && m_cursorEnd == SIZE_MAX)
+                m_walkFailure.emplace(m_cursorIndex, message);
+            else if (m_cursorAligned && m_cursorIndex < m_cabRecords.size())
+                m_cabWalkFailure.emplace(m_cabRecords[m_cursorIndex].folder, std::make_pair(m_cursorIndex, message));
             m_cursor.reset();
             return Result::fail(Status::Corrupt, message);
         }

@@ -71,8 +71,9 @@ public:
     static constexpr size_t kMaxEntries = 1u << 20;
     void setMaxEntries(size_t count) { m_maxEntries = count; }  // for tests
 
-    // Headers read by extraction so far, its main cost: a failing entry must
-    // not make each later one start over from the first header.
+    // Headers read by extraction so far, its main cost, counting the file
+    // records libarchive reads each time a cabinet is opened: a failing entry
+    // must not make each later one start over from the first header.
     uint64_t headersRead() const { return m_headersRead; }
 
 private:
@@ -114,6 +115,8 @@ private:
     // from which its data is known to fail.
     std::vector<CabFileRecord> m_cabRecords;
     std::map<uint16_t, uint32_t> m_cabDamage;
+    // Per folder, the first file whose header a walk could not read, and why.
+    std::map<uint16_t, std::pair<size_t, std::string>> m_cabWalkFailure;
     // Opens m_cursor on the cabinet seen as the folder of file `index` alone.
     Result openCabinetAt(size_t index);
 

@@ -565,6 +565,29 @@ TEST(LibarchiveReaderTar, EntryCountIsCapped) {
     EXPECT_EQ(LibarchiveReader::kMaxEntries, size_t(1) << 20);
 }
 
+TEST(LibarchiveReaderCab, EmptyFilesOfAFolderWithAnInvalidBlockFailOnceEach) {
+    // One uncompressed folder of empty files whose only data block is
+    // invalid: each file fails, and the next must not reopen the cabinet
+    // (reading every file record again) to fail once more.
+    fixtures::TempDir dir;
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < 300; ++i) files.emplace_back("e" + std::to_string(i) + ".wav", "");
+    fixtures::CabLayout layout;
+    layout.invalidBlock = true;
+    fixtures::writeFile(dir.file("e.cab"), fixtures::buildCab(files, layout));
+    LibarchiveReader r({Format::Cab});
+    ASSERT_TRUE(r.open(dir.file("e.cab")).ok());
+    ASSERT_EQ(r.entries().size(), files.size());
+    size_t failed = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        arc::Result res;
+        extractToString(r, i, &res);
+        failed += !res.ok();
+    }
+    EXPECT_GE(failed, files.size() - 1);  // libarchive gives the first one before it meets the block
+    EXPECT_LE(r.headersRead(), 2 * files.size());
+}
+
 TEST(LibarchiveReaderCab, FailingEntriesCostNoMoreThanGoodOnes) {
     // Every entry's data fails to decode, in one folder or each in its own:
     // extracting them all in order must read about one header per entry,
