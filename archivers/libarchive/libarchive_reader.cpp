@@ -409,10 +409,12 @@ void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
 }
 
 void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets) {
-    // libarchive gives a group of hard links' data to one of them: tar to
-    // the first (the others name it), cpio to the last (which names the
-    // first). Every name of the group gets that data; a link to nothing
-    // listed is left out as a link.
+    // libarchive gives a group of hard links' data to one of them: tar and
+    // RAR5 to the first (the others name it), cpio to the last (which names
+    // the first). Every name of the group gets that data; a link to nothing
+    // listed is left out as a link. A RAR5 link declares the size of its
+    // target's data but holds none of it.
+    const bool linksHoldNoData = (m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAR_V5;
     m_dataFrom.clear();
     if (std::all_of(targets.begin(), targets.end(), [](const std::string& t) { return t.empty(); })) return;
     std::map<std::string, size_t> files;
@@ -424,7 +426,7 @@ void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets)
         if (targets[i].empty() || m_entries[i].type != EntryType::File) continue;
         const auto target = files.find(targets[i]);
         Entry& link = m_entries[i];
-        if (link.size > 0) {
+        if (link.size > 0 && !linksHoldNoData) {
             if (target != files.end() && m_entries[target->second].size == 0) {
                 m_dataFrom[target->second] = i;
                 m_entries[target->second].size = link.size;

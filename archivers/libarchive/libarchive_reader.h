@@ -55,6 +55,10 @@ public:
     const std::vector<Entry>& entries() const override { return m_entries; }
     Result extract(size_t index, Sink& sink) override;
 
+    // The entry whose data entry `index` has: itself, or for a hard link
+    // the entry of its group that holds the data.
+    size_t dataSource(size_t index) const { return index < m_dataFrom.size() ? m_dataFrom[index] : index; }
+
     // Reads only the first header to learn the format and filters (what
     // formatCode() and filterCodes() report); entries() stays empty.
     Result identify(const std::string& posixPath);
