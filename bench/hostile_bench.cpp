@@ -11,7 +11,10 @@
 //    names, against a name without wildcards (goal: about 1);
 //  - opening a lone .gz of 256 MiB, against one of 1 KiB (goal: a small
 //    factor: both decode only a first block, the data is decoded when
-//    extracted).
+//    extracted);
+//  - opening a .tar.bz2 whose second header follows 4 GiB of zeros, against
+//    one with 1 GiB (goal: about 1: listing stops where the data decoded
+//    passes the ratio extraction is held to).
 // Usage: hostile_bench [library folder [cab|zip|tar]]   (default: the
 // build's bin/, every case)
 // Run it against an older build's folder to see the figures before a change.
@@ -139,24 +142,27 @@ std::string zipOf(int count, bool damaged) {
     return fixtures::buildZip(members);
 }
 
+// A ustar header.
+std::string tarHeader(const std::string& name, char type, uint64_t size) {
+    std::string h(512, '\0');
+    h.replace(0, std::min<size_t>(name.size(), 99), name.substr(0, 99));
+    std::snprintf(&h[100], 8, "%07o", 0644);
+    std::snprintf(&h[108], 8, "%07o", 0);
+    std::snprintf(&h[116], 8, "%07o", 0);
+    std::snprintf(&h[124], 12, "%011llo", static_cast<unsigned long long>(size));
+    std::snprintf(&h[136], 12, "%011o", 1700000000);
+    h[156] = type;
+    h.replace(257, 8, std::string("ustar\0" "00", 8));
+    h.replace(148, 8, "        ");
+    unsigned sum = 0;
+    for (unsigned char c : h) sum += c;
+    std::snprintf(&h[148], 8, "%06o", sum);
+    return h;
+}
+
 // A ustar archive whose entries' names come in PAX records.
 std::string paxTar(const std::vector<std::pair<std::string, std::string>>& files) {
-    auto header = [](const std::string& name, char type, size_t size) {
-        std::string h(512, '\0');
-        h.replace(0, std::min<size_t>(name.size(), 99), name.substr(0, 99));
-        std::snprintf(&h[100], 8, "%07o", 0644);
-        std::snprintf(&h[108], 8, "%07o", 0);
-        std::snprintf(&h[116], 8, "%07o", 0);
-        std::snprintf(&h[124], 12, "%011llo", static_cast<unsigned long long>(size));
-        std::snprintf(&h[136], 12, "%011o", 1700000000);
-        h[156] = type;
-        h.replace(257, 8, std::string("ustar\0" "00", 8));
-        h.replace(148, 8, "        ");
-        unsigned sum = 0;
-        for (unsigned char c : h) sum += c;
-        std::snprintf(&h[148], 8, "%06o", sum);
-        return h;
-    };
+    const auto header = tarHeader;
     auto padded = [](std::string s) {
         s.resize((s.size() + 511) / 512 * 512, '\0');
         return s;
@@ -171,6 +177,36 @@ std::string paxTar(const std::vector<std::pair<std::string, std::string>>& files
         out += header("x.wav", '0', data.size()) + padded(data);
     }
     return out + std::string(1024, '\0');
+}
+
+// A .tar.bz2 whose first entry holds `chunks` times 256 MiB of zeros and
+// whose second entry, after them, is tiny: bzip2 streams one after another
+// (which bzip2 decoders take as one), the zeros' stream made once by
+// bsdtar from a file with no data written (a hole reads as zeros).
+bool writeBzip2Bomb(const fs::path& path, int chunks, const fs::path& work) {
+    const uint64_t chunk = uint64_t(256) << 20;
+    const fs::path zeros = work / "zeros", tail = work / "tail";
+    auto compressed = [&](const fs::path& in) {
+        const fs::path out = in.string() + ".bz2";
+        if (!fs::exists(out) && !fixtures::compressFile("-j", in.string(), out.string())) return std::string();
+        return fixtures::readFile(out.string());
+    };
+    if (!fs::exists(zeros)) {
+        std::ofstream(zeros, std::ios::binary).close();
+        fs::resize_file(zeros, chunk);
+    }
+    fixtures::writeFile(tail.string(), tarHeader("z.wav", '0', chunks * chunk));
+    const std::string head = compressed(tail);
+    fs::remove(tail.string() + ".bz2");
+    fixtures::writeFile(tail.string(), tarHeader("b.wav", '0', 2) + "bb" + std::string(510 + 1024, '\0'));
+    const std::string end = compressed(tail);
+    fs::remove(tail.string() + ".bz2");
+    const std::string middle = compressed(zeros);
+    if (head.empty() || end.empty() || middle.empty()) return false;
+    std::string bomb = head;
+    for (int i = 0; i < chunks; ++i) bomb += middle;
+    fixtures::writeFile(path.string(), bomb + end);
+    return true;
 }
 
 void writeGzip(const fs::path& path, size_t size) {
@@ -283,6 +319,13 @@ int main(int argc, char** argv) {
         };
         report("open .gz: 256 MiB / 1 KiB", timed([&] { openClose(big); }), timed([&] { openClose(small); }), "1 KiB",
                5.0);
+
+        // Opening (listing) a .tar.bz2 whose second header lies behind far
+        // more data than the file's size allows: as bounded as extraction.
+        const fs::path bomb1 = work / "bomb1.tbz", bomb4 = work / "bomb4.tbz";
+        if (writeBzip2Bomb(bomb1, 4, work) && writeBzip2Bomb(bomb4, 16, work))
+            report("open .tar.bz2 bomb: 4 GiB / 1 GiB", timed([&] { openClose(bomb4); }),
+                   timed([&] { openClose(bomb1); }), "1 GiB", 1.5);
     }
     return 0;
 }

@@ -86,9 +86,10 @@ private:
     };
     using ArchivePtr = std::unique_ptr<struct archive, ArchiveCloser>;
 
-    // Opens the archive file, through `source` (made here) when the file is
-    // gzip (m_gzipOuter); `source` must outlive `out`.
-    Result openHandle(ArchivePtr& out, std::unique_ptr<class GzipSource>& source);
+    // Opens the archive file through `source` (made here), which decodes
+    // gzip (m_gzipOuter) and bounds what the handle decodes; `source` must
+    // outlive `out`.
+    Result openHandle(ArchivePtr& out, std::unique_ptr<class BoundedSource>& source);
     // Reads the directory, or only the first header when `firstOnly`.
     Result readHeaders(const std::string& posixPath, bool firstOnly);
     // Also notes in m_undecodable whether libarchive lacks the entry's method.
@@ -120,21 +121,20 @@ private:
     std::vector<CabFileRecord> m_cabRecords;
     std::map<uint16_t, uint32_t> m_cabDamage;
     // Per folder, the first file whose header a walk could not read, and why.
-    std::map<uint16_t, std::pair<size_t, std::string>> m_cabWalkFailure;
+    std::map<uint16_t, std::pair<size_t, Result>> m_cabWalkFailure;
     // Opens m_cursor on the cabinet seen as the folder of file `index` alone.
     Result openCabinetAt(size_t index);
 
     // Extraction cursor: the handle and the index of the last header read
     // (its data not yet consumed when m_cursorFresh).
-    std::unique_ptr<class GzipSource> m_cursorSource;  // these two declared first: outlive m_cursor
-    std::unique_ptr<class CabTailSource> m_cursorCabinet;
+    std::unique_ptr<class BoundedSource> m_cursorSource;  // declared first: outlives m_cursor
     ArchivePtr m_cursor;
     size_t m_cursorIndex = 0;
     bool m_cursorFresh = false;
     size_t m_cursorEnd = SIZE_MAX;  // the cursor's handle lists the entries before this (a cabinet's part)
     bool m_cursorSparse = false;  // the last header read is of a sparse entry
     // Where a walk from the start could not read the next header, and why.
-    std::optional<std::pair<size_t, std::string>> m_walkFailure;
+    std::optional<std::pair<size_t, Result>> m_walkFailure;
     uint64_t m_headersRead = 0;
     bool m_cursorAligned = true;  // false after a search by name: header count and index differ
 };

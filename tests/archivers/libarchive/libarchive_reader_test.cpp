@@ -8,6 +8,7 @@
 #include "archivers/common/checkedsink.h"
 #include "archivers/libarchive/libarchive_reader.h"
 #include "archivers/libarchive/lzma_dictionary.h"
+#include "tests/archivers/common/limitsscope.h"
 #include "tests/archivers/libarchive/fixtures.h"
 
 using arc::LibarchiveReader;
@@ -416,6 +417,33 @@ TEST(LibarchiveReaderTar, EntryCutInACompressedTarFails) {
     arc::Result res;
     extractToString(r, 0, &res);
     EXPECT_FALSE(res.ok());
+}
+
+TEST(LibarchiveReaderTar, ListingACompressedTarStopsWhereItsDataPassesTheRatio) {
+    // 8 MiB of one letter before the second header: walking to it decodes
+    // them, past the ratio allowed (tightened to 1 MiB here) to a file of a
+    // few hundred bytes. Within the ratio, the same files list.
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    fixtures::run("mkdir -p " + quote(dir.file("src")));
+    fixtures::writeFile(dir.file("src/repeat.wav"), std::string(8 << 20, 'A'));
+    fixtures::writeFile(dir.file("src/b.wav"), "bb");
+    for (const char* filter : {"-j", "-z", "-J"}) {
+        SCOPED_TRACE(filter);
+        const std::string archive = dir.file(std::string("bomb") + filter);
+        ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && bsdtar -c " + filter + " -f " + quote(archive) +
+                                  " repeat.wav b.wav"));
+        LibarchiveReader r(kTarFormats, {Filter::Gzip, Filter::Bzip2, Filter::Xz});
+        {
+            testlimits::LimitsScope limits("ratio-floor=1048576");
+            const arc::Result res = r.open(archive);
+            EXPECT_EQ(res.status, arc::Status::TooLarge) << res.message;
+            EXPECT_TRUE(r.entries().empty());
+        }
+        ASSERT_TRUE(r.open(archive).ok());
+        EXPECT_EQ(r.entries().size(), 2u);
+        EXPECT_EQ(extractToString(r, 1), "bb");
+    }
 }
 
 TEST(LibarchiveReaderTar, LoneGzipOpensWithoutDecodingItsData) {
