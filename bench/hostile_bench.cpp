@@ -1,7 +1,8 @@
 // Cost of hostile archives against harmless ones of the same size, in one
 // run, through the libraries' command entries (loaded with dlopen), reported
 // as ratios:
-//  - checking N cabinet (and ZIP) entries that all fail to decode, against N
+//  - checking N cabinet (and ZIP: deflate, and bzip2 which libarchive
+//    decodes) entries that all fail to decode, against N
 //    that decode (goal: about 1), and 2N failing against N (goal: about 2,
 //    not 4);
 //  - extracting "*" from a cabinet of 4,000 empty files in one uncompressed
@@ -29,6 +30,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -124,12 +126,20 @@ std::vector<std::pair<std::string, std::string>> smallFiles(int count) {
     return files;
 }
 
-std::string zipOf(int count, bool damaged) {
+// Deflated members, or bzip2 ones (`bzip2`, compressed by bsdtar in `dir`),
+// whose data is all broken when `damaged`.
+std::string zipOf(int count, bool damaged, bool bzip2 = false, const fixtures::TempDir* dir = nullptr) {
     std::vector<fixtures::ZipMember> members;
+    std::map<std::string, std::string> packedOf;  // few distinct contents
     for (const auto& [name, data] : smallFiles(count)) {
         std::string packed;
         if (damaged) {
-            packed = std::string("\x07\xFF\xFF", 3);  // a deflate block of the reserved type
+            packed = bzip2 ? "BZh91AY&SY" + std::string(40, '\x55')
+                           : std::string("\x07\xFF\xFF", 3);  // a deflate block of the reserved type
+        } else if (bzip2) {
+            std::string& known = packedOf[data];
+            if (known.empty()) known = fixtures::compressWith("-j", data, *dir);
+            packed = known;
         } else {
             uLongf size = compressBound(static_cast<uLong>(data.size()));
             std::string z(size, '\0');
@@ -137,7 +147,7 @@ std::string zipOf(int count, bool damaged) {
                       static_cast<uLong>(data.size()), 9);
             packed = z.substr(2, size - 6);  // raw deflate: no zlib header and trailer
         }
-        members.emplace_back(name, data, packed, 8);
+        members.emplace_back(name, data, packed, bzip2 ? 12 : 8);
     }
     return fixtures::buildZip(members);
 }
@@ -290,6 +300,15 @@ int main(int argc, char** argv) {
         const Timing tHalf = timed([&] { zip.checkAll(half); });
         report("ZIP 2000 failing / 2000 good", tBad, tGood, "good", 1.5);
         report("ZIP 2000 failing / 1000 failing", tBad, tHalf, "half", 2.5);
+        // bzip2, which libarchive decodes.
+        fixtures::writeFile(good.string(), zipOf(2000, false, true, &dir));
+        fixtures::writeFile(bad.string(), zipOf(2000, true, true));
+        fixtures::writeFile(half.string(), zipOf(1000, true, true));
+        const Timing bzGood = timed([&] { zip.checkAll(good); });
+        const Timing bzBad = timed([&] { zip.checkAll(bad); });
+        const Timing bzHalf = timed([&] { zip.checkAll(half); });
+        report("ZIP bzip2 2000 failing / 2000 good", bzBad, bzGood, "good", 1.5);
+        report("ZIP bzip2 2000 failing / 1000 failing", bzBad, bzHalf, "half", 2.5);
     }
 
     const Library tar(libDir / "libtar32.so", "Tar");
