@@ -20,7 +20,7 @@ build_pkgs=(
   fonts-ipafont-gothic
 )
 test_pkgs=(
-  jlha-utils gcab arj libarchive-tools 7zip sox librsvg2-bin unzip lhasa
+  jlha-utils gcab arj libarchive-tools 7zip sox librsvg2-bin unzip zip python3 lhasa
   pulseaudio pulseaudio-utils
   xvfb xauth clang libclang-rt-14-dev
   desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas
