@@ -3,7 +3,7 @@
 #include <initializer_list>
 
 #include "archive/wrappers/entryslot.h"
-#include "archive/wrappers/unitlibrary.h"
+#include "archive/wrappers/library_file.h"
 #include "archive/wrappers/wrapperutil.h"
 
 namespace archives {
@@ -19,9 +19,9 @@ const char* const kMissingUnpack =
 
 // The three libraries and the ten entries, shared by every TZip32.
 struct ZipUnit {
-    UnitLibrary unzip32{"UNZIP32.DLL"};
-    UnitLibrary zip32j{"ZIP32J.DLL"};
-    UnitLibrary lmzip32{"LMZIP32.DLL"};
+    LibraryFile unzip32{"UNZIP32.DLL"};
+    LibraryFile zip32j{"ZIP32J.DLL"};
+    LibraryFile lmzip32{"LMZIP32.DLL"};
     EntryTable entries;
     EntrySlot<CommandEntry> zip{entries, "Zip"};
     EntrySlot<CommandEntry> unzip{entries, "UnZip"};
@@ -37,9 +37,9 @@ struct ZipUnit {
     // The first library of the sequence that is loaded and has the entry;
     // LMZIP32.DLL spells the prefix "Unzip". Nothing is cached on failure.
     template <class Fn>
-    Fn Lookup(EntrySlot<Fn>& slot, std::initializer_list<UnitLibrary*> sequence) {
+    Fn Lookup(EntrySlot<Fn>& slot, std::initializer_list<LibraryFile*> sequence) {
         if (Fn cached = slot.Cached()) return cached;
-        for (UnitLibrary* library : sequence) {
+        for (LibraryFile* library : sequence) {
             if (!library->Loaded()) continue;
             std::string name = slot.Name();
             if (library == &lmzip32 && name.size() > 2 && name[2] == 'Z') name[2] = 'z';
@@ -81,14 +81,6 @@ struct ZipUnit {
 ZipUnit& Unit() {
     static ZipUnit unit;
     return unit;
-}
-
-// The common tail: user options, archive and folder, file list.
-void AddTail(TCmdOpt& cmd, const TArchiverOptions& o, const std::string& archiveFileName,
-             const std::string& dir, bool useResFile, const FileList& files) {
-    cmd.Add(o.UserOptions);
-    TArchiver::AddArchiveAndDir(cmd, archiveFileName, dir);
-    TArchiver::AddFileList(cmd, o, useResFile, files);
 }
 
 }  // namespace
@@ -256,7 +248,7 @@ std::string TZip32::BuildUnpackCommandLine(const std::string& command,
     if (o.c == 1) cmd.Add("-o");
     if (o.n > 0 || HasOwnerWindow()) cmd.Add("--i");
     if (o.x == 0) cmd.Add("-j");
-    AddTail(cmd, o, archiveFileName, dir, useResFile, files);
+    AddCommonTail(cmd, o, archiveFileName, dir, useResFile, files);
     return command + cmd.Text;
 }
 
@@ -278,7 +270,7 @@ std::string TZip32::BuildPackCommandLine(const std::string& command,
     if (o.ji > 0) cmd.Add("-k");
     if (o.jm != -1) cmd.Add("-" + std::to_string(o.jm));
     if (o.gd > 0) cmd.Add("-J");
-    AddTail(cmd, o, archiveFileName, dir, useResFile, files);
+    AddCommonTail(cmd, o, archiveFileName, dir, useResFile, files);
     return command + cmd.Text;
 }
 
@@ -289,7 +281,7 @@ std::string TZip32::BuildLmzipPackCommandLine(const std::string& command,
     TCmdOpt cmd;
     if (o.c == 1) cmd.Add("-o");
     if (o.x == 0) cmd.Add("-j");
-    AddTail(cmd, o, archiveFileName, "", useResFile, files);
+    AddCommonTail(cmd, o, archiveFileName, "", useResFile, files);
     return command + cmd.Text;
 }
 
