@@ -8,7 +8,8 @@ namespace archives {
 namespace {
 
 LibraryBinding& Binding() {
-    static LibraryBinding binding("UNRAR32.DLL", "Unrar", "この機能の使用には UNRAR32.DLL が 必要です。");
+    static LibraryBinding binding("UNRAR32.DLL", "Unrar",
+                                  "この機能の使用には UNRAR32.DLL が 必要です。");
     return binding;
 }
 
