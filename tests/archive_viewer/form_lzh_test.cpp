@@ -202,8 +202,9 @@ TEST_F(Viewer, TheListViewSelectsWholeRowsThatPlayAndShowsEveryNameWhole)
     QTest::mouseClick(viewport, Qt::LeftButton, {}, centreOf(1));   // not extracted yet: no sound
     EXPECT_EQ(m_sound->calls.size(), 2u);
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, centreOf(1));
-    EXPECT_EQ(playedFiles().back(), tempFolder() + "/a-sound-whose-name-is-much-longer-than-the-first.wav");
-    EXPECT_EQ(m_sound->calls.size(), 3u);
+    const std::string a = tempFolder() + "/a.wav";
+    EXPECT_EQ(playedFiles(),
+              (std::vector<std::string>{a, a, tempFolder() + "/a-sound-whose-name-is-much-longer-than-the-first.wav"}));
 
     // The selection carries over to the report view.
     viewer.menuviewDetail->trigger();
