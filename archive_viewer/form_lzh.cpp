@@ -44,8 +44,10 @@ TFormLZH::TFormLZH(SharedState& state, QWidget* mainWindow)
     : TDialogForm(mainWindow), m_state(state), m_mainWindow(mainWindow)
 {
     setWindowTitle(QStringLiteral("FormLZH"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    // A dialog to the window manager, so that it belongs to the main window,
+    // but sizeable with the buttons of a main window.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
     buildWidgets();
 
     // The viewer's component extracts without folders, overwriting, and
@@ -433,9 +435,9 @@ void TFormLZH::done(int result)
 void TFormLZH::FormCloseQuery()
 {
     AppSettings& settings = m_state.Settings;
-    const QRect outer = frameGeometry();
-    settings.LZHWidth = outer.width();
-    settings.LZHHeight = outer.height();
+    const WindowBounds outer = outerBounds(this);
+    settings.LZHWidth = outer.width;
+    settings.LZHHeight = outer.height;
     settings.ShowLZHToolBar = !ToolBar1->isHidden();
     settings.ShowLZHStatusBar = !StatusBar1->isHidden();
     // Hints go back first: nothing below may keep them in a closed window.

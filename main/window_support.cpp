@@ -5,7 +5,9 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include "main/handler_guard.h"
 
@@ -14,8 +16,12 @@ namespace tidebell {
 WindowBounds outerBounds(const QWidget* window)
 {
     // Before a window is shown the frame is not known yet; its geometry is
-    // the best measure there is.
-    const QRect frame = window->isVisible() ? window->frameGeometry() : window->geometry();
+    // the best measure there is. The widget's own frame geometry may lag
+    // behind what the window system has told its window.
+    QRect frame = window->geometry();
+    if (window->isVisible()) {
+        frame = window->windowHandle() ? window->windowHandle()->frameGeometry() : window->frameGeometry();
+    }
     return WindowBounds{frame.x(), frame.y(), frame.width(), frame.height()};
 }
 
@@ -28,6 +34,12 @@ void centreOn(QWidget* dialog, const WindowBounds& mainBounds)
 
 FrameMargins frameMarginsOf(const QWidget* window)
 {
+    // The window's margins are read afresh from the window system; the
+    // widget learns of a new frame only with its next move.
+    if (const QWindow* handle = window->windowHandle()) {
+        const QMargins margins = handle->frameMargins();
+        return FrameMargins{margins.left(), margins.top(), margins.right(), margins.bottom()};
+    }
     const QRect outer = window->frameGeometry();
     const QRect client = window->geometry();
     return FrameMargins{client.left() - outer.left(), client.top() - outer.top(), outer.right() - client.right(),
@@ -76,14 +88,32 @@ void TDialogForm::place()
 {
     placeWindow();
     m_framePending = !isFramed(frameMarginsOf(this));
+    if (!m_framePending) {
+        return;
+    }
+    // Some window managers frame a window without moving it as the toolkit
+    // sees it, so no move event tells: the frame is looked for a while.
+    if (m_frameWatch == nullptr) {
+        m_frameWatch = new QTimer(this);
+        m_frameWatch->setInterval(kFrameWatchInterval);
+        connect(m_frameWatch, &QTimer::timeout, this, [this] { guarded([this] { mendFrame(); }); });
+    }
+    m_frameWatchTicks = 0;
+    m_frameWatch->start();
 }
 
 void TDialogForm::mendFrame()
 {
+    if (m_frameWatch != nullptr && (!m_framePending || ++m_frameWatchTicks > kFrameWatchTicks)) {
+        m_frameWatch->stop();
+    }
     if (!m_framePending || !isVisible() || !isFramed(frameMarginsOf(this))) {
         return;
     }
     m_framePending = false;
+    if (m_frameWatch != nullptr) {
+        m_frameWatch->stop();
+    }
     placeWindow();
 }
 

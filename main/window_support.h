@@ -10,6 +10,7 @@
 #include "main/window_layout.h"
 
 class QAbstractItemView;
+class QTimer;
 class QWidget;
 
 namespace tidebell {
@@ -50,8 +51,15 @@ protected:
 private:
     void mendFrame();
 
+    // How often and how long a placement made before the frame was known
+    // looks for the frame: every 15 ms for three seconds.
+    static constexpr int kFrameWatchInterval = 15;
+    static constexpr int kFrameWatchTicks = 200;
+
     bool m_shown = false;
     bool m_framePending = false;   // placed before the frame was known
+    QTimer* m_frameWatch = nullptr;
+    int m_frameWatchTicks = 0;
 };
 
 // Installed on the application: every hint (status tip) of any window, menu

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QToolBar>
+#include <QWindow>
 #include <filesystem>
 
 #include "archive/archiver.h"
@@ -215,8 +216,11 @@ TEST_F(Viewer, TheListViewSelectsWholeRowsThatPlayAndShowsEveryNameWhole)
 TEST_F(Viewer, OnlyTheLeftButtonsDoubleClickPlaysAndEscDoesNotClose)
 {
     m_state.ArchivePath = makeArchive("sounds.zip", "bsdtar --format zip -cf %A snd/a.wav snd/b.wav");
+    m_main.show();
     TFormLZH viewer(m_state, &m_main);
     viewer.show();
+    // The window manager sees the viewer belong to the main window.
+    EXPECT_EQ(viewer.windowHandle()->transientParent(), m_main.windowHandle());
     QApplication::setActiveWindow(&viewer);
     for (QAction* view : {viewer.menuviewDetail, viewer.menuviewList}) {
         view->trigger();
