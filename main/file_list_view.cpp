@@ -7,9 +7,9 @@
 #include <QMouseEvent>
 #include <QTreeView>
 
+#include "core/handler_guard.h"
 #include "main/file_list_model.h"
-#include "main/handler_guard.h"
-#include "main/window_support.h"
+#include "ui/window_support.h"
 
 namespace tidebell {
 

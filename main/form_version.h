@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "main/window_layout.h"
-#include "main/window_support.h"
+#include "core/window_layout.h"
+#include "ui/window_support.h"
 
 class QLabel;
 class QPushButton;

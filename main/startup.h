@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "core/shared_state.h"
+#include "core/window_layout.h"
 #include "main/settings_store.h"
-#include "main/shared_state.h"
-#include "main/window_layout.h"
 
 namespace tidebell {
 
@@ -44,5 +44,9 @@ std::optional<std::string> preferredWindowSystem(const std::function<std::string
 // path, library probe, settings file path and the settings themselves.
 // Conversion failures go to `onError` and the load goes on.
 void prepareMainWindow(SharedState& state, const ErrorHandler& onError);
+
+// The close sequence's data part: copy the window state into the record,
+// then write the settings file.
+void closeMainWindow(SharedState& state, const MainWindowState& window);
 
 }  // namespace tidebell

@@ -2,9 +2,9 @@
 
 #include <map>
 
+#include "core/window_layout.h"
 #include "main/startup.h"
-#include "main/window_layout.h"
-#include "tests/main/sandbox.h"
+#include "support/sandbox.h"
 
 using tidebell::SharedState;
 using testing_support::Sandbox;

@@ -4,7 +4,7 @@
 
 #include "migrate/migration.h"
 #include "platform/desktop.h"
-#include "tests/main/sandbox.h"
+#include "support/sandbox.h"
 
 using testing_support::Sandbox;
 

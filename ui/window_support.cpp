@@ -1,4 +1,4 @@
-#include "main/window_support.h"
+#include "ui/window_support.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "main/handler_guard.h"
+#include "core/handler_guard.h"
 
 namespace tidebell {
 
