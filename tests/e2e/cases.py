@@ -1,0 +1,669 @@
+"""The cases, one scenario each. A case gets a started session and raises
+on the first thing a user would find wrong."""
+
+import os
+import subprocess
+import time
+
+import pyatspi
+
+import fixtures
+from desktop import Desktop
+from session import TestFailure, wait_for
+
+TITLE = "ねいろん for Win32"
+CASES = {}
+FIGURES = []
+
+
+def case(fn):
+    CASES[fn.__name__] = fn
+    return fn
+
+
+def figure(text):
+    FIGURES.append(text)
+    print("FIGURE " + text, flush=True)
+
+
+def plain(caption):
+    """A caption as the accessibility tree names it: the accelerator's "&" left out."""
+    return caption.replace("&", "")
+
+
+def check(condition, message):
+    if not condition:
+        raise TestFailure(message)
+
+
+# ---- the program as the cases see it -----------------------------------------
+
+class Program:
+    """One running program with its main window."""
+
+    def __init__(self, session, *args, window=TITLE):
+        self.session = session
+        self.d = Desktop(session)
+        self.started = time.monotonic()
+        self.proc = session.launch(*args)
+        self.app = self.d.app(self.proc.pid, timeout=30)
+        self.main = self.d.window(self.app, window, timeout=30) if window else None
+
+    def window(self, name, timeout=15):
+        return self.d.window(self.app, name, timeout=timeout)
+
+    def rows(self, win):
+        """The rows a user sees in the window's showing list, as (name, node)."""
+        out = []
+        for node in self.d.walk(win):
+            try:
+                role = node.getRole()
+                if role in (pyatspi.ROLE_LIST_ITEM, pyatspi.ROLE_TABLE_CELL, pyatspi.ROLE_TREE_ITEM) and \
+                        node.getState().contains(pyatspi.STATE_SHOWING) and node.name:
+                    out.append((node.name, node))
+            except Exception:
+                continue
+        return out
+
+    def file_list(self, win=None):
+        """The showing file list of a window: its list view or its detail (report) view,
+        the two pages of one stacked pane."""
+        win = win or self.main
+        pane = self.d.find(win, role=pyatspi.ROLE_LAYERED_PANE)
+        if pane is None:
+            raise TestFailure("the window has no file list")
+        for i in range(pane.childCount):
+            node = pane.getChildAtIndex(i)
+            if node is not None and node.getState().contains(pyatspi.STATE_SHOWING):
+                return node
+        raise TestFailure("no file list is showing")
+
+    def row(self, name, win=None, timeout=15):
+        def probe():
+            for row_name, node in self.rows(self.file_list(win)):
+                if row_name == name:
+                    return node
+            return None
+        return wait_for(f"the row {name!r}", probe, timeout=timeout)
+
+    def row_names(self, win=None):
+        return [name for name, _ in self.rows(self.file_list(win))]
+
+    def selected(self, node):
+        return node.getState().contains(pyatspi.STATE_SELECTED)
+
+    def status(self, win=None):
+        return self.d.status_text(win or self.main)
+
+    def wait_status(self, text, win=None, timeout=10):
+        wait_for(f"the status bar to show {text!r}", lambda: self.status(win) == text, timeout=timeout)
+
+    def menu(self, win, menu_name, item_name):
+        """Opens a menu of the menu bar with a click and clicks one of its items."""
+        menu_name, item_name = plain(menu_name), plain(item_name)
+        bar = self.d.find(win, role=pyatspi.ROLE_MENU_BAR)
+        top = wait_for(f"the menu {menu_name!r}", lambda: self.d.find(bar, name=menu_name))
+        self.d.click_node(top)
+        item = wait_for(f"the menu item {item_name!r}", lambda: self._showing_item(top, item_name))
+        self.d.click_node(item)
+        wait_for(f"the menu {menu_name!r} to close", lambda: not self._showing_item(top, item_name))
+
+    def _showing_item(self, top, item_name):
+        for node in self.d.walk(top):
+            if node is not top and node.name == item_name and node.getState().contains(pyatspi.STATE_SHOWING):
+                return node
+        return None
+
+    def menu_checked(self, win, menu_name, item_name):
+        menu_name, item_name = plain(menu_name), plain(item_name)
+        return self.d.checked(self.d.menu_item(win, menu_name, item_name))
+
+    def tool_button(self, win, index):
+        """The index-th button of the tool bar (separators left out)."""
+        bar = self.d.find(win, role=pyatspi.ROLE_TOOL_BAR)
+        buttons = [n for n in self.d.walk(bar) if n.getRole() in (
+            pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_CHECK_BOX)
+            and n.getState().contains(pyatspi.STATE_SHOWING)]
+        return buttons[index]
+
+    def close(self, win=None):
+        """Ends the program through its menu, so that it saves its settings."""
+        self.menu(win or self.main, "ファイル(&F)", "終了(&X)")
+        wait_for("the program to end", lambda: self.proc.poll() is not None, timeout=20)
+        return self.proc.returncode
+
+    def x_main(self):
+        return self.d.x_window(TITLE)
+
+
+def sound_folder(session, names=("a.wav", "b.wav", "c.wav")):
+    fixtures.make_sources(session.work, list(names))
+
+
+def play_and_hear(prog, what, action):
+    """Runs an action and waits for its sound; gives the time from the action to the sound."""
+    prog.session.monitor.reset()
+    t0 = action()
+    heard = prog.session.monitor.wait_sound(what)
+    return heard - t0
+
+
+def barrier(prog, win):
+    """Waits until the program has handled every input sent so far: a hint
+    shown after them can only come from an event handled after them."""
+    bar = prog.d.find(win, role=pyatspi.ROLE_MENU_BAR)
+    top = prog.d.find(bar, name="ヘルプ(H)")
+    prog.d.click_node(top)
+    item = wait_for("the help menu", lambda: prog._showing_item(top, "目次(C)"))
+    prog.d.move(*prog.d.centre_of(item))
+    prog.wait_status("ヘルプを開きます", win)
+    prog.d.key("Escape")
+    wait_for("the help menu to close", lambda: not prog._showing_item(top, "目次(C)"))
+
+
+# ---- the main window ------------------------------------------------------------
+
+@case
+def main_detail_view_plays(session):
+    """Detail view: a click selects and names the file; the double click of a
+    new process is heard (the first sound); Ctrl+P plays the selection."""
+    sound_folder(session)
+    bare = bare_client_first_sound(session, os.path.join(session.work, "c.wav"))
+    prog = Program(session)
+    a = prog.row("a.wav")
+    session.monitor.reset()
+    prog.d.click_node(a)
+    prog.wait_status("a.wav")
+    check(prog.selected(prog.row("a.wav")), "a click does not select the row")
+    session.monitor.assert_silent("a single click with single-click mode off only selects")
+    first = play_and_hear(prog, "double click, first sound of the process",
+                          lambda: prog.d.click_node(prog.row("b.wav"), repeat=2))
+    figure(f"first sound of a new process: {first * 1000:.0f} ms from the double click to the first "
+           f"non-silent sample; a bare client (paplay started anew) {bare * 1000:.0f} ms from its start")
+    prog.d.click_node(prog.row("c.wav"))
+    prog.wait_status("c.wav")
+    play_and_hear(prog, "Ctrl+P", lambda: prog.d.key("ctrl+p"))
+
+
+def bare_client_first_sound(session, path):
+    session.monitor.reset()
+    t0 = time.monotonic()
+    proc = subprocess.Popen(["paplay", path], env=session.env)
+    heard = session.monitor.wait_sound("a bare client")
+    proc.wait(10)
+    # Let its tail pass, so the program's sound is timed on its own.
+    wait_for("silence at the sink", lambda: silence_for(session, 0.15), timeout=10)
+    return heard - t0
+
+
+def silence_for(session, seconds):
+    session.monitor.reset()
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if session.monitor.heard():
+            return False
+        time.sleep(0.01)
+    return True
+
+
+@case
+def main_list_view_plays(session):
+    """The list view (its tool button): click selects, double click and Ctrl+P play."""
+    sound_folder(session)
+    prog = Program(session)
+    prog.row("a.wav")
+    prog.d.click_node(prog.tool_button(prog.main, 2))
+    wait_for("the list view", lambda: prog.file_list().getRole() == pyatspi.ROLE_LIST)
+    prog.d.click_node(prog.row("a.wav"))
+    prog.wait_status("a.wav")
+    play_and_hear(prog, "double click in the list view", lambda: prog.d.click_node(prog.row("b.wav"), repeat=2))
+    prog.d.click_node(prog.row("c.wav"))
+    prog.wait_status("c.wav")
+    play_and_hear(prog, "Ctrl+P in the list view", lambda: prog.d.key("ctrl+p"))
+
+
+@case
+def main_single_click_plays(session):
+    """Single-click mode: one click on a WAVE file plays it, in both views."""
+    sound_folder(session)
+    session.write_ini(SingleClick=1)
+    prog = Program(session)
+    play_and_hear(prog, "single click, detail view", lambda: prog.d.click_node(prog.row("a.wav")))
+    wait_for("silence", lambda: silence_for(session, 0.1), timeout=10)
+    prog.d.click_node(prog.tool_button(prog.main, 2))
+    wait_for("the list view", lambda: prog.file_list().getRole() == pyatspi.ROLE_LIST)
+    play_and_hear(prog, "single click, list view", lambda: prog.d.click_node(prog.row("b.wav")))
+
+
+# ---- the archive viewer -----------------------------------------------------------
+
+def archive_folder(session, kind):
+    """A sound folder with an archive of two WAVE files named in Japanese."""
+    src = os.path.join(session.root, "src")
+    fixtures.make_sources(src, fixtures.JAPANESE_NAMES)
+    name = "サウンド." + kind
+    path = os.path.join(session.work, name)
+    (fixtures.make_lzh if kind == "lzh" else fixtures.make_zip)(path, src, fixtures.JAPANESE_NAMES)
+    return name
+
+
+def viewer_caption(prog, name):
+    """The viewer's caption is the archive's full path as the program names it."""
+    def probe():
+        for caption in prog.d.window_names(prog.app):
+            if caption != TITLE and caption.endswith(name):
+                return caption
+        return None
+    return wait_for(f"the archive viewer on {name}", probe, timeout=20)
+
+
+def open_viewer(prog, archive):
+    prog.d.click_node(prog.row(archive), repeat=2)
+    caption = viewer_caption(prog, archive)
+    return prog.window(caption), caption
+
+
+def viewer_plays(session, kind):
+    archive = archive_folder(session, kind)
+    prog = Program(session)
+    viewer, caption = open_viewer(prog, archive)
+    check("\\" in caption or "/" in caption, f"the viewer's caption {caption!r} is not the archive's path")
+    first, second = fixtures.JAPANESE_NAMES
+    wait_for("the entries", lambda: prog.row_names(viewer) == [first, second])
+    prog.d.click_node(prog.row(first, viewer))
+    prog.wait_status(first, viewer)
+    took = play_and_hear(prog, "double click on an entry not yet extracted",
+                         lambda: prog.d.click_node(prog.row(second, viewer), repeat=2))
+    figure(f"viewer double click ({kind.upper()}, entry not yet extracted): {took * 1000:.0f} ms from the "
+           f"double click to the first non-silent sample")
+    prog.d.click_node(prog.row(first, viewer))
+    prog.wait_status(first, viewer)
+    play_and_hear(prog, "Ctrl+P in the viewer", lambda: prog.d.key("ctrl+p"))
+    prog.menu(viewer, "ファイル(&F)", "閉じる(&C)")
+    prog.d.window_gone(prog.app, caption)
+    prog.wait_status("", prog.main) if False else None
+    return prog
+
+
+@case
+def viewer_lzh_shift_jis(session):
+    """An LZH archive with Shift-JIS names opens in the viewer, names readable, entries play."""
+    viewer_plays(session, "lzh")
+
+
+@case
+def viewer_zip_shift_jis(session):
+    """A ZIP archive with Shift-JIS names opens in the viewer, names readable, entries play."""
+    viewer_plays(session, "zip")
+
+
+@case
+def viewer_single_click(session):
+    """Single-click mode in the viewer replays only entries extracted before."""
+    archive = archive_folder(session, "zip")
+    session.write_ini(SingleClick=1)
+    prog = Program(session)
+    viewer, caption = open_viewer(prog, archive)
+    first, second = fixtures.JAPANESE_NAMES
+    session.monitor.reset()
+    prog.d.click_node(prog.row(first, viewer))
+    prog.wait_status(first, viewer)
+    session.monitor.assert_silent("a single click on an entry not yet extracted never extracts")
+    play_and_hear(prog, "double click extracts and plays", lambda: prog.d.click_node(prog.row(first, viewer), repeat=2))
+    prog.d.click_node(prog.row(second, viewer))
+    prog.wait_status(second, viewer)
+    wait_for("silence", lambda: silence_for(session, 0.1), timeout=10)
+    play_and_hear(prog, "single click on an extracted entry", lambda: prog.d.click_node(prog.row(first, viewer)))
+
+
+@case
+def viewer_list_view_plays(session):
+    """表示 → 一覧 in the viewer: a click selects the whole row, so the double
+    click, Ctrl+P and the single click play; names are shown whole."""
+    src = os.path.join(session.root, "src")
+    names = ["a.wav", "a much longer entry name.wav"]
+    fixtures.make_sources(src, names)
+    fixtures.make_zip(os.path.join(session.work, "list.zip"), src, names)
+    session.write_ini(SingleClick=1)
+    prog = Program(session)
+    viewer, caption = open_viewer(prog, "list.zip")
+    prog.menu(viewer, "表示(&V)", "一覧(&L)")
+    wait_for("the viewer's list view", lambda: prog.file_list(viewer).getRole() == pyatspi.ROLE_LIST)
+    check(prog.menu_checked(viewer, "表示(&V)", "一覧(&L)"), "一覧 carries no check mark")
+    long_row = prog.row(names[1], viewer)
+    x, y, w, h = prog.d.extents(long_row)
+    text_width = long_row.queryText().characterCount if False else None
+    play_and_hear(prog, "double click in the viewer's list view", lambda: prog.d.click_node(long_row, repeat=2))
+    check(prog.selected(prog.row(names[1], viewer)), "the double-clicked row is not selected")
+    wait_for("silence", lambda: silence_for(session, 0.1), timeout=10)
+    prog.d.click_node(prog.row(names[0], viewer))
+    prog.wait_status(names[0], viewer)
+    play_and_hear(prog, "Ctrl+P in the viewer's list view", lambda: prog.d.key("ctrl+p"))
+    wait_for("silence", lambda: silence_for(session, 0.1), timeout=10)
+    play_and_hear(prog, "single click on an extracted entry in the list view",
+                  lambda: prog.d.click_node(prog.row(names[1], viewer)))
+    # Names whole: the long name's item is wider than the short one's.
+    short_w = prog.d.extents(prog.row(names[0], viewer))[2]
+    long_w = prog.d.extents(prog.row(names[1], viewer))[2]
+    check(long_w > short_w, f"the list view cuts names to the first one's width ({long_w} <= {short_w})")
+
+
+# ---- hints, bars, views -------------------------------------------------------------
+
+def hover_menu_item(prog, win, menu_name, item_name):
+    menu_name, item_name = plain(menu_name), plain(item_name)
+    bar = prog.d.find(win, role=pyatspi.ROLE_MENU_BAR)
+    top = wait_for(f"the menu {menu_name!r}", lambda: prog.d.find(bar, name=menu_name))
+    if not prog._showing_item(top, item_name):
+        prog.d.click_node(top)
+    item = wait_for(f"the menu item {item_name!r}", lambda: prog._showing_item(top, item_name))
+    prog.d.move(*prog.d.centre_of(item))
+
+
+MAIN_HINTS = [
+    ("ファイル(&F)", "再生(&P)", "選択されているファイルを再生、または開きます"),
+    ("ファイル(&F)", "オプション(&O)", "オプションを設定します"),
+    ("ファイル(&F)", "終了(&X)", "ねいろんを終了します"),
+    ("表示(&V)", "ツールバー(&T)", "ツールバーの表示/非表示を切り替えます"),
+    ("表示(&V)", "詳細(&D)", "ウィンドウ内の各オブジェクトの情報を表示します"),
+    ("ヘルプ(&H)", "バージョン情報(&A)", "バージョン情報を表示します"),
+]
+
+
+@case
+def hints_in_status_bars(session):
+    """A highlighted menu item's hint shows in the status bar of the window in front."""
+    archive = archive_folder(session, "zip")
+    prog = Program(session)
+    prog.row(archive)
+    for menu_name, item, hint in MAIN_HINTS:
+        hover_menu_item(prog, prog.main, menu_name, item)
+        prog.wait_status(hint)
+        prog.d.key("Escape")
+    viewer, caption = open_viewer(prog, archive)
+    for menu_name, item, hint in [("ファイル(&F)", "閉じる(&C)", "メイン画面に戻ります"),
+                                  ("表示(&V)", "一覧(&L)", "オブジェクトを一覧表示します")]:
+        hover_menu_item(prog, viewer, menu_name, item)
+        prog.wait_status(hint, viewer)
+        prog.d.key("Escape")
+    check(prog.status() != "メイン画面に戻ります", "the viewer's hint went to the main window")
+
+
+def toggle_bars(prog, win):
+    for item, showing in (("ツールバー(&T)", prog.d.tool_bar_showing), ("ステータスバー(&S)", prog.d.status_bar_showing)):
+        check(showing(win) and prog.menu_checked(win, "表示(&V)", item), f"{item} is not shown and checked at first")
+        prog.menu(win, "表示(&V)", item)
+        wait_for(f"{item} hidden and unchecked",
+                 lambda: not showing(win) and not prog.menu_checked(win, "表示(&V)", item))
+        prog.menu(win, "表示(&V)", item)
+        wait_for(f"{item} shown and checked", lambda: showing(win) and prog.menu_checked(win, "表示(&V)", item))
+
+
+def list_detail_buttons(prog, win, first_button):
+    list_button, detail_button = prog.tool_button(win, first_button), prog.tool_button(win, first_button + 1)
+    check(prog.menu_checked(win, "表示(&V)", "詳細(&D)") and not prog.menu_checked(win, "表示(&V)", "一覧(&L)"),
+          "the detail view is not the checked one at first")
+    prog.d.click_node(list_button)
+    wait_for("the list view with 一覧 checked and its button down", lambda: (
+        prog.file_list(win).getRole() == pyatspi.ROLE_LIST and prog.menu_checked(win, "表示(&V)", "一覧(&L)")
+        and not prog.menu_checked(win, "表示(&V)", "詳細(&D)") and prog.d.pressed(prog.tool_button(win, first_button))
+        and not prog.d.pressed(prog.tool_button(win, first_button + 1))))
+    prog.d.click_node(detail_button)
+    wait_for("the detail view with 詳細 checked and its button down", lambda: (
+        prog.file_list(win).getRole() != pyatspi.ROLE_LIST and prog.menu_checked(win, "表示(&V)", "詳細(&D)")
+        and not prog.menu_checked(win, "表示(&V)", "一覧(&L)") and prog.d.pressed(prog.tool_button(win, first_button + 1))
+        and not prog.d.pressed(prog.tool_button(win, first_button))))
+
+
+@case
+def bars_and_views(session):
+    """The bars' toggles and check marks and the list/detail buttons, in both windows;
+    a bar hidden at close stays hidden at the next start."""
+    archive = archive_folder(session, "zip")
+    prog = Program(session)
+    prog.row(archive)
+    toggle_bars(prog, prog.main)
+    list_detail_buttons(prog, prog.main, 2)
+    viewer, caption = open_viewer(prog, archive)
+    toggle_bars(prog, viewer)
+    list_detail_buttons(prog, viewer, 1)
+    prog.menu(viewer, "表示(&V)", "ツールバー(&T)")
+    wait_for("the viewer's tool bar hidden", lambda: not prog.d.tool_bar_showing(viewer))
+    prog.menu(viewer, "ファイル(&F)", "閉じる(&C)")
+    prog.d.window_gone(prog.app, caption)
+    prog.menu(prog.main, "表示(&V)", "ステータスバー(&S)")
+    wait_for("the status bar hidden", lambda: not prog.d.status_bar_showing(prog.main))
+    check(prog.close() == 0, "the program did not end cleanly")
+    again = Program(session)
+    again.row(archive)
+    check(not again.d.status_bar_showing(again.main) and not again.menu_checked(again.main, "表示(&V)", "ステータスバー(&S)"),
+          "the status bar hidden at close is shown again")
+    check(again.d.tool_bar_showing(again.main), "the main tool bar is gone")
+    viewer, caption = open_viewer(again, archive)
+    check(not again.d.tool_bar_showing(viewer) and not again.menu_checked(viewer, "表示(&V)", "ツールバー(&T)"),
+          "the viewer's tool bar hidden at close is shown again")
+
+
+# ---- dialogs ----------------------------------------------------------------------------
+
+OPTIONS, EVENTS, ABOUT = "オプション", "サウンドイベント設定", "バージョン情報"
+
+
+def open_dialog(prog, name):
+    """Opens one of the main window's dialogs as a user does."""
+    if name == OPTIONS:
+        prog.d.focus_window(prog.main)
+        prog.d.key("ctrl+o")
+    elif name == EVENTS:
+        prog.d.click_node(prog.row("a.wav"))
+        prog.wait_status("a.wav")
+        prog.d.key("ctrl+e")
+    elif name == ABOUT:
+        prog.menu(prog.main, "ヘルプ(&H)", "バージョン情報(&A)")
+    return prog.window(name)
+
+
+def close_dialog(prog, dialog, name):
+    button = prog.d.find(dialog, role=pyatspi.ROLE_PUSH_BUTTON, name="キャンセル") or \
+        prog.d.find(dialog, role=pyatspi.ROLE_PUSH_BUTTON, name="OK")
+    prog.d.click_node(button)
+    prog.d.window_gone(prog.app, name)
+
+
+def framed_outer(prog, name):
+    """The outer frame of a window once the window manager has framed it and it stands still."""
+    wid = prog.d.x_window(name)
+    wait_for(f"{name!r} framed", lambda: prog.d.framed(wid))
+    last = [None]
+
+    def still():
+        now = prog.d.outer(wid)
+        same = now == last[0]
+        last[0] = now
+        return now if same else None
+    return wid, wait_for(f"{name!r} to stand still", still, interval=0.1)
+
+
+def centred(main, dialog):
+    mx, my, mw, mh = main
+    x, y, w, h = dialog
+    return mx + int((mw - w) / 2), my + int((mh - h) / 2)
+
+
+def check_centred(prog, name):
+    _, main = framed_outer(prog, TITLE)
+    _, outer = framed_outer(prog, name)
+    want = centred(main, outer)
+    # A window that stands off by half the frame is what the user sees as off centre.
+    check(abs(outer[0] - want[0]) <= 1 and abs(outer[1] - want[1]) <= 1,
+          f"{name!r} stands at {outer[:2]} (outer {outer[2]}x{outer[3]}); centred on the main window's frame "
+          f"{main} it stands at {want}")
+
+
+def dialog_session(session):
+    sound_folder(session, ("a.wav",))
+    session.write_ini(MainSize="160,120,900,640,-1")
+    return Program(session)
+
+
+@case
+def dialogs_centred_on_outer_frames(session):
+    """Every dialog and the viewer stand centred on the main window, measured on the frames the user sees."""
+    archive = archive_folder(session, "zip")
+    prog = dialog_session(session)
+    for name in (OPTIONS, EVENTS, ABOUT):
+        dialog = open_dialog(prog, name)
+        check_centred(prog, name)
+        close_dialog(prog, dialog, name)
+    viewer, caption = open_viewer(prog, archive)
+    check_centred(prog, caption)
+
+
+@case
+def dialogs_owned_by_main_window(session):
+    """The options dialog, the sound event dialog, the about box and the viewer
+    are owned by the main window (WM_TRANSIENT_FOR)."""
+    archive = archive_folder(session, "zip")
+    prog = dialog_session(session)
+    main = prog.x_main()
+    for name in (OPTIONS, EVENTS, ABOUT):
+        dialog = open_dialog(prog, name)
+        owner = prog.d.transient_for(prog.d.x_window(name))
+        check(owner == main, f"{name!r} is owned by {owner and hex(owner)}, not by the main window {hex(main)}")
+        close_dialog(prog, dialog, name)
+    viewer, caption = open_viewer(prog, archive)
+    owner = prog.d.transient_for(prog.d.x_window(caption))
+    check(owner == main, f"the viewer is owned by {owner and hex(owner)}, not by the main window")
+
+
+@case
+def viewer_size_is_outer(session):
+    """The saved viewer size is its outer size: it opens at it and closes saving it."""
+    archive = archive_folder(session, "zip")
+    session.write_ini(MainSize="160,120,900,640,-1", LZHSize="520,380")
+    prog = Program(session)
+    viewer, caption = open_viewer(prog, archive)
+    _, outer = framed_outer(prog, caption)
+    check(outer[2:] == (520, 380), f"the viewer opens at outer {outer[2]}x{outer[3]}, not at the saved 520x380")
+    prog.menu(viewer, "ファイル(&F)", "閉じる(&C)")
+    prog.d.window_gone(prog.app, caption)
+    check(prog.close() == 0, "the program did not end cleanly")
+    with open(session.ini_path, encoding="ascii", errors="replace") as f:
+        text = f.read()
+    check("LZHSize=520,380" in text, f"closing saved another viewer size: {text!r}")
+
+
+@case
+def about_box_shows_version(session):
+    """The about box reads the executable's version data."""
+    prog = dialog_session(session)
+    about = open_dialog(prog, ABOUT)
+    version = wait_for("the version label", lambda: prog.d.find(about, name="1.20.2001.610"), timeout=5)
+    check(version is not None, "the about box does not show the version 1.20.2001.610")
+    check(prog.d.find(about, name=TITLE) is not None, "the about box does not show the title")
+
+
+# ---- one-shot mode, bad input, keys -----------------------------------------------------
+
+@case
+def one_shot_sound_event_dialog(session):
+    """TIDEBELL file.wav shows only the sound event dialog for that file and ends with 0,
+    without touching the settings."""
+    sound_folder(session, ("a.wav",))
+    path = os.path.join(session.work, "a.wav")
+    prog = Program(session, path, window=None)
+    dialog = prog.window(EVENTS, timeout=30)
+    check(prog.d.window_names(prog.app) == [EVENTS], f"windows shown: {prog.d.window_names(prog.app)}")
+    shown = wait_for("the file's path in the dialog",
+                     lambda: prog.d.find(dialog, pred=lambda n: n.name and n.name.endswith("a.wav")), timeout=5)
+    check(shown.name.replace("\\", "/").endswith(session.work.split(":")[-1].replace("\\", "/") + "/a.wav")
+          or shown.name.endswith("\\a.wav"), f"the dialog shows {shown.name!r}")
+    close_dialog(prog, dialog, EVENTS)
+    wait_for("the program to end", lambda: prog.proc.poll() is not None, timeout=20)
+    check(prog.proc.returncode == 0, f"exit code {prog.proc.returncode}")
+    check(not os.path.exists(session.ini_path), "the one-shot mode wrote the settings file")
+
+
+def message_box(prog, timeout=15):
+    """The program's message box: a dialog with the program's title."""
+    def probe():
+        for i in range(prog.app.childCount):
+            win = prog.app.getChildAtIndex(i)
+            if win is not None and win.getRole() in (pyatspi.ROLE_DIALOG, pyatspi.ROLE_ALERT) and \
+                    win.name == TITLE and win.getState().contains(pyatspi.STATE_SHOWING):
+                return win
+        return None
+    return wait_for("a message box", probe, timeout=timeout)
+
+
+def texts_of(prog, node):
+    return [n.name for n in prog.d.walk(node) if n.name]
+
+
+@case
+def damaged_archive_message(session):
+    """A damaged archive and one without WAVE files give "WAVファイルがありません。"; no viewer opens."""
+    src = os.path.join(session.root, "src")
+    fixtures.make_sources(src, ["a.wav"])
+    with open(os.path.join(src, "readme.txt"), "w") as f:
+        f.write("no sound here\n")
+    good = fixtures.make_zip(os.path.join(session.root, "good.zip"), src, ["a.wav"])
+    fixtures.make_damaged_zip(os.path.join(session.work, "damaged.zip"), good)
+    fixtures.make_zip(os.path.join(session.work, "text.zip"), src, ["readme.txt"])
+    prog = Program(session)
+    for name in ("damaged.zip", "text.zip"):
+        prog.d.click_node(prog.row(name), repeat=2)
+        box = message_box(prog)
+        texts = texts_of(prog, box)
+        check("WAVファイルがありません。" in texts, f"{name}: the message box shows {texts}")
+        prog.d.click_node(prog.d.find(box, role=pyatspi.ROLE_PUSH_BUTTON, name="OK"))
+        wait_for("the message box to close", lambda: TITLE not in [
+            prog.app.getChildAtIndex(i).name for i in range(prog.app.childCount)
+            if prog.app.getChildAtIndex(i).getRole() in (pyatspi.ROLE_DIALOG, pyatspi.ROLE_ALERT)
+            and prog.app.getChildAtIndex(i).getState().contains(pyatspi.STATE_SHOWING)])
+        check(prog.d.window_names(prog.app) == [TITLE], f"windows after {name}: {prog.d.window_names(prog.app)}")
+
+
+@case
+def markup_file_name_shown_literally(session):
+    """A file named like markup shows its name, not bold text, in the sound event dialog."""
+    name = "<b>bell</b>.wav"
+    sound_folder(session, (name,))
+    prog = Program(session)
+    prog.d.click_node(prog.row(name))
+    prog.wait_status(name)
+    prog.d.key("ctrl+e")
+    dialog = prog.window(EVENTS)
+    shown = wait_for("the file's path in the dialog",
+                     lambda: prog.d.find(dialog, pred=lambda n: n.name and "bell" in n.name), timeout=5)
+    check(shown.name.endswith(name), f"the dialog shows {shown.name!r} for the file {name!r}")
+
+
+@case
+def viewer_keys_and_buttons(session):
+    """Esc does not close the viewer; a right or middle double click plays nothing,
+    in the viewer and in the main list."""
+    archive = archive_folder(session, "zip")
+    prog = Program(session)
+    first = fixtures.JAPANESE_NAMES[0]
+    viewer, caption = open_viewer(prog, archive)
+    prog.d.click_node(prog.row(first, viewer))
+    prog.wait_status(first, viewer)
+    prog.d.key("Escape")
+    barrier(prog, viewer)
+    check(caption in prog.d.window_names(prog.app), "Esc closed the archive viewer")
+    for button in (3, 2):
+        session.monitor.reset()
+        prog.d.click_node(prog.row(first, viewer), button=button, repeat=2)
+        prog.d.key("Escape")
+        barrier(prog, viewer)
+        session.monitor.assert_silent(f"button {button}'s double click in the viewer does nothing")
+    prog.menu(viewer, "ファイル(&F)", "閉じる(&C)")
+    prog.d.window_gone(prog.app, caption)
+    sound_folder(session, ("a.wav",))
+    # The main list was read before a.wav existed; reading the folder again shows it.
+    session.monitor.reset()
+    prog.d.click_node(prog.row(archive))
+    prog.d.click_node(prog.row(archive), button=2, repeat=2)
+    barrier(prog, prog.main)
+    check(prog.d.window_names(prog.app) == [TITLE], "a middle-button double click opened the archive")

@@ -1,0 +1,79 @@
+#!/usr/bin/env python3
+"""End-to-end cases: the program started as a user starts it, driven by
+clicks and keys, checked by what the user sees and hears.
+
+    python3 tests/e2e/run.py --program build/bin/TIDEBELL [case ...]
+
+Runs under tools/with-sound-server.sh, whose silent sink it listens to.
+Without case names every case runs, one after the other.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from cases import CASES  # noqa: E402
+from session import Session  # noqa: E402
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True, help="the TIDEBELL executable to drive")
+    parser.add_argument("cases", nargs="*")
+    args = parser.parse_args()
+    names = args.cases or list(CASES)
+    unknown = [n for n in names if n not in CASES]
+    if unknown:
+        print("unknown cases: " + ", ".join(unknown), file=sys.stderr)
+        return 2
+    if not os.access(args.program, os.X_OK):
+        print(f"{args.program}: not an executable program", file=sys.stderr)
+        return 2
+    if len(names) > 1:
+        # The accessibility library keeps its first bus for the life of the
+        # process, so every case runs in a process of its own.
+        failed = []
+        for name in names:
+            rc = subprocess.call([sys.executable, os.path.abspath(__file__), "--program", args.program, name])
+            if rc != 0:
+                failed.append(name)
+        if failed:
+            print("failed: " + ", ".join(failed), flush=True)
+        return 1 if failed else 0
+    failed = []
+    for name in names:
+        started = time.monotonic()
+        session = Session(args.program)
+        try:
+            session.start()
+            CASES[name](session)
+            print(f"PASS {name} ({time.monotonic() - started:.1f} s)", flush=True)
+        except Exception:
+            failed.append(name)
+            print(f"FAIL {name} ({time.monotonic() - started:.1f} s)", flush=True)
+            traceback.print_exc()
+            for proc in session.apps:
+                if proc.poll() is None:
+                    proc.terminate()
+                    try:
+                        proc.wait(5)
+                    except Exception:
+                        proc.kill()
+                with open(proc.log_path, "rb") as log:
+                    output = log.read().decode(errors="replace")
+                if output.strip():
+                    print(f"--- program output (exit {proc.returncode}) ---\n{output}", flush=True)
+        finally:
+            session.stop()
+    if failed:
+        print("failed: " + ", ".join(failed), flush=True)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,278 @@
+"""A private desktop session for driving the program as a user does.
+
+Each session owns a virtual X server with a framing window manager, a
+private D-Bus session bus (through which Qt finds the accessibility bus),
+a fresh HOME and working folder, and a copy of the program whose settings
+file is its own. Input goes through XTest (xdotool); windows are read back
+through the accessibility tree and the X server; sound is read from the
+sound server's silent sink (the caller runs under tools/with-sound-server.sh).
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+
+TWMRC = """\
+RandomPlacement
+UsePPosition "on"
+DecorateTransients
+NoGrabServer
+BorderWidth 2
+TitleFont "fixed"
+ResizeFont "fixed"
+MenuFont "fixed"
+IconFont "fixed"
+IconManagerFont "fixed"
+"""
+
+
+class TestFailure(Exception):
+    pass
+
+
+def wait_for(what, probe, timeout=15.0, interval=0.02):
+    """Polls probe() until it returns a true value and gives that value back."""
+    deadline = time.monotonic() + timeout
+    last_error = None
+    while True:
+        try:
+            value = probe()
+            if value:
+                return value
+        except Exception as error:  # the tree changes under us while windows come and go
+            last_error = error
+        if time.monotonic() > deadline:
+            detail = f" (last error: {last_error!r})" if last_error else ""
+            raise TestFailure(f"timed out after {timeout:.0f} s waiting for {what}{detail}")
+        time.sleep(interval)
+
+
+def run(args, env, check=True, timeout=20):
+    result = subprocess.run(args, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                            timeout=timeout)
+    if check and result.returncode != 0:
+        raise TestFailure(f"{' '.join(args)} failed: {result.stderr.strip()}")
+    return result.stdout
+
+
+class SoundMonitor:
+    """Records the silent sink's monitor and notes when sound first arrives."""
+
+    RATE = 48000
+
+    def __init__(self, env):
+        self.env = env
+        self.proc = None
+        self.thread = None
+        self.lock = threading.Lock()
+        self.reset_time = 0.0
+        self.first_sound = None
+        self.loud_bytes = 0
+
+    def start(self):
+        self.proc = subprocess.Popen(
+            ["parec", "--device=ci_null.monitor", "--format=s16le", f"--rate={self.RATE}", "--channels=1",
+             "--latency-msec=5", "--raw"], env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        stream = self.proc.stdout
+        while True:
+            chunk = stream.read1(4096) if hasattr(stream, "read1") else stream.read(4096)
+            if not chunk:
+                return
+            now = time.monotonic()
+            loud = any(abs(int.from_bytes(chunk[i:i + 2], "little", signed=True)) > 64
+                       for i in range(0, len(chunk) - 1, 2))
+            if loud:
+                with self.lock:
+                    if now >= self.reset_time:
+                        self.loud_bytes += len(chunk)
+                        if self.first_sound is None:
+                            self.first_sound = now
+
+    def reset(self):
+        """Forgets what was heard so far; the next sound is timed from now."""
+        with self.lock:
+            self.reset_time = time.monotonic()
+            self.first_sound = None
+            self.loud_bytes = 0
+
+    def heard(self):
+        with self.lock:
+            return self.first_sound
+
+    def wait_sound(self, what, timeout=10.0):
+        return wait_for(f"sound at the sink ({what})", self.heard, timeout=timeout)
+
+    def assert_silent(self, what, seconds=0.6):
+        """Holds for a while and fails when anything was heard; silence has no event to wait for."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if self.heard():
+                raise TestFailure(f"sound was heard although {what}")
+            time.sleep(0.02)
+
+    def stop(self):
+        if self.proc:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+class Session:
+    def __init__(self, program):
+        self.program = os.path.abspath(program)
+        self.root = tempfile.mkdtemp(prefix="tidebell-e2e.")
+        self.home = os.path.join(self.root, "home")
+        self.work = os.path.join(self.root, "work")
+        self.tmp = os.path.join(self.root, "tmp")
+        for folder in (self.home, self.work, self.tmp):
+            os.makedirs(folder)
+        self.procs = []
+        self.apps = []
+        self.monitor = None
+        self.env = None
+        self.staged = self._stage_program()
+
+    # The settings file lies beside the program when its folder can be
+    # written; a copy of the program's folder gives each run its own.
+    def _stage_program(self):
+        bin_dir = os.path.dirname(self.program)
+        prefix = os.path.dirname(bin_dir)
+        stage = os.path.join(self.root, "prefix")
+        os.makedirs(stage)
+        for name in os.listdir(prefix):
+            if name != os.path.basename(bin_dir):
+                os.symlink(os.path.join(prefix, name), os.path.join(stage, name))
+        staged_bin = os.path.join(stage, os.path.basename(bin_dir))
+        os.makedirs(staged_bin)
+        for name in os.listdir(bin_dir):
+            source = os.path.join(bin_dir, name)
+            if name == "TIDEBELL.INI" or name.endswith(".reg"):
+                continue
+            if name == os.path.basename(self.program):
+                shutil.copy2(source, os.path.join(staged_bin, name))
+            else:
+                os.symlink(source, os.path.join(staged_bin, name))
+        return os.path.join(staged_bin, os.path.basename(self.program))
+
+    @property
+    def ini_path(self):
+        return os.path.join(os.path.dirname(self.staged), "TIDEBELL.INI")
+
+    def write_ini(self, **keys):
+        lines = ["[TIDEBELL]"] + [f"{k}={v}" for k, v in keys.items()]
+        with open(self.ini_path, "w", encoding="ascii") as f:
+            f.write("\r\n".join(lines) + "\r\n")
+
+    def start(self):
+        base = {k: v for k, v in os.environ.items()
+                if k in ("PATH", "LANG", "LC_ALL", "XDG_RUNTIME_DIR", "PULSE_SERVER", "PULSE_RUNTIME_PATH")}
+        base.update(HOME=self.home, TMPDIR=self.tmp, LANG="ja_JP.UTF-8" if _has_locale("ja_JP.utf8") else "C.UTF-8",
+                    XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
+                    XDG_DATA_HOME=os.path.join(self.home, ".local", "share"),
+                    XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
+                    QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", NO_AT_BRIDGE="0",
+                    BROWSER="true")
+        self.env = base
+        self._start_x()
+        self._start_bus()
+        self.monitor = SoundMonitor(self.env)
+        self.monitor.start()
+        return self
+
+    def _start_x(self):
+        read_fd, write_fd = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24", "-nolisten",
+                                 "tcp", "-noreset"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, env=self.env)
+        os.close(write_fd)
+        self.procs.append(xvfb)
+        number = b""
+        deadline = time.monotonic() + 20
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not number.endswith(b"\n") and time.monotonic() < deadline:
+                byte = pipe.read(1)
+                if not byte:
+                    break
+                number += byte
+        if not number.strip():
+            raise TestFailure("the virtual X server did not start")
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+        rc = os.path.join(self.root, "twmrc")
+        with open(rc, "w") as f:
+            f.write(TWMRC)
+        self.procs.append(subprocess.Popen(["twm", "-f", rc], env=dict(self.env, LANG="C", LC_ALL="C"), stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL))
+        # twm has taken the screen when it has selected substructure redirection.
+        # twm has taken the screen once it has made its own (unmapped) windows.
+        wait_for("the window manager", lambda: _root_children(self.env) > 0, timeout=20)
+
+    def _start_bus(self):
+        bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1", "--nopidfile"],
+                               env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.procs.append(bus)
+        address = bus.stdout.readline().strip()
+        if not address:
+            raise TestFailure("the session bus did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        os.environ.update({k: self.env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS")})
+        os.environ["HOME"] = self.home
+
+    def launch(self, *args, cwd=None):
+        """Starts the program as a user does, from a working folder."""
+        log = open(os.path.join(self.root, f"program-{len(self.apps)}.log"), "wb")
+        proc = subprocess.Popen([self.staged, *args], cwd=cwd or self.work, env=self.env, stdout=log,
+                                stderr=subprocess.STDOUT, start_new_session=True)
+        proc.log_path = log.name
+        log.close()
+        self.apps.append(proc)
+        return proc
+
+    def stop(self):
+        for proc in self.apps:
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        if self.monitor:
+            self.monitor.stop()
+        # The accessibility bus launcher is the session bus's child and ends with it.
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                proc.send_signal(signal.SIGTERM)
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        if os.path.basename(self.root).startswith("tidebell-e2e.") and os.path.dirname(self.root) == \
+                tempfile.gettempdir():
+            shutil.rmtree(self.root, ignore_errors=True)
+
+
+def _has_locale(name):
+    try:
+        out = subprocess.run(["locale", "-a"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
+    except OSError:
+        return False
+    return name in out.split()
+
+
+def _root_children(env):
+    out = run(["xwininfo", "-root", "-children"], env, check=False, timeout=5)
+    match = re.search(r"(\d+) child", out)
+    return int(match.group(1)) if match else 0
