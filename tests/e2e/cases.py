@@ -151,8 +151,8 @@ def play_and_hear(prog, what, action):
 def barrier(prog, win):
     """Waits until the program has handled every input sent so far: a hint
     shown after them can only come from an event handled after them."""
-    bar = prog.d.find(win, role=pyatspi.ROLE_MENU_BAR)
-    top = prog.d.find(bar, name="ヘルプ(H)")
+    top = wait_for("the help menu's title",
+                   lambda: prog.d.find(prog.d.find(win, role=pyatspi.ROLE_MENU_BAR), name="ヘルプ(H)"), timeout=5)
     prog.d.click_node(top)
     item = wait_for("the help menu", lambda: prog._showing_item(top, "目次(C)"))
     prog.d.move(*prog.d.centre_of(item))
@@ -269,7 +269,11 @@ def viewer_plays(session, kind):
     viewer, caption = open_viewer(prog, archive)
     check("\\" in caption or "/" in caption, f"the viewer's caption {caption!r} is not the archive's path")
     first, second = fixtures.JAPANESE_NAMES
-    wait_for("the entries", lambda: prog.row_names(viewer) == [first, second])
+    names = lambda: [n for n in prog.row_names(viewer) if n.lower().endswith(".wav")]
+    try:
+        wait_for("the entries", lambda: names() == [first, second])
+    except TestFailure:
+        raise TestFailure(f"the viewer lists {names()}, not {[first, second]}")
     prog.d.click_node(prog.row(first, viewer))
     prog.wait_status(first, viewer)
     took = play_and_hear(prog, "double click on an entry not yet extracted",
@@ -281,7 +285,6 @@ def viewer_plays(session, kind):
     play_and_hear(prog, "Ctrl+P in the viewer", lambda: prog.d.key("ctrl+p"))
     prog.menu(viewer, "ファイル(&F)", "閉じる(&C)")
     prog.d.window_gone(prog.app, caption)
-    prog.wait_status("", prog.main) if False else None
     return prog
 
 
@@ -331,8 +334,6 @@ def viewer_list_view_plays(session):
     wait_for("the viewer's list view", lambda: prog.file_list(viewer).getRole() == pyatspi.ROLE_LIST)
     check(prog.menu_checked(viewer, "表示(&V)", "一覧(&L)"), "一覧 carries no check mark")
     long_row = prog.row(names[1], viewer)
-    x, y, w, h = prog.d.extents(long_row)
-    text_width = long_row.queryText().characterCount if False else None
     play_and_hear(prog, "double click in the viewer's list view", lambda: prog.d.click_node(long_row, repeat=2))
     check(prog.selected(prog.row(names[1], viewer)), "the double-clicked row is not selected")
     wait_for("silence", lambda: silence_for(session, 0.1), timeout=10)
@@ -627,7 +628,7 @@ def damaged_archive_message(session):
 @case
 def markup_file_name_shown_literally(session):
     """A file named like markup shows its name, not bold text, in the sound event dialog."""
-    name = "<b>bell</b>.wav"
+    name = "<b>bell.wav"
     sound_folder(session, (name,))
     prog = Program(session)
     prog.d.click_node(prog.row(name))
@@ -640,9 +641,8 @@ def markup_file_name_shown_literally(session):
 
 
 @case
-def viewer_keys_and_buttons(session):
-    """Esc does not close the viewer; a right or middle double click plays nothing,
-    in the viewer and in the main list."""
+def viewer_escape_keeps_viewer(session):
+    """The viewer has no cancel: Esc leaves it open."""
     archive = archive_folder(session, "zip")
     prog = Program(session)
     first = fixtures.JAPANESE_NAMES[0]
@@ -650,20 +650,37 @@ def viewer_keys_and_buttons(session):
     prog.d.click_node(prog.row(first, viewer))
     prog.wait_status(first, viewer)
     prog.d.key("Escape")
-    barrier(prog, viewer)
+    try:
+        barrier(prog, viewer)
+    except Exception:
+        check(caption in prog.d.window_names(prog.app), "Esc closed the archive viewer")
+        raise
     check(caption in prog.d.window_names(prog.app), "Esc closed the archive viewer")
+
+
+@case
+def only_left_double_click_acts(session):
+    """A right or middle double click plays nothing in the viewer, and a middle one
+    nothing in the main list (its right button opens the context menu)."""
+    archive = archive_folder(session, "zip")
+    sound_folder(session, ("a.wav",))
+    prog = Program(session)
+    first = fixtures.JAPANESE_NAMES[0]
+    viewer, caption = open_viewer(prog, archive)
+    prog.d.click_node(prog.row(first, viewer))
+    prog.wait_status(first, viewer)
     for button in (3, 2):
         session.monitor.reset()
         prog.d.click_node(prog.row(first, viewer), button=button, repeat=2)
-        prog.d.key("Escape")
         barrier(prog, viewer)
         session.monitor.assert_silent(f"button {button}'s double click in the viewer does nothing")
     prog.menu(viewer, "ファイル(&F)", "閉じる(&C)")
     prog.d.window_gone(prog.app, caption)
-    sound_folder(session, ("a.wav",))
-    # The main list was read before a.wav existed; reading the folder again shows it.
+    prog.d.click_node(prog.row("a.wav"))
+    prog.wait_status("a.wav")
     session.monitor.reset()
-    prog.d.click_node(prog.row(archive))
+    prog.d.click_node(prog.row("a.wav"), button=2, repeat=2)
     prog.d.click_node(prog.row(archive), button=2, repeat=2)
     barrier(prog, prog.main)
+    session.monitor.assert_silent("a middle-button double click in the main list does nothing")
     check(prog.d.window_names(prog.app) == [TITLE], "a middle-button double click opened the archive")

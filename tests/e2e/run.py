@@ -23,9 +23,15 @@ from session import Session  # noqa: E402
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True, help="the TIDEBELL executable to drive")
+    parser.add_argument("--program", help="the TIDEBELL executable to drive")
+    parser.add_argument("--list", action="store_true", help="print the cases' names")
     parser.add_argument("cases", nargs="*")
     args = parser.parse_args()
+    if args.list:
+        print("\n".join(CASES))
+        return 0
+    if not args.program:
+        parser.error("--program is required")
     names = args.cases or list(CASES)
     unknown = [n for n in names if n not in CASES]
     if unknown:
