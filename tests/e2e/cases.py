@@ -684,3 +684,68 @@ def only_left_double_click_acts(session):
     barrier(prog, prog.main)
     session.monitor.assert_silent("a middle-button double click in the main list does nothing")
     check(prog.d.window_names(prog.app) == [TITLE], "a middle-button double click opened the archive")
+    # In the event tree a middle double click assigns nothing and leaves the dialog open.
+    dialog = open_dialog(prog, EVENTS)
+    event, app, ok = event_node(prog, dialog, "Windows", "システム エラー")
+    prog.d.click_node(event)
+    wait_for("OK enabled on an event", lambda: ok.getState().contains(pyatspi.STATE_ENABLED))
+    prog.d.click_node(event, button=2, repeat=2)
+    prog.d.click_node(app)
+    try:
+        wait_for("OK disabled on an application's node", lambda: not ok.getState().contains(pyatspi.STATE_ENABLED))
+    except Exception:
+        check(EVENTS in prog.d.window_names(prog.app), "a middle-button double click closed the sound event dialog")
+        raise
+    check("a.wav" not in registry_text(session), "a middle-button double click assigned the sound")
+
+
+# ---- the sound event and options dialogs' main paths -----------------------------------
+
+def event_node(prog, dialog, app_name, event_label):
+    """Expands an application's node with the keyboard and gives the event's node."""
+    app = wait_for(f"the node {app_name!r}", lambda: prog.d.find(dialog, role=pyatspi.ROLE_TABLE_CELL, name=app_name))
+    prog.d.click_node(app)
+    ok = prog.d.find(dialog, role=pyatspi.ROLE_PUSH_BUTTON, name="OK")
+    wait_for("OK disabled on an application's node", lambda: not ok.getState().contains(pyatspi.STATE_ENABLED))
+    prog.d.key("Right")
+    return wait_for(f"the event {event_label!r}", lambda: prog.d.find(
+        dialog, role=pyatspi.ROLE_TABLE_CELL, name=event_label, showing=True)), app, ok
+
+
+def registry_text(session):
+    path = os.path.join(session.home, ".config", "tidebell", "registry.reg")
+    if not os.path.exists(path):
+        return ""
+    with open(path, "rb") as f:
+        return f.read().decode("utf-8", errors="replace")
+
+
+@case
+def sound_event_dialog_assigns(session):
+    """Ctrl+E on a WAVE file, an event picked in the tree: OK is enabled only on
+    events, and a double click on the event assigns the file and closes the dialog."""
+    sound_folder(session, ("a.wav",))
+    prog = Program(session)
+    dialog = open_dialog(prog, EVENTS)
+    event, app, ok = event_node(prog, dialog, "Windows", "システム エラー")
+    prog.d.click_node(event)
+    wait_for("OK enabled on an event", lambda: ok.getState().contains(pyatspi.STATE_ENABLED))
+    prog.d.click_node(event, repeat=2)
+    prog.d.window_gone(prog.app, EVENTS)
+    text = wait_for("the assignment in the registry", lambda: "a.wav" in registry_text(session) and
+                    registry_text(session), timeout=5)
+    check("SystemHand" in text, "the file was not assigned to the SystemHand event")
+
+
+@case
+def options_dialog_sets_single_click(session):
+    """Ctrl+O, シングルクリックで再生 checked, OK: a single click plays from then on."""
+    sound_folder(session, ("a.wav", "b.wav"))
+    prog = Program(session)
+    dialog = open_dialog(prog, OPTIONS)
+    box = prog.d.find(dialog, role=pyatspi.ROLE_CHECK_BOX, name="シングルクリックで再生(P)")
+    prog.d.click_node(box)
+    wait_for("the box checked", lambda: prog.d.checked(box))
+    prog.d.click_node(prog.d.find(dialog, role=pyatspi.ROLE_PUSH_BUTTON, name="OK"))
+    prog.d.window_gone(prog.app, OPTIONS)
+    play_and_hear(prog, "a single click after the option was set", lambda: prog.d.click_node(prog.row("b.wav")))

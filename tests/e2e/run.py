@@ -12,6 +12,7 @@ import argparse
 import os
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
 
@@ -21,10 +22,41 @@ from cases import CASES  # noqa: E402
 from session import Session  # noqa: E402
 
 
+def run_each(program, names, jobs):
+    """The accessibility library keeps its first bus for the life of the
+    process, so every case runs in a process of its own."""
+    started = time.monotonic()
+    pending, running, failed = list(names), [], []
+    while pending or running:
+        while pending and len(running) < max(1, jobs):
+            name = pending.pop(0)
+            out = tempfile.TemporaryFile()
+            proc = subprocess.Popen([sys.executable, os.path.abspath(__file__), "--program", program, name],
+                                    stdout=out, stderr=subprocess.STDOUT)
+            running.append((name, proc, out))
+        for entry in list(running):
+            name, proc, out = entry
+            if proc.poll() is None:
+                continue
+            running.remove(entry)
+            out.seek(0)
+            sys.stdout.write(out.read().decode(errors="replace"))
+            sys.stdout.flush()
+            out.close()
+            if proc.returncode != 0:
+                failed.append(name)
+        time.sleep(0.05)
+    print(f"{len(names) - len(failed)} of {len(names)} cases passed in {time.monotonic() - started:.1f} s", flush=True)
+    if failed:
+        print("failed: " + ", ".join(failed), flush=True)
+    return 1 if failed else 0
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", help="the TIDEBELL executable to drive")
     parser.add_argument("--list", action="store_true", help="print the cases' names")
+    parser.add_argument("--jobs", "-j", type=int, default=1, help="cases run at once")
     parser.add_argument("cases", nargs="*")
     args = parser.parse_args()
     if args.list:
@@ -41,16 +73,7 @@ def main():
         print(f"{args.program}: not an executable program", file=sys.stderr)
         return 2
     if len(names) > 1:
-        # The accessibility library keeps its first bus for the life of the
-        # process, so every case runs in a process of its own.
-        failed = []
-        for name in names:
-            rc = subprocess.call([sys.executable, os.path.abspath(__file__), "--program", args.program, name])
-            if rc != 0:
-                failed.append(name)
-        if failed:
-            print("failed: " + ", ".join(failed), flush=True)
-        return 1 if failed else 0
+        return run_each(args.program, names, args.jobs)
     failed = []
     for name in names:
         started = time.monotonic()

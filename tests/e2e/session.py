@@ -185,10 +185,14 @@ class Session:
                     QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", NO_AT_BRIDGE="0",
                     BROWSER="true")
         self.env = base
-        self._start_x()
-        self._start_bus()
-        self.monitor = SoundMonitor(self.env)
-        self.monitor.start()
+        try:
+            self._start_x()
+            self._start_bus()
+            self.monitor = SoundMonitor(self.env)
+            self.monitor.start()
+        except BaseException:
+            self.stop()
+            raise
         return self
 
     def _start_x(self):

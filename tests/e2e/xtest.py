@@ -37,15 +37,17 @@ class XTest:
         return self._sync()
 
     def click(self, button=1, repeat=1, gap=0.05):
-        """Presses and releases a button; gives the time the last release reached the server."""
+        """Presses and releases a button; gives the time just before the last press was sent
+        (a double click acts on its second press), so that times measured from it are never short."""
         sent = None
         for i in range(repeat):
             if i:
                 time.sleep(gap)   # the gap between the clicks of a double click
+            sent = time.monotonic()
             _xtst.XTestFakeButtonEvent(self.dpy, button, 1, 0)
             self._sync()
             _xtst.XTestFakeButtonEvent(self.dpy, button, 0, 0)
-            sent = self._sync()
+            self._sync()
         return sent
 
     def _code(self, name):
@@ -56,14 +58,15 @@ class XTest:
         return code
 
     def key(self, combo):
-        """A key with its modifiers, as "ctrl+p"; gives the time the key's press reached the server."""
+        """A key with its modifiers, as "ctrl+p"; gives the time just before the key's press was sent."""
         names = combo.split("+")
-        if len(names) > 1 and names[-1].isalpha() and len(names[-1]) == 1:
-            names[-1] = names[-1].lower()
         codes = [self._code(n) for n in names]
-        for code in codes:
+        for code in codes[:-1]:
             _xtst.XTestFakeKeyEvent(self.dpy, code, 1, 0)
-        pressed = self._sync()
+        self._sync()
+        pressed = time.monotonic()
+        _xtst.XTestFakeKeyEvent(self.dpy, codes[-1], 1, 0)
+        self._sync()
         for code in reversed(codes):
             _xtst.XTestFakeKeyEvent(self.dpy, code, 0, 0)
         self._sync()
