@@ -749,3 +749,41 @@ def options_dialog_sets_single_click(session):
     prog.d.click_node(prog.d.find(dialog, role=pyatspi.ROLE_PUSH_BUTTON, name="OK"))
     prog.d.window_gone(prog.app, OPTIONS)
     play_and_hear(prog, "a single click after the option was set", lambda: prog.d.click_node(prog.row("b.wav")))
+
+
+@case
+def desktop_entry_starts_program(session):
+    """The desktop entry, launched as a desktop launches it (gio launch), opens the main window."""
+    prefix = os.path.dirname(os.path.dirname(session.program))
+    entry = os.path.join(prefix, "share", "applications", "tidebell.desktop")
+    if not os.path.exists(entry):
+        # A build tree: the entry as it is installed.
+        entry = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging", "tidebell.desktop")
+    env = dict(session.env, PATH=os.path.dirname(session.staged) + os.pathsep + session.env["PATH"])
+    with open(os.path.join(session.root, "launch.log"), "wb") as log:
+        subprocess.run(["gio", "launch", entry], env=env, cwd=session.home, check=True, timeout=30,
+                       stdout=log, stderr=subprocess.STDOUT)
+    d = Desktop(session)
+
+    def find_app():
+        desktop = pyatspi.Registry.getDesktop(0)
+        for i in range(desktop.childCount):
+            child = desktop.getChildAtIndex(i)
+            if child is not None and child.name == TITLE:
+                return child
+        return None
+    app = wait_for("the program started from its desktop entry", find_app, timeout=30)
+    pid = app.get_process_id()
+    try:
+        with open(f"/proc/{pid}/exe", "rb"):
+            pass
+        check(os.path.realpath(f"/proc/{pid}/exe") == os.path.realpath(session.staged),
+              "the desktop entry started another program")
+        main = d.window(app, TITLE, timeout=30)
+        prog = Program.__new__(Program)
+        prog.session, prog.d, prog.app, prog.main = session, d, app, main
+        prog.menu(main, "ファイル(&F)", "終了(&X)")
+        wait_for("the program to end", lambda: not os.path.exists(f"/proc/{pid}"), timeout=20)
+    finally:
+        if os.path.exists(f"/proc/{pid}"):
+            os.kill(pid, 15)
