@@ -192,18 +192,8 @@ def bare_client_first_sound(session, path):
     heard = session.monitor.wait_sound("a bare client")
     proc.wait(10)
     # Let its tail pass, so the program's sound is timed on its own.
-    wait_for("silence at the sink", lambda: silence_for(session, 0.15), timeout=10)
+    session.monitor.wait_silence()
     return heard - t0
-
-
-def silence_for(session, seconds):
-    session.monitor.reset()
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if session.monitor.heard():
-            return False
-        time.sleep(0.01)
-    return True
 
 
 @case
@@ -229,7 +219,7 @@ def main_single_click_plays(session):
     session.write_ini(SingleClick=1)
     prog = Program(session)
     play_and_hear(prog, "single click, detail view", lambda: prog.d.click_node(prog.row("a.wav")))
-    wait_for("silence", lambda: silence_for(session, 0.1), timeout=10)
+    session.monitor.wait_silence()
     prog.d.click_node(prog.tool_button(prog.main, 2))
     wait_for("the list view", lambda: prog.file_list().getRole() == pyatspi.ROLE_LIST)
     play_and_hear(prog, "single click, list view", lambda: prog.d.click_node(prog.row("b.wav")))
@@ -315,7 +305,7 @@ def viewer_single_click(session):
     play_and_hear(prog, "double click extracts and plays", lambda: prog.d.click_node(prog.row(first, viewer), repeat=2))
     prog.d.click_node(prog.row(second, viewer))
     prog.wait_status(second, viewer)
-    wait_for("silence", lambda: silence_for(session, 0.1), timeout=10)
+    session.monitor.wait_silence()
     play_and_hear(prog, "single click on an extracted entry", lambda: prog.d.click_node(prog.row(first, viewer)))
 
 
@@ -336,11 +326,11 @@ def viewer_list_view_plays(session):
     long_row = prog.row(names[1], viewer)
     play_and_hear(prog, "double click in the viewer's list view", lambda: prog.d.click_node(long_row, repeat=2))
     check(prog.selected(prog.row(names[1], viewer)), "the double-clicked row is not selected")
-    wait_for("silence", lambda: silence_for(session, 0.1), timeout=10)
+    session.monitor.wait_silence()
     prog.d.click_node(prog.row(names[0], viewer))
     prog.wait_status(names[0], viewer)
     play_and_hear(prog, "Ctrl+P in the viewer's list view", lambda: prog.d.key("ctrl+p"))
-    wait_for("silence", lambda: silence_for(session, 0.1), timeout=10)
+    session.monitor.wait_silence()
     play_and_hear(prog, "single click on an extracted entry in the list view",
                   lambda: prog.d.click_node(prog.row(names[1], viewer)))
     # Names whole: the long name's item is wider than the short one's.

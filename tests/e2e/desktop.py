@@ -3,7 +3,6 @@ texts and states, the X server for frames, owners and placement; XTest
 for the user's clicks and keys."""
 
 import re
-import time
 
 import pyatspi
 
@@ -65,19 +64,6 @@ class Desktop:
             except Exception:
                 continue
         return None
-
-    def find_all(self, root, role=None, pred=None):
-        out = []
-        for node in self.walk(root):
-            try:
-                if role is not None and node.getRole() != role:
-                    continue
-                if pred is not None and not pred(node):
-                    continue
-                out.append(node)
-            except Exception:
-                continue
-        return out
 
     def window(self, app, name, timeout=15):
         """A top-level window (frame or dialog) of the program, by its caption, once shown."""

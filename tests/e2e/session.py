@@ -72,7 +72,9 @@ class SoundMonitor:
         self.lock = threading.Lock()
         self.reset_time = 0.0
         self.first_sound = None
-        self.loud_bytes = 0
+        self.loud_samples = 0
+        self.samples = 0
+        self.quiet_run = 0
 
     def start(self):
         self.proc = subprocess.Popen(
@@ -84,25 +86,32 @@ class SoundMonitor:
     def _read(self):
         stream = self.proc.stdout
         while True:
-            chunk = stream.read1(4096) if hasattr(stream, "read1") else stream.read(4096)
+            chunk = stream.read1(4096)
             if not chunk:
                 return
             now = time.monotonic()
-            loud = any(abs(int.from_bytes(chunk[i:i + 2], "little", signed=True)) > 64
-                       for i in range(0, len(chunk) - 1, 2))
-            if loud:
-                with self.lock:
-                    if now >= self.reset_time:
-                        self.loud_bytes += len(chunk)
-                        if self.first_sound is None:
-                            self.first_sound = now
+            samples = [abs(int.from_bytes(chunk[i:i + 2], "little", signed=True)) for i in range(0, len(chunk) - 1, 2)]
+            last_loud = max((i for i, v in enumerate(samples) if v > 64), default=None)
+            with self.lock:
+                if now < self.reset_time:
+                    continue
+                self.samples += len(samples)
+                if last_loud is None:
+                    self.quiet_run += len(samples)
+                else:
+                    self.quiet_run = len(samples) - 1 - last_loud
+                    self.loud_samples += 1
+                    if self.first_sound is None:
+                        self.first_sound = now
 
     def reset(self):
         """Forgets what was heard so far; the next sound is timed from now."""
         with self.lock:
             self.reset_time = time.monotonic()
             self.first_sound = None
-            self.loud_bytes = 0
+            self.loud_samples = 0
+            self.samples = 0
+            self.quiet_run = 0
 
     def heard(self):
         with self.lock:
@@ -111,13 +120,19 @@ class SoundMonitor:
     def wait_sound(self, what, timeout=10.0):
         return wait_for(f"sound at the sink ({what})", self.heard, timeout=timeout)
 
-    def assert_silent(self, what, seconds=0.6):
-        """Holds for a while and fails when anything was heard; silence has no event to wait for."""
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            if self.heard():
-                raise TestFailure(f"sound was heard although {what}")
-            time.sleep(0.02)
+    def wait_silence(self, seconds=0.15, timeout=15.0):
+        """Waits until the sink has carried that much silence in a row. Counted in
+        samples, not wall time, so a slow reader does not take a gap for silence."""
+        self.reset()
+        wait_for("silence at the sink", lambda: self.quiet_run >= seconds * self.RATE, timeout=timeout)
+        self.reset()
+
+    def assert_silent(self, what, seconds=0.6, timeout=15.0):
+        """Fails when anything is heard before the sink has carried that much audio since the last reset."""
+        wait_for(f"{seconds} s of the sink's audio", lambda: self.heard() or self.samples >= seconds * self.RATE,
+                 timeout=timeout)
+        if self.heard():
+            raise TestFailure(f"sound was heard although {what}")
 
     def stop(self):
         if self.proc:
