@@ -13,7 +13,6 @@ from session import TestFailure, wait_for
 
 TITLE = "ねいろん for Win32"
 CASES = {}
-FIGURES = []
 
 
 def case(fn):
@@ -22,13 +21,17 @@ def case(fn):
 
 
 def figure(text):
-    FIGURES.append(text)
     print("FIGURE " + text, flush=True)
 
 
 def plain(caption):
     """A caption as the accessibility tree names it: the accelerator's "&" left out."""
     return caption.replace("&", "")
+
+
+def windows_path(posix_path):
+    """A path as the program shows it, below a drive letter with backslashes."""
+    return posix_path.replace("/", "\\")
 
 
 def check(condition, message):
@@ -44,7 +47,6 @@ class Program:
     def __init__(self, session, *args, window=TITLE):
         self.session = session
         self.d = Desktop(session)
-        self.started = time.monotonic()
         self.proc = session.launch(*args)
         self.app = self.d.app(self.proc.pid, timeout=30)
         self.main = self.d.window(self.app, window, timeout=30) if window else None
@@ -257,7 +259,8 @@ def viewer_plays(session, kind):
     archive = archive_folder(session, kind)
     prog = Program(session)
     viewer, caption = open_viewer(prog, archive)
-    check("\\" in caption or "/" in caption, f"the viewer's caption {caption!r} is not the archive's path")
+    check(caption.endswith(windows_path(os.path.join(session.work, archive))),
+          f"the viewer's caption {caption!r} is not the archive's path")
     first, second = fixtures.JAPANESE_NAMES
     names = lambda: [n for n in prog.row_names(viewer) if n.lower().endswith(".wav")]
     try:
@@ -567,8 +570,7 @@ def one_shot_sound_event_dialog(session):
     check(prog.d.window_names(prog.app) == [EVENTS], f"windows shown: {prog.d.window_names(prog.app)}")
     shown = wait_for("the file's path in the dialog",
                      lambda: prog.d.find(dialog, pred=lambda n: n.name and n.name.endswith("a.wav")), timeout=5)
-    check(shown.name.replace("\\", "/").endswith(session.work.split(":")[-1].replace("\\", "/") + "/a.wav")
-          or shown.name.endswith("\\a.wav"), f"the dialog shows {shown.name!r}")
+    check(shown.name.endswith(windows_path(path)), f"the dialog shows {shown.name!r}, not the path of {path}")
     close_dialog(prog, dialog, EVENTS)
     wait_for("the program to end", lambda: prog.proc.poll() is not None, timeout=20)
     check(prog.proc.returncode == 0, f"exit code {prog.proc.returncode}")
