@@ -64,17 +64,18 @@ class SoundMonitor:
     """Records the silent sink's monitor and notes when sound first arrives."""
 
     RATE = 48000
+    READ = 65536   # a pipe's whole capacity: a shorter read has emptied it
 
     def __init__(self, env):
         self.env = env
         self.proc = None
         self.thread = None
         self.lock = threading.Lock()
-        self.reset_time = 0.0
         self.first_sound = None
-        self.loud_samples = 0
         self.samples = 0
         self.quiet_run = 0
+        self.flush_from = None
+        self.flushed = threading.Event()
 
     def start(self):
         self.proc = subprocess.Popen(
@@ -84,34 +85,49 @@ class SoundMonitor:
         self.thread.start()
 
     def _read(self):
-        stream = self.proc.stdout
+        fd = self.proc.stdout.fileno()
+        carry = b""
         while True:
-            chunk = stream.read1(4096)
+            begun = time.monotonic()
+            chunk = os.read(fd, self.READ)
             if not chunk:
                 return
             now = time.monotonic()
-            samples = [abs(int.from_bytes(chunk[i:i + 2], "little", signed=True)) for i in range(0, len(chunk) - 1, 2)]
-            last_loud = max((i for i, v in enumerate(samples) if v > 64), default=None)
+            data = carry + chunk
+            even = len(data) // 2 * 2
+            carry = data[even:]
+            samples = memoryview(data[:even]).cast("h")
+            last_loud = None
+            for i in range(len(samples) - 1, -1, -1):
+                if abs(samples[i]) > 64:
+                    last_loud = i
+                    break
             with self.lock:
-                if now < self.reset_time:
+                if self.flush_from is not None:
+                    # Audio read before the pipe ran dry once after the reset
+                    # may have been played before it.
+                    if begun >= self.flush_from and len(chunk) < self.READ:
+                        self.flush_from = None
+                        self.flushed.set()
                     continue
                 self.samples += len(samples)
                 if last_loud is None:
                     self.quiet_run += len(samples)
                 else:
                     self.quiet_run = len(samples) - 1 - last_loud
-                    self.loud_samples += 1
                     if self.first_sound is None:
                         self.first_sound = now
 
     def reset(self):
-        """Forgets what was heard so far; the next sound is timed from now."""
+        """Forgets what was heard so far; returns once what is read from then on was played after the call."""
         with self.lock:
-            self.reset_time = time.monotonic()
             self.first_sound = None
-            self.loud_samples = 0
             self.samples = 0
             self.quiet_run = 0
+            self.flush_from = time.monotonic()
+            self.flushed.clear()
+        if not self.flushed.wait(10):
+            raise TestFailure("the sink's monitor does not deliver")
 
     def heard(self):
         with self.lock:
@@ -125,7 +141,6 @@ class SoundMonitor:
         samples, not wall time, so a slow reader does not take a gap for silence."""
         self.reset()
         wait_for("silence at the sink", lambda: self.quiet_run >= seconds * self.RATE, timeout=timeout)
-        self.reset()
 
     def assert_silent(self, what, seconds=0.6, timeout=15.0):
         """Fails when anything is heard before the sink has carried that much audio since the last reset."""
