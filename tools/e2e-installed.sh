@@ -19,4 +19,4 @@ if [ -d "$target" ]; then
 else
   program=$target
 fi
-bash tools/with-sound-server.sh /usr/bin/python3 tests/e2e/run.py --program "$program" --jobs 2
+/usr/bin/python3 tests/e2e/run.py --program "$program" --jobs 2

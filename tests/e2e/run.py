@@ -2,10 +2,10 @@
 """End-to-end cases: the program started as a user starts it, driven by
 clicks and keys, checked by what the user sees and hears.
 
-    python3 tests/e2e/run.py --program build/bin/TIDEBELL [case ...]
+    /usr/bin/python3 tests/e2e/run.py --program build/bin/TIDEBELL [-j2] [case ...]
 
-Runs under tools/with-sound-server.sh, whose silent sink it listens to.
-Without case names every case runs, one after the other.
+Each case starts what it needs itself (see session.py). Without case names
+every case runs.
 """
 
 import argparse

@@ -2,10 +2,10 @@
 
 Each session owns a virtual X server with a framing window manager, a
 private D-Bus session bus (through which Qt finds the accessibility bus),
-a fresh HOME and working folder, and a copy of the program whose settings
-file is its own. Input goes through XTest (xdotool); windows are read back
-through the accessibility tree and the X server; sound is read from the
-sound server's silent sink (the caller runs under tools/with-sound-server.sh).
+a sound server with a silent sink, a fresh HOME and working folder, and a
+copy of the program whose settings file is its own. Input goes through
+XTest; windows are read back through the accessibility tree and the X
+server; sound is read from the sink's monitor.
 """
 
 import os
@@ -72,6 +72,8 @@ class SoundMonitor:
         self.thread = None
         self.lock = threading.Lock()
         self.first_sound = None
+        self.first_peak = 0
+        self.first_at = 0
         self.samples = 0
         self.quiet_run = 0
         self.flush_from = None
@@ -117,11 +119,16 @@ class SoundMonitor:
                     self.quiet_run = len(samples) - 1 - last_loud
                     if self.first_sound is None:
                         self.first_sound = now
+                        self.first_peak = max(abs(v) for v in samples)
+                        self.first_at = self.samples - len(samples) + next(
+                            i for i, v in enumerate(samples) if abs(v) > 64)
 
     def reset(self):
         """Forgets what was heard so far; returns once what is read from then on was played after the call."""
         with self.lock:
             self.first_sound = None
+            self.first_peak = 0
+            self.first_at = 0
             self.samples = 0
             self.quiet_run = 0
             self.flush_from = time.monotonic()
@@ -147,7 +154,8 @@ class SoundMonitor:
         wait_for(f"{seconds} s of the sink's audio", lambda: self.heard() or self.samples >= seconds * self.RATE,
                  timeout=timeout)
         if self.heard():
-            raise TestFailure(f"sound was heard although {what}")
+            raise TestFailure(f"sound was heard although {what} (peak {self.first_peak}, "
+                              f"{self.first_at / self.RATE * 1000:.0f} ms into the sink's audio after the reset)")
 
     def stop(self):
         if self.proc:
@@ -206,9 +214,10 @@ class Session:
             f.write("\r\n".join(lines) + "\r\n")
 
     def start(self):
-        base = {k: v for k, v in os.environ.items()
-                if k in ("PATH", "LANG", "LC_ALL", "XDG_RUNTIME_DIR", "PULSE_SERVER", "PULSE_RUNTIME_PATH")}
-        base.update(HOME=self.home, TMPDIR=self.tmp, LANG="ja_JP.UTF-8" if _has_locale("ja_JP.utf8") else "C.UTF-8",
+        base = {k: v for k, v in os.environ.items() if k in ("PATH", "LANG", "LC_ALL")}
+        runtime = os.path.join(self.root, "run")
+        os.makedirs(runtime, mode=0o700)
+        base.update(HOME=self.home, TMPDIR=self.tmp, XDG_RUNTIME_DIR=runtime, LANG="ja_JP.UTF-8" if _has_locale("ja_JP.utf8") else "C.UTF-8",
                     XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                     XDG_DATA_HOME=os.path.join(self.home, ".local", "share"),
                     XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
@@ -216,6 +225,7 @@ class Session:
                     BROWSER="true")
         self.env = base
         try:
+            self._start_sound()
             self._start_x()
             self._start_bus()
             self.monitor = SoundMonitor(self.env)
@@ -251,6 +261,19 @@ class Session:
         # twm has taken the screen when it has selected substructure redirection.
         # twm has taken the screen once it has made its own (unmapped) windows.
         wait_for("the window manager", lambda: _root_children(self.env) > 0, timeout=20)
+
+    def _start_sound(self):
+        """A sound server of the session's own, playing into a silent sink whose monitor the cases hear."""
+        log = os.path.join(self.root, "sound-server.log")
+        # As root the server warns that it is meant for a user session; a user daemon is what we want.
+        self.procs.append(subprocess.Popen(
+            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "--use-pid-file=no",
+             f"--log-target=file:{log}", "-L", "module-native-protocol-unix auth-anonymous=1",
+             "-L", "module-null-sink sink_name=ci_null rate=48000 channels=2"],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        wait_for("the sound server", lambda: subprocess.run(
+            ["pactl", "info"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0,
+            timeout=20, interval=0.05)
 
     def _start_bus(self):
         bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1", "--nopidfile"],
