@@ -386,7 +386,8 @@ def hints_in_status_bars(session):
 
 
 def toggle_bars(prog, win):
-    for item, showing in (("ツールバー(&T)", prog.d.tool_bar_showing), ("ステータスバー(&S)", prog.d.status_bar_showing)):
+    bars = (("ツールバー(&T)", prog.d.tool_bar_showing), ("ステータスバー(&S)", prog.d.status_bar_showing))
+    for item, showing in bars:
         check(showing(win) and prog.menu_checked(win, "表示(&V)", item), f"{item} is not shown and checked at first")
         prog.menu(win, "表示(&V)", item)
         wait_for(f"{item} hidden and unchecked",
@@ -400,15 +401,16 @@ def list_detail_buttons(prog, win, first_button):
     check(prog.menu_checked(win, "表示(&V)", "詳細(&D)") and not prog.menu_checked(win, "表示(&V)", "一覧(&L)"),
           "the detail view is not the checked one at first")
     prog.d.click_node(list_button)
-    wait_for("the list view with 一覧 checked and its button down", lambda: (
-        prog.file_list(win).getRole() == pyatspi.ROLE_LIST and prog.menu_checked(win, "表示(&V)", "一覧(&L)")
-        and not prog.menu_checked(win, "表示(&V)", "詳細(&D)") and prog.d.pressed(prog.tool_button(win, first_button))
-        and not prog.d.pressed(prog.tool_button(win, first_button + 1))))
+    def shows(list_view):
+        view_item, other_item = ("一覧(&L)", "詳細(&D)") if list_view else ("詳細(&D)", "一覧(&L)")
+        down, up = (first_button, first_button + 1) if list_view else (first_button + 1, first_button)
+        return ((prog.file_list(win).getRole() == pyatspi.ROLE_LIST) == list_view
+                and prog.menu_checked(win, "表示(&V)", view_item)
+                and not prog.menu_checked(win, "表示(&V)", other_item)
+                and prog.d.pressed(prog.tool_button(win, down)) and not prog.d.pressed(prog.tool_button(win, up)))
+    wait_for("the list view with 一覧 checked and its button down", lambda: shows(True))
     prog.d.click_node(detail_button)
-    wait_for("the detail view with 詳細 checked and its button down", lambda: (
-        prog.file_list(win).getRole() != pyatspi.ROLE_LIST and prog.menu_checked(win, "表示(&V)", "詳細(&D)")
-        and not prog.menu_checked(win, "表示(&V)", "一覧(&L)") and prog.d.pressed(prog.tool_button(win, first_button + 1))
-        and not prog.d.pressed(prog.tool_button(win, first_button))))
+    wait_for("the detail view with 詳細 checked and its button down", lambda: shows(False))
 
 
 @case
@@ -432,7 +434,8 @@ def bars_and_views(session):
     check(prog.close() == 0, "the program did not end cleanly")
     again = Program(session)
     again.row(archive)
-    check(not again.d.status_bar_showing(again.main) and not again.menu_checked(again.main, "表示(&V)", "ステータスバー(&S)"),
+    check(not again.d.status_bar_showing(again.main)
+          and not again.menu_checked(again.main, "表示(&V)", "ステータスバー(&S)"),
           "the status bar hidden at close is shown again")
     check(again.d.tool_bar_showing(again.main), "the main tool bar is gone")
     viewer, caption = open_viewer(again, archive)

@@ -8,6 +8,7 @@ XTest; windows are read back through the accessibility tree and the X
 server; sound is read from the sink's monitor.
 """
 
+import ctypes
 import os
 import re
 import shutil
@@ -33,6 +34,18 @@ IconManagerFont "fixed"
 
 class TestFailure(Exception):
     pass
+
+
+_libc = ctypes.CDLL(None, use_errno=True)
+
+
+def _end_with_parent():
+    """Runs in each child before it starts: a case killed on its time-out takes its session with it."""
+    _libc.prctl(1, signal.SIGTERM)   # PR_SET_PDEATHSIG
+
+
+def _popen(*args, **kwargs):
+    return subprocess.Popen(*args, preexec_fn=_end_with_parent, **kwargs)
 
 
 def wait_for(what, probe, timeout=15.0, interval=0.02):
@@ -80,7 +93,7 @@ class SoundMonitor:
         self.flushed = threading.Event()
 
     def start(self):
-        self.proc = subprocess.Popen(
+        self.proc = _popen(
             ["parec", "--device=ci_null.monitor", "--format=s16le", f"--rate={self.RATE}", "--channels=1",
              "--latency-msec=5", "--raw"], env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.thread = threading.Thread(target=self._read, daemon=True)
@@ -217,11 +230,12 @@ class Session:
         base = {k: v for k, v in os.environ.items() if k in ("PATH", "LANG", "LC_ALL")}
         runtime = os.path.join(self.root, "run")
         os.makedirs(runtime, mode=0o700)
-        base.update(HOME=self.home, TMPDIR=self.tmp, XDG_RUNTIME_DIR=runtime, LANG="ja_JP.UTF-8" if _has_locale("ja_JP.utf8") else "C.UTF-8",
+        base.update(HOME=self.home, TMPDIR=self.tmp, XDG_RUNTIME_DIR=runtime,
+                    LANG="ja_JP.UTF-8" if _has_locale("ja_JP.utf8") else "C.UTF-8",
                     XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                     XDG_DATA_HOME=os.path.join(self.home, ".local", "share"),
                     XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
-                    QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", NO_AT_BRIDGE="0",
+                    QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                     BROWSER="true")
         self.env = base
         try:
@@ -237,7 +251,7 @@ class Session:
 
     def _start_x(self):
         read_fd, write_fd = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24", "-nolisten",
+        xvfb = _popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24", "-nolisten",
                                  "tcp", "-noreset"], pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, env=self.env)
         os.close(write_fd)
@@ -256,9 +270,8 @@ class Session:
         rc = os.path.join(self.root, "twmrc")
         with open(rc, "w") as f:
             f.write(TWMRC)
-        self.procs.append(subprocess.Popen(["twm", "-f", rc], env=dict(self.env, LANG="C", LC_ALL="C"), stdout=subprocess.DEVNULL,
-                                           stderr=subprocess.DEVNULL))
-        # twm has taken the screen when it has selected substructure redirection.
+        self.procs.append(_popen(["twm", "-f", rc], env=dict(self.env, LANG="C", LC_ALL="C"),
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         # twm has taken the screen once it has made its own (unmapped) windows.
         wait_for("the window manager", lambda: _root_children(self.env) > 0, timeout=20)
 
@@ -266,7 +279,7 @@ class Session:
         """A sound server of the session's own, playing into a silent sink whose monitor the cases hear."""
         log = os.path.join(self.root, "sound-server.log")
         # As root the server warns that it is meant for a user session; a user daemon is what we want.
-        self.procs.append(subprocess.Popen(
+        self.procs.append(_popen(
             ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "--use-pid-file=no",
              f"--log-target=file:{log}", "-L", "module-native-protocol-unix auth-anonymous=1",
              "-L", "module-null-sink sink_name=ci_null rate=48000 channels=2"],
@@ -276,7 +289,7 @@ class Session:
             timeout=20, interval=0.05)
 
     def _start_bus(self):
-        bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1", "--nopidfile"],
+        bus = _popen(["dbus-daemon", "--session", "--nofork", "--print-address=1", "--nopidfile"],
                                env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.procs.append(bus)
         address = bus.stdout.readline().strip()
@@ -289,8 +302,8 @@ class Session:
     def launch(self, *args, cwd=None):
         """Starts the program as a user does, from a working folder."""
         log = open(os.path.join(self.root, f"program-{len(self.apps)}.log"), "wb")
-        proc = subprocess.Popen([self.staged, *args], cwd=cwd or self.work, env=self.env, stdout=log,
-                                stderr=subprocess.STDOUT, start_new_session=True)
+        proc = _popen([self.staged, *args], cwd=cwd or self.work, env=self.env, stdout=log,
+                      stderr=subprocess.STDOUT, start_new_session=True)
         proc.log_path = log.name
         log.close()
         self.apps.append(proc)
