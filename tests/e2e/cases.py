@@ -54,6 +54,11 @@ class Program:
     def window(self, name, timeout=15):
         return self.d.window(self.app, name, timeout=timeout)
 
+    def press(self, win, combo):
+        """A key as the user types it into a window; gives the time it was sent."""
+        self.d.focus_window(win)
+        return self.d.key(combo)
+
     def rows(self, win):
         """The rows a user sees in the window's showing list, as (name, node)."""
         out = []
@@ -191,7 +196,7 @@ def main_detail_view_plays(session):
            f"non-silent sample; a bare client (paplay started anew) {bare * 1000:.0f} ms from its start")
     prog.d.click_node(prog.row("c.wav"))
     prog.wait_status("c.wav")
-    play_and_hear(prog, "Ctrl+P", lambda: prog.d.key("ctrl+p"))
+    play_and_hear(prog, "Ctrl+P", lambda: prog.press(prog.main, "ctrl+p"))
 
 
 def bare_client_first_sound(session, path):
@@ -218,7 +223,7 @@ def main_list_view_plays(session):
     play_and_hear(prog, "double click in the list view", lambda: prog.d.click_node(prog.row("b.wav"), repeat=2))
     prog.d.click_node(prog.row("c.wav"))
     prog.wait_status("c.wav")
-    play_and_hear(prog, "Ctrl+P in the list view", lambda: prog.d.key("ctrl+p"))
+    play_and_hear(prog, "Ctrl+P in the list view", lambda: prog.press(prog.main, "ctrl+p"))
 
 
 @case
@@ -282,7 +287,7 @@ def viewer_plays(session, kind):
            f"double click to the first non-silent sample")
     prog.d.click_node(prog.row(first, viewer))
     prog.wait_status(first, viewer)
-    play_and_hear(prog, "Ctrl+P in the viewer", lambda: prog.d.key("ctrl+p"))
+    play_and_hear(prog, "Ctrl+P in the viewer", lambda: prog.press(viewer, "ctrl+p"))
     prog.menu(viewer, "ファイル(&F)", "閉じる(&C)")
     prog.d.window_gone(prog.app, caption)
     return prog
@@ -345,7 +350,7 @@ def viewer_list_view_plays(session):
     session.monitor.wait_silence()
     prog.d.click_node(prog.row(names[0], viewer))
     prog.wait_status(names[0], viewer)
-    play_and_hear(prog, "Ctrl+P in the viewer's list view", lambda: prog.d.key("ctrl+p"))
+    play_and_hear(prog, "Ctrl+P in the viewer's list view", lambda: prog.press(viewer, "ctrl+p"))
     session.monitor.wait_silence()
     play_and_hear(prog, "single click on an extracted entry in the list view",
                   lambda: prog.d.click_node(prog.row(names[1], viewer)))
@@ -468,12 +473,11 @@ OPTIONS, EVENTS, ABOUT = "オプション", "サウンドイベント設定", "�
 def open_dialog(prog, name):
     """Opens one of the main window's dialogs as a user does."""
     if name == OPTIONS:
-        prog.d.focus_window(prog.main)
-        prog.d.key("ctrl+o")
+        prog.press(prog.main, "ctrl+o")
     elif name == EVENTS:
         prog.d.click_node(prog.row("a.wav"))
         prog.wait_status("a.wav")
-        prog.d.key("ctrl+e")
+        prog.press(prog.main, "ctrl+e")
     elif name == ABOUT:
         prog.menu(prog.main, "ヘルプ(&H)", "バージョン情報(&A)")
     return prog.window(name)
@@ -653,7 +657,7 @@ def markup_file_name_shown_literally(session):
     prog = Program(session)
     prog.d.click_node(prog.row(name))
     prog.wait_status(name)
-    prog.d.key("ctrl+e")
+    prog.press(prog.main, "ctrl+e")
     dialog = prog.window(EVENTS)
     shown = wait_for("the file's path in the dialog",
                      lambda: prog.d.find(dialog, pred=lambda n: n.name and "bell" in n.name), timeout=5)
@@ -669,7 +673,7 @@ def viewer_escape_keeps_viewer(session):
     viewer, caption = open_viewer(prog, archive)
     prog.d.click_node(prog.row(first, viewer))
     prog.wait_status(first, viewer)
-    prog.d.key("Escape")
+    prog.press(viewer, "Escape")
     try:
         barrier(prog, viewer)
     except Exception:
@@ -727,7 +731,7 @@ def event_node(prog, dialog, app_name, event_label):
     prog.d.click_node(app)
     ok = prog.d.find(dialog, role=pyatspi.ROLE_PUSH_BUTTON, name="OK")
     wait_for("OK disabled on an application's node", lambda: not ok.getState().contains(pyatspi.STATE_ENABLED))
-    prog.d.key("Right")
+    prog.press(dialog, "Right")
     return wait_for(f"the event {event_label!r}", lambda: prog.d.find(
         dialog, role=pyatspi.ROLE_TABLE_CELL, name=event_label, showing=True)), app, ok
 

@@ -156,9 +156,15 @@ class Desktop:
         return sent
 
     def focus_window(self, win):
-        """twm gives the keyboard to the window under the pointer."""
+        """twm gives the keyboard to the window under the pointer; shortcuts act
+        once the window knows it is active."""
         x, y, w, h = self.extents(win)
-        self.move(x + w // 2, y + min(h // 2, 12))
+        moves = iter(range(10 ** 6))
+
+        def probe():
+            self.move(x + w // 2 + next(moves) % 3 - 1, y + h // 2)
+            return win.getState().contains(pyatspi.STATE_ACTIVE)
+        wait_for("the window to become active", probe, timeout=10, interval=0.1)
 
     # ---- the X server: frames and owners ------------------------------------
     def x_windows_of(self, name):
