@@ -44,11 +44,13 @@ def check(condition, message):
 class Program:
     """One running program with its main window."""
 
-    def __init__(self, session, *args, window=TITLE):
+    def __init__(self, session, *args, window=TITLE, app=None):
         self.session = session
         self.d = Desktop(session)
-        self.proc = session.launch(*args)
-        self.app = self.d.app(self.proc.pid, timeout=30)
+        if app is None:
+            self.proc = session.launch(*args)
+            app = self.d.app(self.proc.pid, timeout=30)
+        self.app = app
         self.main = self.d.window(self.app, window, timeout=30) if window else None
 
     def window(self, name, timeout=15):
@@ -787,7 +789,6 @@ def desktop_entry_starts_program(session):
     with open(os.path.join(session.root, "launch.log"), "wb") as log:
         subprocess.run(["gio", "launch", entry], env=env, cwd=session.home, check=True, timeout=30,
                        stdout=log, stderr=subprocess.STDOUT)
-    d = Desktop(session)
 
     def find_app():
         desktop = pyatspi.Registry.getDesktop(0)
@@ -799,14 +800,10 @@ def desktop_entry_starts_program(session):
     app = wait_for("the program started from its desktop entry", find_app, timeout=30)
     pid = app.get_process_id()
     try:
-        with open(f"/proc/{pid}/exe", "rb"):
-            pass
         check(os.path.realpath(f"/proc/{pid}/exe") == os.path.realpath(session.staged),
               "the desktop entry started another program")
-        main = d.window(app, TITLE, timeout=30)
-        prog = Program.__new__(Program)
-        prog.session, prog.d, prog.app, prog.main = session, d, app, main
-        prog.menu(main, "ファイル(&F)", "終了(&X)")
+        prog = Program(session, app=app)
+        prog.menu(prog.main, "ファイル(&F)", "終了(&X)")
         wait_for("the program to end", lambda: not os.path.exists(f"/proc/{pid}"), timeout=20)
     finally:
         if os.path.exists(f"/proc/{pid}"):
