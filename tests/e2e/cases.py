@@ -728,14 +728,24 @@ def only_left_double_click_acts(session):
 # ---- the sound event and options dialogs' main paths -----------------------------------
 
 def event_node(prog, dialog, app_name, event_label):
-    """Expands an application's node with the keyboard and gives the event's node."""
+    """Selects an application's node, opens it with the keyboard and gives the event's node."""
     app = wait_for(f"the node {app_name!r}", lambda: prog.d.find(dialog, role=pyatspi.ROLE_TABLE_CELL, name=app_name))
-    prog.d.click_node(app)
     ok = prog.d.find(dialog, role=pyatspi.ROLE_PUSH_BUTTON, name="OK")
-    wait_for("OK disabled on an application's node", lambda: not ok.getState().contains(pyatspi.STATE_ENABLED))
-    prog.press(dialog, "Right")
-    return wait_for(f"the event {event_label!r}", lambda: prog.d.find(
-        dialog, role=pyatspi.ROLE_TABLE_CELL, name=event_label, showing=True)), app, ok
+
+    def selected():
+        if not prog.selected(app):
+            prog.d.click_node(app)
+        return prog.selected(app)
+    wait_for(f"the node {app_name!r} selected", selected, interval=0.2)
+    check(not ok.getState().contains(pyatspi.STATE_ENABLED), "OK is enabled on an application's node")
+    event = lambda: prog.d.find(dialog, role=pyatspi.ROLE_TABLE_CELL, name=event_label, showing=True)
+    for attempt in range(3):
+        prog.press(dialog, "Right")
+        try:
+            return wait_for(f"the event {event_label!r}", event, timeout=4), app, ok
+        except TestFailure:
+            if attempt == 2:
+                raise
 
 
 def registry_text(session):
