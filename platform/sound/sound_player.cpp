@@ -4,7 +4,7 @@
 #include "platform/sound/alsa_output.h"
 #include "platform/sound/default_sound.h"
 #include "platform/sound/pulse_output.h"
-#include "platform/sound/sndfile_source.h"
+#include "platform/sound/wave_file.h"
 
 namespace platform {
 namespace {
@@ -65,7 +65,7 @@ bool SoundPlayer::play(const std::string& windowsPath, UINT flags)
         }
     }
 
-    std::unique_ptr<SoundSource> source = SndfileSource::open(toPosixPath(windowsPath), SndfileSource::Kind::Wave);
+    std::unique_ptr<SoundSource> source = openWaveFile(toPosixPath(windowsPath));
     if (!source) {
         if (flags & SND_NODEFAULT)
             return false;
