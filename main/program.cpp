@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <memory>
 
 #include "main/app_title.h"
@@ -13,6 +14,7 @@
 #include "main/window_support.h"
 #include "platform/executable_version_service.h"
 #include "platform/platform.h"
+#include "platform/services.h"
 #include "platform/qt/qt_help_service.h"
 #include "platform/qt/qt_message_box_service.h"
 #include "sound_events/sound_event_dialog.h"
@@ -58,6 +60,9 @@ int runProgram(int argc, char** argv)
     }
     TFormMain form(state);
     form.show();
+    // Once the window is up, the sound service gets ready in the background:
+    // the first double click then plays at once.
+    QTimer::singleShot(0, &form, [] { platform::prepareSoundService(); });
     return app.exec();
 }
 

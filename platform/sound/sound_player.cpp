@@ -87,6 +87,14 @@ bool SoundPlayer::play(const std::string& windowsPath, UINT flags)
     return true;
 }
 
+void SoundPlayer::prepare()
+{
+    chooseOutput();
+    std::lock_guard lock(m_mutex);
+    if (!m_worker.joinable() && !m_quit)
+        m_worker = std::thread(&SoundPlayer::run, this);
+}
+
 void SoundPlayer::run()
 {
     std::unique_lock lock(m_mutex);

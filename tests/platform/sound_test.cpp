@@ -370,6 +370,16 @@ TEST(SoundPlayer, FirstAvailableOutputPlaysAndNoneFailsQuietly)
     EXPECT_EQ(server->streams().size(), 1u);
 }
 
+TEST(SoundPlayer, PreparingConnectsBeforeTheFirstSound)
+{
+    auto server = std::make_shared<FakeAudioOutput>();
+    SoundPlayer player({server}, {});
+    player.prepare();
+    EXPECT_EQ(server->availableCalls.load(), 1);   // the server was asked for (and so connected to) already
+    EXPECT_TRUE(player.play("C:\\missing.wav", SND_SYNC));
+    EXPECT_EQ(server->streams().size(), 1u);
+}
+
 TEST(SoundPlayer, AlsaDevicesPlayAndMissingOnesAreUnavailable)
 {
     EXPECT_FALSE(platform::AlsaOutput("tidebell_no_such_device").available());
