@@ -90,6 +90,9 @@ bool SoundPlayer::play(const std::string& windowsPath, UINT flags)
 void SoundPlayer::prepare()
 {
     chooseOutput();
+    // Opening a file once brings the decoder's code and tables in, which
+    // the first sound would otherwise wait for.
+    openDefaultSound(m_themeFolders);
     std::lock_guard lock(m_mutex);
     if (!m_worker.joinable() && !m_quit)
         m_worker = std::thread(&SoundPlayer::run, this);
