@@ -6,7 +6,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/opt.h>
+#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
 
@@ -21,6 +21,8 @@ constexpr int ioBufferSize = 32768;
 
 std::unique_ptr<FfmpegSource> FfmpegSource::open(std::shared_ptr<const WaveImage> image)
 {
+    // A damaged file is answered by the default sound, not by lines on the terminal.
+    av_log_set_level(AV_LOG_QUIET);
     std::unique_ptr<FfmpegSource> source(new FfmpegSource(std::move(image)));
     if (!source->start())
         return nullptr;
