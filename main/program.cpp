@@ -9,7 +9,6 @@
 #include "core/app_title.h"
 #include "main/form_main.h"
 #include "main/startup.h"
-#include "platform/executable_version_service.h"
 #include "platform/platform.h"
 #include "platform/services.h"
 #include "platform/qt/qt_help_service.h"
@@ -41,14 +40,23 @@ int runProgram(int argc, char** argv)
     // options out of them.
     platform::setArguments(argc, argv);
     platform::pinLocalTimeZone();
+    const std::optional<std::string> windowSystem =
+        preferredWindowSystem([](const char* name) { return qEnvironmentVariable(name).toStdString(); });
+    if (windowSystem) {
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*windowSystem));
+    }
     QApplication app(argc, argv);
+    // The choice was the toolkit's alone: the programs we start (the help
+    // browser) choose their own.
+    if (windowSystem) {
+        qunsetenv("QT_QPA_PLATFORM");
+    }
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setWindowIcon(programIcon());
     installFontAliases();
     QApplication::setFont(windowFont());
     platform::setMessageBoxService(std::make_shared<platform::QtMessageBoxService>());
     platform::setHelpService(std::make_shared<platform::QtHelpService>());
-    platform::setVersionInfoService(std::make_shared<platform::ExecutableVersionInfoService>());
     SharedState state;
     ApplicationHints hints(state);
     app.installEventFilter(&hints);

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/executable_version_service.h"
 #include "platform/internal.h"
 #include "platform/services.h"
 #include "platform/terminal_message_box.h"
@@ -21,7 +22,9 @@ struct Services {
     std::shared_ptr<SoundService> sound;
     bool soundChosen = false;   // the system's player is made on first use
     std::shared_ptr<HelpService> help;
-    std::shared_ptr<VersionInfoService> version;
+    // Version data need nothing of the desktop: read from the file itself
+    // for any caller, as on Windows.
+    std::shared_ptr<VersionInfoService> version = std::make_shared<ExecutableVersionInfoService>();
 };
 
 Services& services()

@@ -1,8 +1,9 @@
 // Platform services that windows use and tests replace with doubles. The
 // Windows-named functions (MessageBoxA, sndPlaySoundA, WinHelpA, the version
-// functions) call whichever service is installed; the real ones are installed
-// by the program at start-up, except sound, whose real service (sound server,
-// else ALSA) is in place until another is set.
+// functions) call whichever service is installed; the desktop's message box
+// and help are installed by the program at start-up, while sound (sound
+// server, else ALSA) and version data (read from the file) are in place until
+// another is set.
 #pragma once
 
 #include <memory>

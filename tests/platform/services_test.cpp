@@ -14,6 +14,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -97,7 +98,7 @@ TEST(Services, SoundIsPreparedInTheBackgroundOnce)
 
 TEST(Services, VersionDataThroughTheVersionFunctions)
 {
-    EXPECT_EQ(GetFileVersionInfoSizeA("C:\\x.exe", nullptr), 0u);   // no service: no data
+    EXPECT_EQ(GetFileVersionInfoSizeA("C:\\x.exe", nullptr), 0u);   // no such file: no data
     ScopedService version(std::make_shared<FakeVersionInfoService>());
     platform::VersionResource resource;
     resource.translations = {0x03A40411};   // language 0x0411, code page 0x03A4
@@ -238,6 +239,22 @@ TEST(Services, QtBoxShowsTheFlagsAndAnswersTheButtonPressed)
     EXPECT_EQ(seenText, QString::fromUtf8("移行しますか？"));
     EXPECT_EQ(seenIcon, QMessageBox::Question);
     EXPECT_EQ(buttons, 2);
+
+    // Texts hold file names and system messages: a tag in one is text.
+    Qt::TextFormat format = Qt::RichText;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        format = label->textFormat();
+        shown = label->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    service.show(nullptr, "<b>bell</b>.wav: <img src=\"/tmp/x.png\">", "ねいろん", MB_OK);
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, QStringLiteral("<b>bell</b>.wav: <img src=\"/tmp/x.png\">"));
 }
 
 }  // namespace
