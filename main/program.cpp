@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <memory>
 
 #include "core/app_title.h"
 #include "main/form_main.h"
 #include "main/startup.h"
 #include "platform/platform.h"
+#include "platform/services.h"
 #include "platform/qt/qt_help_service.h"
 #include "platform/qt/qt_message_box_service.h"
 #include "sound_events/sound_event_dialog.h"
@@ -66,6 +68,9 @@ int runProgram(int argc, char** argv)
     }
     TFormMain form(state);
     form.show();
+    // Once the window is up, the sound service gets ready in the background:
+    // the first double click then plays at once.
+    QTimer::singleShot(0, &form, [] { platform::prepareSoundService(); });
     return app.exec();
 }
 

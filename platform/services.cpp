@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/executable_version_service.h"
 #include "platform/internal.h"
@@ -89,6 +90,34 @@ std::shared_ptr<MessageBoxService> setMessageBoxService(std::shared_ptr<MessageB
 {
     return swap(services().messageBox, std::move(s));
 }
+void prepareSoundService()
+{
+    // The services are made before the preparation, so they outlive its
+    // thread, which is joined at exit.
+    services();
+    struct Preparation {
+        std::thread thread;
+        ~Preparation()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    };
+    static Preparation preparation;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        preparation.thread = std::thread([] {
+            std::shared_ptr<SoundService> service;
+            {
+                std::lock_guard lock(services().mutex);
+                service = soundSlot();
+            }
+            if (service)
+                service->prepare();
+        });
+    });
+}
+
 std::shared_ptr<SoundService> setSoundService(std::shared_ptr<SoundService> s)
 {
     std::lock_guard lock(services().mutex);

@@ -28,6 +28,9 @@ public:
     // flags; an empty path stops what is playing. Starting a sound cuts off
     // the one playing.
     virtual bool play(const std::string& windowsPath, UINT flags) = 0;
+    // Does ahead what the first sound would wait for (connecting to the
+    // sound server, say), so that it plays as fast as later ones.
+    virtual void prepare() {}
 };
 
 class HelpService {
@@ -43,6 +46,11 @@ public:
     // a module given by its Windows-style path; empty when it has none.
     virtual std::string versionBlock(const std::string& windowsPath) = 0;
 };
+
+// Loads the sound service (the system's player unless another is set) and
+// prepares it on a thread of its own; returns at once. Called again, does
+// nothing.
+void prepareSoundService();
 
 // Each setter installs a service and returns the one it replaces.
 std::shared_ptr<MessageBoxService> setMessageBoxService(std::shared_ptr<MessageBoxService>);

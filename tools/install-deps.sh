@@ -15,6 +15,7 @@ build_pkgs=(
   qt6-base-dev libgl-dev
   libarchive-dev liblhasa-dev libunarr-dev zlib1g-dev
   libsndfile1-dev libpulse-dev libasound2-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   sound-theme-freedesktop
   libgtest-dev libgmock-dev
   libglib2.0-dev libcanberra-dev
@@ -25,7 +26,7 @@ test_pkgs=(
   pulseaudio pulseaudio-utils
   xvfb xauth clang libclang-rt-14-dev
   desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas
-  twm
+  twm ffmpeg
   xdotool x11-utils libxtst6 dbus-daemon at-spi2-core python3 python3-pyatspi gir1.2-atspi-2.0
 )
 

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -54,6 +58,42 @@ TEST(Services, CallsGoToTheInstalledDoubles)
         EXPECT_EQ(help->calls[0].data, 6u);
     }
     EXPECT_FALSE(WinHelpA(nullptr, "C:\\TIDEBELL.HLP", HELP_CONTEXT, 6));
+}
+
+// The program prepares the sound service once its window shows; the call
+// must not wait for the preparation, which runs on a thread of its own.
+class SlowToPrepare : public FakeSoundService {
+public:
+    void prepare() override
+    {
+        std::unique_lock lock(mutex);
+        preparedOn = std::this_thread::get_id();
+        released.wait(lock, [&] { return release; });
+        prepared = true;
+        done.notify_all();
+    }
+    std::mutex mutex;
+    std::condition_variable released, done;
+    bool release = false, prepared = false;
+    std::thread::id preparedOn;
+};
+
+TEST(Services, SoundIsPreparedInTheBackgroundOnce)
+{
+    auto sound = std::make_shared<SlowToPrepare>();
+    ScopedService<platform::SoundService> installed(sound);
+    platform::prepareSoundService();   // returns while the preparation waits
+    platform::prepareSoundService();
+    {
+        std::unique_lock lock(sound->mutex);
+        EXPECT_FALSE(sound->prepared);
+        sound->release = true;
+        sound->released.notify_all();
+        ASSERT_TRUE(sound->done.wait_for(lock, std::chrono::seconds(10), [&] { return sound->prepared; }));
+        EXPECT_NE(sound->preparedOn, std::this_thread::get_id());
+    }
+    EXPECT_TRUE(sndPlaySoundA("C:\\a.wav", SND_ASYNC));
+    EXPECT_EQ(sound->calls.size(), 1u);
 }
 
 TEST(Services, VersionDataThroughTheVersionFunctions)
