@@ -249,7 +249,7 @@ void TFormLZH::placeWindow()
         resize(std::max(1, client.width), std::max(1, client.height));
     }
     if (m_mainWindow != nullptr) {
-        centreOn(this, outerBounds(m_mainWindow));
+        centre(outerBounds(m_mainWindow));
     }
 }
 

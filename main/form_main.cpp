@@ -410,8 +410,8 @@ void TFormMain::FormCloseQuery()
     const bool normal = !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
     if (normal) {
         m_frame = frameMarginsOf(this);
-        const QRect outer = frameGeometry();
-        window.bounds = {outer.x(), outer.y(), outer.width(), outer.height()};
+        // The widget's own frame may lag behind the window system's.
+        window.bounds = outerBounds(this);
     } else {
         const QRect client = normalGeometry();
         window.bounds = outerOf({client.x(), client.y(), client.width(), client.height()}, m_frame);

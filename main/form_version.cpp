@@ -87,7 +87,7 @@ TFormVersion::TFormVersion(const WindowBounds& mainBounds, std::string modulePat
 
 void TFormVersion::placeWindow()
 {
-    centreOn(this, m_mainBounds);
+    centre(m_mainBounds);
 }
 
 void TFormVersion::FormShow()

@@ -26,7 +26,7 @@ test_pkgs=(
   pulseaudio pulseaudio-utils
   xvfb xauth clang libclang-rt-14-dev
   desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas
-  twm ffmpeg
+  twm xfonts-base ffmpeg
   xdotool x11-utils libxtst6 dbus-daemon at-spi2-core python3 python3-pyatspi gir1.2-atspi-2.0
 )
 

@@ -38,7 +38,7 @@ void TButtonDialog::finishLayout(QLayout* content, int clientWidth, int clientHe
 
 void TButtonDialog::placeWindow()
 {
-    centreOn(this, m_mainBounds);
+    centre(m_mainBounds);
 }
 
 void TButtonDialog::Button3Click()

@@ -25,13 +25,6 @@ WindowBounds outerBounds(const QWidget* window)
     return WindowBounds{frame.x(), frame.y(), frame.width(), frame.height()};
 }
 
-void centreOn(QWidget* dialog, const WindowBounds& mainBounds)
-{
-    const WindowBounds own = outerBounds(dialog);
-    const WindowBounds placed = centredOn(mainBounds, own.width, own.height);
-    dialog->move(placed.left, placed.top);
-}
-
 FrameMargins frameMarginsOf(const QWidget* window)
 {
     // The window's margins are read afresh from the window system; the
@@ -86,33 +79,55 @@ void answerLeftDoubleClicksOnly(QAbstractItemView* view)
 
 void TDialogForm::place()
 {
+    m_hasTarget = false;
     placeWindow();
     m_framePending = !isFramed(frameMarginsOf(this));
-    if (!m_framePending) {
-        return;
-    }
     // Some window managers frame a window without moving it as the toolkit
-    // sees it, so no move event tells: the frame is looked for a while.
+    // sees it, so no move event tells; others put the frame a frame width
+    // off the place asked for. The frame is watched for a while after the
+    // show and the window placed again until it stands where it was asked.
     if (m_frameWatch == nullptr) {
         m_frameWatch = new QTimer(this);
         m_frameWatch->setInterval(kFrameWatchInterval);
-        connect(m_frameWatch, &QTimer::timeout, this, [this] { guarded([this] { mendFrame(); }); });
+        connect(m_frameWatch, &QTimer::timeout, this, [this] {
+            guarded([this] {
+                if (++m_frameWatchTicks > kFrameWatchTicks) {
+                    m_frameWatch->stop();
+                    return;
+                }
+                mendFrame();
+            });
+        });
     }
     m_frameWatchTicks = 0;
     m_frameWatch->start();
 }
 
+void TDialogForm::centre(const WindowBounds& mainBounds)
+{
+    const WindowBounds own = outerBounds(this);
+    m_target = centredOn(mainBounds, own.width, own.height);
+    m_hasTarget = true;
+    move(m_target.left, m_target.top);
+}
+
 void TDialogForm::mendFrame()
 {
-    if (m_frameWatch != nullptr && (!m_framePending || ++m_frameWatchTicks > kFrameWatchTicks)) {
-        m_frameWatch->stop();
-    }
-    if (!m_framePending || !isVisible() || !isFramed(frameMarginsOf(this))) {
+    if (m_frameWatch == nullptr || !m_frameWatch->isActive() || !isVisible() || !isFramed(frameMarginsOf(this))) {
         return;
     }
-    m_framePending = false;
-    if (m_frameWatch != nullptr) {
+    if (m_framePending) {
+        // The first placement measured the inner size as the outer one.
+        m_framePending = false;
+        placeWindow();
+        return;
+    }
+    const WindowBounds outer = outerBounds(this);
+    if (!m_hasTarget || (outer.left == m_target.left && outer.top == m_target.top)) {
+        // Once it stands right the watch ends, so a later move is the user's
+        // and is left alone.
         m_frameWatch->stop();
+        return;
     }
     placeWindow();
 }

@@ -18,9 +18,6 @@ namespace tidebell {
 // The outer bounds of a shown or not yet shown top-level window.
 WindowBounds outerBounds(const QWidget* window);
 
-// Moves `dialog` so that its outer frame stands centred on `mainBounds`.
-void centreOn(QWidget* dialog, const WindowBounds& mainBounds);
-
 // The frame the desktop put around a shown top-level window; all zero until
 // the window manager has framed it, which may be a little after the show.
 FrameMargins frameMarginsOf(const QWidget* window);
@@ -43,6 +40,9 @@ protected:
     // outer one; it is made again once the frame is known.
     void place();
     virtual void placeWindow() {}
+    // Moves the dialog's outer frame to the centre of `mainBounds` and keeps
+    // that place as the one the frame is watched to stand at.
+    void centre(const WindowBounds& mainBounds);
 
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -60,6 +60,8 @@ private:
     bool m_framePending = false;   // placed before the frame was known
     QTimer* m_frameWatch = nullptr;
     int m_frameWatchTicks = 0;
+    bool m_hasTarget = false;      // a centred placement to hold
+    WindowBounds m_target{};
 };
 
 // Installed on the application: every hint (status tip) of any window, menu
