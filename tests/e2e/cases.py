@@ -584,20 +584,6 @@ def viewer_size_is_outer(session):
 
 
 @case
-def main_size_saved_is_outer(session):
-    """Closing the main window saves its outer frame, the bounds it opened at."""
-    session.write_ini(MainSize="160,120,900,640,-1")
-    prog = Program(session)
-    _, outer = framed_outer(prog, TITLE)
-    check(prog.close() == 0, "the program did not end cleanly")
-    with open(session.ini_path, encoding="ascii", errors="replace") as f:
-        text = f.read()
-    saved = "MainSize=%d,%d,%d,%d," % outer
-    check(outer == (160, 120, 900, 640), f"the main window opens at outer {outer}, not at the saved 160,120,900,640")
-    check(saved in text, f"closing at outer {outer} saved other bounds: {text!r}")
-
-
-@case
 def about_box_shows_version(session):
     """The about box reads the executable's version data."""
     prog = dialog_session(session)
