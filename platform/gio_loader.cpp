@@ -33,14 +33,17 @@ const GioFunctions* gio()
                  resolve(library, "g_free", f.free) &&
                  resolve(library, "g_object_unref", f.object_unref) &&
                  resolve(library, "g_settings_get_string", f.settings_get_string) &&
+                 resolve(library, "g_settings_get_user_value", f.settings_get_user_value) &&
                  resolve(library, "g_settings_new_full", f.settings_new_full) &&
+                 resolve(library, "g_settings_reset", f.settings_reset) &&
                  resolve(library, "g_settings_schema_has_key", f.settings_schema_has_key) &&
                  resolve(library, "g_settings_schema_source_get_default",
                          f.settings_schema_source_get_default) &&
                  resolve(library, "g_settings_schema_source_lookup", f.settings_schema_source_lookup) &&
                  resolve(library, "g_settings_schema_unref", f.settings_schema_unref) &&
                  resolve(library, "g_settings_set_string", f.settings_set_string) &&
-                 resolve(library, "g_settings_sync", f.settings_sync);
+                 resolve(library, "g_settings_sync", f.settings_sync) &&
+                 resolve(library, "g_variant_unref", f.variant_unref);
     });
     return loaded ? &functions : nullptr;
 }

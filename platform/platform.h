@@ -76,8 +76,9 @@ struct Overrides {
     // verb, sound theme). Unset: only for the real per-user registry, so a
     // test with its own registry file never touches the user's desktop.
     std::optional<bool> desktopMirror;
-    // GSettings schema that holds the desktop's sound theme name.
-    std::optional<std::string> soundSettingsSchema;
+    // GSettings schemas that may hold a desktop's sound theme name (GNOME's,
+    // MATE's and Cinnamon's).
+    std::optional<std::vector<std::string>> soundSettingsSchemas;
 };
 Overrides& overrides();
 

@@ -337,7 +337,7 @@ TEST_F(DesktopTest, SoundEventsWithoutSettingsSchemaOrWritableFolderStillReachTh
     std::string file = world().file("files/a.wav");
     write(file, wave());
 
-    platform::overrides().soundSettingsSchema = "org.example.absent";
+    platform::overrides().soundSettingsSchemas = std::vector<std::string>{"org.example.absent"};
     ASSERT_EQ(setDefault(HKEY_CURRENT_USER, warning, platform::toWindowsPath(file)), ERROR_SUCCESS);
     EXPECT_NE(platform::lastDesktopNotice().find("org.example.absent"), std::string::npos);
     EXPECT_TRUE(fs::is_symlink(data("sounds/tidebell/stereo/dialog-warning.wav")));
