@@ -451,7 +451,7 @@ ThemePlace xfconfPlace()
             return label + ": " + firstLine(out);
         }
         if (!choice.chosen)
-            choice.theme = "default";
+            choice.theme = "freedesktop";
         return std::nullopt;
     };
     place.write = [label = place.label](const ThemeChoice& choice) -> std::optional<std::string> {
@@ -483,7 +483,8 @@ ThemePlace xsettingsFilePlace(const std::string& path)
         if (!theme)
             return path + ": 読めない形式です";
         choice.chosen = theme->has_value() && !(*theme)->empty();
-        choice.theme = choice.chosen ? **theme : "default";
+        // GTK plays this one when XSETTINGS names none.
+        choice.theme = choice.chosen ? **theme : "freedesktop";
         return std::nullopt;
     };
     place.write = [path, load](const ThemeChoice& choice) -> std::optional<std::string> {

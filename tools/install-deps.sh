@@ -24,7 +24,8 @@ test_pkgs=(
   pulseaudio pulseaudio-utils
   xvfb xauth clang libclang-rt-14-dev
   desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas
-  twm
+  twm xdotool
+  xfconf libkf5config-bin mate-desktop-common cinnamon-desktop-data dbus
 )
 
 pkgs=("${build_pkgs[@]}")
