@@ -20,6 +20,7 @@
 #include "archive_viewer/working_copy.h"
 #include "main/app_title.h"
 #include "main/context_help.h"
+#include "main/file_drag.h"
 #include "main/handler_guard.h"
 #include "main/hint_text.h"
 #include "main/images.h"
@@ -183,6 +184,8 @@ void TFormLZH::buildWidgets()
         connect(view, &QAbstractItemView::clicked, this, [this] { guarded([this] { ListView1Click(); }); });
         connect(view, &QAbstractItemView::doubleClicked, this,
                 [this] { guarded([this] { ListView1DblClick(); }); });
+        // A dragged entry is extracted as for playing, then offered as a file.
+        new TFileDrag(view, [this](int row) { return workingCopyOf(row); });
     }
     connect(ReportView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection& deselected) {
@@ -287,12 +290,8 @@ void TFormLZH::playWorkingCopy(const std::string& path)
     sndPlaySoundA(path.c_str(), SND_ASYNC);
 }
 
-void TFormLZH::menufilePlayExecute()
+std::optional<std::string> TFormLZH::workingCopyOf(int row)
 {
-    const int row = selectedRow();
-    if (row < 0) {
-        return;
-    }
     const std::string entryName = rowCaption(row);
     const auto folder = WorkingFolder();
     const auto bareName = BareEntryName(entryName);
@@ -300,22 +299,32 @@ void TFormLZH::menufilePlayExecute()
     // folder, has nowhere to be extracted to.
     if (!folder || !bareName) {
         MessageBoxA(nullptr, kCannotExtract, kApplicationTitle, MB_OK);
-        return;
+        return std::nullopt;
     }
     const std::string workingCopy = *folder + *bareName;
     if (fileExists(workingCopy)) {
-        playWorkingCopy(workingCopy);
-        return;
+        return workingCopy;
     }
     ArchiveFile1.SetFileName(m_state.ArchivePath);
     ArchiveFile1.Options().c = 1;
     ArchiveFile1.Options().x = 0;
     if (ArchiveFile1.Extract(nullptr, nullptr, *folder, {entryName}) == 0 ||
         ArchiveFile1.Extract(nullptr, nullptr, *folder, {*bareName}) == 0) {
-        playWorkingCopy(workingCopy);
-        return;
+        return workingCopy;
     }
     MessageBoxA(nullptr, kCannotExtract, kApplicationTitle, MB_OK);
+    return std::nullopt;
+}
+
+void TFormLZH::menufilePlayExecute()
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        return;
+    }
+    if (const auto workingCopy = workingCopyOf(row)) {
+        playWorkingCopy(*workingCopy);
+    }
 }
 
 void TFormLZH::ListView1Click()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "archive/archivefile.h"
@@ -75,6 +76,9 @@ private:
     void buildWidgets();
     QAction* addAction(const char* caption, const char* hint, void (TFormLZH::*handler)());
     void playWorkingCopy(const std::string& path);
+    // The entry's working copy, extracted when missing; nothing (the user
+    // told why) when it cannot be.
+    std::optional<std::string> workingCopyOf(int row);
 
     SharedState& m_state;
     QWidget* m_mainWindow;

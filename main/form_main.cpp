@@ -22,6 +22,7 @@
 #include "main/app_title.h"
 #include "main/error_display.h"
 #include "main/file_list_model.h"
+#include "main/file_drag.h"
 #include "main/file_list_view.h"
 #include "main/folder_tree_model.h"
 #include "main/form_version.h"
@@ -262,6 +263,9 @@ void TFormMain::buildPanes()
         connect(view, &QAbstractItemView::doubleClicked, this, guardedSlot(this, &TFormMain::ListView1DblClick));
         connect(view, &QWidget::customContextMenuRequested, this,
                 guardedSlot(this, &TFormMain::ListView1ContextPopup));
+        new TFileDrag(view, [this](int row) -> std::optional<std::string> {
+            return TreeModel->NodePath(TreeView1->currentIndex()) + FileList->fileName(row);
+        });
     }
     connect(ListView1->selection(), &QItemSelectionModel::selectionChanged, this,
             guardedSlot(this, &TFormMain::ListView1SelectionChanged));
