@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
@@ -216,6 +217,29 @@ TEST_F(Viewer, AnEntryThatCannotBeExtractedShowsTheMessageAndPlaysNothing)
     platform::overrides().tempFolder = tempFolder();
     viewer.ListView1DblClick();
     EXPECT_EQ(m_sound->calls.size(), 1u);
+}
+
+TEST_F(Viewer, DraggingAnEntryThatCannotBeExtractedShowsThePlayingMessageAndDragsNothing)
+{
+    m_state.ArchivePath = makeArchive("sounds.lzh", "jlha a %A snd/a.wav");
+    TFormLZH viewer(m_state, &m_main);
+    viewer.show();
+    ASSERT_EQ(viewer.rowCount(), 1);
+    Sandbox::writeFile(m_box.root() + "/not-a-folder", "");
+    platform::overrides().tempFolder = m_box.root() + "/not-a-folder";
+    QWidget* viewport = viewer.ReportView->viewport();
+    const QPoint at = viewer.ReportView->visualRect(viewer.ListItems->index(0, 0)).center();
+    const QPoint away = at + QPoint(0, QApplication::startDragDistance() + 1);
+    QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QMouseEvent move(QEvent::MouseMove, away, viewport->mapToGlobal(away), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    ASSERT_EQ(m_box.boxes->calls.size(), 1u);
+    EXPECT_EQ(m_box.boxes->calls[0].text, "圧縮ファイルが解凍できません");
+    EXPECT_EQ(m_box.boxes->calls[0].caption, "ねいろん for Win32");
+    EXPECT_TRUE(m_sound->calls.empty());
 }
 
 TEST_F(Viewer, ADamagedEntryIsNeitherPlayedNorLeftAsAWorkingCopy)
