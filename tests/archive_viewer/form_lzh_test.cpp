@@ -56,6 +56,13 @@ protected:
         return platform::toWindowsPath(archive);
     }
 
+    // The temporary folder is no folder: there is nowhere to extract to.
+    void leaveNowhereToExtract()
+    {
+        Sandbox::writeFile(m_box.root() + "/not-a-folder", "");
+        platform::overrides().tempFolder = m_box.root() + "/not-a-folder";
+    }
+
     std::vector<std::string> captions(const TFormLZH& viewer) const
     {
         std::vector<std::string> rows;
@@ -202,9 +209,7 @@ TEST_F(Viewer, AnEntryThatCannotBeExtractedShowsTheMessageAndPlaysNothing)
     TFormLZH viewer(m_state, &m_main);
     viewer.show();
     ASSERT_EQ(viewer.rowCount(), 1);
-    // The temporary folder is no folder: there is nowhere to extract to.
-    Sandbox::writeFile(m_box.root() + "/not-a-folder", "");
-    platform::overrides().tempFolder = m_box.root() + "/not-a-folder";
+    leaveNowhereToExtract();
     viewer.selectRow(0);
     viewer.ListView1DblClick();
     EXPECT_TRUE(m_sound->calls.empty());
@@ -225,8 +230,7 @@ TEST_F(Viewer, DraggingAnEntryThatCannotBeExtractedShowsThePlayingMessageAndDrag
     TFormLZH viewer(m_state, &m_main);
     viewer.show();
     ASSERT_EQ(viewer.rowCount(), 1);
-    Sandbox::writeFile(m_box.root() + "/not-a-folder", "");
-    platform::overrides().tempFolder = m_box.root() + "/not-a-folder";
+    leaveNowhereToExtract();
     QWidget* viewport = viewer.ReportView->viewport();
     const QPoint at = viewer.ReportView->visualRect(viewer.ListItems->index(0, 0)).center();
     const QPoint away = at + QPoint(0, QApplication::startDragDistance() + 1);
