@@ -10,7 +10,7 @@
 #include <QUrl>
 #include <memory>
 
-#include "main/file_drag.h"
+#include "ui/file_drag.h"
 #include "platform/platform.h"
 #include "tests/main/sandbox.h"
 

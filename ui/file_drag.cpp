@@ -1,4 +1,4 @@
-#include "main/file_drag.h"
+#include "ui/file_drag.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -8,7 +8,7 @@
 #include <QMouseEvent>
 #include <QUrl>
 
-#include "main/handler_guard.h"
+#include "core/handler_guard.h"
 #include "platform/platform.h"
 
 namespace tidebell {
