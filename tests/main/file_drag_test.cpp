@@ -12,7 +12,7 @@
 
 #include "ui/file_drag.h"
 #include "platform/platform.h"
-#include "tests/main/sandbox.h"
+#include "support/sandbox.h"
 
 using testing_support::Sandbox;
 
