@@ -84,4 +84,12 @@ int TArchiver::AddFileList(TCmdOpt& cmd, const TArchiverOptions& options, bool u
     return count;
 }
 
+void TArchiver::AddCommonTail(TCmdOpt& cmd, const TArchiverOptions& options,
+                              const std::string& archiveFileName, const std::string& dir,
+                              bool useResFile, const FileList& files) {
+    cmd.Add(options.UserOptions);
+    AddArchiveAndDir(cmd, archiveFileName, dir);
+    AddFileList(cmd, options, useResFile, files);
+}
+
 }  // namespace archives

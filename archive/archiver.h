@@ -83,6 +83,11 @@ public:
     // inline otherwise; then UserFileList. Returns the number of names.
     static int AddFileList(TCmdOpt& cmd, const TArchiverOptions& options, bool useResFile,
                            const FileList& files);
+    // The tail most wrappers end their commands with: UserOptions, then
+    // AddArchiveAndDir, then AddFileList.
+    static void AddCommonTail(TCmdOpt& cmd, const TArchiverOptions& options,
+                              const std::string& archiveFileName, const std::string& dir,
+                              bool useResFile, const FileList& files);
 
 protected:
     // LoadDLL / FreeDLL of the object's own class, reached through an object.

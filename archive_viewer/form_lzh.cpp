@@ -6,6 +6,7 @@
 #include <QActionGroup>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QListView>
 #include <QMenuBar>
 #include <QScreen>
@@ -44,8 +45,10 @@ TFormLZH::TFormLZH(SharedState& state, QWidget* mainWindow)
     : TDialogForm(mainWindow), m_state(state), m_mainWindow(mainWindow)
 {
     setWindowTitle(QStringLiteral("FormLZH"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    // A dialog to the window manager, so that it belongs to the main window,
+    // but sizeable with the buttons of a main window.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
     buildWidgets();
 
     // The viewer's component extracts without folders, overwriting, and
@@ -169,10 +172,15 @@ void TFormLZH::buildWidgets()
     IconListView->setSelectionModel(ReportView->selectionModel());
     IconListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     IconListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The selection is shared with the report view, which asks for whole
+    // rows: a cell alone would count as no selection.
+    IconListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    IconListView->setModelColumn(NameColumn);
     IconListView->setFlow(QListView::TopToBottom);
     IconListView->setWrapping(true);
     IconListView->setResizeMode(QListView::Adjust);
-    IconListView->setUniformItemSizes(true);
+    // Each column of names as wide as its widest, not the first one's.
+    IconListView->setUniformItemSizes(false);
 
     ListView1 = new QStackedWidget;
     ListView1->addWidget(ReportView);
@@ -181,6 +189,7 @@ void TFormLZH::buildWidgets()
 
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(ReportView),
                                     static_cast<QAbstractItemView*>(IconListView)}) {
+        answerLeftDoubleClicksOnly(view);
         connect(view, &QAbstractItemView::clicked, this, [this] { guarded([this] { ListView1Click(); }); });
         connect(view, &QAbstractItemView::doubleClicked, this,
                 [this] { guarded([this] { ListView1DblClick(); }); });
@@ -229,15 +238,38 @@ void TFormLZH::AppOnHint(const QString& hint)
     StatusBar1->showMessage(QString::fromStdString(longHint(hint.toStdString())));
 }
 
-void TFormLZH::FormShow()
+void TFormLZH::placeWindow()
 {
     const AppSettings& settings = m_state.Settings;
     if (settings.LZHWidth != -1) {
-        resize(settings.LZHWidth, settings.LZHHeight);
+        // The saved size is the outer one, no larger than the screen as the
+        // desktop limits it; the toolkit sizes the client area.
+        WindowBounds outer{0, 0, settings.LZHWidth, settings.LZHHeight};
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            outer = limitToArea(outer, screen->availableGeometry().width(), screen->availableGeometry().height());
+        }
+        const WindowBounds client = clientOf(outer, frameMarginsOf(this));
+        resize(std::max(1, client.width), std::max(1, client.height));
     }
     if (m_mainWindow != nullptr) {
         centreOn(this, outerBounds(m_mainWindow));
     }
+}
+
+void TFormLZH::keyPressEvent(QKeyEvent* event)
+{
+    // The viewer has no cancel: Esc does not close it as it closes a dialog.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    TDialogForm::keyPressEvent(event);
+}
+
+void TFormLZH::FormShow()
+{
+    const AppSettings& settings = m_state.Settings;
+    place();
     ToolBar1->setVisible(settings.ShowLZHToolBar);
     StatusBar1->setVisible(settings.ShowLZHStatusBar);
     menuviewToolbar->setChecked(settings.ShowLZHToolBar);
@@ -412,8 +444,9 @@ void TFormLZH::done(int result)
 void TFormLZH::FormCloseQuery()
 {
     AppSettings& settings = m_state.Settings;
-    settings.LZHWidth = width();
-    settings.LZHHeight = height();
+    const WindowBounds outer = outerBounds(this);
+    settings.LZHWidth = outer.width;
+    settings.LZHHeight = outer.height;
     settings.ShowLZHToolBar = !ToolBar1->isHidden();
     settings.ShowLZHStatusBar = !StatusBar1->isHidden();
     // Hints go back first: nothing below may keep them in a closed window.

@@ -70,6 +70,8 @@ public:
 
 protected:
     void done(int result) override;
+    void placeWindow() override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();

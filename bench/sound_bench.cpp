@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/services.h"
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -38,6 +39,7 @@ constexpr int rate = 48000;
 constexpr int fragment = rate / 500;   // 2 ms
 constexpr float silence = 0.01f;
 constexpr int trials = 25;
+constexpr int coldTrials = 10;
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -246,10 +248,68 @@ void measure(Monitor& monitor, double sinkLatency, Figures& out, const std::func
     out.cut.push_back(ms(monitor.dateOf(monitor.lastHeard(before)) - called) + sinkLatency);
 }
 
+// A fresh process's first call, as a user meets it: started by the bench
+// with one of "cold" (the first thing the process does), "prepared" (the
+// service was prepared half a second before, as the program does once its
+// window shows) or "bare" (the reference: a new client connects and plays).
+// Prints when the call began on the steady clock, and how long it took.
+int firstCall(const std::string& mode, const std::string& path)
+{
+    auto samples = tone(rate / 2, 2);
+    BareClient bare;
+    if (mode == "prepared") {
+        platform::prepareSoundService();
+        std::this_thread::sleep_for(500ms);
+    }
+    auto t0 = Clock::now();
+    if (mode == "bare") {
+        if (!bare.connect())
+            return 1;
+        bare.play(samples);
+    } else {
+        sndPlaySoundA(path.c_str(), SND_ASYNC);
+    }
+    auto t1 = Clock::now();
+    std::printf("%lld %.6f\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(t0.time_since_epoch()).count()),
+                ms(t1 - t0));
+    std::fflush(stdout);
+    std::this_thread::sleep_for(300ms);
+    return 0;
+}
+
+struct Cold {
+    std::vector<double> call, start;
+};
+
+// Runs firstCall in a fresh process and dates its first sound at the monitor.
+void measureCold(Monitor& monitor, double sinkLatency, Cold& out, const std::string& mode, const std::string& path)
+{
+    std::this_thread::sleep_for(300ms);
+    size_t from = monitor.size();
+    std::string command = "'" + std::filesystem::read_symlink("/proc/self/exe").string() + "' --first-call " + mode + " '" + path + "'";
+    FILE* child = ::popen(command.c_str(), "r");
+    if (!child)
+        return;
+    long long began = 0;
+    double call = 0;
+    bool read = std::fscanf(child, "%lld %lf", &began, &call) == 2;
+    ::pclose(child);
+    std::this_thread::sleep_for(100ms);
+    size_t heard = monitor.firstHeard(from);
+    if (!read || heard >= monitor.size())
+        return;
+    Clock::time_point t0{std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(began))};
+    out.call.push_back(call);
+    out.start.push_back(ms(monitor.dateOf(heard) - t0) + sinkLatency);
+}
+
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc == 4 && std::string(argv[1]) == "--first-call")
+        return firstCall(argv[2], argv[3]);
+
     Monitor monitor;
     BareClient reference;
     if (!monitor.start() || !reference.connect()) {
@@ -292,6 +352,14 @@ int main()
         measure(monitor, sinkLatency, bare, [&] { reference.play(samples); }, [&] { reference.stop(); });
     }
     sndPlaySoundA(nullptr, 0);
+
+    // A fresh process for each first call.
+    Cold cold, prepared, bareCold;
+    for (int i = 0; i < coldTrials; ++i) {
+        measureCold(monitor, sinkLatency, cold, "cold", longPath);
+        measureCold(monitor, sinkLatency, prepared, "prepared", longPath);
+        measureCold(monitor, sinkLatency, bareCold, "bare", longPath);
+    }
     std::filesystem::remove_all(folder);
 
     std::printf("sndPlaySoundA against the sound server's null sink, medians of %d trials\n", trials);
@@ -303,6 +371,13 @@ int main()
                 median(ours.cut), median(bare.cut));
     std::printf("  90th percentiles: call %.3f ms, first sound %.3f ms, cut off %.3f ms\n", percentile(callTimes, 0.9),
                 percentile(ours.start, 0.9), percentile(ours.cut, 0.9));
+    std::printf("A fresh process's first call, medians of %d processes each\n", coldTrials);
+    std::printf("  unprepared: call returns %7.3f ms, first sound played %7.3f ms\n", median(cold.call),
+                median(cold.start));
+    std::printf("  prepared:   call returns %7.3f ms, first sound played %7.3f ms   goal <= 1 ms, <= 5 ms\n",
+                median(prepared.call), median(prepared.start));
+    std::printf("  bare client connecting and playing: %.3f ms, first sound played %.3f ms (prepared ratio %.2f)\n",
+                median(bareCold.call), median(bareCold.start), median(prepared.start) / median(bareCold.start));
     std::printf("  Server-side times: when the null sink played the sample, from its monitor (2 ms fragments,\n"
                 "  so +-2 ms) and its latency while measuring (%.1f ms); a sample reaches the server before.\n",
                 sinkLatency);

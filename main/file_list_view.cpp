@@ -9,6 +9,7 @@
 
 #include "core/handler_guard.h"
 #include "main/file_list_model.h"
+#include "ui/window_support.h"
 
 namespace tidebell {
 
@@ -21,6 +22,7 @@ void setCommonBehaviour(QAbstractItemView* view)
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     view->setIconSize(QSize(0, 0));
+    answerLeftDoubleClicksOnly(view);
 }
 
 }  // namespace

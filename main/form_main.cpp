@@ -352,7 +352,7 @@ void TFormMain::applyBounds()
     move(outer.left, outer.top);
     const WindowBounds client = clientOf(outer, m_frame);
     resize(std::max(1, client.width), std::max(1, client.height));
-    m_framePending = !(m_frame.left || m_frame.top || m_frame.right || m_frame.bottom);
+    m_framePending = !isFramed(m_frame);
 }
 
 void TFormMain::mendFrame()
@@ -362,21 +362,13 @@ void TFormMain::mendFrame()
     }
     // The desktop tells the frame's size only once it has framed the shown
     // window, sometimes a little after the window shows.
-    const FrameMargins frame = frameMargins();
-    if (!(frame.left || frame.top || frame.right || frame.bottom)) {
+    const FrameMargins frame = frameMarginsOf(this);
+    if (!isFramed(frame)) {
         return;
     }
     m_frame = frame;
     m_framePending = false;
     applyBounds();
-}
-
-FrameMargins TFormMain::frameMargins() const
-{
-    const QRect outer = frameGeometry();
-    const QRect client = geometry();
-    return FrameMargins{client.left() - outer.left(), client.top() - outer.top(),
-                        outer.right() - client.right(), outer.bottom() - client.bottom()};
 }
 
 void TFormMain::applyTreeWidth()
@@ -421,7 +413,7 @@ void TFormMain::FormCloseQuery()
     // way the outer frame is stored, the measure the start-up applies.
     const bool normal = !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
     if (normal) {
-        m_frame = frameMargins();
+        m_frame = frameMarginsOf(this);
         const QRect outer = frameGeometry();
         window.bounds = {outer.x(), outer.y(), outer.width(), outer.height()};
     } else {
@@ -546,7 +538,7 @@ void TFormMain::menufileEventExecute()
         return;   // archives cannot be assigned
     }
     m_state.EventSoundFile = file->path();
-    showSoundEventDialog(m_state, outerBounds(this));
+    showSoundEventDialog(m_state, outerBounds(this), this);
 }
 
 void TFormMain::ListView1Click()
@@ -609,7 +601,7 @@ void TFormMain::menufileExitExecute()
 
 void TFormMain::menufileOptionExecute()
 {
-    showOptionDialog(m_state, outerBounds(this));
+    showOptionDialog(m_state, outerBounds(this), this);
 }
 
 void TFormMain::menuhelpAboutExecute()

@@ -148,7 +148,6 @@ private:
     // Opens a tree node; a folder that cannot be read is reported.
     bool openTreeNode(const QModelIndex& node, std::shared_ptr<const FolderListing>* read);
     void ListView1SelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
-    FrameMargins frameMargins() const;
 
     SharedState& m_state;
     QActionGroup* m_viewModeGroup = nullptr;

@@ -30,8 +30,17 @@ constexpr int kButtonLeft = 264;
 QLabel* label(QWidget* parent, int left, int top, int width, int height, const char* text)
 {
     auto* l = new QLabel(QString::fromUtf8(text), parent);
+    // Version data come from the file: text, never markup.
+    l->setTextFormat(Qt::PlainText);
     l->setGeometry(left, top, width, height);
     return l;
+}
+
+// Tooltips take any text with a tag for markup: this one shows the text as
+// it is.
+QString plainToolTip(const QString& text)
+{
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 // Labels grow with their text, as far as `right`; what still does not fit is
@@ -43,14 +52,14 @@ void setFittedText(QLabel* label, const QString& text, int right)
     const int room = right - label->x();
     const QString shown = metrics.horizontalAdvance(text) <= room ? text : metrics.elidedText(text, Qt::ElideRight, room);
     label->setText(shown);
-    label->setToolTip(shown == text ? QString() : text);
+    label->setToolTip(shown == text ? QString() : plainToolTip(text));
     label->resize(std::max(label->width(), std::min(room, metrics.horizontalAdvance(shown) + 2)), label->height());
 }
 
 }  // namespace
 
 TFormVersion::TFormVersion(const WindowBounds& mainBounds, std::string modulePath, QWidget* owner)
-    : QDialog(owner), m_mainBounds(mainBounds), m_modulePath(std::move(modulePath))
+    : TDialogForm(owner), m_mainBounds(mainBounds), m_modulePath(std::move(modulePath))
 {
     setWindowTitle(QStringLiteral("バージョン情報"));
     setFont(windowFont());
@@ -76,15 +85,14 @@ TFormVersion::TFormVersion(const WindowBounds& mainBounds, std::string modulePat
     connect(Button1, &QPushButton::clicked, this, guardedSlot(this, &TFormVersion::Button1Click));
 }
 
-void TFormVersion::showEvent(QShowEvent* event)
+void TFormVersion::placeWindow()
 {
-    QDialog::showEvent(event);
-    guarded([this] { FormShow(); });
+    centreOn(this, m_mainBounds);
 }
 
 void TFormVersion::FormShow()
 {
-    centreOn(this, m_mainBounds);
+    place();
     Image1->setPixmap(programIcon().pixmap(32, 32));
     setFittedText(Label_Title, QString::fromUtf8(kApplicationTitle), kButtonLeft - kMargin);
     const VersionTexts texts = readVersionTexts(m_modulePath);

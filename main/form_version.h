@@ -2,17 +2,17 @@
 // notice that the running executable's version resource carries.
 #pragma once
 
-#include <QDialog>
 #include <string>
 
 #include "core/window_layout.h"
+#include "ui/window_support.h"
 
 class QLabel;
 class QPushButton;
 
 namespace tidebell {
 
-class TFormVersion : public QDialog {
+class TFormVersion : public TDialogForm {
 public:
     // `modulePath` is the Windows-style path whose version data is shown.
     TFormVersion(const WindowBounds& mainBounds, std::string modulePath, QWidget* owner = nullptr);
@@ -27,11 +27,11 @@ public:
     QLabel* Label_Mail2;
     QPushButton* Button1;
 
-    void FormShow();
+    void FormShow() override;
     void Button1Click();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void placeWindow() override;
 
 private:
     WindowBounds m_mainBounds;

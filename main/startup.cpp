@@ -22,6 +22,16 @@ WindowBounds mainWindowDesignBounds(const WindowBounds& screenArea)
     return centredOn(screenArea, kMainDesignWidth, kMainDesignHeight);
 }
 
+std::optional<std::string> preferredWindowSystem(const std::function<std::string(const char*)>& environment)
+{
+    if (!environment("QT_QPA_PLATFORM").empty() || environment("WAYLAND_DISPLAY").empty() ||
+        environment("DISPLAY").empty()) {
+        return std::nullopt;
+    }
+    // Wayland stays the fallback for an X server that cannot be reached.
+    return std::string("xcb;wayland");
+}
+
 void prepareMainWindow(SharedState& state, const ErrorHandler& onError)
 {
     state.HelpFilePath = helpFilePathForExecutable();

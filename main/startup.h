@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "core/shared_state.h"
 #include "core/window_layout.h"
@@ -29,6 +31,14 @@ inline constexpr int32_t kMainDesignHeight = 238;
 // The design bounds of the main window, placed in the middle of the screen
 // area, as a new window of that size would stand.
 WindowBounds mainWindowDesignBounds(const WindowBounds& screenArea);
+
+// The toolkit's window systems to try, in order, or nothing to leave its own
+// choice. A Wayland window cannot place itself, so saved positions and the
+// dialogs' centring would be lost there: a session that offers X11 beside
+// Wayland (DISPLAY and WAYLAND_DISPLAY set) gets X11 first. A choice of the
+// user's (QT_QPA_PLATFORM) stands. `environment` answers a variable's value,
+// empty when unset.
+std::optional<std::string> preferredWindowSystem(const std::function<std::string(const char*)>& environment);
 
 // The steps of the main window's creation that need no window: help file
 // path, library probe, settings file path and the settings themselves.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/desktop.h"
 #include "platform/win32.h"
 
 namespace migrate {
@@ -117,21 +118,20 @@ void say(const char* text, UINT icon = MB_ICONINFORMATION)
 
 int runMigration()
 {
-    // The current folder as the platform reports it, then the file name; a
-    // folder that already ends in "\" (a drive root) gets no second one.
-    char iniFile[kTextSize + 32] = {};
-    // A folder that does not fit takes the name alone, which names the same
-    // file; one the platform cannot name at all (0) leaves that name to
+    // The current folder as the platform reports it, with a "\" after it
+    // unless it ends in one already (a drive root).
+    char folder[kTextSize + 32] = {};
+    // A folder that does not fit takes the file name alone, which names the
+    // same file; one the platform cannot name at all (0) leaves that name to
     // fail, so the old settings stay.
-    const DWORD length = GetCurrentDirectoryA(kTextSize, iniFile);
+    const DWORD length = GetCurrentDirectoryA(kTextSize, folder);
     if (length == 0 || length >= kTextSize) {
-        iniFile[0] = '\0';
+        folder[0] = '\0';
     }
-    const std::size_t used = std::strlen(iniFile);
-    if (used > 0 && iniFile[used - 1] != '\\') {
-        lstrcatA(iniFile, "\\");
+    const std::size_t used = std::strlen(folder);
+    if (used > 0 && folder[used - 1] != '\\') {
+        lstrcatA(folder, "\\");
     }
-    lstrcatA(iniFile, "TIDEBELL.INI");
 
     if (MessageBoxA(nullptr, kAskText, kCaption, MB_YESNO | MB_ICONQUESTION) == IDNO) {
         return 0;
@@ -142,6 +142,12 @@ int runMigration()
         say(kNoRegistryText);
         return 0;
     }
+    // The file the program reads when this is its folder: one it may not
+    // write (an installed program's) sends both to the user's settings
+    // folder, where the program looks then.
+    const std::string target =
+        used > 0 ? platform::settingsFileBeside(folder, "TIDEBELL.INI") : std::string("TIDEBELL.INI");
+    const char* const iniFile = target.c_str();
     const char* const mainParts[] = {"MainLeft", "MainTop", "MainWidth", "MainHeight"};
     bool written = copySize(settings.get(), iniFile, "MainSize", mainParts, 4, "-1,-1,-1,-1,-1");
     const char* const lzhParts[] = {"LZHWidth", "LZHHeight"};

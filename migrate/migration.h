@@ -1,8 +1,10 @@
 // Moves the settings of earlier versions from the registry key
 // HKEY_CURRENT_USER\Software\VELK\TIDEBELL into the settings file of the
 // current folder, then deletes the old key (and Software\VELK when nothing
-// else is left below it) - only when every setting reached the file. The
-// dialogue is three message boxes.
+// else is left below it) - only when every setting reached the file. A
+// folder that cannot be written (an installed program's) has its settings
+// file in the user's settings folder, for this tool as for the program
+// (platform::settingsFileBeside). The dialogue is three message boxes.
 #pragma once
 
 namespace migrate {

@@ -46,7 +46,7 @@ TFormOption::TFormOption(SharedState& state, const WindowBounds& mainBounds, QWi
 
 void TFormOption::FormShow()
 {
-    centreOnMainWindow();
+    place();
     const AppSettings& settings = m_state.Settings;
     CheckBox1->setChecked(settings.SingleClick);
     CheckBox2->setChecked(settings.SoundEvent);

@@ -4,9 +4,9 @@
 
 namespace tidebell {
 
-void showOptionDialog(SharedState& state, const WindowBounds& mainBounds)
+void showOptionDialog(SharedState& state, const WindowBounds& mainBounds, QWidget* owner)
 {
-    TFormOption dialog(state, mainBounds);
+    TFormOption dialog(state, mainBounds, owner);
     dialog.exec();
 }
 

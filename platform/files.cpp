@@ -11,7 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/drive_map.h"
-#include "platform/handle_table.h"
+#include "platform/kernel_handle_table.h"
 #include "platform/internal.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
@@ -48,7 +48,7 @@ DWORD attributesOf(std::string_view name, const struct stat& st)
 
 // "?" stands for one character (a whole UTF-8 sequence), "*" for any run;
 // letters compare without case.
-bool wildcardMatch(const char* p, const char* s)
+bool windowsPatternMatch(const char* p, const char* s)
 {
     while (*p) {
         if (*p == '*') {
@@ -57,7 +57,7 @@ bool wildcardMatch(const char* p, const char* s)
             if (!*p)
                 return true;
             for (const char* t = s;; t = CharNextA(t)) {
-                if (wildcardMatch(p, t))
+                if (windowsPatternMatch(p, t))
                     return true;
                 if (!*t)
                     return false;
@@ -145,9 +145,9 @@ namespace platform {
 bool matchesFilePattern(std::string_view pattern, std::string_view name)
 {
     std::string p(pattern), n(name);
-    if (wildcardMatch(p.c_str(), n.c_str()))
+    if (windowsPatternMatch(p.c_str(), n.c_str()))
         return true;
-    return n.find('.') == std::string::npos && wildcardMatch(p.c_str(), (n + ".").c_str());
+    return n.find('.') == std::string::npos && windowsPatternMatch(p.c_str(), (n + ".").c_str());
 }
 
 }  // namespace platform
@@ -233,12 +233,12 @@ extern "C" HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
     });
     search->fetch(data);
     SetLastError(ERROR_SUCCESS);
-    return HandleTable::add(search);
+    return KernelHandleTable::add(search);
 }
 
 extern "C" BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data)
 {
-    auto search = HandleTable::get<FindSearch>(find);
+    auto search = KernelHandleTable::get<FindSearch>(find);
     if (!search || !data) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -253,7 +253,7 @@ extern "C" BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data)
 
 extern "C" BOOL FindClose(HANDLE find)
 {
-    if (!HandleTable::remove<FindSearch>(find)) {
+    if (!KernelHandleTable::remove<FindSearch>(find)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -408,12 +408,12 @@ extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD dis
     // Windows reports an existing file that it opened or replaced this way.
     bool reportExisting = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
     SetLastError(reportExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    return HandleTable::add(std::make_shared<OpenFile>(fd));
+    return KernelHandleTable::add(std::make_shared<OpenFile>(fd));
 }
 
 extern "C" BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, LPDWORD done, void*)
 {
-    auto f = HandleTable::get<OpenFile>(file);
+    auto f = KernelHandleTable::get<OpenFile>(file);
     if (done)
         *done = 0;
     if (!f || (!buffer && toRead)) {
@@ -440,7 +440,7 @@ extern "C" BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, LPDWORD done, 
 
 extern "C" BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD done, void*)
 {
-    auto f = HandleTable::get<OpenFile>(file);
+    auto f = KernelHandleTable::get<OpenFile>(file);
     if (done)
         *done = 0;
     if (!f || (!buffer && toWrite)) {
@@ -467,7 +467,7 @@ extern "C" BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWOR
 
 extern "C" DWORD GetFileSize(HANDLE file, LPDWORD high)
 {
-    auto f = HandleTable::get<OpenFile>(file);
+    auto f = KernelHandleTable::get<OpenFile>(file);
     struct stat st;
     if (!f || ::fstat(f->fd(), &st) != 0) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -482,7 +482,7 @@ extern "C" DWORD GetFileSize(HANDLE file, LPDWORD high)
 
 extern "C" DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method)
 {
-    auto f = HandleTable::get<OpenFile>(file);
+    auto f = KernelHandleTable::get<OpenFile>(file);
     if (!f) {
         SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
@@ -504,7 +504,7 @@ extern "C" DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, 
 
 extern "C" BOOL CloseHandle(HANDLE handle)
 {
-    if (!HandleTable::remove<OpenFile>(handle)) {
+    if (!KernelHandleTable::remove<OpenFile>(handle)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

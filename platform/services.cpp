@@ -5,7 +5,9 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 
+#include "platform/executable_version_service.h"
 #include "platform/internal.h"
 #include "platform/services.h"
 #include "platform/terminal_message_box.h"
@@ -20,7 +22,9 @@ struct Services {
     std::shared_ptr<SoundService> sound;
     bool soundChosen = false;   // the system's player is made on first use
     std::shared_ptr<HelpService> help;
-    std::shared_ptr<VersionInfoService> version;
+    // Version data need nothing of the desktop: read from the file itself
+    // for any caller, as on Windows.
+    std::shared_ptr<VersionInfoService> version = std::make_shared<ExecutableVersionInfoService>();
 };
 
 Services& services()
@@ -86,6 +90,34 @@ std::shared_ptr<MessageBoxService> setMessageBoxService(std::shared_ptr<MessageB
 {
     return swap(services().messageBox, std::move(s));
 }
+void prepareSoundService()
+{
+    // The services are made before the preparation, so they outlive its
+    // thread, which is joined at exit.
+    services();
+    struct Preparation {
+        std::thread thread;
+        ~Preparation()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    };
+    static Preparation preparation;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        preparation.thread = std::thread([] {
+            std::shared_ptr<SoundService> service;
+            {
+                std::lock_guard lock(services().mutex);
+                service = soundSlot();
+            }
+            if (service)
+                service->prepare();
+        });
+    });
+}
+
 std::shared_ptr<SoundService> setSoundService(std::shared_ptr<SoundService> s)
 {
     std::lock_guard lock(services().mutex);

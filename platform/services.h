@@ -1,8 +1,9 @@
 // Platform services that windows use and tests replace with doubles. The
 // Windows-named functions (MessageBoxA, sndPlaySoundA, WinHelpA, the version
-// functions) call whichever service is installed; the real ones are installed
-// by the program at start-up, except sound, whose real service (sound server,
-// else ALSA) is in place until another is set.
+// functions) call whichever service is installed; the desktop's message box
+// and help are installed by the program at start-up, while sound (sound
+// server, else ALSA) and version data (read from the file) are in place until
+// another is set.
 #pragma once
 
 #include <memory>
@@ -27,6 +28,9 @@ public:
     // flags; an empty path stops what is playing. Starting a sound cuts off
     // the one playing.
     virtual bool play(const std::string& windowsPath, UINT flags) = 0;
+    // Does ahead what the first sound would wait for (connecting to the
+    // sound server, say), so that it plays as fast as later ones.
+    virtual void prepare() {}
 };
 
 class HelpService {
@@ -42,6 +46,11 @@ public:
     // a module given by its Windows-style path; empty when it has none.
     virtual std::string versionBlock(const std::string& windowsPath) = 0;
 };
+
+// Loads the sound service (the system's player unless another is set) and
+// prepares it on a thread of its own; returns at once. Called again, does
+// nothing.
+void prepareSoundService();
 
 // Each setter installs a service and returns the one it replaces.
 std::shared_ptr<MessageBoxService> setMessageBoxService(std::shared_ptr<MessageBoxService>);

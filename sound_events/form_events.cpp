@@ -43,6 +43,8 @@ TFormEvents::TFormEvents(SharedState& state, const WindowBounds& mainBounds, QWi
     StaticText1->setObjectName(QStringLiteral("StaticText1"));
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StaticText1->setTextInteractionFlags(Qt::NoTextInteraction);
+    // A file name is text, whatever "<" or "&" it holds.
+    StaticText1->setTextFormat(Qt::PlainText);
     StaticText1->setFocusPolicy(Qt::StrongFocus);
     Label1 = new QLabel(QString::fromUtf8("音を鳴らす場面 :"));
     TreeView1 = new QTreeWidget;
@@ -65,6 +67,7 @@ TFormEvents::TFormEvents(SharedState& state, const WindowBounds& mainBounds, QWi
 
     connect(TreeView1, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { guarded([&] { TreeView1Changing(current); }); });
+    answerLeftDoubleClicksOnly(TreeView1);
     connect(TreeView1, &QTreeWidget::itemDoubleClicked, this,
             [this] { guarded([this] { TreeView1DblClick(); }); });
 }
@@ -76,7 +79,7 @@ bool TFormEvents::isEventNode(const QTreeWidgetItem* node)
 
 void TFormEvents::FormShow()
 {
-    centreOnMainWindow();
+    place();
     StaticText1->setText(QString::fromStdString(m_state.EventSoundFile));
     TreeView1->clear();
 

@@ -4,9 +4,9 @@
 
 namespace tidebell {
 
-void showSoundEventDialog(SharedState& state, const WindowBounds& mainBounds)
+void showSoundEventDialog(SharedState& state, const WindowBounds& mainBounds, QWidget* owner)
 {
-    TFormEvents dialog(state, mainBounds);
+    TFormEvents dialog(state, mainBounds, owner);
     dialog.exec();
 }
 

@@ -36,7 +36,7 @@ void TButtonDialog::finishLayout(QLayout* content, int clientWidth, int clientHe
     setFixedSize(clientWidth, clientHeight);
 }
 
-void TButtonDialog::centreOnMainWindow()
+void TButtonDialog::placeWindow()
 {
     centreOn(this, m_mainBounds);
 }

@@ -31,7 +31,8 @@ public:
 protected:
     // Puts `content` above the button row and fixes the client size.
     void finishLayout(QLayout* content, int clientWidth, int clientHeight);
-    void centreOnMainWindow();
+    // Centred on the main window's outer bounds.
+    void placeWindow() override;
 
     SharedState& m_state;
 

@@ -1,5 +1,6 @@
 // What every window of the program shares: centring a dialog on the main
-// window, and the application-wide hint routing.
+// window once its frame is known, the mouse buttons its lists answer, and
+// the application-wide hint routing.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +9,8 @@
 #include "core/shared_state.h"
 #include "core/window_layout.h"
 
+class QAbstractItemView;
+class QTimer;
 class QWidget;
 
 namespace tidebell {
@@ -18,6 +21,15 @@ WindowBounds outerBounds(const QWidget* window);
 // Moves `dialog` so that its outer frame stands centred on `mainBounds`.
 void centreOn(QWidget* dialog, const WindowBounds& mainBounds);
 
+// The frame the desktop put around a shown top-level window; all zero until
+// the window manager has framed it, which may be a little after the show.
+FrameMargins frameMarginsOf(const QWidget* window);
+bool isFramed(const FrameMargins& frame);
+
+// Only the left button's double click reaches the view's doubleClicked
+// signal; a double click of another button acts as a plain press.
+void answerLeftDoubleClicksOnly(QAbstractItemView* view);
+
 // A dialog of the program: FormShow runs once, inside the handler guard,
 // when the dialog is first shown.
 class TDialogForm : public QDialog {
@@ -26,10 +38,28 @@ public:
     virtual void FormShow() = 0;
 
 protected:
+    // Sets the window's outer size and place (placeWindow). A placement made
+    // before the desktop framed the window measured the inner size as the
+    // outer one; it is made again once the frame is known.
+    void place();
+    virtual void placeWindow() {}
+
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void mendFrame();
+
+    // How often and how long a placement made before the frame was known
+    // looks for the frame: every 15 ms for three seconds.
+    static constexpr int kFrameWatchInterval = 15;
+    static constexpr int kFrameWatchTicks = 200;
+
     bool m_shown = false;
+    bool m_framePending = false;   // placed before the frame was known
+    QTimer* m_frameWatch = nullptr;
+    int m_frameWatchTicks = 0;
 };
 
 // Installed on the application: every hint (status tip) of any window, menu

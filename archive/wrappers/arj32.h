@@ -22,10 +22,6 @@ public:
                 std::string& output) override;
     bool SetOwnerWindow(HWND window, void* callback) override;
     bool KillOwnerWindow(HWND window) override;
-
-protected:
-    void LoadClassDLL() override;
-    ArchiverUnit& Library() const override;
 };
 
 // True when UNARJ32J.DLL opens the file as an archive; never throws.

@@ -3,11 +3,11 @@
 
 #include <string>
 
-#include "archive/wrappers/unitarchiver.h"
+#include "archive/wrappers/single_library_archiver.h"
 
 namespace archives {
 
-class TBGA32 : public TUnitArchiver {
+class TBGA32 : public TSingleLibraryArchiver {
 public:
     // Loads BGA32.DLL; throws EArchiver when it cannot be loaded.
     TBGA32();
@@ -27,14 +27,8 @@ public:
     int MakeSFX(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
                 const std::string& dir, std::string& output) override;
 
-    std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName,
-                                 bool useResFile, const FileList& files, const std::string& dir,
-                                 const TArchiverOptions& options) const;
-    int RunCommand(HWND window, const std::string& commandLine, std::string& output);
-
 protected:
-    void LoadClassDLL() override;
-    ArchiverUnit& Library() const override;
+    void AddSwitches(TCmdOpt& cmd, const TArchiverOptions& options) const override;
 };
 
 // True when BGA32.DLL opens the existing file as an archive; never throws.

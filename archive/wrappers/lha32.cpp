@@ -1,82 +1,69 @@
 #include "archive/wrappers/lha32.h"
 
-#include "archive/wrappers/archiverunit.h"
+#include "archive/wrappers/library_binding.h"
 #include "archive/wrappers/wrapperutil.h"
 
 namespace archives {
 
 namespace {
 
-ArchiverUnit& Unit() {
-    static ArchiverUnit unit("UNLHA32.DLL", "Unlha",
-                             "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。");
-    return unit;
+LibraryBinding& Binding() {
+    static LibraryBinding binding("UNLHA32.DLL", "Unlha",
+                                  "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。");
+    return binding;
 }
 
 }  // namespace
 
-TLha32::TLha32() { LoadDLL(); }
+TLha32::TLha32() : TSingleLibraryArchiver(Binding()) {}
 
-void TLha32::LoadDLL() { Unit().Load(); }
-void TLha32::FreeDLL() { Unit().Free(); }
-void TLha32::LoadClassDLL() { LoadDLL(); }
-ArchiverUnit& TLha32::Library() const { return Unit(); }
-ArchiverUnit& TLha32::LhaLibrary() { return Unit(); }
+void TLha32::LoadDLL() { Binding().Load(); }
+void TLha32::FreeDLL() { Binding().Free(); }
+LibraryBinding& TLha32::LhaLibrary() { return Binding(); }
 
 // The five command operations take the response-file flag from the options,
 // not from the caller.
 int TLha32::Extract(HWND window, const std::string& archiveFileName,
                     const TArchiverOptions& options, const std::string& dir,
                     const FileList& files, bool, std::string& output) {
-    CommandLine = BuildCommandLine("x", archiveFileName,
-                                   options.ResFileUsage.contains(ruOnUnpack), files, dir, options);
-    return RunCommand(window, CommandLine, output);
+    return SendCommand(window, "x", archiveFileName, options.ResFileUsage.contains(ruOnUnpack),
+                       files, dir, options, output);
 }
 
 int TLha32::Pack(HWND window, const std::string& archiveFileName,
                  const TArchiverOptions& options, const std::string& dir, const FileList& files,
                  bool, std::string& output) {
-    CommandLine = BuildCommandLine("u", archiveFileName, options.ResFileUsage.contains(ruOnPack),
-                                   files, dir, options);
-    return RunCommand(window, CommandLine, output);
+    return SendCommand(window, "u", archiveFileName, options.ResFileUsage.contains(ruOnPack),
+                       files, dir, options, output);
 }
 
 int TLha32::RemoveItems(HWND window, const std::string& archiveFileName,
                         const TArchiverOptions& options, const std::string&,
                         const FileList& files, bool, std::string& output) {
-    CommandLine = BuildCommandLine("d", archiveFileName,
-                                   options.ResFileUsage.contains(ruOnRemoveItem), files, "",
-                                   options);
-    return RunCommand(window, CommandLine, output);
+    return SendCommand(window, "d", archiveFileName,
+                       options.ResFileUsage.contains(ruOnRemoveItem), files, "", options, output);
 }
 
 int TLha32::Update(HWND window, const std::string& archiveFileName,
                    const TArchiverOptions& options, const std::string& dir,
                    const FileList& files, bool, std::string& output) {
-    CommandLine = BuildCommandLine("f", archiveFileName,
-                                   options.ResFileUsage.contains(ruOnUpdate), files, dir, options);
-    return RunCommand(window, CommandLine, output);
+    return SendCommand(window, "f", archiveFileName, options.ResFileUsage.contains(ruOnUpdate),
+                       files, dir, options, output);
 }
 
 int TLha32::MakeSFX(HWND window, const std::string& archiveFileName,
                     const TArchiverOptions& options, const std::string& dir,
                     std::string& output) {
-    CommandLine = BuildCommandLine("s", archiveFileName, false, {}, dir, options);
-    return RunCommand(window, CommandLine, output);
+    return SendCommand(window, "s", archiveFileName, false, {}, dir, options, output);
 }
 
 int TLha32::ExtractMem(HWND window, const std::string& archiveFileName,
                        const TArchiverOptions& options, const std::string& fileName,
                        LPBYTE buffer, DWORD bufferSize, DWORD* written) {
-    CommandLine = BuildCommandLine("", archiveFileName, false, {fileName}, "", options);
-    return Unit().ExtractMem(window, CommandLine, buffer, bufferSize, written);
+    return SendExtractMem(window, archiveFileName, options, fileName, buffer, bufferSize, written);
 }
 
-std::string TLha32::BuildCommandLine(const std::string& command,
-                                     const std::string& archiveFileName, bool useResFile,
-                                     const FileList& files, const std::string& dir,
-                                     const TArchiverOptions& o) const {
-    TCmdOpt cmd;
+void TLha32::AddSwitches(TCmdOpt& cmd, const TArchiverOptions& o) const {
     cmd.Add("-+");
     cmd.AddNum("a", o.a);
     cmd.AddNum("c", o.c);
@@ -143,24 +130,16 @@ std::string TLha32::BuildCommandLine(const std::string& command,
     cmd.AddNum("gs", o.gs);
     cmd.AddNum("gu", o.gu);
     cmd.AddNum("gw", o.gw);
-    cmd.Add(o.UserOptions);
-    AddArchiveAndDir(cmd, archiveFileName, dir);
-    AddFileList(cmd, o, useResFile, files);
-    return command + cmd.Text;
-}
-
-int TLha32::RunCommand(HWND window, const std::string& commandLine, std::string& output) {
-    return Unit().Command(window, commandLine, output);
 }
 
 bool CheckLhaArchive(const std::string& fileName) {
     try {
-        ArchiverUnit& unit = Unit();
-        unit.Load();
+        LibraryBinding& library = Binding();
+        library.Load();
         const std::string fullName = ExpandFileName(fileName);
-        if (unit.CheckArchive(fullName, CheckModeProbe) == 0) return false;
-        ArchiveHandle handle = unit.OpenArchive(nullptr, fullName, OpenModeProbe);
-        unit.CloseArchive(handle);
+        if (library.CheckArchive(fullName, CheckModeProbe) == 0) return false;
+        ArchiveHandle handle = library.OpenArchive(nullptr, fullName, OpenModeProbe);
+        library.CloseArchive(handle);
         return handle != 0;
     } catch (...) {
         return false;

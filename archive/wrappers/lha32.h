@@ -4,13 +4,11 @@
 
 #include <string>
 
-#include "archive/wrappers/unitarchiver.h"
+#include "archive/wrappers/single_library_archiver.h"
 
 namespace archives {
 
-// Listing, checking and the owner window come from TUnitArchiver, through
-// UNLHA32.DLL's entries.
-class TLha32 : public TUnitArchiver {
+class TLha32 : public TSingleLibraryArchiver {
 public:
     // Loads UNLHA32.DLL; throws EArchiver when it cannot be loaded.
     TLha32();
@@ -36,21 +34,14 @@ public:
                    const TArchiverOptions& options, const std::string& fileName, LPBYTE buffer,
                    DWORD bufferSize, DWORD* written) override;
 
-    // The full LHA switch set, "-+" first; the command word directly before.
-    std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName,
-                                 bool useResFile, const FileList& files, const std::string& dir,
-                                 const TArchiverOptions& options) const;
-    // Calls the command entry "Unlha"; an empty output passes a null buffer.
-    int RunCommand(HWND window, const std::string& commandLine, std::string& output);
-
 protected:
-    // For subclasses that load another library instead.
-    struct NoLoad {};
-    explicit TLha32(NoLoad) {}
-    // UNLHA32.DLL, whatever Library() a subclass names.
-    static ArchiverUnit& LhaLibrary();
-    void LoadClassDLL() override;
-    ArchiverUnit& Library() const override;
+    // For a subclass that lists through another library; commands still go
+    // to UNLHA32.DLL.
+    explicit TLha32(LibraryBinding& listing) : TSingleLibraryArchiver(listing) {}
+    static LibraryBinding& LhaLibrary();
+    LibraryBinding& CommandLibrary() const override { return LhaLibrary(); }
+    // The full LHA switch set, "-+" first.
+    void AddSwitches(TCmdOpt& cmd, const TArchiverOptions& options) const override;
 };
 
 // True when UNLHA32.DLL accepts the file as an LZH archive; never throws.

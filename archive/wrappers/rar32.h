@@ -3,11 +3,11 @@
 
 #include <string>
 
-#include "archive/wrappers/unitarchiver.h"
+#include "archive/wrappers/single_library_archiver.h"
 
 namespace archives {
 
-class TRar32 : public TUnitArchiver {
+class TRar32 : public TSingleLibraryArchiver {
 public:
     // Loads UNRAR32.DLL; throws EArchiver when it cannot be loaded.
     TRar32();
@@ -22,14 +22,8 @@ public:
                    const TArchiverOptions& options, const std::string& fileName, LPBYTE buffer,
                    DWORD bufferSize, DWORD* written) override;
 
-    std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName,
-                                 bool useResFile, const FileList& files, const std::string& dir,
-                                 const TArchiverOptions& options) const;
-    int RunCommand(HWND window, const std::string& commandLine, std::string& output);
-
 protected:
-    void LoadClassDLL() override;
-    ArchiverUnit& Library() const override;
+    void AddSwitches(TCmdOpt& cmd, const TArchiverOptions& options) const override;
 };
 
 // True when UNRAR32.DLL opens the file as an archive; never throws.

@@ -1,41 +1,37 @@
 #include "archive/wrappers/tar32.h"
 
-#include "archive/wrappers/archiverunit.h"
+#include "archive/wrappers/library_binding.h"
 #include "archive/wrappers/wrapperutil.h"
 
 namespace archives {
 
 namespace {
 
-ArchiverUnit& Unit() {
-    static ArchiverUnit unit("tar32.dll", "Tar",
-                             "tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。");
-    return unit;
+LibraryBinding& Binding() {
+    static LibraryBinding binding("tar32.dll", "Tar",
+                                  "tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。");
+    return binding;
 }
 
 }  // namespace
 
-TTar32::TTar32() { LoadDLL(); }
+TTar32::TTar32() : TSingleLibraryArchiver(Binding()) {}
 
-void TTar32::LoadDLL() { Unit().Load(); }
-void TTar32::FreeDLL() { Unit().Free(); }
-void TTar32::LoadClassDLL() { LoadDLL(); }
-ArchiverUnit& TTar32::Library() const { return Unit(); }
+void TTar32::LoadDLL() { Binding().Load(); }
+void TTar32::FreeDLL() { Binding().Free(); }
 
 int TTar32::Extract(HWND window, const std::string& archiveFileName,
                     const TArchiverOptions& options, const std::string& dir,
                     const FileList& files, bool, std::string& output) {
-    CommandLine = BuildCommandLine("x", archiveFileName,
-                                   options.ResFileUsage.contains(ruOnUnpack), files, dir, options);
-    return RunCommand(window, CommandLine, output);
+    return SendCommand(window, "x", archiveFileName, options.ResFileUsage.contains(ruOnUnpack),
+                       files, dir, options, output);
 }
 
 int TTar32::Pack(HWND window, const std::string& archiveFileName,
                  const TArchiverOptions& options, const std::string& dir, const FileList& files,
                  bool, std::string& output) {
-    CommandLine = BuildCommandLine("c", archiveFileName, options.ResFileUsage.contains(ruOnPack),
-                                   files, dir, options);
-    return RunCommand(window, CommandLine, output);
+    return SendCommand(window, "c", archiveFileName, options.ResFileUsage.contains(ruOnPack),
+                       files, dir, options, output);
 }
 
 // The self-extractor is made here, without the library; CommandLine stays.
@@ -51,16 +47,10 @@ int TTar32::MakeSFX(HWND, const std::string& archiveFileName, const TArchiverOpt
 int TTar32::ExtractMem(HWND window, const std::string& archiveFileName,
                        const TArchiverOptions& options, const std::string& fileName,
                        LPBYTE buffer, DWORD bufferSize, DWORD* written) {
-    CommandLine = BuildCommandLine("", archiveFileName, false, {fileName}, "", options);
-    return Unit().ExtractMem(window, CommandLine, buffer, bufferSize, written);
+    return SendExtractMem(window, archiveFileName, options, fileName, buffer, bufferSize, written);
 }
 
-std::string TTar32::BuildCommandLine(const std::string& command,
-                                     const std::string& archiveFileName, bool useResFile,
-                                     const FileList& files, const std::string& dir,
-                                     const TArchiverOptions& o) const {
-    TCmdOpt cmd;
-    cmd.SpaceBeforeValue = true;
+void TTar32::AddSwitches(TCmdOpt& cmd, const TArchiverOptions& o) const {
     if (o.a > 0) cmd.Add("-AH");
     if (o.a == 0) cmd.Add("-I");
     if (!HasOwnerWindow() && o.n > 0) cmd.Add("--display-dialog=0");
@@ -74,6 +64,15 @@ std::string TTar32::BuildCommandLine(const std::string& command,
         if (o.jm > 0) cmd.AddNum("B", o.jm);
         else cmd.Add("-B");
     }
+}
+
+std::string TTar32::BuildCommandLine(const std::string& command,
+                                     const std::string& archiveFileName, bool useResFile,
+                                     const FileList& files, const std::string& dir,
+                                     const TArchiverOptions& o) const {
+    TCmdOpt cmd;
+    cmd.SpaceBeforeValue = true;
+    AddSwitches(cmd, o);
     cmd.Add(o.UserOptions);
     if (!archiveFileName.empty()) cmd.AddStr("f", archiveFileName);
     if (!dir.empty()) cmd.AddDir("o", dir);
@@ -82,16 +81,16 @@ std::string TTar32::BuildCommandLine(const std::string& command,
 }
 
 int TTar32::RunCommand(HWND window, const std::string& commandLine, std::string& output) {
-    int result = Unit().Command(window, commandLine, output);
+    int result = TSingleLibraryArchiver::RunCommand(window, commandLine, output);
     if (window) SetForegroundWindow(window);
     return result;
 }
 
 TArchiverType GetTarArchiveKind(const std::string& fileName) {
     try {
-        ArchiverUnit& unit = Unit();
-        unit.Load();
-        int type = unit.GetArchiveType(fileName);
+        LibraryBinding& library = Binding();
+        library.Load();
+        int type = library.GetArchiveType(fileName);
         if (type == 1) return atTar;
         if (type >= 2 && type <= 5) return atTgz;
         if (type == 6 || type == 7) return atBZ2;

@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "archive/wrappers/unitarchiver.h"
 #include "archive/archivertype.h"
+#include "archive/wrappers/single_library_archiver.h"
 
 namespace archives {
 
-class TTar32 : public TUnitArchiver {
+class TTar32 : public TSingleLibraryArchiver {
 public:
     // Loads tar32.dll; throws EArchiver when it cannot be loaded.
     TTar32();
@@ -30,14 +30,16 @@ public:
                    const TArchiverOptions& options, const std::string& fileName, LPBYTE buffer,
                    DWORD bufferSize, DWORD* written) override;
 
+    // Switches written with a blank before their values; the archive and the
+    // folder go as -f and -o switches instead of the common tail's.
     std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName,
                                  bool useResFile, const FileList& files, const std::string& dir,
-                                 const TArchiverOptions& options) const;
-    int RunCommand(HWND window, const std::string& commandLine, std::string& output);
+                                 const TArchiverOptions& options) const override;
+    // Then brings the owner window to the front.
+    int RunCommand(HWND window, const std::string& commandLine, std::string& output) override;
 
 protected:
-    void LoadClassDLL() override;
-    ArchiverUnit& Library() const override;
+    void AddSwitches(TCmdOpt& cmd, const TArchiverOptions& options) const override;
 };
 
 // gzip- or compress-packed files and tar archives.

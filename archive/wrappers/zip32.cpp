@@ -3,7 +3,7 @@
 #include <initializer_list>
 
 #include "archive/wrappers/entryslot.h"
-#include "archive/wrappers/unitlibrary.h"
+#include "archive/wrappers/library_file.h"
 #include "archive/wrappers/wrapperutil.h"
 
 namespace archives {
@@ -18,10 +18,10 @@ const char* const kMissingUnpack =
     "ZIP 形式書庫の解凍には UNZIP32.DLL または LMZIP32.DLL が必要です。";
 
 // The three libraries and the ten entries, shared by every TZip32.
-struct ZipUnit {
-    UnitLibrary unzip32{"UNZIP32.DLL"};
-    UnitLibrary zip32j{"ZIP32J.DLL"};
-    UnitLibrary lmzip32{"LMZIP32.DLL"};
+struct ZipLibraries {
+    LibraryFile unzip32{"UNZIP32.DLL"};
+    LibraryFile zip32j{"ZIP32J.DLL"};
+    LibraryFile lmzip32{"LMZIP32.DLL"};
     EntryTable entries;
     EntrySlot<CommandEntry> zip{entries, "Zip"};
     EntrySlot<CommandEntry> unzip{entries, "UnZip"};
@@ -37,9 +37,9 @@ struct ZipUnit {
     // The first library of the sequence that is loaded and has the entry;
     // LMZIP32.DLL spells the prefix "Unzip". Nothing is cached on failure.
     template <class Fn>
-    Fn Lookup(EntrySlot<Fn>& slot, std::initializer_list<UnitLibrary*> sequence) {
+    Fn Lookup(EntrySlot<Fn>& slot, std::initializer_list<LibraryFile*> sequence) {
         if (Fn cached = slot.Cached()) return cached;
-        for (UnitLibrary* library : sequence) {
+        for (LibraryFile* library : sequence) {
             if (!library->Loaded()) continue;
             std::string name = slot.Name();
             if (library == &lmzip32 && name.size() > 2 && name[2] == 'Z') name[2] = 'z';
@@ -78,47 +78,38 @@ struct ZipUnit {
     void Free() { FreeLibraries(entries, {&unzip32, &zip32j, &lmzip32}); }
 };
 
-ZipUnit& Unit() {
-    static ZipUnit unit;
-    return unit;
-}
-
-// The common tail: user options, archive and folder, file list.
-void AddTail(TCmdOpt& cmd, const TArchiverOptions& o, const std::string& archiveFileName,
-             const std::string& dir, bool useResFile, const FileList& files) {
-    cmd.Add(o.UserOptions);
-    TArchiver::AddArchiveAndDir(cmd, archiveFileName, dir);
-    TArchiver::AddFileList(cmd, o, useResFile, files);
+ZipLibraries& Libraries() {
+    static ZipLibraries libraries;
+    return libraries;
 }
 
 }  // namespace
 
 TZip32::TZip32() { LoadDLL(); }
 
-void TZip32::LoadDLL() { Unit().Load(); }
+void TZip32::LoadDLL() { Libraries().Load(); }
 
-void TZip32::FreeDLL() { Unit().Free(); }
+void TZip32::FreeDLL() { Libraries().Free(); }
 void TZip32::LoadClassDLL() { LoadDLL(); }
 
 ArchiveHandle TZip32::OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode) {
-    ZipUnit& unit = Unit();
-    return unit.Listing(unit.openArchive)(window, ExpandFileName(archiveFileName).c_str(), mode);
+    ZipLibraries& zip = Libraries();
+    return zip.Listing(zip.openArchive)(window, ExpandFileName(archiveFileName).c_str(), mode);
 }
 
 int TZip32::FindFirst(ArchiveHandle archive, EntryRecord& record, const std::string& wildName) {
-    ZipUnit& unit = Unit();
-    return unit.Listing(unit.findFirst)(archive, wildName.c_str(), &record);
+    ZipLibraries& zip = Libraries();
+    return zip.Listing(zip.findFirst)(archive, wildName.c_str(), &record);
 }
 
 int TZip32::FindNext(ArchiveHandle archive, EntryRecord& record) {
-    ZipUnit& unit = Unit();
-    return unit.Lookup(unit.findNext, {&unit.lmzip32, &unit.zip32j, &unit.unzip32})(archive,
-                                                                                    &record);
+    ZipLibraries& zip = Libraries();
+    return zip.Lookup(zip.findNext, {&zip.lmzip32, &zip.zip32j, &zip.unzip32})(archive, &record);
 }
 
 int TZip32::CloseArchive(ArchiveHandle archive) {
-    ZipUnit& unit = Unit();
-    return unit.Listing(unit.closeArchive)(archive);
+    ZipLibraries& zip = Libraries();
+    return zip.Listing(zip.closeArchive)(archive);
 }
 
 int TZip32::Extract(HWND window, const std::string& archiveFileName,
@@ -131,12 +122,12 @@ int TZip32::Extract(HWND window, const std::string& archiveFileName,
 int TZip32::Pack(HWND window, const std::string& archiveFileName,
                  const TArchiverOptions& options, const std::string& dir, const FileList& files,
                  bool useResFile, std::string& output) {
-    ZipUnit& unit = Unit();
-    if (unit.zip32j.Loaded()) {
+    ZipLibraries& zip = Libraries();
+    if (zip.zip32j.Loaded()) {
         CommandLine = BuildPackCommandLine("", archiveFileName, useResFile, files, dir, options);
         return RunPackCommand(window, CommandLine, output);
     }
-    if (unit.lmzip32.Loaded()) {
+    if (zip.lmzip32.Loaded()) {
         CommandLine = BuildLmzipPackCommandLine("-ru", archiveFileName, useResFile, files, options);
         return PackAfresh(window, archiveFileName, output);
     }
@@ -187,7 +178,7 @@ int TZip32::Update(HWND window, const std::string& archiveFileName,
 int TZip32::MakeSFX(HWND window, const std::string& archiveFileName,
                     const TArchiverOptions& options, const std::string& dir,
                     std::string& output) {
-    if (!Unit().zip32j.Loaded())
+    if (!Libraries().zip32j.Loaded())
         throw EArchiver("ZIP 形式書庫からの自己解凍書庫作成には ZIP32J.DLL が必要です。");
     const bool win32 = options.gw > 0;
     const std::string exe = WriteSelfExtractor(
@@ -203,27 +194,27 @@ int TZip32::ExtractMem(HWND window, const std::string& archiveFileName,
                        const TArchiverOptions& options, const std::string& fileName,
                        LPBYTE buffer, DWORD bufferSize, DWORD* written) {
     CommandLine = BuildUnpackCommandLine("", archiveFileName, false, {fileName}, "", options);
-    ZipUnit& unit = Unit();
-    return unit.Unpacking(unit.extractMem)(window, CommandLine.c_str(), buffer, bufferSize,
+    ZipLibraries& zip = Libraries();
+    return zip.Unpacking(zip.extractMem)(window, CommandLine.c_str(), buffer, bufferSize,
                                            nullptr, nullptr, written);
 }
 
 int TZip32::CheckArchive(const std::string& archiveFileName, int mode, int) {
-    ZipUnit& unit = Unit();
-    return unit.Unpacking(unit.checkArchive)(archiveFileName.c_str(), mode);
+    ZipLibraries& zip = Libraries();
+    return zip.Unpacking(zip.checkArchive)(archiveFileName.c_str(), mode);
 }
 
 // The library first, then the recorded window, in both directions.
 bool TZip32::SetOwnerWindow(HWND window, void* callback) {
-    ZipUnit& unit = Unit();
-    bool accepted = unit.setOwnerWindowEx.Get(unit.unzip32.Module())(window, callback) != 0;
+    ZipLibraries& zip = Libraries();
+    bool accepted = zip.setOwnerWindowEx.Get(zip.unzip32.Module())(window, callback) != 0;
     TArchiver::SetOwnerWindow(window, callback);
     return accepted;
 }
 
 bool TZip32::KillOwnerWindow(HWND window) {
-    ZipUnit& unit = Unit();
-    bool released = unit.killOwnerWindowEx.Get(unit.unzip32.Module())(window) != 0;
+    ZipLibraries& zip = Libraries();
+    bool released = zip.killOwnerWindowEx.Get(zip.unzip32.Module())(window) != 0;
     TArchiver::KillOwnerWindow(window);
     return released;
 }
@@ -233,7 +224,7 @@ void TZip32::LoadPackDLL() {
         LoadDLL();
     } catch (...) {
     }
-    if (!Unit().zip32j.Loaded() && !Unit().lmzip32.Loaded()) throw EArchiver(kMissingPack);
+    if (!Libraries().zip32j.Loaded() && !Libraries().lmzip32.Loaded()) throw EArchiver(kMissingPack);
 }
 
 std::string TZip32::NameConverter(const std::string& fileName) {
@@ -256,7 +247,7 @@ std::string TZip32::BuildUnpackCommandLine(const std::string& command,
     if (o.c == 1) cmd.Add("-o");
     if (o.n > 0 || HasOwnerWindow()) cmd.Add("--i");
     if (o.x == 0) cmd.Add("-j");
-    AddTail(cmd, o, archiveFileName, dir, useResFile, files);
+    AddCommonTail(cmd, o, archiveFileName, dir, useResFile, files);
     return command + cmd.Text;
 }
 
@@ -278,7 +269,7 @@ std::string TZip32::BuildPackCommandLine(const std::string& command,
     if (o.ji > 0) cmd.Add("-k");
     if (o.jm != -1) cmd.Add("-" + std::to_string(o.jm));
     if (o.gd > 0) cmd.Add("-J");
-    AddTail(cmd, o, archiveFileName, dir, useResFile, files);
+    AddCommonTail(cmd, o, archiveFileName, dir, useResFile, files);
     return command + cmd.Text;
 }
 
@@ -289,16 +280,16 @@ std::string TZip32::BuildLmzipPackCommandLine(const std::string& command,
     TCmdOpt cmd;
     if (o.c == 1) cmd.Add("-o");
     if (o.x == 0) cmd.Add("-j");
-    AddTail(cmd, o, archiveFileName, "", useResFile, files);
+    AddCommonTail(cmd, o, archiveFileName, "", useResFile, files);
     return command + cmd.Text;
 }
 
 int TZip32::RunUnpackCommand(HWND window, const std::string& commandLine, std::string& output) {
-    return RunCommandEntry(Unit().UnpackCommand(), window, commandLine, output);
+    return RunCommandEntry(Libraries().UnpackCommand(), window, commandLine, output);
 }
 
 int TZip32::RunPackCommand(HWND window, const std::string& commandLine, std::string& output) {
-    return RunCommandEntry(Unit().PackCommand(), window, commandLine, output);
+    return RunCommandEntry(Libraries().PackCommand(), window, commandLine, output);
 }
 
 bool CheckZipArchive(const std::string& fileName) {
@@ -306,10 +297,10 @@ bool CheckZipArchive(const std::string& fileName) {
         TZip32::LoadDLL();
         const std::string fullName = ExpandFileName(fileName);
         if (!FileExists(fullName)) return false;
-        ZipUnit& unit = Unit();
-        ArchiveHandle handle = unit.Listing(unit.openArchive)(nullptr, fullName.c_str(),
+        ZipLibraries& zip = Libraries();
+        ArchiveHandle handle = zip.Listing(zip.openArchive)(nullptr, fullName.c_str(),
                                                               OpenModeProbe);
-        if (handle != 0) unit.Listing(unit.closeArchive)(handle);
+        if (handle != 0) zip.Listing(zip.closeArchive)(handle);
         return handle != 0;
     } catch (...) {
         return false;

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include "archivers/common/checkedsink.h"
 #include "archivers/common/errors.h"
@@ -301,15 +304,30 @@ int noMatchCheck(const Selection& s, const CommandRequest& request, OutputText& 
 
 int extractEntries(Reader& reader, const CommandRequest& request, const ExtractTarget& target, Progress& progress,
                    OutputText& output) {
-    int firstError = ArcOk;
+    // Each failure with the output name it concerns: a link refused under a
+    // name that another entry then (or before) wrote is no failure of that
+    // name, so it does not count once the name was written.
+    std::vector<std::pair<int, std::string>> failures;
+    std::set<std::string> written;
+    auto firstError = [&] {
+        for (const auto& [code, name] : failures)
+            if (name.empty() || !written.count(name)) return code;
+        return int(ArcOk);
+    };
     // note(): an entry failed, go on with the others; stop(): give up now.
-    auto note = [&](int code, const std::string& text) {
+    auto note = [&](int code, const std::string& text, const std::string& name = {}) {
         output.line(text);
-        if (firstError == ArcOk) firstError = code;
+        failures.emplace_back(code, name);
     };
     auto stop = [&](int code, const std::string& text) {
         note(code, text);
-        return firstError;
+        return firstError();
+    };
+    auto outputName = [&](const std::vector<std::string>& parts) {
+        std::string name;
+        for (size_t i = request.flat && !parts.empty() ? parts.size() - 1 : 0; i < parts.size(); ++i)
+            name += (name.empty() ? "" : "/") + parts[i];
+        return name;
     };
     const std::string folder = target.posixFolder.empty() ? std::string(".") : target.posixFolder;
     if (!makeFolders(folder)) return stop(ArcWriteError, "cannot create folder " + target.windowsFolder);
@@ -323,7 +341,7 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
         const Entry& entry = entries[index];
         std::vector<std::string> parts = safeComponents(entry.name);
         if (entry.type == EntryType::Symlink || entry.type == EntryType::Other) {
-            note(ArcUnsafeEntry, "skipped (link or special file): " + entry.name);
+            note(ArcUnsafeEntry, "skipped (link or special file): " + entry.name, outputName(parts));
             continue;
         }
         if (parts.empty()) {
@@ -397,11 +415,12 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
             continue;
         }
         if (!file.commit(dosToTime(entry.dosDateTime), error)) return stop(ArcWriteError, error);
+        written.insert(outputName(parts));
         output.line("extracted: " + displayName);
         if (!progress.end()) return stop(ArcAborted, "aborted after: " + entry.name);
     }
     const int noMatch = noMatchCheck(selection, request, output);
-    return firstError != ArcOk ? firstError : noMatch;
+    return firstError() != ArcOk ? firstError() : noMatch;
 }
 
 int testEntries(Reader& reader, const CommandRequest& request, OutputText& output, uint64_t archiveSize) {

@@ -60,7 +60,10 @@ namespace {
     X(int, archive_read_open1, (struct archive * a), (a))                                                  \
     X(int, archive_read_set_callback_data, (struct archive * a, void* data), (a, data))                    \
     X(int, archive_read_set_read_callback, (struct archive * a, archive_read_callback* read), (a, read))    \
-    X(int, archive_read_set_skip_callback, (struct archive * a, archive_skip_callback* skip), (a, skip))
+    X(int, archive_read_set_skip_callback, (struct archive * a, archive_skip_callback* skip), (a, skip))    \
+    X(int, archive_read_set_seek_callback, (struct archive * a, archive_seek_callback* seek), (a, seek))    \
+    X(la_int64_t, archive_filter_bytes, (struct archive * a, int n), (a, n))                               \
+    X(int, archive_read_support_format_zip_streamable, (struct archive * a), (a))
 
 struct Functions {
 #define ARC_POINTER(result, name, params, args) result(*name) params = nullptr;

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <map>
 
+#include "archivers/libarchive/bounded_source.h"
 #include "archivers/libarchive/cab_methods.h"
 #include "archivers/libarchive/lzma_dictionary.h"
 #include "archivers/libarchive/gzip_check.h"
@@ -19,7 +21,6 @@
 namespace arc {
 namespace {
 
-constexpr size_t kBlockSize = 16 * 1024;
 // What libarchive sets when a file is not in any enabled format.
 constexpr int kFileFormatErrno = EILSEQ;
 
@@ -66,55 +67,12 @@ std::string archiveError(struct archive* a, const char* fallback) {
     return s && *s ? std::string(s) : std::string(fallback);
 }
 
-// libarchive's read callback over a GzipSource.
-la_ssize_t readGzip(struct archive* a, void* client, const void** buffer) {
-    auto* source = static_cast<GzipSource*>(client);
-    const long n = source->read(buffer);
-    if (n < 0) archive_set_error(a, EIO, "%s", source->failure().message.c_str());
-    return n;
-}
-
 }  // namespace
 
 // A cabinet as libarchive should see it to read one folder: the same
 // bytes, patched so that the header lists that folder alone and only its
 // files, whose records then name folder 0. libarchive reads a few records
 // instead of every folder and file, and seeks to the folder's data.
-class CabTailSource {
-public:
-    using Patch = std::pair<uint64_t, std::string>;  // bytes to show at an offset
-    CabTailSource(std::FILE* file, std::vector<Patch> patches) : m_file(file), m_patches(std::move(patches)) {}
-    ~CabTailSource() { std::fclose(m_file); }
-    CabTailSource(const CabTailSource&) = delete;
-    CabTailSource& operator=(const CabTailSource&) = delete;
-
-    static la_ssize_t read(struct archive*, void* client, const void** buffer) {
-        auto* self = static_cast<CabTailSource*>(client);
-        if (std::fseek(self->m_file, static_cast<long>(self->m_position), SEEK_SET) != 0) return -1;
-        const size_t n = std::fread(self->m_buffer, 1, sizeof self->m_buffer, self->m_file);
-        if (n == 0 && std::ferror(self->m_file)) return -1;
-        const uint64_t begin = self->m_position, end = begin + n;
-        for (const auto& [at, bytes] : self->m_patches)
-            for (size_t k = 0; k < bytes.size(); ++k)
-                if (at + k >= begin && at + k < end) self->m_buffer[at + k - begin] = bytes[k];
-        self->m_position = end;
-        *buffer = self->m_buffer;
-        return static_cast<la_ssize_t>(n);
-    }
-    static la_int64_t skip(struct archive*, void* client, la_int64_t request) {
-        auto* self = static_cast<CabTailSource*>(client);
-        if (request <= 0) return 0;
-        self->m_position += static_cast<uint64_t>(request);
-        return request;
-    }
-
-private:
-    std::FILE* m_file;
-    std::vector<Patch> m_patches;  // few: the header, one folder, the files' folder numbers
-    uint64_t m_position = 0;
-    char m_buffer[16 * 1024];
-};
-
 Result LibarchiveReader::openCabinetAt(size_t index) {
     // libarchive takes a folder's files only from its first one.
     const uint16_t folder = m_cabRecords[index].folder;
@@ -126,35 +84,32 @@ Result LibarchiveReader::openCabinetAt(size_t index) {
     unsigned char header[36], record[8];
     const bool read = std::fread(header, 1, sizeof header, file) == sizeof header &&
                       std::fseek(file, 36 + 8 * long(folder), SEEK_SET) == 0 && std::fread(record, 1, 8, file) == 8;
+    std::fclose(file);
     // Reserved areas or neighbouring cabinets move the folder table: read
     // such a cabinet whole.
-    if (!read || (header[30] & 0x07) != 0) {
-        std::fclose(file);
-        return openHandle(m_cursor, m_cursorSource);
-    }
+    if (!read || (header[30] & 0x07) != 0) return openHandle(m_cursor, m_cursorSource);
     auto le = [](uint64_t v, int bytes) {
         std::string s;
         for (int k = 0; k < bytes; ++k) s += static_cast<char>(v >> (8 * k));
         return s;
     };
-    std::vector<CabTailSource::Patch> patches = {
+    std::vector<BoundedSource::Patch> patches = {
         {16, le(m_cabRecords[start].recordOffset, 4)}, {26, le(1, 2) + le(end - start, 2)},
         {36, std::string(reinterpret_cast<char*>(record), sizeof record)}};
     for (size_t i = start; i < end; ++i) patches.emplace_back(m_cabRecords[i].recordOffset + 8, le(0, 2));
-    m_cursorCabinet = std::make_unique<CabTailSource>(file, std::move(patches));
+    m_cursorSource = std::make_unique<BoundedSource>();
+    if (Result r = m_cursorSource->openWindow(m_path, 0, UINT64_MAX, std::move(patches)); !r.ok()) return r;
     m_cursor.reset(archive_read_new());
     if (!m_cursor) return Result::fail(Status::OutOfMemory, "libarchive handle");
     archive_read_support_format_cab(m_cursor.get());
-    archive_read_set_read_callback(m_cursor.get(), &CabTailSource::read);
-    archive_read_set_skip_callback(m_cursor.get(), &CabTailSource::skip);
-    archive_read_set_callback_data(m_cursor.get(), m_cursorCabinet.get());
-    if (archive_read_open1(m_cursor.get()) != ARCHIVE_OK) {
+    if (m_cursorSource->attach(m_cursor.get()) != ARCHIVE_OK) {
         std::string message = archiveError(m_cursor.get(), "cannot open the cabinet");
         m_cursor.reset();
         return Result::fail(Status::Corrupt, message);
     }
     m_cursorIndex = start;
     m_cursorEnd = end;
+    m_headersRead += end - start;  // libarchive reads the folder's file records when it opens
     return Result::success();
 }
 
@@ -170,7 +125,7 @@ LibarchiveReader::~LibarchiveReader() {
     m_cursor.reset();
 }
 
-Result LibarchiveReader::openHandle(ArchivePtr& out, std::unique_ptr<GzipSource>& source) {
+Result LibarchiveReader::openHandle(ArchivePtr& out, std::unique_ptr<BoundedSource>& source) {
     out.reset(archive_read_new());
     struct archive* a = out.get();
     if (!a) return Result::fail(Status::OutOfMemory, "libarchive handle");
@@ -186,30 +141,30 @@ Result LibarchiveReader::openHandle(ArchivePtr& out, std::unique_ptr<GzipSource>
         case Format::Raw: archive_read_support_format_raw(a); break;
         }
     }
-    for (Filter f : m_filters) {
-        switch (f) {
-        case Filter::Gzip: archive_read_support_filter_gzip(a); break;
-        case Filter::Bzip2: archive_read_support_filter_bzip2(a); break;
-        case Filter::Compress: archive_read_support_filter_compress(a); break;
-        case Filter::Xz: archive_read_support_filter_xz(a); break;
-        case Filter::Lzma: archive_read_support_filter_lzma(a); break;
-        case Filter::Zstd: archive_read_support_filter_zstd(a); break;
-        case Filter::Rpm: archive_read_support_filter_rpm(a); break;
+    auto addFilters = [this](struct archive* handle) {
+        for (Filter f : m_filters) {
+            switch (f) {
+            case Filter::Gzip: archive_read_support_filter_gzip(handle); break;
+            case Filter::Bzip2: archive_read_support_filter_bzip2(handle); break;
+            case Filter::Compress: archive_read_support_filter_compress(handle); break;
+            case Filter::Xz: archive_read_support_filter_xz(handle); break;
+            case Filter::Lzma: archive_read_support_filter_lzma(handle); break;
+            case Filter::Zstd: archive_read_support_filter_zstd(handle); break;
+            case Filter::Rpm: archive_read_support_filter_rpm(handle); break;
+            }
         }
+    };
+    source = std::make_unique<BoundedSource>();
+    const bool decodeApart = !m_gzipOuter && !m_filters.empty();
+    if (Result r = source->open(m_path, m_gzipOuter, decodeApart ? addFilters : std::function<void(struct archive*)>());
+        !r.ok()) {
+        out.reset();
+        return r;
     }
-    int rc = ARCHIVE_OK;
-    if (m_gzipOuter) {
-        source = std::make_unique<GzipSource>();
-        if (Result r = source->open(m_path); !r.ok()) {
-            out.reset();
-            return r;
-        }
-        rc = archive_read_open(a, source.get(), nullptr, &readGzip, nullptr);
-    } else {
-        rc = archive_read_open_filename(a, m_path.c_str(), kBlockSize);
-    }
-    if (rc != ARCHIVE_OK) {
-        if (source && !source->failure().ok()) {
+    // What the source decodes, the handle must not look for again.
+    if (!source->decodes()) addFilters(a);
+    if (source->attach(a) != ARCHIVE_OK) {
+        if (!source->failure().ok()) {
             out.reset();
             return source->failure();
         }
@@ -242,6 +197,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_dataFrom.clear();
     m_cabRecords.clear();
     m_cabDamage.clear();
+    m_cabWalkFailure.clear();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
@@ -265,13 +221,14 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         if (Result r = checkZipDictionaries(posixPath, packedSizes); !r.ok()) return r;
     }
 
-    std::unique_ptr<GzipSource> source;  // outlives the handle reading from it
+    std::unique_ptr<BoundedSource> source;  // outlives the handle reading from it
     ArchivePtr a;
     if (Result r = openHandle(a, source); !r.ok()) return r;
     auto learnCodes = [&] {
         m_formatCode = archive_format(a.get());
         m_filterCodes.clear();
         for (int i = 0, n = archive_filter_count(a.get()); i < n; ++i) m_filterCodes.push_back(archive_filter_code(a.get(), i));
+        if (source->decodes()) m_filterCodes = source->decoderFilters();
         // The gzip layer decoded here, outside the others.
         if (m_gzipOuter) m_filterCodes.insert(m_filterCodes.empty() ? m_filterCodes.end() : m_filterCodes.end() - 1, ARCHIVE_FILTER_GZIP);
     };
@@ -331,7 +288,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     }
     // Listing a compressed tar decodes it whole: damaged gzip data spoils
     // the archive (an archive merely cut short keeps its whole entries).
-    if (source && source->failure().status == Status::CrcError) {
+    if (source && (source->failure().status == Status::CrcError || source->failure().status == Status::TooLarge)) {
         m_entries.clear();
         m_undecodable.clear();
         m_dataFrom.clear();
@@ -407,10 +364,12 @@ void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
 }
 
 void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets) {
-    // libarchive gives a group of hard links' data to one of them: tar to
-    // the first (the others name it), cpio to the last (which names the
-    // first). Every name of the group gets that data; a link to nothing
-    // listed is left out as a link.
+    // libarchive gives a group of hard links' data to one of them: tar and
+    // RAR5 to the first (the others name it), cpio to the last (which names
+    // the first). Every name of the group gets that data; a link to nothing
+    // listed is left out as a link. A RAR5 link declares the size of its
+    // target's data but holds none of it.
+    const bool linksHoldNoData = (m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAR_V5;
     m_dataFrom.clear();
     if (std::all_of(targets.begin(), targets.end(), [](const std::string& t) { return t.empty(); })) return;
     std::map<std::string, size_t> files;
@@ -422,7 +381,7 @@ void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets)
         if (targets[i].empty() || m_entries[i].type != EntryType::File) continue;
         const auto target = files.find(targets[i]);
         Entry& link = m_entries[i];
-        if (link.size > 0) {
+        if (link.size > 0 && !linksHoldNoData) {
             if (target != files.end() && m_entries[target->second].size == 0) {
                 m_dataFrom[target->second] = i;
                 m_entries[target->second].size = link.size;
@@ -442,7 +401,13 @@ Result LibarchiveReader::walkTo(size_t index) {
     // A walk that once failed to read header k fails there every time: the
     // entries from k on answer at once instead of each reopening the archive.
     if (m_zipNames.empty() && m_walkFailure && index >= m_walkFailure->first)
-        return Result::fail(Status::Corrupt, m_walkFailure->second);
+        return m_walkFailure->second;
+    // The same within a cabinet's folder, which is walked from its first file.
+    if (!m_cabRecords.empty()) {
+        const auto failed = m_cabWalkFailure.find(m_cabRecords[index].folder);
+        if (failed != m_cabWalkFailure.end() && index >= failed->second.first)
+            return failed->second.second;
+    }
     bool reusable = m_cursor && m_cursorAligned && index < m_cursorEnd &&
                     (index >= m_cursorIndex || (m_cursorFresh && index + 1 == m_cursorIndex));
     if (!reusable) {
@@ -464,9 +429,16 @@ Result LibarchiveReader::walkTo(size_t index) {
         if (rc == ARCHIVE_EOF || rc < ARCHIVE_WARN) {
             std::string message = rc == ARCHIVE_EOF ? "the archive has fewer entries than when it was listed"
                                                     : archiveError(m_cursor.get(), "broken archive header");
-            if (m_cursorAligned && m_cursorEnd == SIZE_MAX) m_walkFailure.emplace(m_cursorIndex, message);
+            const Status status = m_cursorSource && m_cursorSource->failure().status == Status::TooLarge
+                                      ? Status::TooLarge
+                                      : Status::Corrupt;
+            if (m_cursorAligned && m_cursorEnd == SIZE_MAX)
+                m_walkFailure.emplace(m_cursorIndex, Result::fail(status, message));
+            else if (m_cursorAligned && m_cursorIndex < m_cabRecords.size())
+                m_cabWalkFailure.emplace(m_cabRecords[m_cursorIndex].folder,
+                                         std::make_pair(m_cursorIndex, Result::fail(status, message)));
             m_cursor.reset();
-            return Result::fail(Status::Corrupt, message);
+            return Result::fail(status, message);
         }
         ++m_cursorIndex;
         m_cursorFresh = true;
@@ -542,7 +514,9 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
             // Data warnings are checksum or size mismatches found by libarchive.
             Status s = rc == ARCHIVE_WARN ? Status::CrcError : Status::Corrupt;
             std::string message = archiveError(a, "broken entry data");
-            if (m_cursorSource && m_cursorSource->failure().status == Status::CrcError) s = Status::CrcError;
+            if (m_cursorSource && (m_cursorSource->failure().status == Status::CrcError ||
+                                   m_cursorSource->failure().status == Status::TooLarge))
+                s = m_cursorSource->failure().status;
             // Only a fatal error spends the handle; after the others the next
             // header can still be read, so the walk goes on from here.
             if (rc == ARCHIVE_FATAL) {

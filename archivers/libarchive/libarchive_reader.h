@@ -55,6 +55,10 @@ public:
     const std::vector<Entry>& entries() const override { return m_entries; }
     Result extract(size_t index, Sink& sink) override;
 
+    // The entry whose data entry `index` has: itself, or for a hard link
+    // the entry of its group that holds the data.
+    size_t dataSource(size_t index) const { return index < m_dataFrom.size() ? m_dataFrom[index] : index; }
+
     // Reads only the first header to learn the format and filters (what
     // formatCode() and filterCodes() report); entries() stays empty.
     Result identify(const std::string& posixPath);
@@ -71,8 +75,9 @@ public:
     static constexpr size_t kMaxEntries = 1u << 20;
     void setMaxEntries(size_t count) { m_maxEntries = count; }  // for tests
 
-    // Headers read by extraction so far, its main cost: a failing entry must
-    // not make each later one start over from the first header.
+    // Headers read by extraction so far, its main cost, counting the file
+    // records libarchive reads each time a cabinet is opened: a failing entry
+    // must not make each later one start over from the first header.
     uint64_t headersRead() const { return m_headersRead; }
 
 private:
@@ -81,9 +86,10 @@ private:
     };
     using ArchivePtr = std::unique_ptr<struct archive, ArchiveCloser>;
 
-    // Opens the archive file, through `source` (made here) when the file is
-    // gzip (m_gzipOuter); `source` must outlive `out`.
-    Result openHandle(ArchivePtr& out, std::unique_ptr<class GzipSource>& source);
+    // Opens the archive file through `source` (made here), which decodes
+    // gzip (m_gzipOuter) and bounds what the handle decodes; `source` must
+    // outlive `out`.
+    Result openHandle(ArchivePtr& out, std::unique_ptr<class BoundedSource>& source);
     // Reads the directory, or only the first header when `firstOnly`.
     Result readHeaders(const std::string& posixPath, bool firstOnly);
     // Also notes in m_undecodable whether libarchive lacks the entry's method.
@@ -114,20 +120,21 @@ private:
     // from which its data is known to fail.
     std::vector<CabFileRecord> m_cabRecords;
     std::map<uint16_t, uint32_t> m_cabDamage;
+    // Per folder, the first file whose header a walk could not read, and why.
+    std::map<uint16_t, std::pair<size_t, Result>> m_cabWalkFailure;
     // Opens m_cursor on the cabinet seen as the folder of file `index` alone.
     Result openCabinetAt(size_t index);
 
     // Extraction cursor: the handle and the index of the last header read
     // (its data not yet consumed when m_cursorFresh).
-    std::unique_ptr<class GzipSource> m_cursorSource;  // these two declared first: outlive m_cursor
-    std::unique_ptr<class CabTailSource> m_cursorCabinet;
+    std::unique_ptr<class BoundedSource> m_cursorSource;  // declared first: outlives m_cursor
     ArchivePtr m_cursor;
     size_t m_cursorIndex = 0;
     bool m_cursorFresh = false;
     size_t m_cursorEnd = SIZE_MAX;  // the cursor's handle lists the entries before this (a cabinet's part)
     bool m_cursorSparse = false;  // the last header read is of a sparse entry
     // Where a walk from the start could not read the next header, and why.
-    std::optional<std::pair<size_t, std::string>> m_walkFailure;
+    std::optional<std::pair<size_t, Result>> m_walkFailure;
     uint64_t m_headersRead = 0;
     bool m_cursorAligned = true;  // false after a search by name: header count and index differ
 };

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <archive.h>
+#include <archive_entry.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -13,7 +15,9 @@
 #include <string_view>
 
 #include "archivers/common/wildcard.h"
+#include "archivers/libarchive/bounded_source.h"
 #include "archivers/libarchive/inflate.h"
+#include "archivers/libarchive/lzma_dictionary.h"
 
 namespace arc {
 namespace {
@@ -135,7 +139,6 @@ Result ZipReader::open(const std::string& posixPath) {
     m_path = posixPath;
     m_entries.clear();
     m_locations.clear();
-    m_listedCount = 0;
     m_libarchive.reset();
     m_allLibarchive = false;
 
@@ -177,8 +180,8 @@ Result ZipReader::open(const std::string& posixPath) {
         // either; a broken directory it may still read.
         if (scanned.status != Status::Corrupt) return scanned;
         m_allLibarchive = true;
-        LibarchiveReader* reader = nullptr;
-        return libarchiveReader(reader);
+        m_libarchive = std::make_unique<LibarchiveReader>(std::vector<LibarchiveReader::Format>{LibarchiveReader::Format::Zip});
+        return m_libarchive->open(posixPath);
     }
     // Each record's place in the listing; records not listed keep npos.
     constexpr size_t kUnlisted = std::string_view::npos;
@@ -187,9 +190,6 @@ Result ZipReader::open(const std::string& posixPath) {
     if (ZipDirectory::listedOrder(offsets.size(), [&offsets](size_t i) { return offsets[i]; }, forks, order)) {
         place.assign(offsets.size(), kUnlisted);
         for (size_t p = 0; p < order.size(); ++p) place[order[p]] = p;
-        m_listedCount = order.size();
-    } else {
-        m_listedCount = offsets.size();
     }
     for (size_t k = 0; k < m_locations.size(); ++k) {
         const size_t record = wanted() ? built[k] : k;
@@ -219,19 +219,6 @@ Result ZipReader::open(const std::string& posixPath) {
         return Result::fail(Status::ReadError, "cannot open " + posixPath + ": " + std::strerror(errno));
     m_fileSize = static_cast<uint64_t>(st.st_size);
     return Result::success();
-}
-
-Result ZipReader::libarchiveReader(LibarchiveReader*& out) {
-    if (!m_libarchive) {
-        m_libarchive = std::make_unique<LibarchiveReader>(std::vector<LibarchiveReader::Format>{LibarchiveReader::Format::Zip});
-        m_libarchiveOpened = m_libarchive->open(m_path);
-        // Both list from the same central directory; anything else means
-        // the file changed under us.
-        if (m_libarchiveOpened.ok() && !m_allLibarchive && m_libarchive->entries().size() != m_listedCount)
-            m_libarchiveOpened = Result::fail(Status::Corrupt, "the archive changed since it was listed");
-    }
-    out = m_libarchive.get();
-    return m_libarchiveOpened;
 }
 
 Result ZipReader::dataStart(const Location& r, uint64_t& start) const {
@@ -277,9 +264,61 @@ Result ZipReader::extract(size_t index, Sink& sink) {
     if (r.method == 0 || r.method == 8 || r.method == 9) return extractHere(r, sink);
     if (!ZipDirectory::decodable(r.method))
         return Result::fail(Status::Unsupported, "compression method " + e.method + " is not supported");
-    LibarchiveReader* reader = nullptr;
-    if (Result res = libarchiveReader(reader); !res.ok()) return res;
-    return reader->extract(r.listed, sink);
+    return extractThroughLibarchive(r, e, sink);
+}
+
+Result ZipReader::extractThroughLibarchive(const Location& r, const Entry& e, Sink& sink) {
+    // libarchive allocates an LZMA or xz dictionary as the local header asks.
+    if (Result res = checkZipDictionaries(m_path, {{r.localOffset, r.packedSize}}, -1); !res.ok()) return res;
+    uint64_t start = 0;
+    if (Result res = dataStart(r, start); !res.ok()) return res;
+    // The sizes and CRC of the central directory written into the local
+    // header, whose data descriptor (if any) then goes unread; entries of
+    // 4 GiB or more keep their ZIP64 fields.
+    std::vector<BoundedSource::Patch> patches;
+    if (e.size < 0xFFFFFFFFu && r.packedSize < 0xFFFFFFFFu) {
+        unsigned char flags[2];
+        if (::pread(m_fd, flags, 2, static_cast<off_t>(r.localOffset + 6)) != 2) return readError();
+        std::string fields;
+        for (uint32_t v : {e.crc, static_cast<uint32_t>(r.packedSize), static_cast<uint32_t>(e.size)})
+            for (int k = 0; k < 4; ++k) fields += static_cast<char>(v >> (8 * k));
+        patches.emplace_back(r.localOffset + 6, std::string{static_cast<char>(flags[0] & ~0x08), static_cast<char>(flags[1])});
+        patches.emplace_back(r.localOffset + 14, fields);
+    }
+    BoundedSource source;
+    if (Result res = source.openWindow(m_path, r.localOffset, start + r.packedSize, std::move(patches)); !res.ok())
+        return res;
+    struct Closer {
+        void operator()(struct archive* a) const { archive_read_free(a); }
+    };
+    std::unique_ptr<struct archive, Closer> handle(archive_read_new());
+    if (!handle) return Result::fail(Status::OutOfMemory, "libarchive handle");
+    ++m_libarchiveHandles;
+    struct archive* a = handle.get();
+    archive_read_support_format_zip_streamable(a);
+    struct archive_entry* header = nullptr;
+    if (source.attach(a) != ARCHIVE_OK || archive_read_next_header(a, &header) < ARCHIVE_WARN) {
+        const char* why = archive_error_string(a);
+        return Result::fail(Status::Corrupt, why && *why ? why : "broken local header");
+    }
+    uint64_t written = 0;
+    for (;;) {
+        const void* buf = nullptr;
+        size_t len = 0;
+        la_int64_t offset = 0;
+        const int rc = archive_read_data_block(a, &buf, &len, &offset);
+        if (rc == ARCHIVE_EOF) return Result::success();
+        if (rc != ARCHIVE_OK) {
+            // Warnings are checksum or size mismatches found by libarchive.
+            const char* why = archive_error_string(a);
+            return Result::fail(rc == ARCHIVE_WARN ? Status::CrcError : Status::Corrupt,
+                                why && *why ? why : "broken entry data");
+        }
+        if (offset < 0 || static_cast<uint64_t>(offset) != written)
+            return Result::fail(Status::Corrupt, "entry data out of order");
+        if (len > 0 && !sink.write(buf, len)) return aborted();
+        written += len;
+    }
 }
 
 }  // namespace arc

@@ -1,8 +1,9 @@
 // The ZIP reader: lists from the central directory, read once, and extracts
 // an entry by going straight to its local header. Stored, deflate and
 // Deflate64 data are decoded here; the methods only libarchive knows (bzip2,
-// LZMA, xz, zstd, PPMd), and files whose central directory cannot be read,
-// go through a LibarchiveReader opened when first needed.
+// LZMA, xz, zstd, PPMd) by a libarchive handle over that entry alone, so
+// that an entry whose data fails costs the others nothing. Files whose
+// central directory cannot be read go through a LibarchiveReader.
 #pragma once
 
 #include <memory>
@@ -26,15 +27,18 @@ public:
     const std::vector<Entry>& entries() const override;
     Result extract(size_t index, Sink& sink) override;
 
+    // libarchive handles opened to decode entries so far: one per entry of
+    // a method only it knows, however many of them fail.
+    uint64_t libarchiveHandles() const { return m_libarchiveHandles; }
+
 private:
     void close();
-    Result libarchiveReader(LibarchiveReader*& out);
     // What extraction needs of an entry's central directory record.
     struct Location {
         uint64_t localOffset = 0;
         uint64_t packedSize = 0;
         uint16_t method = 0;
-        size_t listed = 0;   // the entry's place in the whole listing (libarchive's index)
+        size_t listed = 0;   // the entry's place in the whole listing
     };
     // Whether the record's listed name is one the caller wants; if so,
     // `en` (a new Entry) holds its entry.
@@ -42,18 +46,18 @@ private:
     // Where the entry's data starts, from its local header.
     Result dataStart(const Location& at, uint64_t& start) const;
     Result extractHere(const Location& at, Sink& sink) const;
+    Result extractThroughLibarchive(const Location& at, const Entry& e, Sink& sink);
 
     std::string m_path;
     int m_fd = -1;
     uint64_t m_fileSize = 0;
     std::vector<Entry> m_entries;
     std::vector<Location> m_locations;   // of each entry
-    size_t m_listedCount = 0;            // entries in the whole listing
-    // Everything goes through libarchive when the central directory could
-    // not be read; otherwise only the entries whose method it alone decodes.
+    // Everything goes through a LibarchiveReader when the central directory
+    // could not be read.
     bool m_allLibarchive = false;
     std::unique_ptr<LibarchiveReader> m_libarchive;
-    Result m_libarchiveOpened = Result::fail(Status::Corrupt, "not opened");
+    uint64_t m_libarchiveHandles = 0;
 };
 
 }  // namespace arc

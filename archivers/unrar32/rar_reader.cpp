@@ -122,6 +122,13 @@ void RarReader::addRar5Checksums(FileWindow& file) {
             break;
         }
     }
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        const size_t source = m_rar5->dataSource(i);
+        if (source != i && m_entries[i].type == EntryType::File) {
+            m_entries[i].crc = m_entries[source].crc;
+            m_entries[i].crcKind = m_entries[source].crcKind;
+        }
+    }
 }
 
 Result RarReader::open(const std::string& posixPath) {

@@ -14,6 +14,7 @@
 namespace arc {
 
 class FileWindow;
+class LibarchiveReader;
 
 class RarReader : public Reader {
 public:
@@ -42,7 +43,8 @@ private:
     };
 
     Result readHeaders(FileWindow& file);
-    // Gives the RAR5 entries listed by libarchive their stored CRC-32.
+    // Gives the RAR5 entries listed by libarchive their stored CRC-32; a
+    // hard link takes its target's, as it takes its data.
     void addRar5Checksums(FileWindow& file);
     Result extractStored(const Entry& e, const Location& loc, Sink& sink);
     Result extractUnarr(const Entry& e, const Location& loc, Sink& sink);
@@ -51,7 +53,7 @@ private:
     bool m_solid = false;
     std::vector<Entry> m_entries;
     std::vector<Location> m_locations;
-    std::unique_ptr<Reader> m_rar5;
+    std::unique_ptr<LibarchiveReader> m_rar5;
 };
 
 // The factory of the RAR library (and of its fuzz target).

@@ -11,6 +11,9 @@ int QtMessageBoxService::show(HWND, const std::string& text, const std::string& 
     QMessageBox box(QApplication::activeWindow());
     // Without a caption the box is the application's own.
     box.setWindowTitle(caption.empty() ? QApplication::applicationName() : QString::fromUtf8(caption.c_str()));
+    // Texts carry file names, archive contents and system messages: never
+    // markup, whatever "<" they hold.
+    box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromUtf8(text.c_str()));
     switch (type & 0xF0) {
     case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;

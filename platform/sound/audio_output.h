@@ -7,6 +7,10 @@
 
 namespace platform {
 
+// What the sound server accepts (PA_RATE_MAX, PA_CHANNELS_MAX).
+inline constexpr int maxRate = 384000;
+inline constexpr int maxChannels = 32;
+
 struct AudioFormat {
     int rate = 0;       // frames per second
     int channels = 0;   // interleaved float samples per frame

@@ -10,13 +10,17 @@ typedef struct sf_private_tag SNDFILE;
 
 namespace platform {
 
+class WaveImage;
+
 class SndfileSource : public SoundSource {
 public:
     enum class Kind { Wave, Any };
     // Opens a file that holds at least one frame in a format an output can
-    // take; null otherwise. Kind::Wave accepts only RIFF WAVE files, as the
-    // Windows sound functions do.
+    // take; null otherwise. Kind::Wave accepts only RIFF (and RF64) WAVE
+    // files, as the Windows sound functions do.
     static std::unique_ptr<SndfileSource> open(const std::string& posixPath, Kind kind);
+    // The same for the clean copy of a WAVE file whose original it refused.
+    static std::unique_ptr<SndfileSource> open(std::shared_ptr<const WaveImage> image);
     ~SndfileSource() override;
     SndfileSource(const SndfileSource&) = delete;
     SndfileSource& operator=(const SndfileSource&) = delete;
@@ -26,7 +30,9 @@ public:
     bool rewind() override;
 
 private:
-    SndfileSource(SNDFILE* file, AudioFormat format) : m_file(file), m_format(format) {}
+    struct ImageReader;
+    SndfileSource(SNDFILE* file, AudioFormat format, std::unique_ptr<ImageReader> reader);
+    std::unique_ptr<ImageReader> m_reader;   // what m_file reads, for a clean copy
     SNDFILE* m_file;
     AudioFormat m_format;
 };

@@ -4,7 +4,7 @@
 #include "platform/sound/alsa_output.h"
 #include "platform/sound/default_sound.h"
 #include "platform/sound/pulse_output.h"
-#include "platform/sound/sndfile_source.h"
+#include "platform/sound/wave_file.h"
 
 namespace platform {
 namespace {
@@ -65,7 +65,7 @@ bool SoundPlayer::play(const std::string& windowsPath, UINT flags)
         }
     }
 
-    std::unique_ptr<SoundSource> source = SndfileSource::open(toPosixPath(windowsPath), SndfileSource::Kind::Wave);
+    std::unique_ptr<SoundSource> source = openWaveFile(toPosixPath(windowsPath));
     if (!source) {
         if (flags & SND_NODEFAULT)
             return false;
@@ -85,6 +85,17 @@ bool SoundPlayer::play(const std::string& windowsPath, UINT flags)
     if (!(flags & SND_ASYNC))
         m_done.wait(lock, [&] { return m_currentId != id && !(m_pending && m_pending->id == id); });
     return true;
+}
+
+void SoundPlayer::prepare()
+{
+    chooseOutput();
+    // Opening a file once brings the decoder's code and tables in, which
+    // the first sound would otherwise wait for.
+    openDefaultSound(m_themeFolders);
+    std::lock_guard lock(m_mutex);
+    if (!m_worker.joinable() && !m_quit)
+        m_worker = std::thread(&SoundPlayer::run, this);
 }
 
 void SoundPlayer::run()

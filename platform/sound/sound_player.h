@@ -34,6 +34,8 @@ public:
     // and answers false; SND_LOOP with SND_ASYNC repeats until the next
     // call. An empty path stops the sound and waits until it is silent.
     bool play(const std::string& windowsPath, UINT flags) override;
+    // Connects to the output and starts the thread that plays.
+    void prepare() override;
 
 private:
     struct Job {

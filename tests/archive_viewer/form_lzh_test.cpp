@@ -5,12 +5,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QListView>
 #include <QMainWindow>
 #include <QMouseEvent>
+#include <QStackedWidget>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 #include <QToolBar>
+#include <QWindow>
 #include <filesystem>
 
 #include "archive/archiver.h"
@@ -127,11 +131,12 @@ TEST_F(Viewer, ListsExtractsFlatPlaysReplaysAndDeletesTheWorkingCopies)
     viewer.ListView1Click();
     EXPECT_EQ(m_sound->calls.size(), 2u);
 
+    const int outerWidth = viewer.frameGeometry().width();
     viewer.menufileClose->trigger();
     EXPECT_FALSE(viewer.isVisible());
     EXPECT_FALSE(fs::exists(workingCopy));
     EXPECT_EQ(Sandbox::readFile(m_box.root() + "/work/unrelated.wav"), "keep");
-    EXPECT_EQ(m_state.Settings.LZHWidth, viewer.width());
+    EXPECT_EQ(m_state.Settings.LZHWidth, outerWidth);
     m_state.OnHint("|back");
     EXPECT_EQ(mainHints, "|back");
     EXPECT_TRUE(m_box.boxes->calls.empty());
@@ -143,12 +148,15 @@ TEST_F(Viewer, TheViewerKeepsItsSizeAndBarsAndWorkingCopiesWithoutDeleteTemp)
     m_state.Settings.LZHWidth = 420;
     m_state.Settings.LZHHeight = 300;
     m_state.Settings.ShowLZHToolBar = false;
+    QSize outerAtClose;
     {
         TFormLZH viewer(m_state, &m_main);
         viewer.show();
-        EXPECT_EQ(viewer.size(), QSize(420, 300));
+        // The saved size is the outer frame's, as the main window's is.
         const QRect outer = viewer.frameGeometry();
-        EXPECT_EQ(outer.topLeft(), QPoint(100 + (600 - outer.width()) / 2, 100 + (400 - outer.height()) / 2));
+        EXPECT_EQ(outer.size(), QSize(420, 300));
+        EXPECT_NE(viewer.size(), outer.size());
+        EXPECT_EQ(outer.topLeft(), QPoint(100 + (600 - 420) / 2, 100 + (400 - 300) / 2));
         EXPECT_FALSE(viewer.ToolBar1->isVisible());
         EXPECT_FALSE(viewer.menuviewToolbar->isChecked());
         EXPECT_TRUE(viewer.menuviewDetail->isChecked());
@@ -159,13 +167,90 @@ TEST_F(Viewer, TheViewerKeepsItsSizeAndBarsAndWorkingCopiesWithoutDeleteTemp)
         viewer.selectRow(0);
         viewer.menufilePlay->trigger();
         viewer.resize(500, 350);
+        outerAtClose = viewer.frameGeometry().size();
         viewer.close();
     }
     EXPECT_TRUE(fs::exists(tempFolder() + "/a.wav"));
-    EXPECT_EQ(m_state.Settings.LZHWidth, 500);
-    EXPECT_EQ(m_state.Settings.LZHHeight, 350);
+    EXPECT_EQ(m_state.Settings.LZHWidth, outerAtClose.width());
+    EXPECT_EQ(m_state.Settings.LZHHeight, outerAtClose.height());
+    EXPECT_GT(outerAtClose.width(), 500);
     EXPECT_TRUE(m_state.Settings.ShowLZHToolBar);
     EXPECT_FALSE(m_state.Settings.ShowLZHStatusBar);
+}
+
+TEST_F(Viewer, TheListViewSelectsWholeRowsThatPlayAndShowsEveryNameWhole)
+{
+    const std::string longName = "snd/a-sound-whose-name-is-much-longer-than-the-first.wav";
+    m_state.ArchivePath =
+        makeArchive("names.zip", "mv snd/b.wav '" + longName + "' && bsdtar --format zip -cf %A snd/a.wav '" + longName + "'");
+    m_state.Settings.SingleClick = true;
+    TFormLZH viewer(m_state, &m_main);
+    viewer.show();
+    QApplication::setActiveWindow(&viewer);
+    ASSERT_EQ(captions(viewer), (std::vector<std::string>{"snd/a.wav", longName}));
+    viewer.menuviewList->trigger();
+    ASSERT_EQ(viewer.ListView1->currentWidget(), viewer.IconListView);
+    QWidget* viewport = viewer.IconListView->viewport();
+    auto centreOf = [&](int row) { return viewer.IconListView->visualRect(viewer.ListItems->index(row, 0)).center(); };
+    const QRect second = viewer.IconListView->visualRect(viewer.ListItems->index(1, 0));
+    EXPECT_GE(second.width(), viewer.IconListView->fontMetrics().horizontalAdvance(QString::fromStdString(longName)));
+
+    // A click selects the row: the status bar, Play and Ctrl+P see it.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, centreOf(0));
+    EXPECT_EQ(viewer.selectedRow(), 0);
+    EXPECT_EQ(viewer.StatusBar1->currentMessage(), QStringLiteral("snd/a.wav"));
+    QTest::keyClick(viewer.IconListView, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(playedFiles(), std::vector<std::string>{tempFolder() + "/a.wav"});
+    // Now extracted, a single click replays it.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, centreOf(0));
+    EXPECT_EQ(m_sound->calls.size(), 2u);
+
+    // The arrow key moves the selection; a double click plays.
+    QTest::keyClick(viewer.IconListView, Qt::Key_Down);
+    EXPECT_EQ(viewer.selectedRow(), 1);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, centreOf(1));   // not extracted yet: no sound
+    EXPECT_EQ(m_sound->calls.size(), 2u);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, centreOf(1));
+    const std::string a = tempFolder() + "/a.wav";
+    EXPECT_EQ(playedFiles(),
+              (std::vector<std::string>{a, a, tempFolder() + "/a-sound-whose-name-is-much-longer-than-the-first.wav"}));
+
+    // The selection carries over to the report view.
+    viewer.menuviewDetail->trigger();
+    EXPECT_EQ(viewer.selectedRow(), 1);
+    EXPECT_TRUE(m_box.boxes->calls.empty());
+}
+
+TEST_F(Viewer, OnlyTheLeftButtonsDoubleClickPlaysAndEscDoesNotClose)
+{
+    m_state.ArchivePath = makeArchive("sounds.zip", "bsdtar --format zip -cf %A snd/a.wav snd/b.wav");
+    m_main.show();
+    TFormLZH viewer(m_state, &m_main);
+    viewer.show();
+    // The window manager sees the viewer belong to the main window.
+    EXPECT_EQ(viewer.windowHandle()->transientParent(), m_main.windowHandle());
+    QApplication::setActiveWindow(&viewer);
+    for (QAction* view : {viewer.menuviewDetail, viewer.menuviewList}) {
+        view->trigger();
+        auto* shown = static_cast<QAbstractItemView*>(viewer.ListView1->currentWidget());
+        const QPoint at = shown->visualRect(viewer.ListItems->index(0, 0)).center();
+        for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+            QTest::mouseClick(shown->viewport(), button, {}, at);
+            QTest::mouseDClick(shown->viewport(), button, {}, at);
+        }
+        EXPECT_TRUE(m_sound->calls.empty());
+        QTest::mouseClick(shown->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(shown->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(m_sound->calls.size(), 1u);
+        m_sound->calls.clear();
+
+        // The viewer has no cancel: Esc leaves it open, wherever the focus.
+        QTest::keyClick(shown, Qt::Key_Escape);
+        QTest::keyClick(&viewer, Qt::Key_Escape);
+        EXPECT_TRUE(viewer.isVisible());
+    }
+    viewer.menufileClose->trigger();
+    EXPECT_FALSE(viewer.isVisible());
 }
 
 TEST_F(Viewer, HostileEntryNamesNeverReachOutsideTheWorkingFolder)

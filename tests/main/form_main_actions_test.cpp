@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeView>
+#include <QWindow>
 
 #include "main/file_list_model.h"
 #include "main/file_list_view.h"
@@ -104,13 +105,13 @@ void clickRow(TFormMain& form, int row)
     QTest::mouseClick(form.ListView1->currentView()->viewport(), Qt::LeftButton, {}, centreOfRow(form, row));
 }
 
-void doubleClickRow(TFormMain& form, int row)
+void doubleClickRow(TFormMain& form, int row, Qt::MouseButton button = Qt::LeftButton)
 {
     QWidget* viewport = form.ListView1->currentView()->viewport();
     const QPoint at = centreOfRow(form, row);
     // A double click comes after the click that began it.
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseClick(viewport, button, {}, at);
+    QTest::mouseDClick(viewport, button, {}, at);
 }
 
 // Closes whatever modal window an action opens, so the test goes on.
@@ -180,6 +181,45 @@ TEST(FormMainActions, PlayClickAndDoubleClickFollowTheSettings)
     form.menufilePlay->trigger();
     EXPECT_EQ(sound->calls.size(), 4u);
     EXPECT_TRUE(folder.box.boxes->calls.empty());
+}
+
+TEST(FormMainActions, OnlyTheLeftButtonsDoubleClickActsInEitherView)
+{
+    ScopedService<FakeSoundService> sound(std::make_shared<FakeSoundService>());
+    StartedInSounds started;
+    auto& [folder, cwd, state, form] = started;
+    const int a = rowOf(form, "a.wav");
+    for (QAction* view : {form.menuviewDetail, form.menuviewList}) {
+        view->trigger();
+        doubleClickRow(form, a, Qt::RightButton);
+        doubleClickRow(form, a, Qt::MiddleButton);
+        EXPECT_TRUE(sound->calls.empty());
+        doubleClickRow(form, a);
+        EXPECT_EQ(sound->calls.size(), 1u);
+        sound->calls.clear();
+    }
+}
+
+TEST(FormMainActions, TheOptionsAndSoundEventDialogsAreOwnedByTheMainWindow)
+{
+    StartedInSounds started;
+    auto& [folder, cwd, state, form] = started;
+    form.ListView1->selectRow(rowOf(form, "a.wav"));
+    for (QAction* action : {form.menufileOption, form.menufileEvent}) {
+        QWidget* owner = nullptr;
+        QWindow* transientFor = nullptr;
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            owner = dialog->parentWidget();
+            transientFor = dialog->windowHandle()->transientParent();
+            dialog->close();
+        });
+        action->trigger();
+        // What the window manager sees: the dialog belongs to the main window.
+        EXPECT_EQ(owner, &form) << action->objectName().toStdString();
+        EXPECT_EQ(transientFor, form.windowHandle()) << action->objectName().toStdString();
+    }
 }
 
 TEST(FormMainActions, ArchivesOpenByPlayOnlyAndSoundEventTakesTheDoubleClick)

@@ -3,6 +3,7 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextDocument>
 #include <filesystem>
 #include <fstream>
 
@@ -51,6 +52,17 @@ TEST(VersionData, TheBuiltProgramCarriesItsVersionResource)
     ASSERT_EQ(length, 52u);
     EXPECT_EQ(static_cast<DWORD*>(value)[2], 0x00010014u);   // 1.20
     EXPECT_EQ(static_cast<DWORD*>(value)[3], 0x07D10262u);   // 2001.610
+}
+
+// The version functions work for any caller, as on Windows: nothing has to
+// install a service first.
+TEST(VersionData, TheVersionFunctionsReadAFileWithoutAnySetUp)
+{
+    const std::string program = platform::toWindowsPath(TIDEBELL_EXECUTABLE);
+    SetLastError(0);
+    const DWORD size = GetFileVersionInfoSizeA(program.c_str(), nullptr);
+    EXPECT_GT(size, 0u) << "error " << GetLastError();
+    EXPECT_EQ(tidebell::readVersionTexts(program).fileVersion, "1.20.2001.610");
 }
 
 TEST(VersionData, DamagedOrForeignFilesHaveNone)
@@ -121,7 +133,30 @@ TEST(AboutBox, LabelsShowTheFilesVersionInAnyLanguageAndItsOwnTextsOtherwise)
     box.show();
     EXPECT_LE(box.Label_Copy->geometry().right(), box.width());
     EXPECT_TRUE(box.Label_Copy->text().endsWith(QChar(0x2026)));
-    EXPECT_EQ(box.Label_Copy->toolTip().toStdString(), notice);
+    QTextDocument tip;
+    tip.setHtml(box.Label_Copy->toolTip());
+    EXPECT_EQ(tip.toPlainText().toStdString(), notice);
+}
+
+TEST(AboutBox, VersionDataWithMarkupIsShownAsItIs)
+{
+    ScopedService version(std::make_shared<FakeVersionInfoService>());
+    platform::VersionResource marked;
+    marked.translations = {0x04B00409};
+    const std::string copyright = "<b>Bold</b> & <img src=\"/tmp/x.png\"> " + std::string(30, 'W');
+    marked.stringTables = {{"040904b0", {{"FileVersion", "<i>2</i>"}, {"LegalCopyright", copyright}}}};
+    version->blocks["C:\\marked.exe"] = platform::encodeVersionResource(marked);
+    TFormVersion box({0, 0, 800, 600}, "C:\\marked.exe");
+    box.show();
+    EXPECT_EQ(box.Label_Version->text(), QStringLiteral("<i>2</i>"));
+    for (QLabel* label : {box.Label_Title, box.Label_Version, box.Label_Copy, box.Label_Mail, box.Label_Mail2})
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+    // Cut at the edge; the tooltip, which takes any tag for markup, shows
+    // the whole text as it is.
+    ASSERT_TRUE(box.Label_Copy->text().endsWith(QChar(0x2026)));
+    QTextDocument tip;
+    tip.setHtml(box.Label_Copy->toolTip());
+    EXPECT_EQ(tip.toPlainText().toStdString(), copyright);
 }
 
 TEST(AboutBox, StandsCentredOnTheMainWindowAndClosesWithOk)

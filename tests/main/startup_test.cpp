@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "core/window_layout.h"
 #include "main/startup.h"
 #include "support/sandbox.h"
@@ -21,6 +23,26 @@ TEST(Startup, AnyArgumentMeansTheOneShotMode)
     EXPECT_EQ(tidebell::decideStartup(0), tidebell::StartupMode::MainWindow);
     EXPECT_EQ(tidebell::decideStartup(1), tidebell::StartupMode::CommandLine);
     EXPECT_EQ(tidebell::decideStartup(3), tidebell::StartupMode::CommandLine);
+}
+
+TEST(Startup, AWaylandSessionThatOffersX11RunsOnX11UnlessTheUserChose)
+{
+    using Environment = std::map<std::string, std::string>;
+    auto choose = [](const Environment& environment) {
+        return tidebell::preferredWindowSystem([&](const char* name) {
+            const auto found = environment.find(name);
+            return found == environment.end() ? std::string() : found->second;
+        });
+    };
+    EXPECT_EQ(choose({{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}), "xcb;wayland");
+    EXPECT_EQ(choose({{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "wayland"}}),
+              "xcb;wayland");
+    // Wayland alone, X11 alone, or the user's own choice: the toolkit's.
+    EXPECT_EQ(choose({{"WAYLAND_DISPLAY", "wayland-0"}}), std::nullopt);
+    EXPECT_EQ(choose({{"DISPLAY", ":0"}}), std::nullopt);
+    EXPECT_EQ(choose({{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}, {"QT_QPA_PLATFORM", "wayland"}}),
+              std::nullopt);
+    EXPECT_EQ(choose({}), std::nullopt);
 }
 
 TEST(Startup, OneShotModeTakesTheFirstArgumentAndTouchesNothing)

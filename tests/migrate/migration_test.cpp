@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "migrate/migration.h"
+#include "platform/desktop.h"
 #include "support/sandbox.h"
 
 using testing_support::Sandbox;
@@ -196,4 +199,36 @@ TEST_F(Migration, OldKeyStaysWhenTheFileCannotBeWritten)
     migrate::runMigration();
     EXPECT_TRUE(keyExists("Software\\VELK\\TIDEBELL"));
     EXPECT_EQ(shownTexts().back(), migrate::kWriteFailedText);
+}
+
+// Started in an installed program's folder, which it may not write, the tool
+// writes the file the program reads there: the user's settings file.
+TEST_F(Migration, InAnInstalledProgramsFolderTheUsersSettingsFileIsWritten)
+{
+    const std::string config = box.root() + "/config";
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedValue = saved ? saved : "";
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    HKEY key = createKey("Software\\VELK\\TIDEBELL");
+    setNumber(key, "LZHWidth", 400);
+    setNumber(key, "LZHHeight", 300);
+    RegCloseKey(key);
+    const bool usrBinExists = std::filesystem::exists("/usr/bin/TIDEBELL.INI");
+
+    ASSERT_TRUE(SetCurrentDirectoryA(platform::toWindowsPath("/usr/bin").c_str()));
+    migrate::runMigration();
+
+    const std::string programReads = platform::settingsFileBeside(platform::toWindowsPath("/usr/bin") + "\\", "TIDEBELL.INI");
+    EXPECT_EQ(platform::toPosixPath(programReads), config + "/tidebell/TIDEBELL.INI");
+    char value[256] = {};
+    GetPrivateProfileStringA("TIDEBELL", "LZHSize", "<none>", value, sizeof value, programReads.c_str());
+    EXPECT_STREQ(value, "400,300");
+    EXPECT_EQ(std::filesystem::exists("/usr/bin/TIDEBELL.INI"), usrBinExists);
+    EXPECT_EQ(shownTexts(), (std::vector<std::string>{migrate::kAskText, migrate::kFinishedText}));
+    EXPECT_FALSE(keyExists("Software\\VELK\\TIDEBELL"));
+    if (saved) {
+        setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
 }

@@ -2,6 +2,7 @@
 // its first write() so that a test can cut it off.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -25,6 +26,7 @@ public:
     };
 
     bool isAvailable = true;   // set before the player uses it
+    std::atomic<int> availableCalls{0};
 
     // While held, write() keeps what it was given and then waits for
     // release() or an interrupt.
@@ -46,7 +48,11 @@ public:
         return m_changed.wait_for(lock, std::chrono::seconds(2), [&] { return done(m_streams); });
     }
 
-    bool available() override { return isAvailable; }
+    bool available() override
+    {
+        ++availableCalls;
+        return isAvailable;
+    }
     bool open(const platform::AudioFormat& format) override
     {
         std::lock_guard lock(m_mutex);

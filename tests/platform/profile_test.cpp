@@ -8,9 +8,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <vector>
 
 #include "platform/platform.h"
+#include "support/stopped_writer.h"
 #include "support/temp_dir.h"
 
 using tidebell_test::TempDir;
@@ -192,6 +198,67 @@ TEST_F(ProfileTest, NextWriteClearsStaleTemporaryFilesOfOurOwn)
                                   "TEST.INI.eeeeee", dead + "cccccc", dead + "gggggg", alive + "dddddd"};
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(left, kept);
+}
+
+// Writers killed with kill -9 in the middle of a write leave their temporary
+// files; the next write removes them at once, whatever their age, while the
+// temporary file of a writer that still runs stays.
+TEST_F(ProfileTest, KilledWritersTemporaryFilesGoAtTheNextWriteALiveWritersStay)
+{
+    const std::string big(4 << 20, 'v');
+    auto write = [&] { WritePrivateProfileStringA("S", "K", big.c_str(), ini.c_str()); };
+    // Four writers caught mid-write at once: each one's write left the
+    // others' files alone, as they still ran. Then all four are killed.
+    std::vector<std::unique_ptr<tidebell_test::StoppedWriter>> killed;
+    for (int i = 0; i < 4; ++i) {
+        killed.push_back(std::make_unique<tidebell_test::StoppedWriter>(dir.path(), write));
+        ASSERT_TRUE(killed.back()->caught());
+    }
+    EXPECT_EQ(tidebell_test::temporaryFiles(dir.path()).size(), 4u);
+    tidebell_test::StoppedWriter live(dir.path(), write);
+    ASSERT_TRUE(live.caught());
+    for (auto& writer : killed)
+        writer->kill();
+    ASSERT_EQ(tidebell_test::temporaryFiles(dir.path()).size(), 5u);
+
+    ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "1", ini.c_str()));
+    EXPECT_EQ(tidebell_test::temporaryFiles(dir.path()), std::set<std::string>{live.temporary()});
+    EXPECT_EQ(read("S", "K"), "1");
+    live.kill();
+    ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "2", ini.c_str()));
+    EXPECT_TRUE(tidebell_test::temporaryFiles(dir.path()).empty());
+}
+
+// The writer named in a temporary file: of an earlier boot, or a process id
+// now held by a later process, it is gone; of another PID namespace it
+// cannot be told, and its file goes only when old.
+TEST_F(ProfileTest, TemporaryFilesNameTheirWritersBootAndStart)
+{
+    std::string raw, boot;
+    std::getline(std::ifstream("/proc/sys/kernel/random/boot_id"), raw);
+    for (char c : raw)
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+            boot += c;
+    struct stat ns;
+    if (boot.size() != 32 || ::stat("/proc/self/ns/pid", &ns) != 0)
+        GTEST_SKIP() << "no boot id or PID namespace to be read";
+    const std::string here = std::to_string(ns.st_ino);
+    const std::string me = std::to_string(::getpid());
+    const std::string otherBoot(32, boot[0] == 'a' ? 'b' : 'a');
+    auto plant = [&](const std::string& writer, time_t age) {
+        const std::string name = "TEST.INI.tbtmp-" + writer + "-abcdef";
+        dir.write(name, "x");
+        timespec times[2] = {{::time(nullptr) - age, 0}, {::time(nullptr) - age, 0}};
+        ::utimensat(AT_FDCWD, dir.file(name).c_str(), times, 0);
+        return name;
+    };
+    plant(otherBoot + "-" + here + "-" + me + "-1", 0);               // an earlier boot
+    plant(boot + "-" + here + "-" + me + "-1", 0);                    // this process id, started at another time
+    const std::string elsewhere = plant(boot + "-1-" + me + "-1", 60);   // another namespace, recent
+    plant(boot + "-1-" + me + "-2", 7200);                            // another namespace, old
+
+    ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "1", ini.c_str()));
+    EXPECT_EQ(tidebell_test::temporaryFiles(dir.path()), std::set<std::string>{elsewhere});
 }
 
 // Lines may end in a lone CR, which is kept as the file's style on writing.

@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/registry_store.h"
+#include "support/stopped_writer.h"
 #include "support/temp_dir.h"
 
 using tidebell_test::ScopedPlatformFiles;
@@ -173,6 +174,24 @@ TEST_F(RegistryTest, FirstUseSeedsSoundSchemeAndWaveType)
     RegCloseKey(wav);
     ASSERT_EQ(open(HKEY_CLASSES_ROOT, (type + "\\shell").c_str(), &shell), ERROR_SUCCESS);
     RegCloseKey(shell);
+}
+
+// A writer of the registry file killed with kill -9 mid-write leaves its
+// temporary file; the next write removes it at once.
+TEST_F(RegistryTest, KilledWritersTemporaryFileGoesAtTheNextWrite)
+{
+    HKEY key = create(HKEY_CURRENT_USER, "Software\\Test");
+    const std::string big(4 << 20, 'v');
+    const std::string folder = registryFile.substr(0, registryFile.rfind('/'));
+    {
+        tidebell_test::StoppedWriter killed(folder, [&] { setString(key, "big", big); });
+        ASSERT_TRUE(killed.caught());
+    }
+    ASSERT_EQ(tidebell_test::temporaryFiles(folder).size(), 1u);
+    setString(key, "small", "1");
+    EXPECT_TRUE(tidebell_test::temporaryFiles(folder).empty());
+    EXPECT_EQ(getString(key, "small"), "1");
+    RegCloseKey(key);
 }
 
 TEST_F(RegistryTest, CorruptOrUnreadableFileFailsAndIsLeftAlone)

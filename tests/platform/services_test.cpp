@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -10,6 +14,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -55,9 +60,45 @@ TEST(Services, CallsGoToTheInstalledDoubles)
     EXPECT_FALSE(WinHelpA(nullptr, "C:\\TIDEBELL.HLP", HELP_CONTEXT, 6));
 }
 
+// The program prepares the sound service once its window shows; the call
+// must not wait for the preparation, which runs on a thread of its own.
+class SlowToPrepare : public FakeSoundService {
+public:
+    void prepare() override
+    {
+        std::unique_lock lock(mutex);
+        preparedOn = std::this_thread::get_id();
+        released.wait(lock, [&] { return release; });
+        prepared = true;
+        done.notify_all();
+    }
+    std::mutex mutex;
+    std::condition_variable released, done;
+    bool release = false, prepared = false;
+    std::thread::id preparedOn;
+};
+
+TEST(Services, SoundIsPreparedInTheBackgroundOnce)
+{
+    auto sound = std::make_shared<SlowToPrepare>();
+    ScopedService<platform::SoundService> installed(sound);
+    platform::prepareSoundService();   // returns while the preparation waits
+    platform::prepareSoundService();
+    {
+        std::unique_lock lock(sound->mutex);
+        EXPECT_FALSE(sound->prepared);
+        sound->release = true;
+        sound->released.notify_all();
+        ASSERT_TRUE(sound->done.wait_for(lock, std::chrono::seconds(10), [&] { return sound->prepared; }));
+        EXPECT_NE(sound->preparedOn, std::this_thread::get_id());
+    }
+    EXPECT_TRUE(sndPlaySoundA("C:\\a.wav", SND_ASYNC));
+    EXPECT_EQ(sound->calls.size(), 1u);
+}
+
 TEST(Services, VersionDataThroughTheVersionFunctions)
 {
-    EXPECT_EQ(GetFileVersionInfoSizeA("C:\\x.exe", nullptr), 0u);   // no service: no data
+    EXPECT_EQ(GetFileVersionInfoSizeA("C:\\x.exe", nullptr), 0u);   // no such file: no data
     ScopedService version(std::make_shared<FakeVersionInfoService>());
     platform::VersionResource resource;
     resource.translations = {0x03A40411};   // language 0x0411, code page 0x03A4
@@ -198,6 +239,22 @@ TEST(Services, QtBoxShowsTheFlagsAndAnswersTheButtonPressed)
     EXPECT_EQ(seenText, QString::fromUtf8("移行しますか？"));
     EXPECT_EQ(seenIcon, QMessageBox::Question);
     EXPECT_EQ(buttons, 2);
+
+    // Texts hold file names and system messages: a tag in one is text.
+    Qt::TextFormat format = Qt::RichText;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        format = label->textFormat();
+        shown = label->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    service.show(nullptr, "<b>bell</b>.wav: <img src=\"/tmp/x.png\">", "ねいろん", MB_OK);
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, QStringLiteral("<b>bell</b>.wav: <img src=\"/tmp/x.png\">"));
 }
 
 }  // namespace

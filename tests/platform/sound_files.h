@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -80,6 +81,23 @@ inline std::string riffWave(const std::string& chunks)
     std::string out("RIFF");
     appendLe(out, static_cast<uint32_t>(chunks.size() + 4), 4);
     return out + "WAVE" + chunks;
+}
+
+// Whether ffmpeg, which writes the encodings libsndfile does not, is here.
+inline bool haveFfmpeg()
+{
+    return std::system("command -v ffmpeg >/dev/null 2>&1") == 0;
+}
+inline const char* noFfmpeg = "ffmpeg is not installed (tools/install-deps.sh --test installs it)";
+
+// A tone of the given length at 440 Hz, amplitude 0.5, written by ffmpeg
+// with its encoder arguments (such as "-c:a adpcm_yamaha"); false when
+// ffmpeg fails.
+inline bool ffmpegTone(const std::string& path, int rate, double seconds, const std::string& encoder)
+{
+    std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*440*t):s="
+        + std::to_string(rate) + ":d=" + std::to_string(seconds) + "' " + encoder + " '" + path + "'";
+    return std::system(command.c_str()) == 0;
 }
 
 }  // namespace tidebell_test

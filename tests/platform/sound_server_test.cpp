@@ -167,6 +167,69 @@ TEST(SoundServer, ASynchronousCallReturnsWhenTheSoundHasEnded)
     EXPECT_GE(windows, 28);
 }
 
+// Every encoding ffmpeg writes into a WAVE file (and RF64) is heard, as
+// Windows plays any WAVE whose format tag a codec handles: libsndfile
+// decodes the common ones, FFmpeg the rest. (Vorbis and Speex in WAVE,
+// which ffmpeg writes, it cannot read back.)
+TEST(SoundServer, EveryEncodingFfmpegWritesIntoWaveIsHeard)
+{
+    if (!haveFfmpeg())
+        GTEST_SKIP() << noFfmpeg;
+    struct Case {
+        const char* name;
+        int rate;
+        const char* encoder;
+    };
+    const Case cases[] = {
+        {"pcm-u8", 22050, "-c:a pcm_u8"},
+        {"pcm-16", 44100, "-c:a pcm_s16le"},
+        {"pcm-24", 48000, "-c:a pcm_s24le"},
+        {"pcm-32", 48000, "-c:a pcm_s32le"},
+        {"pcm-64", 48000, "-c:a pcm_s64le"},
+        {"float", 48000, "-c:a pcm_f32le"},
+        {"double", 48000, "-c:a pcm_f64le"},
+        {"mu-law", 8000, "-c:a pcm_mulaw"},
+        {"a-law", 8000, "-c:a pcm_alaw"},
+        {"ima-adpcm", 22050, "-c:a adpcm_ima_wav"},
+        {"ms-adpcm", 22050, "-c:a adpcm_ms"},
+        {"yamaha-adpcm", 22050, "-c:a adpcm_yamaha"},
+        {"swf-adpcm", 22050, "-c:a adpcm_swf"},
+        {"gsm", 8000, "-c:a libgsm_ms"},
+        {"g722", 16000, "-c:a g722"},
+        {"g723-1", 8000, "-c:a g723_1 -b:a 6300"},
+        {"g726", 8000, "-c:a g726 -b:a 32k"},
+        {"mpeg-layer-2", 44100, "-c:a mp2"},
+        {"mpeg-layer-2-twolame", 44100, "-c:a libtwolame"},
+        {"mpeg-layer-3", 44100, "-c:a libmp3lame"},
+        {"ac3", 48000, "-c:a ac3"},
+        {"eac3", 48000, "-c:a eac3"},
+        {"aac", 44100, "-c:a aac"},
+        {"wma1", 44100, "-c:a wmav1"},
+        {"wma2", 44100, "-c:a wmav2"},
+        {"flac", 44100, "-c:a flac"},
+        {"dfpwm", 48000, "-c:a dfpwm"},
+        {"dts", 48000, "-c:a dca -strict -2"},
+        {"rf64", 44100, "-c:a pcm_s16le -rf64 always"},
+        {"rf64-adpcm", 22050, "-c:a adpcm_yamaha -rf64 always"},
+    };
+    auto& recorder = MonitorRecorder::instance();
+    ASSERT_EQ(recorder.error(), "") << noServer;
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = dir.file(std::string(c.name) + ".wav");
+        ASSERT_TRUE(ffmpegTone(file, c.rate, 0.4, c.encoder));
+        size_t mark = recorder.mark();
+        EXPECT_TRUE(sndPlaySoundA(platform::toWindowsPath(file).c_str(), SND_SYNC | SND_NODEFAULT));
+        std::vector<float> heard = recorder.since(mark);
+        int windows = 0;
+        for (size_t at = 0; at + window <= heard.size(); at += window)
+            windows += level(heard, at, 440) > 0.2;
+        EXPECT_GE(windows, 30);   // of the tone's 40
+        EXPECT_LE(windows, 60);
+    }
+}
+
 // A private server the test can stop and start again.
 class PrivateServer {
 public:

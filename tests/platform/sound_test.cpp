@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include "fake_audio_output.h"
@@ -117,6 +118,12 @@ TEST(SoundPlayer, UnusualLayoutsAndDamagedFilesPlayWhatIsThere)
     std::string truncated = riffWave(fmt + data);
     truncated.resize(truncated.size() - 2000);   // the data chunk claims 1000 frames more than there are
     std::string unsized = riffWave(fmt + "data" + std::string("\xFF\xFF\xFF\xFF", 4) + pcm16Data(samples));
+    // LIST chunks libsndfile reads into and loses its way in, where a
+    // sub-chunk is cut short or a "data" sits inside; Windows steps over
+    // the whole chunk by its size.
+    const std::string dataInside = riffChunk("LIST", std::string("INFOdata\x04\0\0\0abcd", 16));
+    const std::string cutShort = riffChunk("LIST", "INFOICMTx");
+    const std::string sizeCutShort = riffChunk("LIST", "INFOICMT\xff\xff\xff");
     const Case cases[] = {
         {"list-first", riffWave(info + fmt + data), 3000},
         {"padded-chunks", riffWave(riffChunk("JUNK", "odd") + fmt + riffChunk("fact", std::string(4, '\0'))
@@ -124,6 +131,10 @@ TEST(SoundPlayer, UnusualLayoutsAndDamagedFilesPlayWhatIsThere)
          3000},
         {"truncated", truncated, 2000},
         {"unsized-data", unsized, 3000},
+        {"list-holding-data-before", riffWave(dataInside + fmt + data), 3000},
+        {"list-holding-data-between", riffWave(fmt + dataInside + data), 3000},
+        {"list-subchunk-cut-short", riffWave(cutShort + fmt + data), 3000},
+        {"list-subchunk-size-cut-short", riffWave(sizeCutShort + fmt + data + cutShort), 3000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -140,9 +151,75 @@ TEST(SoundPlayer, UnusualLayoutsAndDamagedFilesPlayWhatIsThere)
     }
 }
 
+bool loaded(const char* library)
+{
+    void* handle = ::dlopen(library, RTLD_NOW | RTLD_NOLOAD);
+    if (handle)
+        ::dlclose(handle);
+    return handle != nullptr;
+}
+
+TEST(SoundPlayer, FfmpegIsLoadedOnlyForAWaveLibsndfileRefuses)
+{
+    Rig rig;
+    ASSERT_FALSE(loaded("libtidebell-sound-ffmpeg.so")) << "run this test in a process of its own";
+    ASSERT_TRUE(writeSound(rig.dir.file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 8000, 1, tone(8000, 1, 800, 440)));
+    rig.dir.write("list.wav", riffWave(riffChunk("LIST", "INFOICMTx") + riffChunk("fmt ", pcm16Format(8000, 1))
+                                       + riffChunk("data", pcm16Data({1, 2, 3}))));
+    EXPECT_TRUE(rig.play("a.wav", SND_SYNC | SND_NODEFAULT));
+    EXPECT_TRUE(rig.play("list.wav", SND_SYNC | SND_NODEFAULT));
+    for (const char* library : {"libtidebell-sound-ffmpeg.so", "libavformat.so.59", "libavcodec.so.59"})
+        EXPECT_FALSE(loaded(library)) << library;
+    if (!haveFfmpeg())
+        GTEST_SKIP() << noFfmpeg;
+    ASSERT_TRUE(ffmpegTone(rig.dir.file("yamaha.wav"), 8000, 0.5, "-c:a adpcm_yamaha"));
+    EXPECT_TRUE(rig.play("yamaha.wav", SND_SYNC | SND_NODEFAULT));
+    EXPECT_TRUE(loaded("libtidebell-sound-ffmpeg.so"));
+    ASSERT_EQ(rig.output->streams().size(), 3u);
+    const Stream& s = rig.output->streams().back();
+    EXPECT_EQ(s.format.rate, 8000);
+    EXPECT_GE(s.samples.size(), 4000u);
+    EXPECT_LE(s.samples.size(), 4000u + 1024);   // the encoder's last block, filled up
+}
+
+TEST(SoundPlayer, FfmpegsDecodingKeepsTheChannelsAndLoops)
+{
+    if (!haveFfmpeg())
+        GTEST_SKIP() << noFfmpeg;
+    Rig rig;
+    // Yamaha ADPCM, stereo: the right channel silent, the left the tone.
+    ASSERT_TRUE(ffmpegTone(rig.dir.file("yamaha.wav"), 22050, 0.2, "-af 'pan=stereo|c0=c0|c1=0*c0' -c:a adpcm_yamaha"));
+    ASSERT_TRUE(rig.play("yamaha.wav", SND_SYNC | SND_NODEFAULT));
+    Stream s = rig.output->streams().back();
+    ASSERT_EQ(s.format.channels, 2);
+    EXPECT_EQ(s.format.rate, 22050);
+    double left = 0, right = 0;
+    for (size_t i = 0; i + 1 < s.samples.size(); i += 2) {
+        left += s.samples[i] * s.samples[i];
+        right += s.samples[i + 1] * s.samples[i + 1];
+    }
+    EXPECT_GT(left, 100 * right);
+    const size_t once = s.samples.size();
+    ASSERT_TRUE(rig.play("yamaha.wav", SND_ASYNC | SND_LOOP | SND_NODEFAULT));
+    ASSERT_TRUE(rig.output->waitFor([&](auto& all) { return all.size() == 2 && all[1].samples.size() > 3 * once; }));
+    EXPECT_TRUE(rig.player.play("", 0));
+    s = rig.output->streams()[1];
+    for (size_t i = 0; i < once; i += 97)
+        ASSERT_EQ(s.samples[i], s.samples[i + once]) << i;
+}
+
 TEST(SoundPlayer, FilesThatCannotBePlayedGiveTheDefaultSoundUnlessSuppressed)
 {
     Rig rig;
+    // Containers FFmpeg would read but Windows does not play as WAVE.
+    ASSERT_TRUE(writeSound(rig.dir.file("ogg.wav"), SF_FORMAT_OGG | SF_FORMAT_VORBIS, 8000, 1, tone(8000, 1, 800, 440)));
+    std::string avi("RIFF");
+    std::string aviChunks = riffChunk("fmt ", pcm16Format(8000, 1)) + riffChunk("data", pcm16Data({1, 2, 3, 4}));
+    appendLe(avi, static_cast<uint32_t>(aviChunks.size() + 4), 4);
+    rig.dir.write("avi.wav", avi + "AVI " + aviChunks);
+    rig.dir.write("unknown-tag.wav", riffWave(riffChunk("fmt ", std::string("\x34\x12\x01\0\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0", 16))
+                                              + riffChunk("data", std::string(4000, 'x'))));
+    rig.dir.write("format-cut-short.wav", riffWave(riffChunk("fmt ", "\x01\0\x01\0") + riffChunk("data", "abcd")));
     ASSERT_TRUE(writeSound(rig.dir.file("aiff.wav"), SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1, tone(8000, 1, 800, 440)));
     rig.dir.write("empty.wav", "");
     rig.dir.write("garbage.wav", std::string(500, 'x'));
@@ -153,7 +230,8 @@ TEST(SoundPlayer, FilesThatCannotBePlayedGiveTheDefaultSoundUnlessSuppressed)
     ASSERT_EQ(::mkfifo(rig.dir.file("pipe.wav").c_str(), 0600), 0);   // no writer: opening it would wait
     std::filesystem::create_directory(rig.dir.file("folder.wav"));
     for (const char* name : {"missing.wav", "aiff.wav", "empty.wav", "garbage.wav", "no-frames.wav", "no-rate.wav",
-                             "data-before-format.wav", "pipe.wav", "folder.wav"}) {
+                             "data-before-format.wav", "pipe.wav", "folder.wav", "ogg.wav", "avi.wav",
+                             "unknown-tag.wav", "format-cut-short.wav"}) {
         SCOPED_TRACE(name);
         size_t before = rig.output->streams().size();
         EXPECT_FALSE(rig.play(name, SND_SYNC | SND_NODEFAULT));
@@ -289,6 +367,16 @@ TEST(SoundPlayer, FirstAvailableOutputPlaysAndNoneFailsQuietly)
     EXPECT_FALSE(player.play("C:\\missing.wav", SND_ASYNC));   // not even the default sound
     server->isAvailable = true;                                // the server is back
     EXPECT_TRUE(player.play(path, SND_SYNC));
+    EXPECT_EQ(server->streams().size(), 1u);
+}
+
+TEST(SoundPlayer, PreparingConnectsBeforeTheFirstSound)
+{
+    auto server = std::make_shared<FakeAudioOutput>();
+    SoundPlayer player({server}, {});
+    player.prepare();
+    EXPECT_EQ(server->availableCalls.load(), 1);   // the server was asked for (and so connected to) already
+    EXPECT_TRUE(player.play("C:\\missing.wav", SND_SYNC));
     EXPECT_EQ(server->streams().size(), 1u);
 }
 

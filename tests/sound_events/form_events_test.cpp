@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
 #include <filesystem>
@@ -99,6 +100,40 @@ TEST_F(SoundEvents, ANewUserSeesTheDefaultSchemeWithItsLabels)
     EXPECT_EQ(outer.topLeft(), QPoint(200 + (800 - outer.width()) / 2, 100 + (600 - outer.height()) / 2));
     EXPECT_EQ(dialog.size(), QSize(481, 361));
     EXPECT_TRUE(m_box.boxes->calls.empty());
+}
+
+TEST_F(SoundEvents, AFileNameWithMarkupIsShownAsItIs)
+{
+    // Linux file names may hold "<", ">" and "&".
+    m_state.EventSoundFile = "Z:\\tmp\\<b>bell</b> & <img src=\"/tmp/x.png\">.wav";
+    TFormEvents dialog(m_state, kMain);
+    dialog.show();
+    const QString name = QString::fromStdString(m_state.EventSoundFile);
+    EXPECT_EQ(dialog.StaticText1->text(), name);
+    // Drawn as markup, the tags would take no room and "bell" would be bold.
+    EXPECT_GE(dialog.StaticText1->sizeHint().width(), dialog.StaticText1->fontMetrics().horizontalAdvance(name));
+    EXPECT_EQ(dialog.StaticText1->textFormat(), Qt::PlainText);
+}
+
+TEST_F(SoundEvents, OnlyTheLeftButtonsDoubleClickAssigns)
+{
+    useOwnScheme();
+    m_state.EventSoundFile = "C:\\ring.wav";
+    TFormEvents dialog(m_state, kMain);
+    dialog.show();
+    QTreeWidgetItem* event = appNode(dialog, "Alpha")->child(0);
+    dialog.TreeView1->setCurrentItem(event);
+    QWidget* viewport = dialog.TreeView1->viewport();
+    const QPoint at = dialog.TreeView1->visualItemRect(event).center();
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mouseClick(viewport, button, {}, at);
+        QTest::mouseDClick(viewport, button, {}, at);
+    }
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
 TEST_F(SoundEvents, AppsKeepRegistryOrderAndEventsAreSortedLabels)

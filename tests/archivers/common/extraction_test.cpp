@@ -125,6 +125,35 @@ TEST_F(Extraction, HostileNamesNeverLeaveTheDestination) {
     EXPECT_EQ(fake::listFolder(out("")), (std::vector<std::string>{"outer"}));
 }
 
+// A link refused under a name that a regular entry of the archive writes,
+// before or after it, fails nothing: the name was extracted. A link whose
+// name nothing writes still fails.
+TEST_F(Extraction, RefusedLinkUnderAWrittenNameIsNoFailure) {
+    fake::FakeEntry link = fake::file("snd/a.wav", "target");
+    link.entry.type = EntryType::Symlink;
+    fake::FakeEntry other = fake::file("other.wav", "target");
+    other.entry.type = EntryType::Symlink;
+    FakeArchive linkFirst, fileFirst;
+    linkFirst.entries = {link, fake::file("snd/a.wav", "AAAA")};
+    fileFirst.entries = {fake::file("snd/a.wav", "AAAA"), link};
+    fake::put("first.lzh", linkFirst);
+    fake::put("last.lzh", fileFirst);
+    for (const char* archive : {"first", "last"}) {
+        SCOPED_TRACE(archive);
+        const std::string from = std::string("\"C:\\") + archive + ".lzh\"";
+        EXPECT_EQ(run(fake::kLha, "x -+ -c1 -n1 -x0  " + from + " \"C:\\V\\\" \"a.wav\" "), ArcOk) << output;
+        EXPECT_EQ(fake::readFile(out("V/a.wav")), "AAAA");
+        EXPECT_EQ(run(fake::kLha, "x -+ -c1  " + from + " \"C:\\T\\\""), ArcOk) << output;
+        EXPECT_EQ(fake::readFile(out("T/snd/a.wav")), "AAAA");
+        EXPECT_EQ(run(fake::kZip, "-x -o --i -j  " + from + " \"C:\\Z\\\""), ArcOk) << output;
+    }
+    FakeArchive unwritten;
+    unwritten.entries = {fake::file("snd/a.wav", "AAAA"), other};
+    fake::put("other.lzh", unwritten);
+    EXPECT_EQ(run(fake::kLha, "x -+ -c1  \"C:\\other.lzh\" \"C:\\U\\\""), ArcUnsafeEntry) << output;
+    EXPECT_EQ(fake::readFile(out("U/snd/a.wav")), "AAAA");
+}
+
 TEST_F(Extraction, ExistingLinksAreNeverFollowed) {
     ASSERT_EQ(::mkdir(out("T").c_str(), 0777), 0);
     ASSERT_EQ(::mkdir(out("elsewhere").c_str(), 0777), 0);

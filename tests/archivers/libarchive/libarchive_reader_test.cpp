@@ -9,6 +9,7 @@
 #include "archivers/libarchive/libarchive_reader.h"
 #include "archivers/libarchive/lzma_dictionary.h"
 #include "tests/archivers/support/fixtures.h"
+#include "tests/archivers/support/limitsscope.h"
 
 using arc::LibarchiveReader;
 using Format = arc::LibarchiveReader::Format;
@@ -418,6 +419,33 @@ TEST(LibarchiveReaderTar, EntryCutInACompressedTarFails) {
     EXPECT_FALSE(res.ok());
 }
 
+TEST(LibarchiveReaderTar, ListingACompressedTarStopsWhereItsDataPassesTheRatio) {
+    // 8 MiB of one letter before the second header: walking to it decodes
+    // them, past the ratio allowed (tightened to 1 MiB here) to a file of a
+    // few hundred bytes. Within the ratio, the same files list.
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    fixtures::run("mkdir -p " + quote(dir.file("src")));
+    fixtures::writeFile(dir.file("src/repeat.wav"), std::string(8 << 20, 'A'));
+    fixtures::writeFile(dir.file("src/b.wav"), "bb");
+    for (const char* filter : {"-j", "-z", "-J"}) {
+        SCOPED_TRACE(filter);
+        const std::string archive = dir.file(std::string("bomb") + filter);
+        ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && bsdtar -c " + filter + " -f " + quote(archive) +
+                                  " repeat.wav b.wav"));
+        LibarchiveReader r(kTarFormats, {Filter::Gzip, Filter::Bzip2, Filter::Xz});
+        {
+            testlimits::LimitsScope limits("ratio-floor=1048576");
+            const arc::Result res = r.open(archive);
+            EXPECT_EQ(res.status, arc::Status::TooLarge) << res.message;
+            EXPECT_TRUE(r.entries().empty());
+        }
+        ASSERT_TRUE(r.open(archive).ok());
+        EXPECT_EQ(r.entries().size(), 2u);
+        EXPECT_EQ(extractToString(r, 1), "bb");
+    }
+}
+
 TEST(LibarchiveReaderTar, LoneGzipOpensWithoutDecodingItsData) {
     // 8 MiB of one byte in 8 KiB of gzip: opening reads the first block
     // only (what libarchive needs to tell the format), far less than all.
@@ -563,6 +591,29 @@ TEST(LibarchiveReaderTar, EntryCountIsCapped) {
     EXPECT_EQ(res.status, arc::Status::Corrupt);
     EXPECT_TRUE(r.entries().empty());
     EXPECT_EQ(LibarchiveReader::kMaxEntries, size_t(1) << 20);
+}
+
+TEST(LibarchiveReaderCab, EmptyFilesOfAFolderWithAnInvalidBlockFailOnceEach) {
+    // One uncompressed folder of empty files whose only data block is
+    // invalid: each file fails, and the next must not reopen the cabinet
+    // (reading every file record again) to fail once more.
+    fixtures::TempDir dir;
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < 300; ++i) files.emplace_back("e" + std::to_string(i) + ".wav", "");
+    fixtures::CabLayout layout;
+    layout.invalidBlock = true;
+    fixtures::writeFile(dir.file("e.cab"), fixtures::buildCab(files, layout));
+    LibarchiveReader r({Format::Cab});
+    ASSERT_TRUE(r.open(dir.file("e.cab")).ok());
+    ASSERT_EQ(r.entries().size(), files.size());
+    size_t failed = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        arc::Result res;
+        extractToString(r, i, &res);
+        failed += !res.ok();
+    }
+    EXPECT_GE(failed, files.size() - 1);  // libarchive gives the first one before it meets the block
+    EXPECT_LE(r.headersRead(), 2 * files.size());
 }
 
 TEST(LibarchiveReaderCab, FailingEntriesCostNoMoreThanGoodOnes) {

@@ -337,3 +337,41 @@ TEST(ZipReader, TruncatedAndFlippedFilesFailWithoutCrashing) {
     arc::ZipReader r;
     EXPECT_EQ(r.open(zip).status, arc::Status::NotArchive);
 }
+
+TEST(ZipReader, MethodsLeftToLibarchiveFailOneEntryAtATime) {
+    // bzip2, xz and zstd entries amid entries whose bzip2 data is broken:
+    // each failure spends nothing of the others, and no entry makes a later
+    // one open (and read the directory of) the whole archive again.
+    REQUIRE_TOOL("bsdtar");
+    fixtures::TempDir dir;
+    const std::string text = "tide bell " + noise(3000, 3) + std::string(5000, 'x');
+    std::vector<fixtures::ZipMember> members;
+    auto broken = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            members.emplace_back("bad" + std::to_string(i) + ".wav", text, "BZh91AY&SY" + std::string(40, '\x55'), 12);
+    };
+    broken(0, 60);
+    for (const auto& [filter, method] : {std::pair{"-j", 12}, {"-J", 95}, {"--zstd", 93}}) {
+        const std::string packed = fixtures::compressWith(filter, text, dir);
+        ASSERT_FALSE(packed.empty()) << filter;
+        members.emplace_back(std::string("good") + filter + ".wav", text, packed, static_cast<uint16_t>(method));
+    }
+    broken(60, 120);
+    const std::string zip = dir.file("m.zip");
+    fixtures::writeFile(zip, fixtures::buildZip(members));
+    arc::ZipReader r;
+    ASSERT_TRUE(r.open(zip).ok());
+    ASSERT_EQ(r.entries().size(), members.size());
+    for (size_t round = 0; round < 2; ++round) {
+        for (size_t i = 0; i < members.size(); ++i) {
+            arc::Result res;
+            const std::string data = extract(r, i, &res);
+            if (members[i].rawName.starts_with("good")) {
+                EXPECT_TRUE(res.ok() && data == text) << members[i].rawName << ": " << res.message;
+            } else {
+                EXPECT_FALSE(res.ok()) << members[i].rawName;
+            }
+        }
+    }
+    EXPECT_EQ(r.libarchiveHandles(), 2 * members.size());
+}

@@ -146,7 +146,15 @@ std::string buildCab(const std::vector<std::pair<std::string, std::string>>& fil
     for (const std::string& data : folderData) {
         uint32_t blockCount = 0;
         putLe32(folders, dataOffset + static_cast<uint32_t>(blocks.size()));
-        for (size_t at = 0; at < data.size(); at += 32768, ++blockCount) putCabBlock(blocks, data.substr(at, 32768), layout);
+        if (layout.invalidBlock) {
+            putLe32(blocks, 0);
+            putLe16(blocks, 8);
+            putLe16(blocks, 16);
+            blocks += std::string(8, '\0');
+            blockCount = 1;
+        }
+        for (size_t at = 0; at < data.size() && !layout.invalidBlock; at += 32768, ++blockCount)
+            putCabBlock(blocks, data.substr(at, 32768), layout);
         putLe16(folders, blockCount);
         putLe16(folders, layout.mszip ? 1 : 0);
     }

@@ -71,11 +71,14 @@ std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirector
 // with "\" between folders, no UTF-8 attribute), data blocks without
 // checksums; by default one uncompressed folder. `folderPerFile` gives each
 // file a folder of its own, `mszip` compresses each data block, `damaged`
-// makes every MSZIP block undecodable.
+// makes every MSZIP block undecodable, `invalidBlock` replaces each
+// folder's blocks by one whose stored and original lengths disagree (which
+// an uncompressed block never may), even for a folder of empty files.
 struct CabLayout {
     bool folderPerFile = false;
     bool mszip = false;
     bool damaged = false;
+    bool invalidBlock = false;
 };
 std::string buildCab(const std::vector<std::pair<std::string, std::string>>& files, CabLayout layout = {});
 

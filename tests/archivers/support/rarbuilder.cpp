@@ -153,19 +153,21 @@ std::string buildRar5(const std::vector<RarMember>& members) {
     putVint(main, 0);   // archive flags
     out += header5(main);
     for (const RarMember& m : members) {
-        const bool link = !m.linkTarget.empty();
+        const bool hardLink = !m.hardLinkTarget.empty();
+        const bool link = !m.linkTarget.empty() || hardLink;
         const std::string body = m.directory || link ? std::string() : m.data;
-        uint32_t crc = crc32Of(body);
+        uint32_t crc = crc32Of(hardLink ? m.data : body);
         if (m.badDataCrc)
             crc ^= 0xDEADBEEF;
         std::string extra;
-        if (link) {  // a redirection record: Unix symbolic link
+        if (link) {  // a redirection record: Unix symbolic link (1) or hard link (4)
+            const std::string& target = hardLink ? m.hardLinkTarget : m.linkTarget;
             std::string record;
             putVint(record, 5);
-            putVint(record, 1);
+            putVint(record, hardLink ? 4 : 1);
             putVint(record, 0);
-            putVint(record, m.linkTarget.size());
-            record += m.linkTarget;
+            putVint(record, target.size());
+            record += target;
             putVint(extra, record.size());
             extra += record;
         }
@@ -176,8 +178,8 @@ std::string buildRar5(const std::vector<RarMember>& members) {
             putVint(h, extra.size());
         putVint(h, body.size());
         putVint(h, m.directory ? 0x0001 : 0x0004);   // folder, or CRC present
-        putVint(h, body.size());
-        putVint(h, link ? 0120777 : m.hostOs == 3 ? (m.directory ? 040755 : 0100644) : (m.directory ? 0x10 : 0x20));
+        putVint(h, hardLink ? m.data.size() : body.size());
+        putVint(h, hardLink ? 0100644 : link ? 0120777 : m.hostOs == 3 ? (m.directory ? 040755 : 0100644) : (m.directory ? 0x10 : 0x20));
         if (!m.directory)
             put32(h, crc);
         putVint(h, 0);                          // version 0, stored

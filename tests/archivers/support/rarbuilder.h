@@ -28,6 +28,8 @@ struct RarMember {
     bool badHeaderCrc = false;
     bool encrypted = false;
     std::string linkTarget;     // RAR5: a Unix symbolic link to this (no data)
+    std::string hardLinkTarget; // RAR5: a hard link to this; its unpacked size is
+                                // data.size(), and no data is stored
 };
 
 struct RarOptions {
@@ -49,7 +51,8 @@ std::string buildRar(const std::vector<RarMember>& members, const RarOptions& op
 std::string rar29Literals(const std::string& data, bool withTables = true);
 
 // The same members in RAR5 form (stored, UTF-8 names, data CRC-32); only
-// rawName, data, directory, hostOs, badDataCrc and linkTarget are used.
+// rawName, data, directory, hostOs, badDataCrc, linkTarget and
+// hardLinkTarget are used.
 std::string buildRar5(const std::vector<RarMember>& members);
 
 }  // namespace fixtures

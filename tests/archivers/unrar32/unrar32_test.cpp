@@ -146,6 +146,44 @@ TEST_F(Unrar32, Rar5ListsExtractsAndRefusesDamagedData) {
     EXPECT_TRUE(fs::is_empty(work));
 }
 
+// A RAR5 hard link holds no data: it gets its target's, whether it
+// declares the target's size or none, extracted alone or with the rest.
+TEST_F(Unrar32, Rar5HardLinksGetTheirTargetsData) {
+    const std::string a = sound(3000, 7);
+    RarMember sized{"b.wav", a}, unsized{"c.wav", ""};
+    sized.hardLinkTarget = unsized.hardLinkTarget = "snd/a.wav";
+    const std::string rar = write(fixtures::buildRar5({{"snd/a.wav", a}, sized, unsized}), "links.rar");
+    std::string text;
+    const std::string all = dir.file("all");
+    EXPECT_EQ(lib.command(line("-x", rar, all, "*"), &text), arc::ArcOk) << text;
+    EXPECT_TRUE(fixtures::readFile(all + "/snd/a.wav") == a);
+    EXPECT_TRUE(fixtures::readFile(all + "/b.wav") == a);
+    EXPECT_TRUE(fixtures::readFile(all + "/c.wav") == a);
+    for (const char* name : {"b.wav", "c.wav"}) {
+        const std::string one = dir.file(std::string("one-") + name);
+        EXPECT_EQ(lib.command(line("-e", rar, one, name), &text), arc::ArcOk) << name << ": " << text;
+        EXPECT_TRUE(fixtures::readFile(one + "/" + name) == a) << name;
+    }
+    const auto listed = lib.list(windowsPath(rar), "b.wav");
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].size, a.size());
+}
+
+// A link refused under a name that a regular file of the archive then
+// writes: the name was extracted, and the command succeeds.
+TEST_F(Unrar32, Rar5LinkFollowedByAFileOfTheSameNameSucceeds) {
+    const std::string a = sound(2000, 5);
+    RarMember link{"a.wav", ""};
+    link.linkTarget = "elsewhere.wav";
+    const std::string rar = write(fixtures::buildRar5({link, {"a.wav", a}}), "relinked.rar");
+    std::string text;
+    const std::string view = dir.file("view");
+    EXPECT_EQ(lib.command(line("-e", rar, view, "a.wav"), &text), arc::ArcOk) << text;
+    EXPECT_TRUE(fixtures::readFile(view + "/a.wav") == a);
+    const std::string lone = write(fixtures::buildRar5({link}), "lone.rar");
+    EXPECT_EQ(lib.command(line("-e", lone, dir.file("lone"), "a.wav"), &text), arc::ArcUnsafeEntry) << text;
+}
+
 TEST_F(Unrar32, HostileNamesStayInsideTheDestination) {
     const std::string rar = write(fixtures::buildRar(
         {{"..\\..\\evil.wav", "x"}, {dir.file("abs.wav"), "x"}, {"C:\\drive.wav", "x"}}));

@@ -1,4 +1,4 @@
-// One archiver library as a wrapper unit holds it: loaded by file name on
+// One archiver library file as a wrapper holds it: loaded by file name on
 // first need and kept for the whole process.
 #pragma once
 
@@ -8,15 +8,15 @@
 
 namespace archives {
 
-class UnitLibrary {
+class LibraryFile {
 public:
-    explicit UnitLibrary(const char* fileName) : m_fileName(fileName) {}
+    explicit LibraryFile(const char* fileName) : m_fileName(fileName) {}
     // Deliberately no unload here: the libraries stay loaded until the
     // process ends, and unloading from a static destructor could run after
     // the platform's own module table is gone.
-    ~UnitLibrary() = default;
-    UnitLibrary(const UnitLibrary&) = delete;
-    UnitLibrary& operator=(const UnitLibrary&) = delete;
+    ~LibraryFile() = default;
+    LibraryFile(const LibraryFile&) = delete;
+    LibraryFile& operator=(const LibraryFile&) = delete;
 
     // Loads the library when it is not loaded; true when it is afterwards.
     bool Load();
@@ -33,11 +33,11 @@ private:
 
 class EntryTable;
 
-// The one load and unload of every wrapper unit's libraries.
+// The one load and unload of every wrapper's libraries.
 // Loads each library that is not loaded; throws EArchiver(missingMessage)
 // when none of them is loaded afterwards.
-void LoadLibraries(std::initializer_list<UnitLibrary*> libraries, const char* missingMessage);
-// Forgets every bound entry of the unit, then unloads its libraries.
-void FreeLibraries(EntryTable& entries, std::initializer_list<UnitLibrary*> libraries);
+void LoadLibraries(std::initializer_list<LibraryFile*> libraries, const char* missingMessage);
+// Forgets every bound entry of the wrapper, then unloads its libraries.
+void FreeLibraries(EntryTable& entries, std::initializer_list<LibraryFile*> libraries);
 
 }  // namespace archives

@@ -1,4 +1,4 @@
-#include "platform/handle_table.h"
+#include "platform/kernel_handle_table.h"
 
 #include <map>
 #include <mutex>
@@ -20,7 +20,7 @@ Table& table()
 
 }  // namespace
 
-HANDLE HandleTable::add(std::shared_ptr<HandleObject> object)
+HANDLE KernelHandleTable::add(std::shared_ptr<HandleObject> object)
 {
     Table& t = table();
     std::lock_guard lock(t.mutex);
@@ -29,7 +29,7 @@ HANDLE HandleTable::add(std::shared_ptr<HandleObject> object)
     return reinterpret_cast<HANDLE>(value);
 }
 
-std::shared_ptr<HandleObject> HandleTable::find(HANDLE handle)
+std::shared_ptr<HandleObject> KernelHandleTable::find(HANDLE handle)
 {
     Table& t = table();
     std::lock_guard lock(t.mutex);
@@ -37,7 +37,7 @@ std::shared_ptr<HandleObject> HandleTable::find(HANDLE handle)
     return it == t.objects.end() ? nullptr : it->second;
 }
 
-bool HandleTable::erase(HANDLE handle)
+bool KernelHandleTable::erase(HANDLE handle)
 {
     std::shared_ptr<HandleObject> doomed;   // destroyed after the lock is released
     Table& t = table();

@@ -1,22 +1,22 @@
-// The process-wide state of a wrapper unit: its library and the cached
-// addresses of its entries, with one stub per entry. Entries are bound on
-// first use; the stubs of the command entry, OpenArchive, CloseArchive,
-// FindFirst, CheckArchive, ExtractMem and GetArchiveType load the library
-// first, the others rely on an earlier load.
+// The process-wide state of a wrapper's one library: the library file and
+// the cached addresses of its entries, with one stub per entry. Entries are
+// bound on first use; the stubs of the command entry, OpenArchive,
+// CloseArchive, FindFirst, CheckArchive, ExtractMem and GetArchiveType load
+// the library first, the others rely on an earlier load.
 #pragma once
 
 #include <string>
 
 #include "archive/libraryapi.h"
 #include "archive/wrappers/entryslot.h"
-#include "archive/wrappers/unitlibrary.h"
+#include "archive/wrappers/library_file.h"
 
 namespace archives {
 
-class ArchiverUnit {
+class LibraryBinding {
 public:
     // prefix: "Unlha", "Cab", ...; missingMessage: LoadDLL's message.
-    ArchiverUnit(const char* fileName, const std::string& prefix, const char* missingMessage);
+    LibraryBinding(const char* fileName, const std::string& prefix, const char* missingMessage);
 
     // Loads the library unless loaded; throws EArchiver(missingMessage).
     void Load();
@@ -39,8 +39,9 @@ public:
     // The open probe of content detection: load, expand the name, (only for
     // an existing file when requireExisting) open with the probe mode and
     // close the handle (also a 0 handle when closeFailed). True when the
-    // handle was non-zero. Throws on a missing library or entry.
-    bool ProbeOpen(const std::string& fileName, bool requireExisting, bool closeFailed);
+    // handle was non-zero; false also when the library or an entry is
+    // missing, since a probe never throws.
+    bool ProbeOpen(const std::string& fileName, bool requireExisting, bool closeFailed) noexcept;
 
 private:
     HMODULE Bound() { return m_library.Module(); }
@@ -49,7 +50,7 @@ private:
         return m_library.Module();
     }
 
-    UnitLibrary m_library;
+    LibraryFile m_library;
     const char* m_missingMessage;
     EntryTable m_entries;
     EntrySlot<CommandEntry> m_command;

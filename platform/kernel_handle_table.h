@@ -14,7 +14,7 @@ public:
     virtual ~HandleObject() = default;
 };
 
-class HandleTable {
+class KernelHandleTable {
 public:
     static HANDLE add(std::shared_ptr<HandleObject> object);
     // The object of a handle if it is of type T, else null.
