@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages TIDEBELL needs to build and run.
 # With --test it also installs what the tests use (archivers that make
 # real archives, sox, a sound server with a silent sink, a virtual X server,
-# clang for the fuzz targets).
+# clang for the fuzz targets, lintian for the package).
 set -euo pipefail
 
 run_root() {
@@ -24,7 +24,7 @@ test_pkgs=(
   pulseaudio pulseaudio-utils
   xvfb xauth clang libclang-rt-14-dev
   desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas
-  twm
+  twm lintian
 )
 
 pkgs=("${build_pkgs[@]}")
