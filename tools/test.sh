@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh --test
 started=$SECONDS
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Warnings in our code fail the build here (the build is kept free of them).
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEBELL_WERROR=ON
 cmake --build build
 # Short, bounded fuzzing of the archiver libraries' parsers and readers.
 if [ -f tools/fuzz.sh ]; then
@@ -32,10 +33,13 @@ lintian --fail-on error,warning --info --display-info --pedantic build-pkg/tideb
 
 # The unit tests last, so their summary closes the output. The sound tests
 # play into a private sound server's silent sink. Tests labelled no-sanitizer
-# say in their CMakeLists.txt why they cannot run there.
+# say in their CMakeLists.txt why they cannot run there. Both runs always
+# happen; either failing fails the command.
+failed=0
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:detect_stack_use_after_return=0} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1} \
 LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tools/lsan.supp:print_suppressions=0} \
-  bash tools/with-sound-server.sh ctest --test-dir build-asan --output-on-failure -j2 -LE no-sanitizer
-bash tools/with-sound-server.sh ctest --test-dir build --output-on-failure -j2
+  bash tools/with-sound-server.sh ctest --test-dir build-asan --output-on-failure -j2 -LE no-sanitizer || failed=1
+bash tools/with-sound-server.sh ctest --test-dir build --output-on-failure -j2 || failed=1
 echo "test.sh: done in $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s"
+exit $failed
