@@ -2,7 +2,7 @@
 
 #include "archive_viewer/form_lzh.h"
 #include "archive_viewer/wave_listing.h"
-#include "main/app_title.h"
+#include "core/app_title.h"
 #include "platform/win32.h"
 
 namespace tidebell {

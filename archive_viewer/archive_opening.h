@@ -4,7 +4,7 @@
 #include <string>
 
 #include "archive/archivefile.h"
-#include "main/shared_state.h"
+#include "core/shared_state.h"
 
 class QWidget;
 

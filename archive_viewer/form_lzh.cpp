@@ -18,14 +18,14 @@
 #include "archive_viewer/entry_columns.h"
 #include "archive_viewer/wave_listing.h"
 #include "archive_viewer/working_copy.h"
-#include "main/app_title.h"
-#include "main/context_help.h"
-#include "main/handler_guard.h"
-#include "main/hint_text.h"
-#include "main/images.h"
-#include "main/window_layout.h"
-#include "main/window_support.h"
+#include "core/app_title.h"
+#include "core/handler_guard.h"
+#include "core/hint_text.h"
+#include "core/window_layout.h"
 #include "platform/win32.h"
+#include "ui/context_help.h"
+#include "ui/images.h"
+#include "ui/window_support.h"
 
 namespace tidebell {
 

@@ -8,8 +8,8 @@
 
 #include "archive/archivefile.h"
 #include "archive_viewer/entry_list_model.h"
-#include "main/shared_state.h"
-#include "main/window_support.h"
+#include "core/shared_state.h"
+#include "ui/window_support.h"
 
 class QAction;
 class QListView;

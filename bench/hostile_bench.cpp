@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/support/fixtures.h"
 
 namespace fs = std::filesystem;
 

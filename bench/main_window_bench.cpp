@@ -34,9 +34,9 @@
 #include "main/file_list_view.h"
 #include "main/folder_tree_model.h"
 #include "main/form_main.h"
-#include "main/window_support.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_message_box_service.h"
+#include "ui/window_support.h"
 
 extern char** environ;
 

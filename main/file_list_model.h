@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "main/archiver_availability.h"
+#include "core/archiver_availability.h"
 #include "main/folder_listing.h"
 #include "platform/win32.h"
 

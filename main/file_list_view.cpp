@@ -7,8 +7,8 @@
 #include <QMouseEvent>
 #include <QTreeView>
 
+#include "core/handler_guard.h"
 #include "main/file_list_model.h"
-#include "main/handler_guard.h"
 
 namespace tidebell {
 

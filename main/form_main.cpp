@@ -19,20 +19,20 @@
 #include <QTreeView>
 
 #include "archive_viewer/archive_opening.h"
-#include "main/app_title.h"
-#include "main/error_display.h"
+#include "core/app_title.h"
+#include "core/error_display.h"
+#include "core/handler_guard.h"
+#include "core/hint_text.h"
 #include "main/file_list_model.h"
 #include "main/file_list_view.h"
 #include "main/folder_tree_model.h"
 #include "main/form_version.h"
-#include "main/handler_guard.h"
-#include "main/hint_text.h"
-#include "main/images.h"
 #include "main/startup.h"
-#include "main/window_support.h"
 #include "options/option_dialog.h"
 #include "platform/platform.h"
 #include "sound_events/sound_event_dialog.h"
+#include "ui/images.h"
+#include "ui/window_support.h"
 
 namespace tidebell {
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "archive/archivefile.h"
-#include "main/shared_state.h"
-#include "main/window_layout.h"
+#include "core/shared_state.h"
+#include "core/window_layout.h"
 
 class QAction;
 class QActionGroup;

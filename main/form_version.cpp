@@ -7,13 +7,13 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "main/app_title.h"
-#include "main/handler_guard.h"
-#include "main/images.h"
+#include "core/app_title.h"
+#include "core/handler_guard.h"
 #include "main/module_paths.h"
 #include "main/version_texts.h"
-#include "main/window_font.h"
-#include "main/window_support.h"
+#include "ui/images.h"
+#include "ui/window_font.h"
+#include "ui/window_support.h"
 
 namespace tidebell {
 namespace {

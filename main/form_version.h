@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <string>
 
-#include "main/window_layout.h"
+#include "core/window_layout.h"
 
 class QLabel;
 class QPushButton;

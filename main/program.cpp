@@ -5,17 +5,17 @@
 #include <QScreen>
 #include <memory>
 
-#include "main/app_title.h"
+#include "core/app_title.h"
 #include "main/form_main.h"
-#include "main/images.h"
 #include "main/startup.h"
-#include "main/window_font.h"
-#include "main/window_support.h"
 #include "platform/executable_version_service.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_help_service.h"
 #include "platform/qt/qt_message_box_service.h"
 #include "sound_events/sound_event_dialog.h"
+#include "ui/images.h"
+#include "ui/window_font.h"
+#include "ui/window_support.h"
 
 namespace tidebell {
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "main/exceptions.h"
+#include "core/exceptions.h"
 #include "main/module_paths.h"
 #include "platform/win32.h"
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "main/shared_state.h"
+#include "core/shared_state.h"
 
 namespace tidebell {
 

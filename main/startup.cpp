@@ -30,4 +30,10 @@ void prepareMainWindow(SharedState& state, const ErrorHandler& onError)
     RegistoryReadExecute(state, onError);
 }
 
+void closeMainWindow(SharedState& state, const MainWindowState& window)
+{
+    storeWindowState(state.Settings, window);
+    RegistoryWriteExecute(state);
+}
+
 }  // namespace tidebell

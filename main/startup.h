@@ -3,9 +3,9 @@
 
 #include <functional>
 
+#include "core/shared_state.h"
+#include "core/window_layout.h"
 #include "main/settings_store.h"
-#include "main/shared_state.h"
-#include "main/window_layout.h"
 
 namespace tidebell {
 
@@ -34,5 +34,9 @@ WindowBounds mainWindowDesignBounds(const WindowBounds& screenArea);
 // path, library probe, settings file path and the settings themselves.
 // Conversion failures go to `onError` and the load goes on.
 void prepareMainWindow(SharedState& state, const ErrorHandler& onError);
+
+// The close sequence's data part: copy the window state into the record,
+// then write the settings file.
+void closeMainWindow(SharedState& state, const MainWindowState& window);
 
 }  // namespace tidebell

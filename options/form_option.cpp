@@ -3,12 +3,12 @@
 #include <QCheckBox>
 #include <QVBoxLayout>
 
-#include "main/app_title.h"
-#include "main/context_help.h"
-#include "main/handler_guard.h"
-#include "main/registry.h"
+#include "core/app_title.h"
+#include "core/handler_guard.h"
+#include "core/registry.h"
 #include "options/shell_verb.h"
 #include "platform/win32.h"
+#include "ui/context_help.h"
 
 namespace tidebell {
 

@@ -2,7 +2,7 @@
 // shell verb of WAVE files.
 #pragma once
 
-#include "main/button_dialog.h"
+#include "ui/button_dialog.h"
 
 class QCheckBox;
 

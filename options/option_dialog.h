@@ -1,8 +1,8 @@
 // The options dialog.
 #pragma once
 
-#include "main/shared_state.h"
-#include "main/window_layout.h"
+#include "core/shared_state.h"
+#include "core/window_layout.h"
 
 namespace tidebell {
 

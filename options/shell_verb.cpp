@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "main/exceptions.h"
+#include "core/exceptions.h"
 #include "platform/win32.h"
 
 namespace tidebell {

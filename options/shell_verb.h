@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "main/registry.h"
+#include "core/registry.h"
 
 namespace tidebell {
 

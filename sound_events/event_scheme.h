@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "main/registry.h"
+#include "core/registry.h"
 
 namespace tidebell {
 

@@ -6,12 +6,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "main/app_title.h"
-#include "main/context_help.h"
-#include "main/handler_guard.h"
-#include "main/registry.h"
+#include "core/app_title.h"
+#include "core/handler_guard.h"
+#include "core/registry.h"
 #include "platform/win32.h"
 #include "sound_events/event_scheme.h"
+#include "ui/context_help.h"
 
 namespace tidebell {
 

@@ -2,7 +2,7 @@
 // SharedState::EventSoundFile to one sound event of the desktop.
 #pragma once
 
-#include "main/button_dialog.h"
+#include "ui/button_dialog.h"
 
 class QLabel;
 class QTreeWidget;

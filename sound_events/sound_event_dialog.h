@@ -1,8 +1,8 @@
 // The sound event dialog, shown for the WAVE file in SharedState::EventSoundFile.
 #pragma once
 
-#include "main/shared_state.h"
-#include "main/window_layout.h"
+#include "core/shared_state.h"
+#include "core/window_layout.h"
 
 namespace tidebell {
 

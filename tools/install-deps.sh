@@ -10,7 +10,7 @@ run_root() {
 }
 
 build_pkgs=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config python3
   qt6-base-dev libgl-dev
   libarchive-dev liblhasa-dev libunarr-dev zlib1g-dev
   libsndfile1-dev libpulse-dev libasound2-dev

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Renders the hand-written SVG pictures under main/icons/ into the PNG files
+# Renders the hand-written SVG pictures under ui/icons/ into the PNG files
 # the program compiles in and installs. Run after changing an SVG; the PNGs
 # are kept in the repository so a build needs no SVG renderer.
 set -euo pipefail
-cd "$(dirname "$0")/../main/icons"
+cd "$(dirname "$0")/../ui/icons"
 command -v rsvg-convert >/dev/null || { echo "rsvg-convert (librsvg2-bin) is needed" >&2; exit 1; }
 mkdir -p png
 for svg in src/*.svg; do

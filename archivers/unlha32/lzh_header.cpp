@@ -1,7 +1,7 @@
 #include "archivers/unlha32/lzh_header.h"
 
 #include "archivers/common/crc.h"
-#include "archivers/unlha32/file_window.h"
+#include "archivers/common/file_window.h"
 
 #include <algorithm>
 #include <array>

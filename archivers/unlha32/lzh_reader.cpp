@@ -1,7 +1,7 @@
 #include "archivers/unlha32/lzh_reader.h"
 
 #include "archivers/common/wildcard.h"
-#include "archivers/unlha32/file_window.h"
+#include "archivers/common/file_window.h"
 #include "archivers/unlha32/lzh_header.h"
 #include "archivers/unlha32/lzh_listing_cache.h"
 

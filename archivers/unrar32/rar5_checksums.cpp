@@ -1,6 +1,6 @@
 #include "archivers/unrar32/rar5_checksums.h"
 
-#include "archivers/unlha32/file_window.h"
+#include "archivers/common/file_window.h"
 
 #include <zlib.h>
 

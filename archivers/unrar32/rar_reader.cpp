@@ -1,7 +1,7 @@
 #include "archivers/unrar32/rar_reader.h"
 
 #include "archivers/libarchive/format_readers.h"
-#include "archivers/unlha32/file_window.h"
+#include "archivers/common/file_window.h"
 #include "archivers/unrar32/rar5_checksums.h"
 #include "archivers/unrar32/rar_name.h"
 

@@ -27,9 +27,9 @@
 #include "main/folder_tree_model.h"
 #include "main/form_main.h"
 #include "main/settings_store.h"
-#include "main/window_support.h"
 #include "platform/platform.h"
-#include "tests/main/sandbox.h"
+#include "support/sandbox.h"
+#include "ui/window_support.h"
 
 using tidebell::SharedState;
 using tidebell::TFormMain;

@@ -8,12 +8,12 @@
 
 #include "main/form_version.h"
 #include "main/version_texts.h"
-#include "main/window_font.h"
 #include "platform/executable_version_service.h"
 #include "platform/platform.h"
 #include "platform/version_resource.h"
 #include "support/fake_services.h"
 #include "support/temp_dir.h"
+#include "ui/window_font.h"
 
 using tidebell::TFormVersion;
 using tidebell_test::FakeVersionInfoService;

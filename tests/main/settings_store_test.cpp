@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "main/error_display.h"
-#include "main/exceptions.h"
+#include "core/error_display.h"
+#include "core/exceptions.h"
 #include "main/settings_store.h"
-#include "tests/main/sandbox.h"
+#include "support/sandbox.h"
 
 using tidebell::AppSettings;
 using tidebell::SharedState;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/window_layout.h"
 #include "main/startup.h"
-#include "main/window_layout.h"
-#include "tests/main/sandbox.h"
+#include "support/sandbox.h"
 
 using tidebell::SharedState;
 using testing_support::Sandbox;

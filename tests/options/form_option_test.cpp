@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <filesystem>
 
-#include "main/registry.h"
+#include "core/registry.h"
 #include "options/form_option.h"
-#include "tests/main/sandbox.h"
+#include "support/sandbox.h"
 
 using testing_support::Sandbox;
 using tidebell::SharedState;

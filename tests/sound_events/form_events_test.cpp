@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "main/registry.h"
+#include "core/registry.h"
 #include "sound_events/form_events.h"
-#include "tests/main/sandbox.h"
+#include "support/sandbox.h"
 
 using testing_support::Sandbox;
 using tidebell::SharedState;

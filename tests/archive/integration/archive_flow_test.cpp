@@ -13,7 +13,7 @@
 
 #include "archive/archivefile.h"
 #include "platform/platform.h"
-#include "tests/archivers/unrar32/rarbuilder.h"
+#include "tests/archivers/support/rarbuilder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wave_bytes.h"
 

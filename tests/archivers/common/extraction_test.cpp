@@ -10,7 +10,7 @@
 
 #include "archivers/common/extractinginfo.h"
 #include "archivers/common/outputlimits.h"
-#include "tests/archivers/common/limitsscope.h"
+#include "tests/archivers/support/limitsscope.h"
 #include "tests/archivers/common/fakereader.h"
 
 using namespace arc;

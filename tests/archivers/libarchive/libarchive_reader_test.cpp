@@ -8,7 +8,7 @@
 #include "archivers/common/checkedsink.h"
 #include "archivers/libarchive/libarchive_reader.h"
 #include "archivers/libarchive/lzma_dictionary.h"
-#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/support/fixtures.h"
 
 using arc::LibarchiveReader;
 using Format = arc::LibarchiveReader::Format;

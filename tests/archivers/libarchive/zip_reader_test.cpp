@@ -10,7 +10,7 @@
 
 #include "archivers/libarchive/inflate.h"
 #include "archivers/libarchive/zip_reader.h"
-#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/support/fixtures.h"
 
 using fixtures::quote;
 

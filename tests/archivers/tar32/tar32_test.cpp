@@ -10,9 +10,9 @@
 #include <filesystem>
 
 #include "archivers/common/errors.h"
-#include "tests/archivers/libarchive/fixtures.h"
-#include "tests/archivers/libarchive/library_driver.h"
-#include "tests/archivers/common/limitsscope.h"
+#include "tests/archivers/support/fixtures.h"
+#include "tests/archivers/support/library_driver.h"
+#include "tests/archivers/support/limitsscope.h"
 
 using fixtures::quote;
 using fixtures::windowsPath;

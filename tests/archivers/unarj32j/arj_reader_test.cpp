@@ -7,7 +7,7 @@
 #include <string>
 
 #include "archivers/unarj32j/arjreader.h"
-#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/support/fixtures.h"
 #include "tests/archivers/unarj32j/arjbuilder.h"
 
 namespace {

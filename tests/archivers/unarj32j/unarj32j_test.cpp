@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "archivers/common/errors.h"
-#include "tests/archivers/libarchive/fixtures.h"
-#include "tests/archivers/libarchive/library_driver.h"
+#include "tests/archivers/support/fixtures.h"
+#include "tests/archivers/support/library_driver.h"
 #include "tests/archivers/unarj32j/arjbuilder.h"
 
 namespace {

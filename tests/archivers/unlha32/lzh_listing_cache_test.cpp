@@ -11,8 +11,8 @@
 #include "archivers/common/wildcard.h"
 #include "archivers/unlha32/lzh_listing_cache.h"
 #include "archivers/unlha32/lzh_reader.h"
-#include "tests/archivers/unlha32/archivetest.h"
-#include "tests/archivers/unlha32/lzhbuilder.h"
+#include "tests/archivers/support/archivetest.h"
+#include "tests/archivers/support/lzhbuilder.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <tuple>
 
 #include "archivers/unlha32/lzh_reader.h"
-#include "tests/archivers/unlha32/archivetest.h"
-#include "tests/archivers/unlha32/lzhbuilder.h"
+#include "tests/archivers/support/archivetest.h"
+#include "tests/archivers/support/lzhbuilder.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/archivers/libarchive/fixtures.h"
-#include "tests/archivers/unlha32/lzhbuilder.h"
-#include "tests/archivers/unrar32/rarbuilder.h"
+#include "tests/archivers/support/fixtures.h"
+#include "tests/archivers/support/lzhbuilder.h"
+#include "tests/archivers/support/rarbuilder.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

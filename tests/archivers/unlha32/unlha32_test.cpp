@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "archivers/common/errors.h"
-#include "tests/archivers/unlha32/archivetest.h"
-#include "tests/archivers/libarchive/library_driver.h"
-#include "tests/archivers/unlha32/lzhbuilder.h"
+#include "tests/archivers/support/archivetest.h"
+#include "tests/archivers/support/library_driver.h"
+#include "tests/archivers/support/lzhbuilder.h"
 
 using fixtures::quote;
 using fixtures::windowsPath;

@@ -5,8 +5,8 @@
 #include "archivers/common/checkedsink.h"
 #include "archivers/unrar32/rar_name.h"
 #include "archivers/unrar32/rar_reader.h"
-#include "tests/archivers/unlha32/archivetest.h"
-#include "tests/archivers/unrar32/rarbuilder.h"
+#include "tests/archivers/support/archivetest.h"
+#include "tests/archivers/support/rarbuilder.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "archivers/common/errors.h"
-#include "tests/archivers/unlha32/archivetest.h"
-#include "tests/archivers/libarchive/library_driver.h"
-#include "tests/archivers/unrar32/rarbuilder.h"
+#include "tests/archivers/support/archivetest.h"
+#include "tests/archivers/support/library_driver.h"
+#include "tests/archivers/support/rarbuilder.h"
 
 using fixtures::RarMember;
 using fixtures::windowsPath;

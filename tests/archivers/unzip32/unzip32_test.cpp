@@ -11,8 +11,8 @@
 #include <tuple>
 
 #include "archivers/common/errors.h"
-#include "tests/archivers/libarchive/fixtures.h"
-#include "tests/archivers/libarchive/library_driver.h"
+#include "tests/archivers/support/fixtures.h"
+#include "tests/archivers/support/library_driver.h"
 
 using fixtures::quote;
 using fixtures::windowsPath;

@@ -1,4 +1,4 @@
-#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/support/fixtures.h"
 
 #include <zlib.h>
 

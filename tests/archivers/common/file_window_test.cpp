@@ -5,8 +5,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "archivers/unlha32/file_window.h"
-#include "tests/archivers/unlha32/archivetest.h"
+#include "archivers/common/file_window.h"
+#include "tests/archivers/support/archivetest.h"
 
 TEST(FileWindow, ReadsAnywhereAndRefusesPastTheEnd) {
     fixtures::TempDir dir;

@@ -1,10 +1,10 @@
-#include "main/window_support.h"
+#include "ui/window_support.h"
 
 #include <QEvent>
 #include <QStatusTipEvent>
 #include <QWidget>
 
-#include "main/handler_guard.h"
+#include "core/handler_guard.h"
 
 namespace tidebell {
 

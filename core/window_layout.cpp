@@ -1,8 +1,6 @@
-#include "main/window_layout.h"
+#include "core/window_layout.h"
 
 #include <algorithm>
-
-#include "main/settings_store.h"
 
 namespace tidebell {
 
@@ -68,12 +66,6 @@ void storeWindowState(AppSettings& settings, const MainWindowState& window)
     settings.TreeWidth = window.treeWidth;
     settings.ShowMainToolBar = window.toolBarVisible;
     settings.ShowMainStatusBar = window.statusBarVisible;
-}
-
-void closeMainWindow(SharedState& state, const MainWindowState& window)
-{
-    storeWindowState(state.Settings, window);
-    RegistoryWriteExecute(state);
 }
 
 }  // namespace tidebell

@@ -1,4 +1,4 @@
-#include "main/archiver_availability.h"
+#include "core/archiver_availability.h"
 
 #include "platform/win32.h"
 

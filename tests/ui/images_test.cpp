@@ -2,7 +2,7 @@
 
 #include <QImage>
 
-#include "main/images.h"
+#include "ui/images.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <QObject>
 
-#include "main/shared_state.h"
-#include "main/window_layout.h"
+#include "core/shared_state.h"
+#include "core/window_layout.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "main/hint_text.h"
+#include "core/hint_text.h"
 
 namespace tidebell {
 

@@ -1,4 +1,4 @@
-#include "main/images.h"
+#include "ui/images.h"
 
 #include <array>
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "main/exceptions.h"
-#include "main/registry.h"
-#include "tests/main/sandbox.h"
+#include "core/exceptions.h"
+#include "core/registry.h"
+#include "support/sandbox.h"
 
 using tidebell::TRegistry;
 using testing_support::Sandbox;

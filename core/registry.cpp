@@ -1,6 +1,6 @@
-#include "main/registry.h"
+#include "core/registry.h"
 
-#include "main/exceptions.h"
+#include "core/exceptions.h"
 #include "platform/platform.h"
 
 namespace tidebell {

@@ -1,11 +1,11 @@
-#include "main/button_dialog.h"
+#include "ui/button_dialog.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "main/context_help.h"
-#include "main/handler_guard.h"
+#include "core/handler_guard.h"
+#include "ui/context_help.h"
 
 namespace tidebell {
 

@@ -1,4 +1,4 @@
-#include "tests/archivers/libarchive/library_driver.h"
+#include "tests/archivers/support/library_driver.h"
 
 #include <dlfcn.h>
 

@@ -1,4 +1,4 @@
-#include "archivers/unlha32/file_window.h"
+#include "archivers/common/file_window.h"
 
 #include <unistd.h>
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "main/app_settings.h"
-#include "main/archiver_availability.h"
+#include "core/app_settings.h"
+#include "core/archiver_availability.h"
 
 namespace tidebell {
 

@@ -1,8 +1,8 @@
-#include "tests/archivers/unrar32/rarbuilder.h"
+#include "tests/archivers/support/rarbuilder.h"
 
 #include <zlib.h>
 
-#include "tests/archivers/unlha32/archivetest.h"
+#include "tests/archivers/support/archivetest.h"
 
 namespace fixtures {
 namespace {

@@ -1,4 +1,4 @@
-#include "main/exceptions.h"
+#include "core/exceptions.h"
 
 namespace tidebell {
 

@@ -1,8 +1,8 @@
-#include "tests/archivers/unlha32/lzhbuilder.h"
+#include "tests/archivers/support/lzhbuilder.h"
 
 #include <stdexcept>
 
-#include "tests/archivers/unlha32/archivetest.h"
+#include "tests/archivers/support/archivetest.h"
 
 namespace fixtures {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "main/shared_state.h"
+#include "core/shared_state.h"
 
 namespace tidebell {
 
@@ -59,9 +59,7 @@ WindowBounds centredOn(const WindowBounds& mainWindow, int32_t width, int32_t he
 // TreeWidth, or a third of the client width less the splitter when it is -1.
 int32_t treePaneWidth(const AppSettings& settings, int32_t clientWidth);
 
-// The close sequence's data part: copy the window state into the record,
-// then write the settings file.
+// The close sequence's data part: copy the window state into the record.
 void storeWindowState(AppSettings& settings, const MainWindowState& window);
-void closeMainWindow(SharedState& state, const MainWindowState& window);
 
 }  // namespace tidebell

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "archivers/common/reader.h"
-#include "tests/archivers/libarchive/fixtures.h"
+#include "tests/archivers/support/fixtures.h"
 
 namespace fixtures {
 

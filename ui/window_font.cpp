@@ -1,4 +1,4 @@
-#include "main/window_font.h"
+#include "ui/window_font.h"
 
 #include <QStringList>
 

@@ -1,11 +1,11 @@
-#include "main/context_help.h"
+#include "ui/context_help.h"
 
 #include <QAbstractScrollArea>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QWidget>
 
-#include "main/handler_guard.h"
+#include "core/handler_guard.h"
 #include "platform/win32.h"
 
 namespace tidebell {

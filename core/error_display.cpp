@@ -1,8 +1,8 @@
-#include "main/error_display.h"
+#include "core/error_display.h"
 
-#include "main/app_title.h"
-#include "main/exceptions.h"
-#include "main/handler_guard.h"
+#include "core/app_title.h"
+#include "core/exceptions.h"
+#include "core/handler_guard.h"
 
 namespace tidebell {
 

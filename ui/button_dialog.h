@@ -3,9 +3,9 @@
 // centring on the main window when shown.
 #pragma once
 
-#include "main/shared_state.h"
-#include "main/window_layout.h"
-#include "main/window_support.h"
+#include "core/shared_state.h"
+#include "core/window_layout.h"
+#include "ui/window_support.h"
 
 class QLayout;
 class QPushButton;
