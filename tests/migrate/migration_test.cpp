@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "migrate/migration.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using testing_support::Sandbox;
 
