@@ -22,6 +22,7 @@
 #include "core/app_title.h"
 #include "core/handler_guard.h"
 #include "core/hint_text.h"
+#include "core/window_texts.h"
 #include "core/window_layout.h"
 #include "platform/win32.h"
 #include "ui/context_help.h"
@@ -88,20 +89,20 @@ QAction* TFormLZH::addAction(const char* caption, const char* hint, void (TFormL
 
 void TFormLZH::buildWidgets()
 {
-    menufilePlay = addAction("再生(&P)", "選択されているファイルを再生、または開きます",
+    menufilePlay = addAction(window_texts::Play, window_texts::PlayHint,
                              &TFormLZH::menufilePlayExecute);
     menufilePlay->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     menufilePlay->setIcon(actionImage(0));
     menufileClose = addAction("閉じる(&C)", "メイン画面に戻ります", &TFormLZH::menufileCloseExecute);
-    menuviewToolbar = addAction("ツールバー(&T)", "ツールバーの表示/非表示を切り替えます",
+    menuviewToolbar = addAction(window_texts::Toolbar, window_texts::ToolbarHint,
                                 &TFormLZH::menuviewToolbarExecute);
     menuviewToolbar->setCheckable(true);
-    menuviewStatus = addAction("ステータスバー(&S)", "ステータスバーの表示/非表示を切り替えます",
+    menuviewStatus = addAction(window_texts::StatusBar, window_texts::StatusBarHint,
                                &TFormLZH::menuviewStatusExecute);
     menuviewStatus->setCheckable(true);
-    menuviewList = addAction("一覧(&L)", "オブジェクトを一覧表示します", &TFormLZH::menuviewListExecute);
+    menuviewList = addAction(window_texts::List, window_texts::ListHint, &TFormLZH::menuviewListExecute);
     menuviewList->setIcon(actionImage(2));
-    menuviewDetail = addAction("詳細(&D)", "ウィンドウ内の各オブジェクトの情報を表示します",
+    menuviewDetail = addAction(window_texts::Detail, window_texts::DetailHint,
                                &TFormLZH::menuviewDetailExecute);
     menuviewDetail->setIcon(actionImage(3));
     auto* viewGroup = new QActionGroup(this);
@@ -111,24 +112,25 @@ void TFormLZH::buildWidgets()
         viewGroup->addAction(view);
     }
     menuviewDetail->setChecked(true);
-    menuhelpContents = addAction("目次(&C)", "ヘルプを開きます", &TFormLZH::menuhelpContentsExecute);
+    menuhelpContents =
+        addAction(window_texts::HelpContents, window_texts::HelpContentsHint, &TFormLZH::menuhelpContentsExecute);
     menuhelpContents->setShortcut(QKeySequence(Qt::Key_F1));
     menuhelpContents->setIcon(actionImage(4));
-    menuhelpOperate = addAction("操作方法(&O)", nullptr, &TFormLZH::menuhelpOperateExecute);
-    menuhelpCommand = addAction("コマンド説明(&C)", nullptr, &TFormLZH::menuhelpCommandExecute);
+    menuhelpOperate = addAction(window_texts::HelpOperate, nullptr, &TFormLZH::menuhelpOperateExecute);
+    menuhelpCommand = addAction(window_texts::HelpCommand, nullptr, &TFormLZH::menuhelpCommandExecute);
 
     MainMenu1 = new QMenuBar(this);
-    QMenu* fileMenu = MainMenu1->addMenu(QString::fromUtf8("ファイル(&F)"));
+    QMenu* fileMenu = MainMenu1->addMenu(QString::fromUtf8(window_texts::FileMenu));
     fileMenu->addAction(menufilePlay);
     fileMenu->addSeparator();
     fileMenu->addAction(menufileClose);
-    QMenu* viewMenu = MainMenu1->addMenu(QString::fromUtf8("表示(&V)"));
+    QMenu* viewMenu = MainMenu1->addMenu(QString::fromUtf8(window_texts::ViewMenu));
     viewMenu->addAction(menuviewToolbar);
     viewMenu->addAction(menuviewStatus);
     viewMenu->addSeparator();
     viewMenu->addAction(menuviewList);
     viewMenu->addAction(menuviewDetail);
-    QMenu* helpMenu = MainMenu1->addMenu(QString::fromUtf8("ヘルプ(&H)"));
+    QMenu* helpMenu = MainMenu1->addMenu(QString::fromUtf8(window_texts::HelpMenu));
     helpMenu->addAction(menuhelpContents);
     helpMenu->addAction(menuhelpOperate);
     helpMenu->addAction(menuhelpCommand);

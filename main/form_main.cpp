@@ -23,6 +23,7 @@
 #include "core/error_display.h"
 #include "core/handler_guard.h"
 #include "core/hint_text.h"
+#include "core/window_texts.h"
 #include "main/file_list_model.h"
 #include "main/file_list_view.h"
 #include "main/folder_tree_model.h"
@@ -84,8 +85,8 @@ void TFormMain::buildActions()
         void (TFormMain::*handler)();
     };
     const Spec specs[] = {
-        {&menufilePlay, "menufilePlay", QStringLiteral("再生(&P)"),
-         QStringLiteral("選択されているファイルを再生、または開きます"), QKeySequence(Qt::CTRL | Qt::Key_P), 0,
+        {&menufilePlay, "menufilePlay", QString::fromUtf8(window_texts::Play),
+         QString::fromUtf8(window_texts::PlayHint), QKeySequence(Qt::CTRL | Qt::Key_P), 0,
          &TFormMain::menufilePlayExecute},
         // Ctrl+E belongs to the menu item; the item is this action.
         {&menufileEvent, "menufileEvent", QStringLiteral("サウンドイベントに設定"),
@@ -95,23 +96,27 @@ void TFormMain::buildActions()
          QKeySequence(Qt::CTRL | Qt::Key_O), 1, &TFormMain::menufileOptionExecute},
         {&menufileExit, "menufileExit", QStringLiteral("終了(&X)"), QStringLiteral("ねいろんを終了します"), {}, -1,
          &TFormMain::menufileExitExecute},
-        {&menuviewToolbar, "menuviewToolbar", QStringLiteral("ツールバー(&T)"),
-         QStringLiteral("ツールバーの表示/非表示を切り替えます"), {}, -1, &TFormMain::menuviewToolbarExecute},
-        {&menuviewStatus, "menuviewStatus", QStringLiteral("ステータスバー(&S)"),
-         QStringLiteral("ステータスバーの表示/非表示を切り替えます"), {}, -1, &TFormMain::menuviewStatusExecute},
-        {&menuviewList, "menuviewList", QStringLiteral("一覧(&L)"), QStringLiteral("オブジェクトを一覧表示します"), {}, 2,
+        {&menuviewToolbar, "menuviewToolbar", QString::fromUtf8(window_texts::Toolbar),
+         QString::fromUtf8(window_texts::ToolbarHint), {}, -1, &TFormMain::menuviewToolbarExecute},
+        {&menuviewStatus, "menuviewStatus", QString::fromUtf8(window_texts::StatusBar),
+         QString::fromUtf8(window_texts::StatusBarHint), {}, -1, &TFormMain::menuviewStatusExecute},
+        {&menuviewList, "menuviewList", QString::fromUtf8(window_texts::List),
+         QString::fromUtf8(window_texts::ListHint), {}, 2,
          &TFormMain::menuviewListExecute},
-        {&menuviewDetail, "menuviewDetail", QStringLiteral("詳細(&D)"),
-         QStringLiteral("ウィンドウ内の各オブジェクトの情報を表示します"), {}, 3, &TFormMain::menuviewDetailExecute},
-        {&menuhelpContents, "menuhelpContents", QStringLiteral("目次(&C)"), QStringLiteral("ヘルプを開きます"),
+        {&menuviewDetail, "menuviewDetail", QString::fromUtf8(window_texts::Detail),
+         QString::fromUtf8(window_texts::DetailHint), {}, 3, &TFormMain::menuviewDetailExecute},
+        {&menuhelpContents, "menuhelpContents", QString::fromUtf8(window_texts::HelpContents),
+         QString::fromUtf8(window_texts::HelpContentsHint),
          QKeySequence(Qt::Key_F1), 4, &TFormMain::menuhelpContentsExecute},
-        {&menuhelpOperate, "menuhelpOperate", QStringLiteral("操作方法(&O)"), QStringLiteral("操作方法を表示します"), {}, -1,
+        {&menuhelpOperate, "menuhelpOperate", QString::fromUtf8(window_texts::HelpOperate),
+         QStringLiteral("操作方法を表示します"), {}, -1,
          &TFormMain::menuhelpOperateExecute},
-        {&menuhelpCommand, "menuhelpCommand", QStringLiteral("コマンド説明(&C)"),
+        {&menuhelpCommand, "menuhelpCommand", QString::fromUtf8(window_texts::HelpCommand),
          QStringLiteral("この画面のコマンド説明を表示します"), {}, -1, &TFormMain::menuhelpCommandExecute},
         {&menuhelpAbout, "menuhelpAbout", QStringLiteral("バージョン情報(&A)"), QStringLiteral("バージョン情報を表示します"),
          {}, -1, &TFormMain::menuhelpAboutExecute},
-        {&menupopupPlay, "menupopupPlay", QStringLiteral("再生(&P)"), QString(), {}, 0, &TFormMain::menufilePlayExecute},
+        {&menupopupPlay, "menupopupPlay", QString::fromUtf8(window_texts::Play), QString(), {}, 0,
+         &TFormMain::menufilePlayExecute},
         {&menupopupEvent, "menupopupEvent", QStringLiteral("サウンドイベントに設定(&S)"), QString(), {}, -1,
          &TFormMain::menufileEventExecute},
     };
@@ -161,7 +166,7 @@ void TFormMain::buildMenus()
     C1->setStatusTip(menuhelpCommand->statusTip());
     connect(C1, &QAction::triggered, menuhelpCommand, &QAction::trigger);
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    QMenu* file = menuBar()->addMenu(QString::fromUtf8(window_texts::FileMenu));
     file->addAction(menuPlay);
     file->addAction(menuEvent);
     file->addSeparator();
@@ -169,14 +174,14 @@ void TFormMain::buildMenus()
     file->addSeparator();
     file->addAction(menuExit);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    QMenu* view = menuBar()->addMenu(QString::fromUtf8(window_texts::ViewMenu));
     view->addAction(menuToolBar);
     view->addAction(menuStatusBar);
     view->addSeparator();
     view->addAction(menuList);
     view->addAction(menuDetail);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    QMenu* help = menuBar()->addMenu(QString::fromUtf8(window_texts::HelpMenu));
     help->addAction(menuContents);
     help->addAction(O1);
     help->addAction(C1);

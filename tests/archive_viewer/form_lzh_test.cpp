@@ -20,7 +20,7 @@
 #include "archive/archiver.h"
 #include "archive_viewer/archive_opening.h"
 #include "archive_viewer/form_lzh.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 #include "tests/support/wave_bytes.h"
 
 using testing_support::Sandbox;

@@ -2,7 +2,7 @@
 
 #include "core/exceptions.h"
 #include "core/registry.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using tidebell::TRegistry;
 using testing_support::Sandbox;

@@ -18,7 +18,7 @@
 #include "main/file_list_model.h"
 #include "main/file_list_view.h"
 #include "main/form_main.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 #include "tests/support/wave_bytes.h"
 
 using testing_support::Sandbox;

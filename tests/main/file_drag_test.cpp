@@ -12,7 +12,7 @@
 
 #include "ui/file_drag.h"
 #include "platform/platform.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using testing_support::Sandbox;
 

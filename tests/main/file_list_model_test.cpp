@@ -11,7 +11,7 @@
 
 #include "main/file_list_model.h"
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell::ArchiverAvailability;
 using tidebell::TFileListModel;

@@ -6,7 +6,7 @@
 
 #include "main/folder_tree_model.h"
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell::TFolderTreeModel;
 

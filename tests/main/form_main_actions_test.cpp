@@ -29,7 +29,7 @@
 #include "main/form_main.h"
 #include "main/settings_store.h"
 #include "platform/platform.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 #include "ui/window_support.h"
 
 using tidebell::SharedState;

@@ -10,7 +10,7 @@
 
 #include "main/form_main.h"
 #include "main/settings_store.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using tidebell::SharedState;
 using tidebell::TFormMain;

@@ -12,8 +12,8 @@
 #include "platform/executable_version_service.h"
 #include "platform/platform.h"
 #include "platform/version_resource.h"
-#include "support/fake_services.h"
-#include "support/temp_dir.h"
+#include "tests/support/fake_services.h"
+#include "tests/support/temp_dir.h"
 #include "ui/window_font.h"
 
 using tidebell::TFormVersion;

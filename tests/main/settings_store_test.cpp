@@ -3,7 +3,7 @@
 #include "core/error_display.h"
 #include "core/exceptions.h"
 #include "main/settings_store.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using tidebell::AppSettings;
 using tidebell::SharedState;

@@ -4,7 +4,7 @@
 
 #include "core/window_layout.h"
 #include "main/startup.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using tidebell::SharedState;
 using testing_support::Sandbox;

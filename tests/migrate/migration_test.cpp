@@ -4,7 +4,7 @@
 
 #include "migrate/migration.h"
 #include "platform/desktop.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using testing_support::Sandbox;
 

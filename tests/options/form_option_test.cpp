@@ -10,7 +10,7 @@
 
 #include "core/registry.h"
 #include "options/form_option.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using testing_support::Sandbox;
 using tidebell::SharedState;

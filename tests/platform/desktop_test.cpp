@@ -12,7 +12,8 @@
 
 #include "platform/desktop.h"
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wave_bytes.h"
 
 // After win32.h, whose TRUE and FALSE GLib then leaves alone.
 #include <canberra.h>
@@ -291,10 +292,7 @@ int playEvent(const char* sound) { return playEventOfTheme(sound, themeOf("org.g
 std::string wave()
 {
     // 10 ms of silence, 8 kHz mono 8-bit.
-    std::string pcm(80, '\x80');
-    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-    return "RIFF" + le32(36 + 80) + "WAVEfmt " + le32(16) + std::string("\x01\x00\x01\x00", 4) + le32(8000) +
-           le32(8000) + std::string("\x01\x00\x08\x00", 4) + "data" + le32(80) + pcm;
+    return tidebell_test::pcmWave(std::string(80, '\x80'));
 }
 
 TEST_F(DesktopTest, AssignedSoundPlaysForTheDesktopEventThroughTheSelectedTheme)

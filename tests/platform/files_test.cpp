@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell_test::TempDir;
 

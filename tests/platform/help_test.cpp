@@ -5,8 +5,8 @@
 #include "platform/help_book.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_help_service.h"
-#include "support/fake_services.h"
-#include "support/temp_dir.h"
+#include "tests/support/fake_services.h"
+#include "tests/support/temp_dir.h"
 
 using namespace platform;
 using tidebell_test::FakeMessageBoxService;

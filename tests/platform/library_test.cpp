@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell_test::TempDir;
 

@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell_test::TempDir;
 

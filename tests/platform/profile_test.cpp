@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "support/stopped_writer.h"
-#include "support/temp_dir.h"
+#include "tests/support/stopped_writer.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell_test::TempDir;
 

@@ -10,8 +10,8 @@
 
 #include "platform/platform.h"
 #include "platform/registry_store.h"
-#include "support/stopped_writer.h"
-#include "support/temp_dir.h"
+#include "tests/support/stopped_writer.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell_test::ScopedPlatformFiles;
 using tidebell_test::TempDir;

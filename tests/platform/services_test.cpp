@@ -22,7 +22,7 @@
 #include "platform/qt/qt_message_box_service.h"
 #include "platform/terminal_message_box.h"
 #include "platform/version_resource.h"
-#include "support/fake_services.h"
+#include "tests/support/fake_services.h"
 
 using namespace tidebell_test;
 

@@ -22,7 +22,7 @@
 #include "platform/sound/pulse_output.h"
 #include "platform/sound/sound_player.h"
 #include "sound_files.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tidebell_test;
 using namespace std::chrono_literals;

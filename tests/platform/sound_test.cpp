@@ -15,7 +15,7 @@
 #include "platform/sound/default_sound.h"
 #include "platform/sound/sound_player.h"
 #include "sound_files.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tidebell_test;
 using platform::SoundPlayer;

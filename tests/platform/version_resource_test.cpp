@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/version_resource.h"
-#include "support/fake_services.h"
+#include "tests/support/fake_services.h"
 
 using namespace platform;
 using tidebell_test::FakeVersionInfoService;

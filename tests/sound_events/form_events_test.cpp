@@ -12,7 +12,7 @@
 
 #include "core/registry.h"
 #include "sound_events/form_events.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using testing_support::Sandbox;
 using tidebell::SharedState;

@@ -5,7 +5,7 @@
 #include "archive/wrappers/lha32.h"
 #include "archive/wrappers/zip32.h"
 #include "fakes.h"
-#include "tempfolder.h"
+#include "tests/support/temp_dir.h"
 
 using namespace archives;
 
@@ -81,7 +81,7 @@ TEST(ArchiveFile, KnownExtensionMakesAFreshWrapperEachTime)
 
 TEST(ArchiveFile, UnknownExtensionKeepsTypeAndWrapper)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("sounds.dat", "x");
     FakeLibraries libs("all");
     TArchiveFile f;
@@ -105,7 +105,7 @@ TEST(ArchiveFile, UnknownExtensionKeepsTypeAndWrapper)
 
 TEST(ArchiveFile, OpenOnUndecidedTypeDetectsFromContents)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("a.dat", "x");
     FakeLibraries libs("all");
     for (const char* lib : {"unrar32", "unarj32j", "unzip32", "bga32", "cab32"})
@@ -124,7 +124,7 @@ TEST(ArchiveFile, OpenOnUndecidedTypeDetectsFromContents)
 
 TEST(ArchiveFile, OpenRaisesWhenNoLibraryAcceptsTheFile)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("a.dat", "x");
     FakeLibraries libs("all");
     for (const char* lib : {"unrar32", "unarj32j", "unzip32", "bga32", "cab32", "unlha32"})
@@ -307,7 +307,7 @@ TEST(ArchiveFile, ExtractPassesTheLibraryResultAndKeepsTheCommandLine)
 
 TEST(ArchiveFile, ResponseFileFollowsUnpackUsage)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     FakeLibraries libs("all");
     TArchiveFile f;
     f.SetFileName("C:\\s.lzh");

@@ -6,7 +6,7 @@
 
 #include "archive/archiveroptions.h"
 #include "fakes.h"
-#include "tempfolder.h"
+#include "tests/support/temp_dir.h"
 
 using namespace archives;
 
@@ -53,7 +53,7 @@ TEST(DetectArchiverType, ExtensionOfAWindowsPath)
 
 TEST(DetectArchiverType, ContentsPriorityWhenSeveralLibrariesAccept)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("sfx.exe", "MZ not really an archive");
     const std::string file = dir.windows("sfx.exe");
     FakeLibraries libs("all");
@@ -71,7 +71,7 @@ TEST(DetectArchiverType, ContentsPriorityWhenSeveralLibrariesAccept)
 
 TEST(DetectArchiverType, EveryProbeRunsInItsOrder)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("a.dat", "data");
     FakeLibraries libs("all");
     ASSERT_EQ(DetectArchiverType(dir.windows("a.dat"), false), atLha);
@@ -90,7 +90,7 @@ TEST(DetectArchiverType, EveryProbeRunsInItsOrder)
 
 TEST(DetectArchiverType, TarLibraryKinds)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("a.bin", "data");
     const std::string file = dir.windows("a.bin");
     FakeLibraries libs("all");
@@ -108,7 +108,7 @@ TEST(DetectArchiverType, TarLibraryKinds)
 
 TEST(DetectArchiverType, NoLibraryInstalledGivesNoneQuietly)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("a.exe", "MZ");
     FakeLibraries libs("none");
     EXPECT_EQ(DetectArchiverType(dir.windows("a.exe"), true), atNone);
@@ -119,7 +119,7 @@ TEST(DetectArchiverType, NoLibraryInstalledGivesNoneQuietly)
 
 TEST(DetectArchiverType, ExeNoLibraryAccepts)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("plain.exe", "MZ");
     FakeLibraries libs("all");
     for (const auto& [library, type] : kPriority)

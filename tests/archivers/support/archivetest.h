@@ -25,15 +25,6 @@ inline std::string pattern(size_t n, unsigned seed) {
     return s;
 }
 
-inline void put16(std::string& s, uint32_t v) {
-    s += char(v & 0xFF);
-    s += char((v >> 8) & 0xFF);
-}
-inline void put32(std::string& s, uint32_t v) {
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-}
-
 // 2026-12-08 12:34:56 as a DOS stamp, date in the high word.
 constexpr uint32_t kDosStamp = (uint32_t((2026 - 1980) << 9 | 12 << 5 | 8) << 16) | (12 << 11 | 34 << 5 | 28);
 

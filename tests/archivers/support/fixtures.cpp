@@ -11,17 +11,6 @@
 
 namespace fixtures {
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tidebell-la-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    m_path = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
-
 bool haveTool(const std::string& name) {
     return run("command -v " + name);
 }
@@ -74,23 +63,11 @@ std::string compressWith(const std::string& filter, std::string_view data, const
     return readFile(out);
 }
 
-void putLe16(std::string& s, uint32_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void putLe32(std::string& s, uint32_t v) {
-    putLe16(s, v & 0xFFFF);
-    putLe16(s, v >> 16);
-}
-
 namespace {
 
-void put16(std::string& s, uint32_t v) { putLe16(s, v); }
-void put32(std::string& s, uint32_t v) { putLe32(s, v); }
 void put64(std::string& s, uint64_t v) {
-    put32(s, static_cast<uint32_t>(v));
-    put32(s, static_cast<uint32_t>(v >> 32));
+    putLe32(s, static_cast<uint32_t>(v));
+    putLe32(s, static_cast<uint32_t>(v >> 32));
 }
 
 }  // namespace
@@ -186,60 +163,60 @@ std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirector
         uint32_t crc = crc32Of(m.original);
         std::string extra;
         if (!m.unicodePath.empty()) {
-            put16(extra, 0x7075);
-            put16(extra, static_cast<uint32_t>(5 + m.unicodePath.size()));
+            putLe16(extra, 0x7075);
+            putLe16(extra, static_cast<uint32_t>(5 + m.unicodePath.size()));
             extra += '\x01';
-            put32(extra, crc32Of(m.rawName));
+            putLe32(extra, crc32Of(m.rawName));
             extra += m.unicodePath;
         }
         const std::string unicodeExtra = extra;
         if (m.zip64) {
             anyZip64 = true;
-            put16(extra, 1);
-            put16(extra, 16);
+            putLe16(extra, 1);
+            putLe16(extra, 16);
             put64(extra, m.original.size());
             put64(extra, data.size());
         }
         uint16_t need = m.zip64 ? 45 : 20;
-        put32(out, 0x04034b50);
-        put16(out, need);
-        put16(out, m.flags);
-        put16(out, m.method);
-        put32(out, kDosTime);
-        put32(out, crc);
-        put32(out, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(data.size()));
-        put32(out, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(m.original.size()));
+        putLe32(out, 0x04034b50);
+        putLe16(out, need);
+        putLe16(out, m.flags);
+        putLe16(out, m.method);
+        putLe32(out, kDosTime);
+        putLe32(out, crc);
+        putLe32(out, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(data.size()));
+        putLe32(out, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(m.original.size()));
         const std::string& localName = m.localName.empty() ? m.rawName : m.localName;
-        put16(out, static_cast<uint32_t>(localName.size()));
-        put16(out, static_cast<uint32_t>(extra.size()));
+        putLe16(out, static_cast<uint32_t>(localName.size()));
+        putLe16(out, static_cast<uint32_t>(extra.size()));
         out += localName;
         out += extra;
         out += data;
 
         std::string cextra = m.unicodePathLocalOnly ? std::string() : unicodeExtra;
         if (m.zip64) {
-            put16(cextra, 1);
-            put16(cextra, 24);
+            putLe16(cextra, 1);
+            putLe16(cextra, 24);
             put64(cextra, m.original.size());
             put64(cextra, data.size());
             put64(cextra, offset);
         }
-        put32(central, 0x02014b50);
-        put16(central, m.madeBy);
-        put16(central, need);
-        put16(central, m.flags);
-        put16(central, m.method);
-        put32(central, kDosTime);
-        put32(central, crc);
-        put32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(data.size()));
-        put32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(m.original.size()));
-        put16(central, static_cast<uint32_t>(m.rawName.size()));
-        put16(central, static_cast<uint32_t>(cextra.size()));
-        put16(central, 0);  // comment
-        put16(central, 0);  // disk
-        put16(central, 0);  // internal attributes
-        put32(central, m.rawName.ends_with("/") ? 0x10 : 0x20);
-        put32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(offset));
+        putLe32(central, 0x02014b50);
+        putLe16(central, m.madeBy);
+        putLe16(central, need);
+        putLe16(central, m.flags);
+        putLe16(central, m.method);
+        putLe32(central, kDosTime);
+        putLe32(central, crc);
+        putLe32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(data.size()));
+        putLe32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(m.original.size()));
+        putLe16(central, static_cast<uint32_t>(m.rawName.size()));
+        putLe16(central, static_cast<uint32_t>(cextra.size()));
+        putLe16(central, 0);  // comment
+        putLe16(central, 0);  // disk
+        putLe16(central, 0);  // internal attributes
+        putLe32(central, m.rawName.ends_with("/") ? 0x10 : 0x20);
+        putLe32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(offset));
         central += m.rawName;
         central += cextra;
         centrals.push_back(std::move(central));
@@ -251,29 +228,29 @@ std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirector
     out += central;
     if (anyZip64) {
         uint64_t end64 = out.size();
-        put32(out, 0x06064b50);
+        putLe32(out, 0x06064b50);
         put64(out, 44);
-        put16(out, 45);
-        put16(out, 45);
-        put32(out, 0);
-        put32(out, 0);
+        putLe16(out, 45);
+        putLe16(out, 45);
+        putLe32(out, 0);
+        putLe32(out, 0);
         put64(out, members.size());
         put64(out, members.size());
         put64(out, central.size());
         put64(out, cdOffset);
-        put32(out, 0x07064b50);
-        put32(out, 0);
+        putLe32(out, 0x07064b50);
+        putLe32(out, 0);
         put64(out, end64);
-        put32(out, 1);
+        putLe32(out, 1);
     }
-    put32(out, 0x06054b50);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, anyZip64 ? 0xFFFF : static_cast<uint32_t>(members.size()));
-    put16(out, anyZip64 ? 0xFFFF : static_cast<uint32_t>(members.size()));
-    put32(out, anyZip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(central.size()));
-    put32(out, anyZip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(cdOffset));
-    put16(out, 0);
+    putLe32(out, 0x06054b50);
+    putLe16(out, 0);
+    putLe16(out, 0);
+    putLe16(out, anyZip64 ? 0xFFFF : static_cast<uint32_t>(members.size()));
+    putLe16(out, anyZip64 ? 0xFFFF : static_cast<uint32_t>(members.size()));
+    putLe32(out, anyZip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(central.size()));
+    putLe32(out, anyZip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(cdOffset));
+    putLe16(out, 0);
     return out;
 }
 

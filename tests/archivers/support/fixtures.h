@@ -11,21 +11,13 @@
 #include <vector>
 
 #include "archivers/common/reader.h"
+#include "tests/support/bytes.h"
+#include "tests/support/temp_dir.h"
 
 namespace fixtures {
 
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return m_path; }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+// The tests' one temporary folder, removed with everything in it afterwards.
+using TempDir = tidebell_test::TempDir;
 
 bool haveTool(const std::string& name);
 // Runs a /bin/sh command line with output discarded; true on exit status 0.
@@ -40,8 +32,8 @@ uint32_t crc32Of(std::string_view data);
 std::string makeWave(const std::string& path, double seconds, int frequency);
 
 // Little-endian fields for hand-written archives.
-void putLe16(std::string& s, uint32_t v);
-void putLe32(std::string& s, uint32_t v);
+using tidebell_test::putLe16;
+using tidebell_test::putLe32;
 
 struct ZipMember {
     ZipMember() = default;

@@ -21,9 +21,9 @@ std::string extended(uint8_t type, const std::string& body, size_t sizeBytes = 2
 
 void putSize(std::string& s, uint32_t v, size_t sizeBytes) {
     if (sizeBytes == 4)
-        put32(s, v);
+        putLe32(s, v);
     else
-        put16(s, v);
+        putLe16(s, v);
 }
 
 // Chains extended headers: each one's last bytes give the next one's size.
@@ -69,14 +69,14 @@ std::string lzhMember(const LzhMember& m) {
         const std::string extBytes = chain(ext, firstSize);
         std::string base;
         base += method;
-        put32(base, uint32_t(body.size() + (m.level == 1 ? extBytes.size() : 0)));
-        put32(base, size);
-        put32(base, kDosStamp);
+        putLe32(base, uint32_t(body.size() + (m.level == 1 ? extBytes.size() : 0)));
+        putLe32(base, size);
+        putLe32(base, kDosStamp);
         base += char(m.level == 1 ? 0x20 : m.attributes);
         base += char(m.level);
         base += char(m.rawName.size());
         base += m.rawName;
-        put16(base, crc);
+        putLe16(base, crc);
         if (m.level == 1) {
             base += char(m.osId);
             base += firstSize;
@@ -104,19 +104,19 @@ std::string lzhMember(const LzhMember& m) {
         const std::string extBytes = chain(ext, firstSize, sizeBytes);
         std::string rest;
         rest += method;
-        put32(rest, uint32_t(body.size()));
-        put32(rest, size);
-        put32(rest, kUnixStamp);
+        putLe32(rest, uint32_t(body.size()));
+        putLe32(rest, size);
+        putLe32(rest, kUnixStamp);
         rest += char(0x20);
         rest += char(m.level);
-        put16(rest, crc);
+        putLe16(rest, crc);
         rest += char(m.osId);
         const size_t baseSize = m.level == 3 ? 32 : 26;
         if (m.level == 3) {
-            put16(h, 4);
-            put32(rest, uint32_t(int(baseSize + extBytes.size()) + m.statedSizeDelta));
+            putLe16(h, 4);
+            putLe32(rest, uint32_t(int(baseSize + extBytes.size()) + m.statedSizeDelta));
         } else {
-            put16(h, uint32_t(int(baseSize + extBytes.size()) + m.statedSizeDelta));
+            putLe16(h, uint32_t(int(baseSize + extBytes.size()) + m.statedSizeDelta));
         }
         rest += firstSize;
         rest += extBytes;

@@ -16,10 +16,10 @@ uint32_t crc32Of(const std::string& s, size_t from = 0) {
 // size, then `rest`.
 std::string block(uint8_t type, uint16_t flags, const std::string& rest, bool badCrc = false) {
     std::string b;
-    put16(b, 0);
+    putLe16(b, 0);
     b += char(type);
-    put16(b, flags);
-    put16(b, uint32_t(7 + rest.size()));
+    putLe16(b, flags);
+    putLe16(b, uint32_t(7 + rest.size()));
     b += rest;
     uint16_t crc = uint16_t(crc32Of(b, 2) & 0xFFFF);
     if (badCrc)
@@ -45,7 +45,7 @@ std::string header5(const std::string& rest) {
     putVint(sized, rest.size());
     sized += rest;
     std::string h;
-    put32(h, crc32Of(sized));
+    putLe32(h, crc32Of(sized));
     return h + sized;
 }
 
@@ -99,7 +99,7 @@ std::string rarUnicodeName(const std::u16string& name) {
     for (size_t i = 0; i < name.size(); i += 4) {
         out += char(0xAA);      // four times code 2: a whole unit follows
         for (size_t j = i; j < name.size() && j < i + 4; ++j)
-            put16(out, name[j]);
+            putLe16(out, name[j]);
     }
     return out;
 }
@@ -107,8 +107,8 @@ std::string rarUnicodeName(const std::u16string& name) {
 std::string buildRar(const std::vector<RarMember>& members, const RarOptions& options) {
     std::string out("Rar!\x1A\x07\x00", 7);
     std::string main;
-    put16(main, 0);
-    put32(main, 0);
+    putLe16(main, 0);
+    putLe32(main, 0);
     out += block(0x73, options.solid ? 0x0008 : 0, main);
     for (size_t i = 0; i < members.size(); ++i) {
         const RarMember& m = members[i];
@@ -118,15 +118,15 @@ std::string buildRar(const std::vector<RarMember>& members, const RarOptions& op
             crc ^= 0xDEADBEEF;
         const uint32_t size = m.declaredSize != UINT32_MAX ? m.declaredSize : uint32_t(m.data.size());
         std::string h;
-        put32(h, uint32_t(body.size()));
-        put32(h, m.directory ? 0 : size);
+        putLe32(h, uint32_t(body.size()));
+        putLe32(h, m.directory ? 0 : size);
         h += char(m.hostOs);
-        put32(h, crc);
-        put32(h, kDosStamp);
+        putLe32(h, crc);
+        putLe32(h, kDosStamp);
         h += char(29);          // version needed: RAR 2.9
         h += char(m.method);
-        put16(h, uint32_t(m.rawName.size()));
-        put32(h, m.directory && m.hostOs != 3 ? (m.attributes | 0x10) : m.attributes);
+        putLe16(h, uint32_t(m.rawName.size()));
+        putLe32(h, m.directory && m.hostOs != 3 ? (m.attributes | 0x10) : m.attributes);
         h += m.rawName;
         uint16_t flags = 0x8000;
         if (m.directory)
@@ -181,7 +181,7 @@ std::string buildRar5(const std::vector<RarMember>& members) {
         putVint(h, hardLink ? m.data.size() : body.size());
         putVint(h, hardLink ? 0100644 : link ? 0120777 : m.hostOs == 3 ? (m.directory ? 040755 : 0100644) : (m.directory ? 0x10 : 0x20));
         if (!m.directory)
-            put32(h, crc);
+            putLe32(h, crc);
         putVint(h, 0);                          // version 0, stored
         putVint(h, m.hostOs == 3 ? 1 : 0);
         putVint(h, m.rawName.size());
