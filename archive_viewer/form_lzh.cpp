@@ -89,21 +89,17 @@ QAction* TFormLZH::addAction(const char* caption, const char* hint, void (TFormL
 
 void TFormLZH::buildWidgets()
 {
-    menufilePlay = addAction(window_texts::Play, window_texts::PlayHint,
-                             &TFormLZH::menufilePlayExecute);
+    menufilePlay = addAction(window_texts::Play, window_texts::PlayHint, &TFormLZH::menufilePlayExecute);
     menufilePlay->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     menufilePlay->setIcon(actionImage(0));
     menufileClose = addAction("閉じる(&C)", "メイン画面に戻ります", &TFormLZH::menufileCloseExecute);
-    menuviewToolbar = addAction(window_texts::Toolbar, window_texts::ToolbarHint,
-                                &TFormLZH::menuviewToolbarExecute);
+    menuviewToolbar = addAction(window_texts::Toolbar, window_texts::ToolbarHint, &TFormLZH::menuviewToolbarExecute);
     menuviewToolbar->setCheckable(true);
-    menuviewStatus = addAction(window_texts::StatusBar, window_texts::StatusBarHint,
-                               &TFormLZH::menuviewStatusExecute);
+    menuviewStatus = addAction(window_texts::StatusBar, window_texts::StatusBarHint, &TFormLZH::menuviewStatusExecute);
     menuviewStatus->setCheckable(true);
     menuviewList = addAction(window_texts::List, window_texts::ListHint, &TFormLZH::menuviewListExecute);
     menuviewList->setIcon(actionImage(2));
-    menuviewDetail = addAction(window_texts::Detail, window_texts::DetailHint,
-                               &TFormLZH::menuviewDetailExecute);
+    menuviewDetail = addAction(window_texts::Detail, window_texts::DetailHint, &TFormLZH::menuviewDetailExecute);
     menuviewDetail->setIcon(actionImage(3));
     auto* viewGroup = new QActionGroup(this);
     viewGroup->setExclusive(true);
@@ -189,12 +185,11 @@ void TFormLZH::buildWidgets()
     ListView1->addWidget(IconListView);
     ListView1->setCurrentWidget(ReportView);
 
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(ReportView),
-                                    static_cast<QAbstractItemView*>(IconListView)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(ReportView), static_cast<QAbstractItemView*>(IconListView)}) {
         answerLeftDoubleClicksOnly(view);
         connect(view, &QAbstractItemView::clicked, this, [this] { guarded([this] { ListView1Click(); }); });
-        connect(view, &QAbstractItemView::doubleClicked, this,
-                [this] { guarded([this] { ListView1DblClick(); }); });
+        connect(view, &QAbstractItemView::doubleClicked, this, [this] { guarded([this] { ListView1DblClick(); }); });
         // A dragged entry is extracted as for playing, then offered as a file.
         new TFileDrag(view, [this](int row) { return workingCopyOf(row); });
     }
@@ -315,8 +310,7 @@ void TFormLZH::selectRow(int row)
 {
     ReportView->selectionModel()->select(ListItems->index(row, NameColumn),
                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    ReportView->selectionModel()->setCurrentIndex(ListItems->index(row, NameColumn),
-                                                  QItemSelectionModel::NoUpdate);
+    ReportView->selectionModel()->setCurrentIndex(ListItems->index(row, NameColumn), QItemSelectionModel::NoUpdate);
 }
 
 void TFormLZH::playWorkingCopy(const std::string& path)

@@ -53,8 +53,8 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
-    EntryListModel* ListItems = nullptr;   // rows: name, size, update time
-    QStackedWidget* ListView1 = nullptr;       // the report view and the list view of ListItems
+    EntryListModel* ListItems = nullptr;  // rows: name, size, update time
+    QStackedWidget* ListView1 = nullptr;  // the report view and the list view of ListItems
     QTreeView* ReportView = nullptr;
     QListView* IconListView = nullptr;
     QAction* menufilePlay = nullptr;

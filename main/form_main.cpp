@@ -94,30 +94,78 @@ void TFormMain::buildActions()
          &TFormMain::menufileEventExecute},
         {&menufileOption, "menufileOption", QStringLiteral("オプション(&O)"), QStringLiteral("オプションを設定します"),
          QKeySequence(Qt::CTRL | Qt::Key_O), 1, &TFormMain::menufileOptionExecute},
-        {&menufileExit, "menufileExit", QStringLiteral("終了(&X)"), QStringLiteral("ねいろんを終了します"), {}, -1,
+        {&menufileExit,
+         "menufileExit",
+         QStringLiteral("終了(&X)"),
+         QStringLiteral("ねいろんを終了します"),
+         {},
+         -1,
          &TFormMain::menufileExitExecute},
-        {&menuviewToolbar, "menuviewToolbar", QString::fromUtf8(window_texts::Toolbar),
-         QString::fromUtf8(window_texts::ToolbarHint), {}, -1, &TFormMain::menuviewToolbarExecute},
-        {&menuviewStatus, "menuviewStatus", QString::fromUtf8(window_texts::StatusBar),
-         QString::fromUtf8(window_texts::StatusBarHint), {}, -1, &TFormMain::menuviewStatusExecute},
-        {&menuviewList, "menuviewList", QString::fromUtf8(window_texts::List),
-         QString::fromUtf8(window_texts::ListHint), {}, 2,
+        {&menuviewToolbar,
+         "menuviewToolbar",
+         QString::fromUtf8(window_texts::Toolbar),
+         QString::fromUtf8(window_texts::ToolbarHint),
+         {},
+         -1,
+         &TFormMain::menuviewToolbarExecute},
+        {&menuviewStatus,
+         "menuviewStatus",
+         QString::fromUtf8(window_texts::StatusBar),
+         QString::fromUtf8(window_texts::StatusBarHint),
+         {},
+         -1,
+         &TFormMain::menuviewStatusExecute},
+        {&menuviewList,
+         "menuviewList",
+         QString::fromUtf8(window_texts::List),
+         QString::fromUtf8(window_texts::ListHint),
+         {},
+         2,
          &TFormMain::menuviewListExecute},
-        {&menuviewDetail, "menuviewDetail", QString::fromUtf8(window_texts::Detail),
-         QString::fromUtf8(window_texts::DetailHint), {}, 3, &TFormMain::menuviewDetailExecute},
+        {&menuviewDetail,
+         "menuviewDetail",
+         QString::fromUtf8(window_texts::Detail),
+         QString::fromUtf8(window_texts::DetailHint),
+         {},
+         3,
+         &TFormMain::menuviewDetailExecute},
         {&menuhelpContents, "menuhelpContents", QString::fromUtf8(window_texts::HelpContents),
-         QString::fromUtf8(window_texts::HelpContentsHint),
-         QKeySequence(Qt::Key_F1), 4, &TFormMain::menuhelpContentsExecute},
-        {&menuhelpOperate, "menuhelpOperate", QString::fromUtf8(window_texts::HelpOperate),
-         QStringLiteral("操作方法を表示します"), {}, -1,
+         QString::fromUtf8(window_texts::HelpContentsHint), QKeySequence(Qt::Key_F1), 4,
+         &TFormMain::menuhelpContentsExecute},
+        {&menuhelpOperate,
+         "menuhelpOperate",
+         QString::fromUtf8(window_texts::HelpOperate),
+         QStringLiteral("操作方法を表示します"),
+         {},
+         -1,
          &TFormMain::menuhelpOperateExecute},
-        {&menuhelpCommand, "menuhelpCommand", QString::fromUtf8(window_texts::HelpCommand),
-         QStringLiteral("この画面のコマンド説明を表示します"), {}, -1, &TFormMain::menuhelpCommandExecute},
-        {&menuhelpAbout, "menuhelpAbout", QStringLiteral("バージョン情報(&A)"), QStringLiteral("バージョン情報を表示します"),
-         {}, -1, &TFormMain::menuhelpAboutExecute},
-        {&menupopupPlay, "menupopupPlay", QString::fromUtf8(window_texts::Play), QString(), {}, 0,
+        {&menuhelpCommand,
+         "menuhelpCommand",
+         QString::fromUtf8(window_texts::HelpCommand),
+         QStringLiteral("この画面のコマンド説明を表示します"),
+         {},
+         -1,
+         &TFormMain::menuhelpCommandExecute},
+        {&menuhelpAbout,
+         "menuhelpAbout",
+         QStringLiteral("バージョン情報(&A)"),
+         QStringLiteral("バージョン情報を表示します"),
+         {},
+         -1,
+         &TFormMain::menuhelpAboutExecute},
+        {&menupopupPlay,
+         "menupopupPlay",
+         QString::fromUtf8(window_texts::Play),
+         QString(),
+         {},
+         0,
          &TFormMain::menufilePlayExecute},
-        {&menupopupEvent, "menupopupEvent", QStringLiteral("サウンドイベントに設定(&S)"), QString(), {}, -1,
+        {&menupopupEvent,
+         "menupopupEvent",
+         QStringLiteral("サウンドイベントに設定(&S)"),
+         QString(),
+         {},
+         -1,
          &TFormMain::menufileEventExecute},
     };
     for (const Spec& spec : specs) {
@@ -210,7 +258,7 @@ void TFormMain::buildToolBar()
         ToolBar1->addAction(action);
         auto* b = qobject_cast<QToolButton*>(ToolBar1->widgetForAction(action));
         b->setAutoRaise(true);
-        b->installEventFilter(this);   // no tooltips
+        b->installEventFilter(this);  // no tooltips
         return b;
     };
     ToolBar1->addSeparator();
@@ -254,9 +302,7 @@ void TFormMain::buildPanes()
     TreeView1->setModel(TreeModel);
     connect(TreeView1, &QTreeView::expanded, this, guardedSlot(this, &TFormMain::TreeView1Expanding));
     connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current, const QModelIndex&) {
-                guarded([&] { TreeView1Changing(current); });
-            });
+            [this](const QModelIndex& current, const QModelIndex&) { guarded([&] { TreeView1Changing(current); }); });
 
     FileList = new TFileListModel(this);
     ListView1 = new TFileListView(FileList, Splitter1);
@@ -266,8 +312,7 @@ void TFormMain::buildPanes()
                                     static_cast<QAbstractItemView*>(ListView1->detailView())}) {
         connect(view, &QAbstractItemView::clicked, this, guardedSlot(this, &TFormMain::ListView1Click));
         connect(view, &QAbstractItemView::doubleClicked, this, guardedSlot(this, &TFormMain::ListView1DblClick));
-        connect(view, &QWidget::customContextMenuRequested, this,
-                guardedSlot(this, &TFormMain::ListView1ContextPopup));
+        connect(view, &QWidget::customContextMenuRequested, this, guardedSlot(this, &TFormMain::ListView1ContextPopup));
         new TFileDrag(view, [this](int row) -> std::optional<std::string> {
             return TreeModel->NodePath(TreeView1->currentIndex()) + FileList->fileName(row);
         });
@@ -540,7 +585,7 @@ void TFormMain::menufileEventExecute()
 {
     const auto file = selectedFile();
     if (!file || file->extension != ".WAV") {
-        return;   // archives cannot be assigned
+        return;  // archives cannot be assigned
     }
     m_state.EventSoundFile = file->path();
     showSoundEventDialog(m_state, outerBounds(this), this);

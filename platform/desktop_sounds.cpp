@@ -32,32 +32,19 @@ struct EventName {
 // (AppGPFault, DeviceFail, and Explorer's ActivatingDocument, BlockedPopup
 // and MoveMenuItem) stay in the registry only.
 constexpr EventName kEventNames[] = {
-    {".Default", ".Default", "bell-window-system"},
-    {".Default", "Close", "window-close"},
-    {".Default", "CriticalBatteryAlarm", "battery-low"},
-    {".Default", "DeviceConnect", "device-added"},
-    {".Default", "DeviceDisconnect", "device-removed"},
-    {".Default", "LowBatteryAlarm", "battery-caution"},
-    {".Default", "MailBeep", "message-new-email"},
-    {".Default", "Maximize", "window-maximized"},
-    {".Default", "MenuCommand", "menu-click"},
-    {".Default", "MenuPopup", "menu-popup"},
-    {".Default", "Minimize", "window-minimized"},
-    {".Default", "Open", "window-new"},
-    {".Default", "PrintComplete", "complete-print"},
-    {".Default", "RestoreDown", "window-unmaximized"},
-    {".Default", "RestoreUp", "window-unminimized"},
-    {".Default", "SystemAsterisk", "dialog-information"},
-    {".Default", "SystemExclamation", "dialog-warning"},
-    {".Default", "SystemExit", "system-shutdown"},
-    {".Default", "SystemHand", "dialog-error"},
-    {".Default", "SystemNotification", "message"},
-    {".Default", "SystemQuestion", "dialog-question"},
-    {".Default", "SystemStart", "system-ready"},
-    {".Default", "WindowsLogoff", "desktop-logout"},
-    {".Default", "WindowsLogon", "desktop-login"},
-    {"Explorer", "EmptyRecycleBin", "trash-empty"},
-    {"Explorer", "Navigating", "link-pressed"},
+    {".Default", ".Default", "bell-window-system"},      {".Default", "Close", "window-close"},
+    {".Default", "CriticalBatteryAlarm", "battery-low"}, {".Default", "DeviceConnect", "device-added"},
+    {".Default", "DeviceDisconnect", "device-removed"},  {".Default", "LowBatteryAlarm", "battery-caution"},
+    {".Default", "MailBeep", "message-new-email"},       {".Default", "Maximize", "window-maximized"},
+    {".Default", "MenuCommand", "menu-click"},           {".Default", "MenuPopup", "menu-popup"},
+    {".Default", "Minimize", "window-minimized"},        {".Default", "Open", "window-new"},
+    {".Default", "PrintComplete", "complete-print"},     {".Default", "RestoreDown", "window-unmaximized"},
+    {".Default", "RestoreUp", "window-unminimized"},     {".Default", "SystemAsterisk", "dialog-information"},
+    {".Default", "SystemExclamation", "dialog-warning"}, {".Default", "SystemExit", "system-shutdown"},
+    {".Default", "SystemHand", "dialog-error"},          {".Default", "SystemNotification", "message"},
+    {".Default", "SystemQuestion", "dialog-question"},   {".Default", "SystemStart", "system-ready"},
+    {".Default", "WindowsLogoff", "desktop-logout"},     {".Default", "WindowsLogon", "desktop-login"},
+    {"Explorer", "EmptyRecycleBin", "trash-empty"},      {"Explorer", "Navigating", "link-pressed"},
 };
 
 // The sound theme lookup tries these suffixes; a link keeps the one its
@@ -65,14 +52,19 @@ constexpr EventName kEventNames[] = {
 constexpr const char* kSuffixes[] = {".disabled", ".oga", ".ogg", ".wav"};
 constexpr char kFallbackTheme[] = "freedesktop";
 
-std::string themeFolder() { return dataHome() + "/sounds/" + kSoundThemeName; }
+std::string themeFolder()
+{
+    return dataHome() + "/sounds/" + kSoundThemeName;
+}
 
 std::string themeIndex(const std::string& parent)
 {
     return "[Sound Theme]\n"
            "Name=TIDEBELL\n"
            "Comment=Sounds assigned to desktop events with TIDEBELL\n"
-           "Inherits=" + parent + "\n"
+           "Inherits=" +
+           parent +
+           "\n"
            "Directories=stereo\n"
            "\n"
            "[stereo]\n"
@@ -87,7 +79,10 @@ std::string firstSoundSchema()
 
 // What a desktop chose before our theme, kept in our index.theme so that
 // undoing brings it back: the theme, or nothing for the desktop's default.
-std::string previousKey(const ThemePlace& place) { return "X-TIDEBELL-Previous-" + place.id; }
+std::string previousKey(const ThemePlace& place)
+{
+    return "X-TIDEBELL-Previous-" + place.id;
+}
 
 std::string selectFailureText(const std::string& detail)
 {

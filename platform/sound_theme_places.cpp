@@ -25,7 +25,7 @@ namespace {
 
 bool isFile(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -128,11 +128,20 @@ std::string xmlEscape(const std::string& text)
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -160,10 +169,10 @@ std::string xmlUnescape(const std::string& text)
 }
 
 struct XmlTag {
-    size_t begin = 0;   // at '<'
-    size_t end = 0;     // one past '>'
+    size_t begin = 0;  // at '<'
+    size_t end = 0;    // one past '>'
     bool closing = false;
-    bool empty = false;   // <.../>
+    bool empty = false;  // <.../>
     std::string element;
     std::string text;
 };
@@ -243,9 +252,9 @@ std::optional<std::vector<XmlTag>> xmlTags(const std::string& xml)
 
 struct XsettingsLayout {
     const XmlTag* channelClose = nullptr;
-    const XmlTag* net = nullptr;        // the Net property's opening tag
+    const XmlTag* net = nullptr;  // the Net property's opening tag
     const XmlTag* netClose = nullptr;
-    const XmlTag* sound = nullptr;      // Net/SoundThemeName's opening tag
+    const XmlTag* sound = nullptr;  // Net/SoundThemeName's opening tag
     const XmlTag* soundClose = nullptr;
 };
 
@@ -320,8 +329,8 @@ std::optional<std::string> withXsettingsSoundTheme(const std::string& xml, const
         if (!theme)
             return xml;
         return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n<channel name=\"xsettings\" version=\"1.0\">\n"
-               "  <property name=\"Net\" type=\"empty\">\n    " + soundTag(*theme) +
-               "\n  </property>\n</channel>\n";
+               "  <property name=\"Net\" type=\"empty\">\n    " +
+               soundTag(*theme) + "\n  </property>\n</channel>\n";
     }
     auto tags = xmlTags(xml);
     auto layout = tags ? layoutOf(*tags) : std::nullopt;
@@ -426,7 +435,7 @@ bool sessionBus()
     if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
         return true;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat st{};
+    struct stat st {};
     return runtime && *runtime && ::stat((std::string(runtime) + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
@@ -456,10 +465,11 @@ ThemePlace xfconfPlace()
     };
     place.write = [label = place.label](const ThemeChoice& choice) -> std::optional<std::string> {
         std::string out;
-        int rc = choice.chosen ? runProgram({"xfconf-query", "-c", "xsettings", "-p", "/Net/SoundThemeName", "-n",
-                                             "-t", "string", "-s", choice.theme},
-                                            out)
-                               : runProgram({"xfconf-query", "-c", "xsettings", "-p", "/Net/SoundThemeName", "-r"}, out);
+        int rc = choice.chosen
+                     ? runProgram({"xfconf-query", "-c", "xsettings", "-p", "/Net/SoundThemeName", "-n", "-t", "string",
+                                   "-s", choice.theme},
+                                  out)
+                     : runProgram({"xfconf-query", "-c", "xsettings", "-p", "/Net/SoundThemeName", "-r"}, out);
         if (rc != 0)
             return label + ": " + firstLine(out);
         return std::nullopt;

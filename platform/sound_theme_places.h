@@ -20,8 +20,8 @@ struct ThemeChoice {
 };
 
 struct ThemePlace {
-    std::string id;       // stable name of the place, for what we remember of it
-    std::string label;    // where it is, for messages
+    std::string id;     // stable name of the place, for what we remember of it
+    std::string label;  // where it is, for messages
     // Each answers its failure text.
     std::function<std::optional<std::string>(ThemeChoice& choice)> read;
     // A choice that is not `chosen` goes back to the desktop's default.

@@ -17,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
-    {
+    if (argc != 2) {
         std::fprintf(stderr, "usage: %s FINDINGS-FOLDER\n", argv[0]);
         return 2;
     }
@@ -26,14 +25,13 @@ int main(int argc, char** argv)
     std::vector<fs::path> inputs;
     std::error_code error;
     for (fs::directory_iterator it(argv[1], error), end; !error && it != end; it.increment(error))
-        if (it->is_regular_file()) inputs.push_back(it->path());
+        if (it->is_regular_file())
+            inputs.push_back(it->path());
     std::sort(inputs.begin(), inputs.end());
-    for (const fs::path& input : inputs)
-    {
+    for (const fs::path& input : inputs) {
         std::ifstream file(input, std::ios::binary);
         std::vector<char> bytes(fs::file_size(input, error));
-        if (error || !file.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-        {
+        if (error || !file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
             std::fprintf(stderr, "%s: cannot be read\n", input.c_str());
             return 1;
         }

@@ -107,9 +107,9 @@ TEST_F(Viewer, ListsExtractsFlatPlaysReplaysAndDeletesTheWorkingCopies)
     ASSERT_EQ(captions(viewer), (std::vector<std::string>{"snd/a.wav", "snd/b.wav"}));
     EXPECT_EQ(viewer.windowTitle().toStdString(), m_state.ArchivePath);
     EXPECT_EQ(viewer.ListItems->row(0).size.toStdString(), std::to_string(waveBytes().size()));
-    EXPECT_EQ(viewer.ListItems->row(0).time.size(), 19);   // yyyy/mm/dd hh:mm:ss
+    EXPECT_EQ(viewer.ListItems->row(0).time.size(), 19);  // yyyy/mm/dd hh:mm:ss
     EXPECT_EQ(viewer.ReportView->columnWidth(0), 100);
-    EXPECT_GE(viewer.ReportView->columnWidth(2), 120);   // wider when the font needs it
+    EXPECT_GE(viewer.ReportView->columnWidth(2), 120);  // wider when the font needs it
 
     // Hints go to the viewer's status bar while it is open.
     m_state.OnHint("短い|長いヒント");
@@ -181,8 +181,8 @@ TEST_F(Viewer, TheViewerKeepsItsSizeAndBarsAndWorkingCopiesWithoutDeleteTemp)
 TEST_F(Viewer, TheListViewSelectsWholeRowsThatPlayAndShowsEveryNameWhole)
 {
     const std::string longName = "snd/a-sound-whose-name-is-much-longer-than-the-first.wav";
-    m_state.ArchivePath =
-        makeArchive("names.zip", "mv snd/b.wav '" + longName + "' && bsdtar --format zip -cf %A snd/a.wav '" + longName + "'");
+    m_state.ArchivePath = makeArchive("names.zip", "mv snd/b.wav '" + longName +
+                                                       "' && bsdtar --format zip -cf %A snd/a.wav '" + longName + "'");
     m_state.Settings.SingleClick = true;
     TFormLZH viewer(m_state, &m_main);
     viewer.show();
@@ -208,7 +208,7 @@ TEST_F(Viewer, TheListViewSelectsWholeRowsThatPlayAndShowsEveryNameWhole)
     // The arrow key moves the selection; a double click plays.
     QTest::keyClick(viewer.IconListView, Qt::Key_Down);
     EXPECT_EQ(viewer.selectedRow(), 1);
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, centreOf(1));   // not extracted yet: no sound
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, centreOf(1));  // not extracted yet: no sound
     EXPECT_EQ(m_sound->calls.size(), 2u);
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, centreOf(1));
     const std::string a = tempFolder() + "/a.wav";
@@ -381,8 +381,7 @@ TEST_F(Viewer, OpeningFromTheMainWindowNeedsAWaveEntry)
     // Damaged beyond recognition but with a known extension: the library
     // refuses it and the search finds nothing.
     Sandbox::writeFile(m_box.root() + "/junk.lzh", std::string(4096, '\x5A'));
-    tidebell::OpenArchiveFromMain(m_state, mainComponent, &m_main,
-                                  platform::toWindowsPath(m_box.root() + "/junk.lzh"));
+    tidebell::OpenArchiveFromMain(m_state, mainComponent, &m_main, platform::toWindowsPath(m_box.root() + "/junk.lzh"));
     ASSERT_EQ(m_box.boxes->calls.size(), 2u);
     for (const auto& call : m_box.boxes->calls) {
         EXPECT_EQ(call.text, "WAVファイルがありません。");

@@ -38,8 +38,8 @@ TEST(FileDrag, OffersTheFileAsItsUriAndItsLinuxPath)
 
 void send(QWidget* to, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
 {
-    QMouseEvent event(type, at, to->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                      buttons, Qt::NoModifier);
+    QMouseEvent event(type, at, to->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                      Qt::NoModifier);
     QApplication::sendEvent(to, &event);
 }
 
@@ -52,7 +52,7 @@ TEST(FileDrag, BeginsOnlyAfterTheDragDistanceAndLeavesClicksAlone)
     std::vector<int> asked;
     new tidebell::TFileDrag(&view, [&](int row) -> std::optional<std::string> {
         asked.push_back(row);
-        return std::nullopt;   // nothing to drag: no drag loop in the test
+        return std::nullopt;  // nothing to drag: no drag loop in the test
     });
     int clicks = 0;
     QObject::connect(&view, &QAbstractItemView::clicked, [&] { ++clicks; });
@@ -76,7 +76,7 @@ TEST(FileDrag, BeginsOnlyAfterTheDragDistanceAndLeavesClicksAlone)
     send(viewport, QEvent::MouseButtonPress, row1, Qt::LeftButton);
     send(viewport, QEvent::MouseMove, row1 + QPoint(0, distance), Qt::LeftButton);
     send(viewport, QEvent::MouseMove, row1 + QPoint(0, distance * 2), Qt::LeftButton);
-    EXPECT_EQ(asked, std::vector<int>{1});   // once per press
+    EXPECT_EQ(asked, std::vector<int>{1});  // once per press
 }
 
 }  // namespace

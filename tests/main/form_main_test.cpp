@@ -12,9 +12,9 @@
 #include "main/settings_store.h"
 #include "tests/support/sandbox.h"
 
+using testing_support::Sandbox;
 using tidebell::SharedState;
 using tidebell::TFormMain;
-using testing_support::Sandbox;
 
 namespace {
 

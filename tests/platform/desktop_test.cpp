@@ -39,9 +39,8 @@ const tidebell_test::TempDir& world()
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
         ::unsetenv("XDG_RUNTIME_DIR");
         // A player that opens WAVE files before the verb exists.
-        dir.write("system/applications/player.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Player\nExec=true %f\n"
-                  "MimeType=audio/x-wav;audio/wav;\n");
+        dir.write("system/applications/player.desktop", "[Desktop Entry]\nType=Application\nName=Player\nExec=true %f\n"
+                                                        "MimeType=audio/x-wav;audio/wav;\n");
         dir.write("system/applications/mimeinfo.cache",
                   "[MIME Cache]\naudio/x-wav=player.desktop;\naudio/wav=player.desktop;\n");
         // ALSA without a sound card: libcanberra plays into the null device.
@@ -68,13 +67,17 @@ std::string run(const std::string& command)
 bool haveSoundSettings()
 {
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE) : nullptr;
+    GSettingsSchema* schema =
+        source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE) : nullptr;
     if (schema)
         g_settings_schema_unref(schema);
     return schema != nullptr;
 }
 
-bool haveTool(const std::string& name) { return std::system(("command -v " + name + " >/dev/null").c_str()) == 0; }
+bool haveTool(const std::string& name)
+{
+    return std::system(("command -v " + name + " >/dev/null").c_str()) == 0;
+}
 
 class DesktopTest : public testing::Test {
 protected:
@@ -161,14 +164,13 @@ protected:
     platform::Overrides m_saved = platform::overrides();
 };
 
-const char kUserMimeapps[] =
-    "# kept by the user\n"
-    "[Default Applications]\n"
-    "text/plain=vim.desktop;\n"
-    "\n"
-    "[Added Associations]\n"
-    "audio/x-wav=other.desktop;\n"
-    "image/png=viewer.desktop;\n";
+const char kUserMimeapps[] = "# kept by the user\n"
+                             "[Default Applications]\n"
+                             "text/plain=vim.desktop;\n"
+                             "\n"
+                             "[Added Associations]\n"
+                             "audio/x-wav=other.desktop;\n"
+                             "image/png=viewer.desktop;\n";
 
 TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsKey)
 {
@@ -193,8 +195,10 @@ TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsK
 
     // The user's lines stay; the verb is added after the user's own choice.
     std::string mimeapps = read(config("mimeapps.list"));
-    EXPECT_EQ(mimeapps.rfind("# kept by the user\n[Default Applications]\ntext/plain=vim.desktop;\n", 0), 0u) << mimeapps;
-    EXPECT_NE(mimeapps.find("audio/x-wav=other.desktop;tidebell-sound-event.desktop;\n"), std::string::npos) << mimeapps;
+    EXPECT_EQ(mimeapps.rfind("# kept by the user\n[Default Applications]\ntext/plain=vim.desktop;\n", 0), 0u)
+        << mimeapps;
+    EXPECT_NE(mimeapps.find("audio/x-wav=other.desktop;tidebell-sound-event.desktop;\n"), std::string::npos)
+        << mimeapps;
     EXPECT_NE(mimeapps.find("image/png=viewer.desktop;\n"), std::string::npos);
 
     // The file managers list it for WAVE files, and it never becomes what
@@ -205,7 +209,8 @@ TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsK
             EXPECT_NE(gio.find("Recommended applications:"), std::string::npos) << gio;
             EXPECT_NE(gio.find("tidebell-sound-event.desktop"), std::string::npos) << gio;
             EXPECT_NE(gio.find(std::string("Default application for “") + type + "”: player.desktop"),
-                      std::string::npos) << gio;
+                      std::string::npos)
+                << gio;
         }
     }
     if (haveTool("xdg-mime")) {
@@ -287,7 +292,10 @@ std::string themeOf(const char* schema)
     return text;
 }
 
-int playEvent(const char* sound) { return playEventOfTheme(sound, themeOf("org.gnome.desktop.sound")); }
+int playEvent(const char* sound)
+{
+    return playEventOfTheme(sound, themeOf("org.gnome.desktop.sound"));
+}
 
 std::string wave()
 {
@@ -429,10 +437,11 @@ TEST_F(DesktopTest, PlasmaAndXfceFilesNameTheThemeAndKeepEverythingElse)
     writeOwnTheme("oxygen", "dialog-information");
     const std::string kde = "# the user's\n[General]\nColorScheme=BreezeDark\n\n[Sounds]\nEnable=true\nTheme=oxygen\n\n"
                             "[WM]\nactiveBlend=#ffffff\n";
-    const std::string xfce = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n<channel name=\"xsettings\" version=\"1.0\">\n"
-                             "  <!-- the user's -->\n  <property name=\"Net\" type=\"empty\">\n"
-                             "    <property name=\"ThemeName\" type=\"string\" value=\"Adwaita\"/>\n"
-                             "  </property>\n  <property name=\"Gtk\" type=\"empty\"/>\n</channel>\n";
+    const std::string xfce =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n<channel name=\"xsettings\" version=\"1.0\">\n"
+        "  <!-- the user's -->\n  <property name=\"Net\" type=\"empty\">\n"
+        "    <property name=\"ThemeName\" type=\"string\" value=\"Adwaita\"/>\n"
+        "  </property>\n  <property name=\"Gtk\" type=\"empty\"/>\n</channel>\n";
     const std::string xfcePath = config("xfce4/xfconf/xfce-perchannel-xml/xsettings.xml");
     write(config("kdeglobals"), kde);
     write(xfcePath, xfce);
@@ -470,7 +479,8 @@ TEST_F(DesktopTest, PlasmaAndXfceFilesNameTheThemeAndKeepEverythingElse)
     const std::string broken = "stray line\n[Sounds]\nTheme=oxygen\n";
     write(config("kdeglobals"), broken);
     ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
-    EXPECT_NE(platform::lastDesktopNotice().find("サウンドテーマ「tidebell」を選択できませんでした。"), std::string::npos);
+    EXPECT_NE(platform::lastDesktopNotice().find("サウンドテーマ「tidebell」を選択できませんでした。"),
+              std::string::npos);
     EXPECT_NE(platform::lastDesktopNotice().find("kdeglobals"), std::string::npos);
     EXPECT_EQ(read(config("kdeglobals")), broken);
     EXPECT_EQ(xfceQuery("/Net/SoundThemeName"), "tidebell\n");

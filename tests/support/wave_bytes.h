@@ -12,9 +12,8 @@ namespace tidebell_test {
 inline std::string pcmWave(const std::string& data, uint32_t rate = 8000, uint16_t channels = 1, uint16_t bits = 8)
 {
     const uint32_t blockAlign = channels * ((bits + 7u) / 8u);
-    return "RIFF" + le32(36 + uint32_t(data.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(channels) +
-           le32(rate) + le32(rate * blockAlign) + le16(blockAlign) + le16(bits) + "data" +
-           le32(uint32_t(data.size())) + data;
+    return "RIFF" + le32(36 + uint32_t(data.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(channels) + le32(rate) +
+           le32(rate * blockAlign) + le16(blockAlign) + le16(bits) + "data" + le32(uint32_t(data.size())) + data;
 }
 
 // 8 kHz mono 8-bit samples of a fixed pattern.

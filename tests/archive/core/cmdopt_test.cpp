@@ -26,9 +26,18 @@ TEST(CmdOpt, NumberAndBooleanSwitches)
     EXPECT_EQ(textOf([](TCmdOpt& c) { c.AddNum("c", 0); }), " -c0");
     EXPECT_EQ(textOf([](TCmdOpt& c) { c.AddNum("jyc", 127); }), " -jyc127");
     EXPECT_EQ(textOf([](TCmdOpt& c) { c.AddNum("c", -2); }), " -c-2");
-    EXPECT_EQ(textOf([](TCmdOpt& c) { c.AddBool("r", true); c.AddBool("x", false); }), " -r");
+    EXPECT_EQ(textOf([](TCmdOpt& c) {
+                  c.AddBool("r", true);
+                  c.AddBool("x", false);
+              }),
+              " -r");
     EXPECT_EQ(textOf([](TCmdOpt& c) { c.Add(""); }), " ");
-    EXPECT_EQ(textOf([](TCmdOpt& c) { c.Add("e"); c.Add(""); c.Add("x"); }), " e  x");
+    EXPECT_EQ(textOf([](TCmdOpt& c) {
+                  c.Add("e");
+                  c.Add("");
+                  c.Add("x");
+              }),
+              " e  x");
 }
 
 TEST(CmdOpt, TextSwitchForms)
@@ -78,7 +87,7 @@ TEST(CmdOpt, AddFilesCountsOnlyNamesItContributes)
 TEST(CmdOpt, ResponseFileBytesAndToken)
 {
     tidebell_test::TempDir dir;
-    dir.write("list.rsp", std::string(200, 'x'));   // longer than what follows: must be replaced
+    dir.write("list.rsp", std::string(200, 'x'));  // longer than what follows: must be replaced
     const std::string path = dir.windows("list.rsp");
 
     TCmdOpt cmd;

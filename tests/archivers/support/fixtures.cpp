@@ -11,61 +11,72 @@
 
 namespace fixtures {
 
-bool haveTool(const std::string& name) {
+bool haveTool(const std::string& name)
+{
     return run("command -v " + name);
 }
 
-bool run(const std::string& shellCommand) {
+bool run(const std::string& shellCommand)
+{
     std::string line = "( " + shellCommand + " ) >/dev/null 2>&1";
     return std::system(line.c_str()) == 0;
 }
 
-std::string quote(const std::string& s) {
+std::string quote(const std::string& s)
+{
     std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
-std::string readFile(const std::string& path) {
+std::string readFile(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
-void writeFile(const std::string& path, std::string_view data) {
+void writeFile(const std::string& path, std::string_view data)
+{
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
-uint32_t crc32Of(std::string_view data) {
-    return static_cast<uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+uint32_t crc32Of(std::string_view data)
+{
+    return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
-std::string makeWave(const std::string& path, double seconds, int frequency) {
+std::string makeWave(const std::string& path, double seconds, int frequency)
+{
     if (!run("sox -n -r 22050 -c 1 -b 16 " + quote(path) + " synth " + std::to_string(seconds) + " sine " +
              std::to_string(frequency)))
         return {};
     return readFile(path);
 }
 
-bool compressFile(const std::string& filter, const std::string& in, const std::string& out) {
+bool compressFile(const std::string& filter, const std::string& in, const std::string& out)
+{
     const std::filesystem::path p(in);
     return run("bsdtar -c --format raw " + filter + " -f " + quote(out) + " -C " + quote(p.parent_path().string()) +
                " " + quote(p.filename().string()));
 }
 
-std::string compressWith(const std::string& filter, std::string_view data, const TempDir& dir) {
+std::string compressWith(const std::string& filter, std::string_view data, const TempDir& dir)
+{
     std::string in = dir.file("compress-in"), out = dir.file("compress-out");
     writeFile(in, data);
-    if (!compressFile(filter, in, out)) return {};
+    if (!compressFile(filter, in, out))
+        return {};
     return readFile(out);
 }
 
 namespace {
 
-void put64(std::string& s, uint64_t v) {
+void put64(std::string& s, uint64_t v)
+{
     putLe32(s, static_cast<uint32_t>(v));
     putLe32(s, static_cast<uint32_t>(v >> 32));
 }
@@ -75,7 +86,8 @@ void put64(std::string& s, uint64_t v) {
 namespace {
 
 // One CFDATA block: no checksum, the stored and the original length.
-void putCabBlock(std::string& out, const std::string& chunk, const CabLayout& layout) {
+void putCabBlock(std::string& out, const std::string& chunk, const CabLayout& layout)
+{
     std::string stored = chunk;
     if (layout.mszip && layout.damaged) {
         stored = std::string("CK\x07\xFF\xFF", 5);  // a deflate block of the reserved type
@@ -100,7 +112,8 @@ void putCabBlock(std::string& out, const std::string& chunk, const CabLayout& la
 
 }  // namespace
 
-std::string buildCab(const std::vector<std::pair<std::string, std::string>>& files, CabLayout layout) {
+std::string buildCab(const std::vector<std::pair<std::string, std::string>>& files, CabLayout layout)
+{
     // Folder contents first: each folder's data and its blocks.
     std::vector<std::string> folderData(layout.folderPerFile ? files.size() : 1);
     std::string fileRecords;
@@ -151,8 +164,10 @@ std::string buildCab(const std::vector<std::pair<std::string, std::string>>& fil
     return cab + folders + fileRecords + blocks;
 }
 
-std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirectory) {
-    constexpr uint32_t kDosTime = (44u << 25) | (5u << 21) | (17u << 16) | (12u << 11) | (34u << 5) | 28u;  // 2024-05-17 12:34:56
+std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirectory)
+{
+    constexpr uint32_t kDosTime =
+        (44u << 25) | (5u << 21) | (17u << 16) | (12u << 11) | (34u << 5) | 28u;  // 2024-05-17 12:34:56
     std::string out;
     std::vector<std::string> centrals;
     bool anyZip64 = false;
@@ -221,9 +236,11 @@ std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirector
         central += cextra;
         centrals.push_back(std::move(central));
     }
-    if (reverseDirectory) std::reverse(centrals.begin(), centrals.end());
+    if (reverseDirectory)
+        std::reverse(centrals.begin(), centrals.end());
     std::string central;
-    for (const auto& c : centrals) central += c;
+    for (const auto& c : centrals)
+        central += c;
     uint64_t cdOffset = out.size();
     out += central;
     if (anyZip64) {

@@ -40,16 +40,18 @@ struct ZipMember {
     ZipMember(std::string name, std::string data, std::string packedData = {}, uint16_t m = 0, uint16_t f = 0,
               uint16_t made = 0x0014, bool z64 = false)
         : rawName(std::move(name)), original(std::move(data)), packed(std::move(packedData)), method(m), flags(f),
-          madeBy(made), zip64(z64) {}
-    std::string rawName;    // stored as is
-    std::string original;   // uncompressed bytes (CRC and size are taken from it)
-    std::string packed;     // stored bytes; empty means `original` stored
+          madeBy(made), zip64(z64)
+    {
+    }
+    std::string rawName;   // stored as is
+    std::string original;  // uncompressed bytes (CRC and size are taken from it)
+    std::string packed;    // stored bytes; empty means `original` stored
     uint16_t method = 0;
-    uint16_t flags = 0;     // bit 11: name is UTF-8
-    uint16_t madeBy = 0x0014;  // DOS, version 2.0
-    bool zip64 = false;     // sizes and offset only in a ZIP64 extra field
-    std::string localName;    // name in the local header when it differs from the central one
-    std::string unicodePath;  // UTF-8 name for an Info-ZIP Unicode Path field
+    uint16_t flags = 0;                 // bit 11: name is UTF-8
+    uint16_t madeBy = 0x0014;           // DOS, version 2.0
+    bool zip64 = false;                 // sizes and offset only in a ZIP64 extra field
+    std::string localName;              // name in the local header when it differs from the central one
+    std::string unicodePath;            // UTF-8 name for an Info-ZIP Unicode Path field
     bool unicodePathLocalOnly = false;  // that field in the local header alone
 };
 
@@ -82,7 +84,8 @@ std::string compressWith(const std::string& filter, std::string_view data, const
 
 class MemorySink : public arc::Sink {
 public:
-    bool write(const void* data, size_t size) override {
+    bool write(const void* data, size_t size) override
+    {
         m_data.append(static_cast<const char*>(data), size);
         return m_limit == 0 || m_data.size() < m_limit;
     }
@@ -92,5 +95,6 @@ public:
 
 }  // namespace fixtures
 
-#define REQUIRE_TOOL(name) \
-    if (!::fixtures::haveTool(name)) GTEST_SKIP() << "fixture tool " << (name) << " is not installed"
+#define REQUIRE_TOOL(name)                                                                                             \
+    if (!::fixtures::haveTool(name))                                                                                   \
+    GTEST_SKIP() << "fixture tool " << (name) << " is not installed"

@@ -38,7 +38,7 @@ std::string header(const ArjMember& m, uint8_t fileType, uint32_t packedSize, co
     putLe16(basic, 0);  // chapters
     basic += m.rawName;
     basic += '\0';
-    basic += '\0';    // no comment
+    basic += '\0';  // no comment
 
     std::string out = "\x60\xEA";
     putLe16(out, static_cast<uint32_t>(basic.size()));
@@ -65,7 +65,8 @@ std::string buildArj(const std::vector<ArjMember>& members, bool endMark)
         out += header(m, m.fileType, static_cast<uint32_t>(stored.size()), m.extendedHeader, m.breakHeaderCrc);
         out += stored;
     }
-    if (endMark) out += std::string("\x60\xEA\0\0", 4);
+    if (endMark)
+        out += std::string("\x60\xEA\0\0", 4);
     return out;
 }
 
@@ -84,7 +85,8 @@ void BitWriter::put(uint32_t value, unsigned count)
 std::string BitWriter::bytes() const
 {
     std::string out = m_bytes;
-    if (m_count) out += static_cast<char>(m_acc << (8 - m_count));
+    if (m_count)
+        out += static_cast<char>(m_acc << (8 - m_count));
     return out;
 }
 
