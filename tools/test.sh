@@ -7,6 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh --test
 started=$SECONDS
+# Every C and C++ source in the .clang-format style.
+bash tools/check-format.sh
 # Warnings in our code fail the build here (the build is kept free of them).
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEBELL_WERROR=ON
 cmake --build build
