@@ -21,10 +21,7 @@ LRESULT progressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-TArchiveFile::TArchiveFile()
-    : m_options(std::make_unique<TArchiverOptions>()), m_fileName(UnsetText)
-{
-}
+TArchiveFile::TArchiveFile() : m_options(std::make_unique<TArchiverOptions>()), m_fileName(UnsetText) {}
 
 TArchiveFile::~TArchiveFile()
 {
@@ -41,7 +38,7 @@ std::unique_ptr<TArchiver> TArchiveFile::CreateArchiver(TArchiverType type)
 {
     const ArchiverRegistration* wrapper = RegisteredArchiver(type);
     if (!wrapper || !wrapper->create)
-        throw EArchiver(kTypeNotIdentified);   // a program built without that wrapper
+        throw EArchiver(kTypeNotIdentified);  // a program built without that wrapper
     return wrapper->create();
 }
 
@@ -58,9 +55,16 @@ void TArchiveFile::SetArchiverType(TArchiverType value)
         return;
     }
     switch (value) {
-    case atLha: case atZip: case atCab: case atArj: case atTar:
-    case atTgz: case atBZ2: case atRar: case atBga: {
-        std::unique_ptr<TArchiver> created = CreateArchiver(value);   // may throw: nothing changed
+    case atLha:
+    case atZip:
+    case atCab:
+    case atArj:
+    case atTar:
+    case atTgz:
+    case atBZ2:
+    case atRar:
+    case atBga: {
+        std::unique_ptr<TArchiver> created = CreateArchiver(value);  // may throw: nothing changed
         // A wrapper still inside its library call must outlive that call.
         if (m_extractDepth > 0 && m_archiver)
             m_retired.push_back(std::move(m_archiver));
@@ -68,7 +72,9 @@ void TArchiveFile::SetArchiverType(TArchiverType value)
         m_archiverType = value;
         return;
     }
-    case atYz1: case atGCA: case atBel:
+    case atYz1:
+    case atGCA:
+    case atBel:
         if (!m_loading)
             throw EArchiver(kTypeNotIdentified);
         m_archiverType = value;
@@ -131,8 +137,7 @@ void TArchiveFile::CloseArchive()
     m_archiveHandle = 0;
 }
 
-int TArchiveFile::Extract(HWND window, const TArchiverOptions* options, const std::string& dir,
-                          const FileList& files)
+int TArchiveFile::Extract(HWND window, const TArchiverOptions* options, const std::string& dir, const FileList& files)
 {
     CheckArchiver();
     TArchiver& archiver = *m_archiver;
@@ -149,8 +154,8 @@ int TArchiveFile::Extract(HWND window, const TArchiverOptions* options, const st
     ++m_extractDepth;
     int result = 0;
     try {
-        result = archiver.Extract(window, m_fileName, opts, dir, files,
-                                  opts.ResFileUsage.contains(ruOnUnpack), m_outputBuffer);
+        result = archiver.Extract(window, m_fileName, opts, dir, files, opts.ResFileUsage.contains(ruOnUnpack),
+                                  m_outputBuffer);
     } catch (...) {
         m_progressError = nullptr;
         finish();
@@ -171,7 +176,7 @@ void TArchiveFile::BeginProgress(TArchiver& archiver)
     if (!m_progressWindow)
         m_progressWindow = CreateMessageWindow(&progressWindowProc, this);
     if (!m_progressWindow)
-        return;   // no window, no progress
+        return;  // no window, no progress
     // Marked before the call: a wrapper that fails half-way may already
     // count the window as its owner, and EndProgress must release it.
     m_ownerRegistered = true;

@@ -75,8 +75,7 @@ public:
     void CloseArchive();
     // options null = the component's own Options. Returns the library's
     // result (0 = success).
-    int Extract(HWND window, const TArchiverOptions* options, const std::string& dir,
-                const FileList& files);
+    int Extract(HWND window, const TArchiverOptions* options, const std::string& dir, const FileList& files);
 
     // ---- State for the owner (and tests) ----
     TArchiver* Archiver() const { return m_archiver.get(); }

@@ -36,8 +36,8 @@ public:
     TArchiver& operator=(const TArchiver&) = delete;
 
     // Class operations: each subclass hides these with its own.
-    static void LoadDLL();   // throws "Abstract method 'TArchiver.LoadDLL' was called"
-    static void FreeDLL();   // throws "Abstract method 'TArchiver.FreeDLL' was called"
+    static void LoadDLL();  // throws "Abstract method 'TArchiver.LoadDLL' was called"
+    static void FreeDLL();  // throws "Abstract method 'TArchiver.FreeDLL' was called"
 
     // ---- Virtual operations, in their fixed order ----
     virtual ArchiveHandle OpenArchive(HWND window, const std::string& archiveFileName, DWORD mode);
@@ -46,24 +46,18 @@ public:
     virtual int CloseArchive(ArchiveHandle archive);
     // output: its current length is the capacity the library may fill
     // (empty = no buffer).
-    virtual int Extract(HWND window, const std::string& archiveFileName,
-                        const TArchiverOptions& options, const std::string& dir,
-                        const FileList& files, bool useResFile, std::string& output) = 0;
-    virtual int Pack(HWND window, const std::string& archiveFileName,
-                     const TArchiverOptions& options, const std::string& dir,
-                     const FileList& files, bool useResFile, std::string& output);
-    virtual int RemoveItems(HWND window, const std::string& archiveFileName,
-                            const TArchiverOptions& options, const std::string& dir,
-                            const FileList& files, bool useResFile, std::string& output);
-    virtual int Update(HWND window, const std::string& archiveFileName,
-                       const TArchiverOptions& options, const std::string& dir,
-                       const FileList& files, bool useResFile, std::string& output);
-    virtual int MakeSFX(HWND window, const std::string& archiveFileName,
-                        const TArchiverOptions& options, const std::string& dir,
-                        std::string& output);
-    virtual int ExtractMem(HWND window, const std::string& archiveFileName,
-                           const TArchiverOptions& options, const std::string& fileName,
-                           LPBYTE buffer, DWORD bufferSize, DWORD* written);
+    virtual int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                        const std::string& dir, const FileList& files, bool useResFile, std::string& output) = 0;
+    virtual int Pack(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                     const std::string& dir, const FileList& files, bool useResFile, std::string& output);
+    virtual int RemoveItems(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                            const std::string& dir, const FileList& files, bool useResFile, std::string& output);
+    virtual int Update(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                       const std::string& dir, const FileList& files, bool useResFile, std::string& output);
+    virtual int MakeSFX(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                        const std::string& dir, std::string& output);
+    virtual int ExtractMem(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                           const std::string& fileName, LPBYTE buffer, DWORD bufferSize, DWORD* written);
     virtual int CheckArchive(const std::string& archiveFileName, int mode, int extraMode);
     virtual bool SetOwnerWindow(HWND window, void* callback);
     virtual bool KillOwnerWindow(HWND window);
@@ -77,17 +71,14 @@ public:
     const std::string& GetCommandLine() const { return CommandLine; }
 
     // Command-building steps shared by the wrappers.
-    static void AddArchiveAndDir(TCmdOpt& cmd, const std::string& archiveFileName,
-                                 const std::string& dir);
+    static void AddArchiveAndDir(TCmdOpt& cmd, const std::string& archiveFileName, const std::string& dir);
     // Response file when useResFile and options.ResFileName is set, the names
     // inline otherwise; then UserFileList. Returns the number of names.
-    static int AddFileList(TCmdOpt& cmd, const TArchiverOptions& options, bool useResFile,
-                           const FileList& files);
+    static int AddFileList(TCmdOpt& cmd, const TArchiverOptions& options, bool useResFile, const FileList& files);
     // The tail most wrappers end their commands with: UserOptions, then
     // AddArchiveAndDir, then AddFileList.
-    static void AddCommonTail(TCmdOpt& cmd, const TArchiverOptions& options,
-                              const std::string& archiveFileName, const std::string& dir,
-                              bool useResFile, const FileList& files);
+    static void AddCommonTail(TCmdOpt& cmd, const TArchiverOptions& options, const std::string& archiveFileName,
+                              const std::string& dir, bool useResFile, const FileList& files);
 
 protected:
     // LoadDLL / FreeDLL of the object's own class, reached through an object.

@@ -25,8 +25,10 @@ enum TResFileUse : std::uint8_t { ruOnPack, ruOnUnpack, ruOnRemoveItem, ruOnUpda
 class TResFileUsage {
 public:
     TResFileUsage() = default;
-    TResFileUsage(std::initializer_list<TResFileUse> uses) {
-        for (TResFileUse u : uses) include(u);
+    TResFileUsage(std::initializer_list<TResFileUse> uses)
+    {
+        for (TResFileUse u : uses)
+            include(u);
     }
     bool contains(TResFileUse u) const { return (m_bits >> u) & 1u; }
     void include(TResFileUse u) { m_bits |= std::uint8_t(1u << u); }
@@ -72,10 +74,10 @@ public:
     std::int8_t ga, gd, ge, gf, gj, gm, gn, go, gp;
     std::string gr;
     std::int8_t gs, gu, gw;
-    std::string UserOptions;    // switches appended verbatim to every command
-    std::string UserFileList;   // appended verbatim after the file list
+    std::string UserOptions;   // switches appended verbatim to every command
+    std::string UserFileList;  // appended verbatim after the file list
     TPackFilter PackFilter;
-    std::string ResFileName;    // path of the response file
+    std::string ResFileName;  // path of the response file
     TResFileUsage ResFileUsage;
 };
 

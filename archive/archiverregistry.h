@@ -20,7 +20,7 @@ using ArchiverProbe = TArchiverType (*)(const std::string& fileName);
 struct ArchiverRegistration {
     TArchiverType type = atNone;
     ArchiverFactory create = nullptr;
-    ArchiverProbe probe = nullptr;   // null: the type is found by name only
+    ArchiverProbe probe = nullptr;  // null: the type is found by name only
 };
 
 // Registers (or replaces) the wrapper of a type; called while the program

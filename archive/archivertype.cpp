@@ -12,10 +12,10 @@ struct ExtensionRow {
 
 // Tested in this order.
 const ExtensionRow kExtensions[] = {
-    {".z", atTgz},    {".gz", atTgz},   {".tgz", atTgz},  {".taz", atTgz},  {".a", atTar},
-    {".lib", atTar},  {".tar", atTar},  {".deb", atTar},  {".rpm", atTar},  {".cpio", atTar},
-    {".bz2", atBZ2},  {".gza", atBga},  {".bza", atBga},  {".gca", atGCA},  {".rar", atRar},
-    {".arj", atArj},  {".zip", atZip},  {".cab", atCab},  {".lzh", atLha},
+    {".z", atTgz},   {".gz", atTgz},  {".tgz", atTgz}, {".taz", atTgz}, {".a", atTar},
+    {".lib", atTar}, {".tar", atTar}, {".deb", atTar}, {".rpm", atTar}, {".cpio", atTar},
+    {".bz2", atBZ2}, {".gza", atBga}, {".bza", atBga}, {".gca", atGCA}, {".rar", atRar},
+    {".arj", atArj}, {".zip", atZip}, {".cab", atCab}, {".lzh", atLha},
 };
 
 char asciiLower(char ch)
@@ -49,7 +49,7 @@ TArchiverType detectByContents(const std::string& fileName)
         try {
             found = wrapper->probe(fileName);
         } catch (...) {
-            found = atNone;   // a probe that fails in any way is a "no"
+            found = atNone;  // a probe that fails in any way is a "no"
         }
         if (found != atNone)
             result = found;

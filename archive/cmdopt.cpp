@@ -87,16 +87,14 @@ int TCmdOpt::AddResFile(const FileList& list, const std::string& path)
         content += '"' + ConvertName(n) + "\"\r\n";
 
     {
-        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle file(
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid())
-            throw EFileError("ファイル " + path + " を作成できません。" +
-                             platform::systemErrorMessage(GetLastError()));
+            throw EFileError("ファイル " + path + " を作成できません。" + platform::systemErrorMessage(GetLastError()));
         DWORD written = 0;
         if (!WriteFile(file.get(), content.data(), DWORD(content.size()), &written, nullptr) ||
             written != content.size())
-            throw EFileError("ファイル " + path + " に書き込めません。" +
-                             platform::systemErrorMessage(GetLastError()));
+            throw EFileError("ファイル " + path + " に書き込めません。" + platform::systemErrorMessage(GetLastError()));
     }
     AddStr("", '@' + path);
     return int(names.size());

@@ -25,7 +25,10 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
-bool isSurrogate(char32_t cp) { return cp >= 0xD800 && cp <= 0xDFFF; }
+bool isSurrogate(char32_t cp)
+{
+    return cp >= 0xD800 && cp <= 0xDFFF;
+}
 
 // Wide text to the ANSI code page (UTF-8 here). Characters that cannot be
 // represented become "?", as the system's own conversion does.

@@ -35,15 +35,14 @@ using CStringArray = const char* const*;
 // One element of a file list. Texts, C strings, string arrays, string lists,
 // wide texts (converted to the ANSI code page) and variants contribute names;
 // numbers, Booleans and single characters contribute nothing.
-using FileListItem = std::variant<
-    std::string,        // text
-    const char*,        // zero-terminated string (null contributes nothing)
-    CStringArray,       // each string up to the null entry; a null array gives nothing
-    TStringList,        // each string in order
-    std::u16string,     // wide text (UTF-16)
-    std::wstring,       // wide text (wchar_t)
-    Variant,            // converted to text; an array gives each element
-    int, std::int64_t, bool, char, double>;   // nothing
+using FileListItem = std::variant<std::string,     // text
+                                  const char*,     // zero-terminated string (null contributes nothing)
+                                  CStringArray,    // each string up to the null entry; a null array gives nothing
+                                  TStringList,     // each string in order
+                                  std::u16string,  // wide text (UTF-16)
+                                  std::wstring,    // wide text (wchar_t)
+                                  Variant,         // converted to text; an array gives each element
+                                  int, std::int64_t, bool, char, double>;  // nothing
 
 using FileList = std::vector<FileListItem>;
 

@@ -2,12 +2,15 @@
 
 namespace archives {
 
-std::string JoinPath(const std::string& folder, const std::string& fileName) {
+std::string JoinPath(const std::string& folder, const std::string& fileName)
+{
     return JoinPath(folder, fileName, CP_ACP);
 }
 
-std::string JoinPath(const std::string& folder, const std::string& fileName, UINT codePage) {
-    if (folder.empty()) return fileName;
+std::string JoinPath(const std::string& folder, const std::string& fileName, UINT codePage)
+{
+    if (folder.empty())
+        return fileName;
     const char* start = folder.c_str();
     const char* last = CharPrevExA(static_cast<WORD>(codePage), start, start + folder.size(), 0);
     // The last character counts as a separator only when it is the single

@@ -30,12 +30,14 @@ struct EntryRecord {
     unsigned char bytes[Size] = {};
 
     // The stored name, up to its first code 0 (at most NameCapacity bytes).
-    std::string FileName() const {
+    std::string FileName() const
+    {
         const char* p = reinterpret_cast<const char*>(bytes + NameOffset);
         return std::string(p, strnlen(p, NameCapacity));
     }
     // For libraries: stores name, cut to fit, zero-terminated.
-    void SetFileName(const char* name) {
+    void SetFileName(const char* name)
+    {
         std::size_t n = strnlen(name, NameCapacity - 1);
         std::memcpy(bytes + NameOffset, name, n);
         bytes[NameOffset + n] = 0;
@@ -74,8 +76,8 @@ typedef BOOL (*KillOwnerWindowExEntry)(HWND window);
 // <prefix>ExtractMem: owner window; command line (no command word); buffer;
 // buffer size; time stamp out (null); attributes out (null); bytes written
 // out. 0 = success.
-typedef int (*ExtractMemEntry)(HWND owner, LPCSTR commandLine, LPBYTE buffer, DWORD bufferSize,
-                               void* timeOut, WORD* attributesOut, DWORD* writtenOut);
+typedef int (*ExtractMemEntry)(HWND owner, LPCSTR commandLine, LPBYTE buffer, DWORD bufferSize, void* timeOut,
+                               WORD* attributesOut, DWORD* writtenOut);
 // TarGetArchiveType: 1 tar; 2-5 compressed tar; 6-7 bzip2 tar; else none.
 typedef int (*GetArchiveTypeEntry)(LPCSTR fileName);
 }

@@ -12,8 +12,8 @@ void OpenArchiveFromMain(SharedState& state, archives::TArchiveFile& archiveFile
 {
     state.ArchivePath = archivePath;
     // One entry is enough to know the viewer has something to show.
-    const int found = listWaveEntries(archiveFile, state.ArchivePath,
-                                      [](const archives::EntryRecord&) { return false; });
+    const int found =
+        listWaveEntries(archiveFile, state.ArchivePath, [](const archives::EntryRecord&) { return false; });
     if (found != 0) {
         MessageBoxA(nullptr, "WAVファイルがありません。", kApplicationTitle, MB_OK);
         return;

@@ -64,8 +64,8 @@ std::string dosTimeText(std::uint16_t dosDate, std::uint16_t dosTime, char dateS
     const int minute = (dosTime >> 5) & 0x3F;
     const int second = (dosTime & 0x1F) * 2;
     char text[32];
-    std::snprintf(text, sizeof text, "%04d%c%02d%c%02d %02d%c%02d%c%02d", year, dateSeparator, month,
-                  dateSeparator, day, hour, timeSeparator, minute, timeSeparator, second);
+    std::snprintf(text, sizeof text, "%04d%c%02d%c%02d %02d%c%02d%c%02d", year, dateSeparator, month, dateSeparator,
+                  day, hour, timeSeparator, minute, timeSeparator, second);
     return text;
 }
 

@@ -27,10 +27,14 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const
     const Row& entry = row(index.row());
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
-        case NameColumn: return entry.name;
-        case SizeColumn: return entry.size;
-        case TimeColumn: return entry.time;
-        default: return {};
+        case NameColumn:
+            return entry.name;
+        case SizeColumn:
+            return entry.size;
+        case TimeColumn:
+            return entry.time;
+        default:
+            return {};
         }
     }
     if (role == Qt::TextAlignmentRole && index.column() == SizeColumn) {
@@ -46,10 +50,14 @@ QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, in
     }
     if (role == Qt::DisplayRole) {
         switch (section) {
-        case NameColumn: return QString::fromUtf8("名前");
-        case SizeColumn: return QString::fromUtf8("サイズ");
-        case TimeColumn: return QString::fromUtf8("更新日時");
-        default: return {};
+        case NameColumn:
+            return QString::fromUtf8("名前");
+        case SizeColumn:
+            return QString::fromUtf8("サイズ");
+        case TimeColumn:
+            return QString::fromUtf8("更新日時");
+        default:
+            return {};
         }
     }
     if (role == Qt::TextAlignmentRole && section == SizeColumn) {

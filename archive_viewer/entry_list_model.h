@@ -14,7 +14,7 @@ public:
     enum Column { NameColumn, SizeColumn, TimeColumn, ColumnCount };
 
     struct Row {
-        QString name;   // the entry's name as the library reports it
+        QString name;  // the entry's name as the library reports it
         QString size;
         QString time;
     };

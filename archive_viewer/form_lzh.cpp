@@ -22,9 +22,11 @@
 #include "core/app_title.h"
 #include "core/handler_guard.h"
 #include "core/hint_text.h"
+#include "core/window_texts.h"
 #include "core/window_layout.h"
 #include "platform/win32.h"
 #include "ui/context_help.h"
+#include "ui/file_drag.h"
 #include "ui/images.h"
 #include "ui/window_support.h"
 
@@ -87,21 +89,17 @@ QAction* TFormLZH::addAction(const char* caption, const char* hint, void (TFormL
 
 void TFormLZH::buildWidgets()
 {
-    menufilePlay = addAction("再生(&P)", "選択されているファイルを再生、または開きます",
-                             &TFormLZH::menufilePlayExecute);
+    menufilePlay = addAction(window_texts::Play, window_texts::PlayHint, &TFormLZH::menufilePlayExecute);
     menufilePlay->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     menufilePlay->setIcon(actionImage(0));
     menufileClose = addAction("閉じる(&C)", "メイン画面に戻ります", &TFormLZH::menufileCloseExecute);
-    menuviewToolbar = addAction("ツールバー(&T)", "ツールバーの表示/非表示を切り替えます",
-                                &TFormLZH::menuviewToolbarExecute);
+    menuviewToolbar = addAction(window_texts::Toolbar, window_texts::ToolbarHint, &TFormLZH::menuviewToolbarExecute);
     menuviewToolbar->setCheckable(true);
-    menuviewStatus = addAction("ステータスバー(&S)", "ステータスバーの表示/非表示を切り替えます",
-                               &TFormLZH::menuviewStatusExecute);
+    menuviewStatus = addAction(window_texts::StatusBar, window_texts::StatusBarHint, &TFormLZH::menuviewStatusExecute);
     menuviewStatus->setCheckable(true);
-    menuviewList = addAction("一覧(&L)", "オブジェクトを一覧表示します", &TFormLZH::menuviewListExecute);
+    menuviewList = addAction(window_texts::List, window_texts::ListHint, &TFormLZH::menuviewListExecute);
     menuviewList->setIcon(actionImage(2));
-    menuviewDetail = addAction("詳細(&D)", "ウィンドウ内の各オブジェクトの情報を表示します",
-                               &TFormLZH::menuviewDetailExecute);
+    menuviewDetail = addAction(window_texts::Detail, window_texts::DetailHint, &TFormLZH::menuviewDetailExecute);
     menuviewDetail->setIcon(actionImage(3));
     auto* viewGroup = new QActionGroup(this);
     viewGroup->setExclusive(true);
@@ -110,24 +108,25 @@ void TFormLZH::buildWidgets()
         viewGroup->addAction(view);
     }
     menuviewDetail->setChecked(true);
-    menuhelpContents = addAction("目次(&C)", "ヘルプを開きます", &TFormLZH::menuhelpContentsExecute);
+    menuhelpContents =
+        addAction(window_texts::HelpContents, window_texts::HelpContentsHint, &TFormLZH::menuhelpContentsExecute);
     menuhelpContents->setShortcut(QKeySequence(Qt::Key_F1));
     menuhelpContents->setIcon(actionImage(4));
-    menuhelpOperate = addAction("操作方法(&O)", nullptr, &TFormLZH::menuhelpOperateExecute);
-    menuhelpCommand = addAction("コマンド説明(&C)", nullptr, &TFormLZH::menuhelpCommandExecute);
+    menuhelpOperate = addAction(window_texts::HelpOperate, nullptr, &TFormLZH::menuhelpOperateExecute);
+    menuhelpCommand = addAction(window_texts::HelpCommand, nullptr, &TFormLZH::menuhelpCommandExecute);
 
     MainMenu1 = new QMenuBar(this);
-    QMenu* fileMenu = MainMenu1->addMenu(QString::fromUtf8("ファイル(&F)"));
+    QMenu* fileMenu = MainMenu1->addMenu(QString::fromUtf8(window_texts::FileMenu));
     fileMenu->addAction(menufilePlay);
     fileMenu->addSeparator();
     fileMenu->addAction(menufileClose);
-    QMenu* viewMenu = MainMenu1->addMenu(QString::fromUtf8("表示(&V)"));
+    QMenu* viewMenu = MainMenu1->addMenu(QString::fromUtf8(window_texts::ViewMenu));
     viewMenu->addAction(menuviewToolbar);
     viewMenu->addAction(menuviewStatus);
     viewMenu->addSeparator();
     viewMenu->addAction(menuviewList);
     viewMenu->addAction(menuviewDetail);
-    QMenu* helpMenu = MainMenu1->addMenu(QString::fromUtf8("ヘルプ(&H)"));
+    QMenu* helpMenu = MainMenu1->addMenu(QString::fromUtf8(window_texts::HelpMenu));
     helpMenu->addAction(menuhelpContents);
     helpMenu->addAction(menuhelpOperate);
     helpMenu->addAction(menuhelpCommand);
@@ -186,12 +185,13 @@ void TFormLZH::buildWidgets()
     ListView1->addWidget(IconListView);
     ListView1->setCurrentWidget(ReportView);
 
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(ReportView),
-                                    static_cast<QAbstractItemView*>(IconListView)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(ReportView), static_cast<QAbstractItemView*>(IconListView)}) {
         answerLeftDoubleClicksOnly(view);
         connect(view, &QAbstractItemView::clicked, this, [this] { guarded([this] { ListView1Click(); }); });
-        connect(view, &QAbstractItemView::doubleClicked, this,
-                [this] { guarded([this] { ListView1DblClick(); }); });
+        connect(view, &QAbstractItemView::doubleClicked, this, [this] { guarded([this] { ListView1DblClick(); }); });
+        // A dragged entry is extracted as for playing, then offered as a file.
+        new TFileDrag(view, [this](int row) { return workingCopyOf(row); });
     }
     connect(ReportView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection& deselected) {
@@ -310,13 +310,38 @@ void TFormLZH::selectRow(int row)
 {
     ReportView->selectionModel()->select(ListItems->index(row, NameColumn),
                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    ReportView->selectionModel()->setCurrentIndex(ListItems->index(row, NameColumn),
-                                                  QItemSelectionModel::NoUpdate);
+    ReportView->selectionModel()->setCurrentIndex(ListItems->index(row, NameColumn), QItemSelectionModel::NoUpdate);
 }
 
 void TFormLZH::playWorkingCopy(const std::string& path)
 {
     sndPlaySoundA(path.c_str(), SND_ASYNC);
+}
+
+std::optional<std::string> TFormLZH::workingCopyOf(int row)
+{
+    const std::string entryName = rowCaption(row);
+    const auto folder = WorkingFolder();
+    const auto bareName = BareEntryName(entryName);
+    // An entry without a name of its own, or a system without a temporary
+    // folder, has nowhere to be extracted to.
+    if (!folder || !bareName) {
+        MessageBoxA(nullptr, kCannotExtract, kApplicationTitle, MB_OK);
+        return std::nullopt;
+    }
+    const std::string workingCopy = *folder + *bareName;
+    if (fileExists(workingCopy)) {
+        return workingCopy;
+    }
+    ArchiveFile1.SetFileName(m_state.ArchivePath);
+    ArchiveFile1.Options().c = 1;
+    ArchiveFile1.Options().x = 0;
+    if (ArchiveFile1.Extract(nullptr, nullptr, *folder, {entryName}) == 0 ||
+        ArchiveFile1.Extract(nullptr, nullptr, *folder, {*bareName}) == 0) {
+        return workingCopy;
+    }
+    MessageBoxA(nullptr, kCannotExtract, kApplicationTitle, MB_OK);
+    return std::nullopt;
 }
 
 void TFormLZH::menufilePlayExecute()
@@ -325,29 +350,9 @@ void TFormLZH::menufilePlayExecute()
     if (row < 0) {
         return;
     }
-    const std::string entryName = rowCaption(row);
-    const auto folder = WorkingFolder();
-    const auto bareName = BareEntryName(entryName);
-    // An entry without a name of its own, or a system without a temporary
-    // folder, has nowhere to be extracted to.
-    if (!folder || !bareName) {
-        MessageBoxA(nullptr, kCannotExtract, kApplicationTitle, MB_OK);
-        return;
+    if (const auto workingCopy = workingCopyOf(row)) {
+        playWorkingCopy(*workingCopy);
     }
-    const std::string workingCopy = *folder + *bareName;
-    if (fileExists(workingCopy)) {
-        playWorkingCopy(workingCopy);
-        return;
-    }
-    ArchiveFile1.SetFileName(m_state.ArchivePath);
-    ArchiveFile1.Options().c = 1;
-    ArchiveFile1.Options().x = 0;
-    if (ArchiveFile1.Extract(nullptr, nullptr, *folder, {entryName}) == 0 ||
-        ArchiveFile1.Extract(nullptr, nullptr, *folder, {*bareName}) == 0) {
-        playWorkingCopy(workingCopy);
-        return;
-    }
-    MessageBoxA(nullptr, kCannotExtract, kApplicationTitle, MB_OK);
 }
 
 void TFormLZH::ListView1Click()

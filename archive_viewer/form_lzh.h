@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "archive/archivefile.h"
@@ -52,8 +53,8 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
-    EntryListModel* ListItems = nullptr;   // rows: name, size, update time
-    QStackedWidget* ListView1 = nullptr;       // the report view and the list view of ListItems
+    EntryListModel* ListItems = nullptr;  // rows: name, size, update time
+    QStackedWidget* ListView1 = nullptr;  // the report view and the list view of ListItems
     QTreeView* ReportView = nullptr;
     QListView* IconListView = nullptr;
     QAction* menufilePlay = nullptr;
@@ -77,6 +78,9 @@ private:
     void buildWidgets();
     QAction* addAction(const char* caption, const char* hint, void (TFormLZH::*handler)());
     void playWorkingCopy(const std::string& path);
+    // The entry's working copy, extracted when missing; nothing (the user
+    // told why) when it cannot be.
+    std::optional<std::string> workingCopyOf(int row);
 
     SharedState& m_state;
     QWidget* m_mainWindow;

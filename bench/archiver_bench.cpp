@@ -40,33 +40,41 @@ namespace {
 
 constexpr int kEntries = 10000;
 constexpr int kRounds = 11;
-constexpr double kGoal = 1.5;   // the ZIP skipping comparison
+constexpr double kGoal = 1.5;  // the ZIP skipping comparison
 
 // ---- child side: one library call sequence, as the program makes it ----
 
-int childList(const char* so, const char* prefix, const char* archive) {
+int childList(const char* so, const char* prefix, const char* archive)
+{
     void* h = dlopen(so, RTLD_NOW | RTLD_LOCAL);
-    if (!h) return 10;
+    if (!h)
+        return 10;
     auto sym = [&](const char* suffix) { return dlsym(h, (std::string(prefix) + suffix).c_str()); };
     auto open = reinterpret_cast<uint32_t (*)(void*, const char*, uint32_t)>(sym("OpenArchive"));
     auto first = reinterpret_cast<int (*)(uint32_t, const char*, void*)>(sym("FindFirst"));
     auto next = reinterpret_cast<int (*)(uint32_t, void*)>(sym("FindNext"));
     auto close = reinterpret_cast<int (*)(uint32_t)>(sym("CloseArchive"));
-    if (!open || !first || !next || !close) return 11;
+    if (!open || !first || !next || !close)
+        return 11;
     uint32_t arc = open(nullptr, archive, 0);
-    if (!arc) return 12;
+    if (!arc)
+        return 12;
     unsigned char record[558];
     int n = 0;
-    for (int rc = first(arc, "*", record); rc == 0; rc = next(arc, record)) ++n;
+    for (int rc = first(arc, "*", record); rc == 0; rc = next(arc, record))
+        ++n;
     close(arc);
     return n >= kEntries ? 0 : 13;
 }
 
-int childCommand(const char* so, const char* prefix, const char* line) {
+int childCommand(const char* so, const char* prefix, const char* line)
+{
     void* h = dlopen(so, RTLD_NOW | RTLD_LOCAL);
-    if (!h) return 10;
+    if (!h)
+        return 10;
     auto cmd = reinterpret_cast<int (*)(void*, const char*, char*, uint32_t)>(dlsym(h, prefix));
-    if (!cmd) return 11;
+    if (!cmd)
+        return 11;
     return cmd(nullptr, line, nullptr, 0) == 0 ? 0 : 14;
 }
 
@@ -75,13 +83,15 @@ int childCommand(const char* so, const char* prefix, const char* line) {
 std::string self;
 
 struct Timing {
-    double wall = -1;   // ms
-    double cpu = -1;    // ms of user and system time
+    double wall = -1;  // ms
+    double cpu = -1;   // ms of user and system time
 };
 
-Timing runTimed(const std::vector<std::string>& argv) {
+Timing runTimed(const std::vector<std::string>& argv)
+{
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -91,7 +101,8 @@ Timing runTimed(const std::vector<std::string>& argv) {
     pid_t pid = 0;
     int status = -1;
     struct rusage usage {};
-    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) wait4(pid, &status, 0, &usage);
+    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0)
+        wait4(pid, &status, 0, &usage);
     auto end = std::chrono::steady_clock::now();
     posix_spawn_file_actions_destroy(&actions);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
@@ -102,7 +113,8 @@ Timing runTimed(const std::vector<std::string>& argv) {
     return {std::chrono::duration<double, std::milli>(end - start).count(), ms(usage.ru_utime) + ms(usage.ru_stime)};
 }
 
-double median(std::vector<double> v) {
+double median(std::vector<double> v)
+{
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
@@ -111,7 +123,8 @@ double median(std::vector<double> v) {
 // the time they took (judged against the goal) and of the processor time
 // they used.
 bool compare(const char* what, const std::vector<std::string>& ours, const std::vector<std::string>& reference,
-             const char* referenceName, double goal) {
+             const char* referenceName, double goal)
+{
     std::vector<double> wallA, wallB, cpuA, cpuB;
     for (int i = 0; i < kRounds; ++i) {
         Timing x = runTimed(ours), y = runTimed(reference);
@@ -126,31 +139,36 @@ bool compare(const char* what, const std::vector<std::string>& ours, const std::
     }
     const double ratio = median(wallA) / median(wallB), cpuRatio = median(cpuA) / median(cpuB);
     const bool met = ratio <= goal;
-    std::printf("%-44s ours %6.2f ms (cpu %5.2f)  %-6s %6.2f ms (cpu %5.2f)  ratio %5.2f (cpu %5.2f)  goal <= %.1f: %s\n",
-                what, median(wallA), median(cpuA), referenceName, median(wallB), median(cpuB),
-                ratio, cpuRatio, goal, met ? "met" : "MISSED");
+    std::printf(
+        "%-44s ours %6.2f ms (cpu %5.2f)  %-6s %6.2f ms (cpu %5.2f)  ratio %5.2f (cpu %5.2f)  goal <= %.1f: %s\n", what,
+        median(wallA), median(cpuA), referenceName, median(wallB), median(cpuB), ratio, cpuRatio, goal,
+        met ? "met" : "MISSED");
     return met;
 }
 
-std::string windowsPath(const fs::path& p) {
+std::string windowsPath(const fs::path& p)
+{
     std::string s = "C:" + p.string();
     std::replace(s.begin(), s.end(), '/', '\\');
     return s;
 }
 
-bool sh(const std::string& cmd) {
+bool sh(const std::string& cmd)
+{
     return std::system(("( " + cmd + " ) >/dev/null 2>&1").c_str()) == 0;
 }
 
 // Pseudo-random but compressible text, so that decoding it costs real time.
-void writeBulk(const fs::path& p, size_t size, uint32_t seed) {
+void writeBulk(const fs::path& p, size_t size, uint32_t seed)
+{
     std::string s(size, ' ');
     static const char words[][8] = {"wave ", "sound ", "bell ", "tide ", "chime ", "ring ", "low ", "high "};
     size_t i = 0;
     while (i < size) {
         seed = seed * 1103515245u + 12345u;
         const char* w = words[(seed >> 16) & 7];
-        for (size_t k = 0; w[k] && i < size; ++k) s[i++] = w[k];
+        for (size_t k = 0; w[k] && i < size; ++k)
+            s[i++] = w[k];
     }
     std::ofstream(p, std::ios::binary).write(s.data(), static_cast<std::streamsize>(s.size()));
 }
@@ -160,18 +178,23 @@ struct Library {
     const char* file;
     const char* prefix;
     std::string archive;
-    std::string extractLine(const fs::path& archive, const fs::path& out, const std::string& entry) const {
+    std::string extractLine(const fs::path& archive, const fs::path& out, const std::string& entry) const
+    {
         if (std::strcmp(prefix, "Unlha") == 0)
-            return "x -+ -c1 -n1 -x0  \"" + windowsPath(archive) + "\" \"" + windowsPath(out) + "\\\" \"" + entry + "\" ";
+            return "x -+ -c1 -n1 -x0  \"" + windowsPath(archive) + "\" \"" + windowsPath(out) + "\\\" \"" + entry +
+                   "\" ";
         return "-x -o --i -j  \"" + windowsPath(archive) + "\" \"" + windowsPath(out) + "\\\" \"" + entry + "\" ";
     }
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc == 5 && std::strcmp(argv[1], "--list") == 0) return childList(argv[2], argv[3], argv[4]);
-    if (argc == 5 && std::strcmp(argv[1], "--command") == 0) return childCommand(argv[2], argv[3], argv[4]);
+int main(int argc, char** argv)
+{
+    if (argc == 5 && std::strcmp(argv[1], "--list") == 0)
+        return childList(argv[2], argv[3], argv[4]);
+    if (argc == 5 && std::strcmp(argv[1], "--command") == 0)
+        return childCommand(argv[2], argv[3], argv[4]);
 
     self = fs::canonical("/proc/self/exe").string();
     const fs::path libDir = argc > 1 ? fs::path(argv[1]) : fs::path(TIDEBELL_ARCHIVER_DIR);
@@ -182,7 +205,8 @@ int main(int argc, char** argv) {
         }
     }
     char tmpl[] = "/tmp/tidebell-bench-XXXXXX";
-    if (!mkdtemp(tmpl)) return 2;
+    if (!mkdtemp(tmpl))
+        return 2;
     const fs::path work = tmpl;
 
     // 10,000 small WAVE-named files in one folder.
@@ -191,7 +215,8 @@ int main(int argc, char** argv) {
     char name[32];
     for (int i = 0; i < kEntries; ++i) {
         std::snprintf(name, sizeof name, "s%05d.wav", i);
-        std::ofstream(src / "snd" / name, std::ios::binary) << "RIFF" << std::string(200 + i % 300, static_cast<char>('a' + i % 26));
+        std::ofstream(src / "snd" / name, std::ios::binary)
+            << "RIFF" << std::string(200 + i % 300, static_cast<char>('a' + i % 26));
     }
     std::snprintf(name, sizeof name, "snd/s%05d.wav", kEntries - 1);
     const std::string last = name;

@@ -46,7 +46,8 @@ using Open = uint32_t (*)(void*, const char*, uint32_t);
 using Close = int (*)(uint32_t);
 using Check = int (*)(const char*, int);
 
-std::string windowsPath(const fs::path& p) {
+std::string windowsPath(const fs::path& p)
+{
     std::string s = "C:" + p.string();
     std::replace(s.begin(), s.end(), '/', '\\');
     return s;
@@ -57,15 +58,16 @@ struct Timing {
     double cpu = 0;   // ms of user and system time of this process
 };
 
-double cpuMillis() {
+double cpuMillis()
+{
     struct rusage u {};
     getrusage(RUSAGE_SELF, &u);
     auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
     return ms(u.ru_utime) + ms(u.ru_stime);
 }
 
-template <typename F>
-Timing measure(F&& f) {
+template <typename F> Timing measure(F&& f)
+{
     const double cpu = cpuMillis();
     const auto start = std::chrono::steady_clock::now();
     f();
@@ -74,8 +76,8 @@ Timing measure(F&& f) {
 }
 
 // The median of three rounds, or the one round when it took over 5 s.
-template <typename F>
-Timing timed(F&& f) {
+template <typename F> Timing timed(F&& f)
+{
     std::vector<Timing> t{measure(f)};
     if (t[0].wall < 5000) {
         t.push_back(measure(f));
@@ -83,7 +85,8 @@ Timing timed(F&& f) {
     }
     auto middle = [&](auto field) {
         std::vector<double> v;
-        for (const Timing& x : t) v.push_back(x.*field);
+        for (const Timing& x : t)
+            v.push_back(x.*field);
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
     };
@@ -92,7 +95,8 @@ Timing timed(F&& f) {
 
 // Judged on the time taken; the processor time, which a busy machine
 // disturbs less, is shown beside it.
-void report(const char* what, Timing ours, Timing reference, const char* referenceName, double goal) {
+void report(const char* what, Timing ours, Timing reference, const char* referenceName, double goal)
+{
     const double ratio = ours.wall / reference.wall;
     const double cpuRatio = reference.cpu > 0 ? ours.cpu / reference.cpu : 0;
     std::printf("%-44s %9.1f ms  %-6s %9.1f ms  ratio %6.2f (cpu %5.2f)  (goal <= %.1f: %s)\n", what, ours.wall,
@@ -105,9 +109,11 @@ struct Library {
     Open open = nullptr;
     Close close = nullptr;
     Check check = nullptr;
-    Library(const fs::path& file, const std::string& prefix) {
+    Library(const fs::path& file, const std::string& prefix)
+    {
         handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return;
+        if (!handle)
+            return;
         command = reinterpret_cast<Command>(dlsym(handle, prefix.c_str()));
         open = reinterpret_cast<Open>(dlsym(handle, (prefix + "OpenArchive").c_str()));
         close = reinterpret_cast<Close>(dlsym(handle, (prefix + "CloseArchive").c_str()));
@@ -119,7 +125,8 @@ struct Library {
     void run(const std::string& line) const { command(nullptr, line.c_str(), nullptr, 0); }
 };
 
-std::vector<std::pair<std::string, std::string>> smallFiles(int count) {
+std::vector<std::pair<std::string, std::string>> smallFiles(int count)
+{
     std::vector<std::pair<std::string, std::string>> files;
     for (int i = 0; i < count; ++i)
         files.emplace_back("f" + std::to_string(i) + ".wav", std::string(200, static_cast<char>('a' + i % 26)));
@@ -128,7 +135,8 @@ std::vector<std::pair<std::string, std::string>> smallFiles(int count) {
 
 // Deflated members, or bzip2 ones (`bzip2`, compressed by bsdtar in `dir`),
 // whose data is all broken when `damaged`.
-std::string zipOf(int count, bool damaged, bool bzip2 = false, const fixtures::TempDir* dir = nullptr) {
+std::string zipOf(int count, bool damaged, bool bzip2 = false, const fixtures::TempDir* dir = nullptr)
+{
     std::vector<fixtures::ZipMember> members;
     std::map<std::string, std::string> packedOf;  // few distinct contents
     for (const auto& [name, data] : smallFiles(count)) {
@@ -138,7 +146,8 @@ std::string zipOf(int count, bool damaged, bool bzip2 = false, const fixtures::T
                            : std::string("\x07\xFF\xFF", 3);  // a deflate block of the reserved type
         } else if (bzip2) {
             std::string& known = packedOf[data];
-            if (known.empty()) known = fixtures::compressWith("-j", data, *dir);
+            if (known.empty())
+                known = fixtures::compressWith("-j", data, *dir);
             packed = known;
         } else {
             uLongf size = compressBound(static_cast<uLong>(data.size()));
@@ -153,7 +162,8 @@ std::string zipOf(int count, bool damaged, bool bzip2 = false, const fixtures::T
 }
 
 // A ustar header.
-std::string tarHeader(const std::string& name, char type, uint64_t size) {
+std::string tarHeader(const std::string& name, char type, uint64_t size)
+{
     std::string h(512, '\0');
     h.replace(0, std::min<size_t>(name.size(), 99), name.substr(0, 99));
     std::snprintf(&h[100], 8, "%07o", 0644);
@@ -162,16 +172,21 @@ std::string tarHeader(const std::string& name, char type, uint64_t size) {
     std::snprintf(&h[124], 12, "%011llo", static_cast<unsigned long long>(size));
     std::snprintf(&h[136], 12, "%011o", 1700000000);
     h[156] = type;
-    h.replace(257, 8, std::string("ustar\0" "00", 8));
+    h.replace(257, 8,
+              std::string("ustar\0"
+                          "00",
+                          8));
     h.replace(148, 8, "        ");
     unsigned sum = 0;
-    for (unsigned char c : h) sum += c;
+    for (unsigned char c : h)
+        sum += c;
     std::snprintf(&h[148], 8, "%06o", sum);
     return h;
 }
 
 // A ustar archive whose entries' names come in PAX records.
-std::string paxTar(const std::vector<std::pair<std::string, std::string>>& files) {
+std::string paxTar(const std::vector<std::pair<std::string, std::string>>& files)
+{
     const auto header = tarHeader;
     auto padded = [](std::string s) {
         s.resize((s.size() + 511) / 512 * 512, '\0');
@@ -181,7 +196,8 @@ std::string paxTar(const std::vector<std::pair<std::string, std::string>>& files
     for (const auto& [name, data] : files) {
         std::string record = " path=" + name + "\n";
         size_t length = record.size();
-        while (std::to_string(length).size() + record.size() != length) length = std::to_string(length).size() + record.size();
+        while (std::to_string(length).size() + record.size() != length)
+            length = std::to_string(length).size() + record.size();
         record = std::to_string(length) + record;
         out += header("PaxHeader", 'x', record.size()) + padded(record);
         out += header("x.wav", '0', data.size()) + padded(data);
@@ -193,12 +209,14 @@ std::string paxTar(const std::vector<std::pair<std::string, std::string>>& files
 // whose second entry, after them, is tiny: bzip2 streams one after another
 // (which bzip2 decoders take as one), the zeros' stream made once by
 // bsdtar from a file with no data written (a hole reads as zeros).
-bool writeBzip2Bomb(const fs::path& path, int chunks, const fs::path& work) {
+bool writeBzip2Bomb(const fs::path& path, int chunks, const fs::path& work)
+{
     const uint64_t chunk = uint64_t(256) << 20;
     const fs::path zeros = work / "zeros", tail = work / "tail";
     auto compressed = [&](const fs::path& in) {
         const fs::path out = in.string() + ".bz2";
-        if (!fs::exists(out) && !fixtures::compressFile("-j", in.string(), out.string())) return std::string();
+        if (!fs::exists(out) && !fixtures::compressFile("-j", in.string(), out.string()))
+            return std::string();
         return fixtures::readFile(out.string());
     };
     if (!fs::exists(zeros)) {
@@ -212,14 +230,17 @@ bool writeBzip2Bomb(const fs::path& path, int chunks, const fs::path& work) {
     const std::string end = compressed(tail);
     fs::remove(tail.string() + ".bz2");
     const std::string middle = compressed(zeros);
-    if (head.empty() || end.empty() || middle.empty()) return false;
+    if (head.empty() || end.empty() || middle.empty())
+        return false;
     std::string bomb = head;
-    for (int i = 0; i < chunks; ++i) bomb += middle;
+    for (int i = 0; i < chunks; ++i)
+        bomb += middle;
     fixtures::writeFile(path.string(), bomb + end);
     return true;
 }
 
-void writeGzip(const fs::path& path, size_t size) {
+void writeGzip(const fs::path& path, size_t size)
+{
     gzFile gz = gzopen(path.c_str(), "wb9");
     const std::string chunk(1 << 20, 'A');
     for (size_t left = size; left > 0;) {
@@ -232,7 +253,8 @@ void writeGzip(const fs::path& path, size_t size) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const fs::path libDir = argc > 1 ? fs::path(argv[1]) : fs::path(TIDEBELL_ARCHIVER_DIR);
     const std::string only = argc > 2 ? argv[2] : "";
     auto wanted = [&](const char* kind) { return only.empty() || only == kind; };
@@ -264,7 +286,8 @@ int main(int argc, char** argv) {
         // invalid, extracted with "*", against the same files in a sound folder.
         auto write = [&](int count, bool invalid) {
             std::vector<std::pair<std::string, std::string>> files;
-            for (int i = 0; i < count; ++i) files.emplace_back("e" + std::to_string(i) + ".wav", "");
+            for (int i = 0; i < count; ++i)
+                files.emplace_back("e" + std::to_string(i) + ".wav", "");
             const fs::path p = work / ("e" + std::to_string(count) + (invalid ? "i" : "g") + ".cab");
             fixtures::CabLayout layout;
             layout.invalidBlock = invalid;
@@ -287,7 +310,8 @@ int main(int argc, char** argv) {
         const Timing tTwice = timed([&] { extractAll(twice); });
         report("CAB 4000 empty, invalid block / 4000 good", tBad, tGood, "good", 1.5);
         report("CAB 8000 empty, invalid block / 4000", tTwice, tBad, "half", 2.5);
-        if (inMemory) fs::remove_all(memoryFolder);
+        if (inMemory)
+            fs::remove_all(memoryFolder);
     }
     const Library zip(libDir / "libunzip32.so", "UnZip");
     if (zip.ok() && wanted("zip")) {
@@ -315,7 +339,8 @@ int main(int argc, char** argv) {
     if (tar.ok() && wanted("tar")) {
         // Extracting one listed name: 40 entries of 10,000-character names.
         std::vector<std::pair<std::string, std::string>> files;
-        for (int i = 0; i < 40; ++i) files.emplace_back(std::string(10000, 'a') + std::to_string(i) + ".wav", "x");
+        for (int i = 0; i < 40; ++i)
+            files.emplace_back(std::string(10000, 'a') + std::to_string(i) + ".wav", "x");
         const fs::path t = work / "long.tar";
         fixtures::writeFile(t.string(), paxTar(files));
         auto pick = [&](const std::string& name) {
@@ -334,7 +359,8 @@ int main(int argc, char** argv) {
         writeGzip(small, 1024);
         auto openClose = [&](const fs::path& p) {
             const uint32_t h = tar.open(nullptr, windowsPath(p).c_str(), 0);
-            if (h) tar.close(h);
+            if (h)
+                tar.close(h);
         };
         report("open .gz: 256 MiB / 1 KiB", timed([&] { openClose(big); }), timed([&] { openClose(small); }), "1 KiB",
                5.0);

@@ -76,8 +76,7 @@ double cpuMs(const rusage& usage)
 }
 
 // Times a piece of work in this process.
-template <typename F>
-Cost timed(F&& work)
+template <typename F> Cost timed(F&& work)
 {
     const auto start = Clock::now();
     const double cpuStart = processCpuMs();
@@ -147,8 +146,7 @@ Cost runProcess(const std::vector<std::string>& args, long* maxRss = nullptr)
 }
 
 // The best of a few rounds, wall and CPU time apart.
-template <typename F>
-Cost best(F&& measure)
+template <typename F> Cost best(F&& measure)
 {
     Cost result;
     for (int i = 0; i < kRounds; ++i) {
@@ -161,8 +159,8 @@ Cost best(F&& measure)
 
 void report(const char* what, const Cost& ours, const Cost& reference)
 {
-    std::printf("%s %.1f ms (CPU %.1f ms); find %.1f ms (CPU %.1f ms); ratio %.2f wall, %.2f CPU (goal <= 1.5)\n",
-                what, ours.wall, ours.cpu, reference.wall, reference.cpu, ours.wall / reference.wall,
+    std::printf("%s %.1f ms (CPU %.1f ms); find %.1f ms (CPU %.1f ms); ratio %.2f wall, %.2f CPU (goal <= 1.5)\n", what,
+                ours.wall, ours.cpu, reference.wall, reference.cpu, ours.wall / reference.wall,
                 ours.cpu / reference.cpu);
 }
 
@@ -253,10 +251,9 @@ int main(int argc, char** argv)
             treeView.resize(300, 600);
             treeView.show();
             tree.TreeViewInitExecute();
-            const QModelIndex node = tree.FindNodeByPath(platform::toWindowsPath(work.string()), [&](const QModelIndex& n) {
-                return tree.openNode(n) == 0;
-            });
-            const QModelIndex dirsNode = tree.index(0, 0, node);   // "dirs" sorts before "files"
+            const QModelIndex node = tree.FindNodeByPath(platform::toWindowsPath(work.string()),
+                                                         [&](const QModelIndex& n) { return tree.openNode(n) == 0; });
+            const QModelIndex dirsNode = tree.index(0, 0, node);  // "dirs" sorts before "files"
             QApplication::processEvents();
             const Cost cost = timed([&] {
                 tree.openNode(dirsNode);

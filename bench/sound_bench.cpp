@@ -36,19 +36,25 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int rate = 48000;
-constexpr int fragment = rate / 500;   // 2 ms
+constexpr int fragment = rate / 500;  // 2 ms
 constexpr float silence = 0.01f;
 constexpr int trials = 25;
 constexpr int coldTrials = 10;
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 double percentile(std::vector<double> v, double p)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[static_cast<size_t>(p * (v.size() - 1))];
 }
-double median(const std::vector<double>& v) { return percentile(v, 0.5); }
+double median(const std::vector<double>& v)
+{
+    return percentile(v, 0.5);
+}
 
 class Monitor {
 public:
@@ -90,7 +96,8 @@ public:
     Clock::time_point dateOf(size_t sample)
     {
         std::lock_guard lock(m_mutex);
-        return m_origin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(double(sample) / rate));
+        return m_origin +
+               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(double(sample) / rate));
     }
     // The first sample at or after from that is heard; size() when none.
     size_t firstHeard(size_t from)
@@ -152,7 +159,10 @@ public:
         pa_threaded_mainloop_start(m_loop);
         pa_threaded_mainloop_lock(m_loop);
         m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "sound bench reference");
-        pa_context_set_state_callback(m_context, [](pa_context*, void* l) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(l), 0); }, m_loop);
+        pa_context_set_state_callback(
+            m_context,
+            [](pa_context*, void* l) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(l), 0); },
+            m_loop);
         pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
         pa_context_state_t state;
         while ((state = pa_context_get_state(m_context)) != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(state))
@@ -177,7 +187,9 @@ public:
         pa_threaded_mainloop_lock(m_loop);
         pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, rate, 2};
         m_stream = pa_stream_new(m_context, "reference", &spec, nullptr);
-        pa_stream_set_state_callback(m_stream, [](pa_stream*, void* l) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(l), 0); }, m_loop);
+        pa_stream_set_state_callback(
+            m_stream,
+            [](pa_stream*, void* l) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(l), 0); }, m_loop);
         pa_buffer_attr attr{static_cast<uint32_t>(-1), static_cast<uint32_t>(pa_usec_to_bytes(40000, &spec)),
                             static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), static_cast<uint32_t>(-1)};
         pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr);
@@ -231,7 +243,8 @@ struct Figures {
 };
 
 // Starts a sound after silence, then cuts it off; dates both at the monitor.
-void measure(Monitor& monitor, double sinkLatency, Figures& out, const std::function<void()>& start, const std::function<void()>& cut)
+void measure(Monitor& monitor, double sinkLatency, Figures& out, const std::function<void()>& start,
+             const std::function<void()>& cut)
 {
     std::this_thread::sleep_for(300ms);
     size_t from = monitor.size();
@@ -270,8 +283,10 @@ int firstCall(const std::string& mode, const std::string& path)
         sndPlaySoundA(path.c_str(), SND_ASYNC);
     }
     auto t1 = Clock::now();
-    std::printf("%lld %.6f\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(t0.time_since_epoch()).count()),
-                ms(t1 - t0));
+    std::printf(
+        "%lld %.6f\n",
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(t0.time_since_epoch()).count()),
+        ms(t1 - t0));
     std::fflush(stdout);
     std::this_thread::sleep_for(300ms);
     return 0;
@@ -286,7 +301,8 @@ void measureCold(Monitor& monitor, double sinkLatency, Cold& out, const std::str
 {
     std::this_thread::sleep_for(300ms);
     size_t from = monitor.size();
-    std::string command = "'" + std::filesystem::read_symlink("/proc/self/exe").string() + "' --first-call " + mode + " '" + path + "'";
+    std::string command =
+        "'" + std::filesystem::read_symlink("/proc/self/exe").string() + "' --first-call " + mode + " '" + path + "'";
     FILE* child = ::popen(command.c_str(), "r");
     if (!child)
         return;
@@ -316,7 +332,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "sound_bench: no sound server (run it under tools/with-sound-server.sh)\n");
         return 1;
     }
-    std::this_thread::sleep_for(2500ms);   // let the null sink settle to the recorder's short latency
+    std::this_thread::sleep_for(2500ms);  // let the null sink settle to the recorder's short latency
 
     auto folder = std::filesystem::temp_directory_path() / ("tidebell-sound-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
@@ -327,7 +343,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::string longPath = platform::toWindowsPath(longFile), quietPath = platform::toWindowsPath(quietFile);
-    sndPlaySoundA(quietPath.c_str(), SND_ASYNC);   // the first call connects to the server
+    sndPlaySoundA(quietPath.c_str(), SND_ASYNC);  // the first call connects to the server
     std::this_thread::sleep_for(100ms);
 
     // The call's own time, and the least a call must do: read the header.
@@ -347,9 +363,11 @@ int main(int argc, char** argv)
     Figures ours, bare;
     double sinkLatency = reference.sinkLatency();
     for (int i = 0; i < trials; ++i) {
-        measure(monitor, sinkLatency, ours, [&] { sndPlaySoundA(longPath.c_str(), SND_ASYNC); },
-                [&] { sndPlaySoundA(quietPath.c_str(), SND_ASYNC); });
-        measure(monitor, sinkLatency, bare, [&] { reference.play(samples); }, [&] { reference.stop(); });
+        measure(
+            monitor, sinkLatency, ours, [&] { sndPlaySoundA(longPath.c_str(), SND_ASYNC); },
+            [&] { sndPlaySoundA(quietPath.c_str(), SND_ASYNC); });
+        measure(
+            monitor, sinkLatency, bare, [&] { reference.play(samples); }, [&] { reference.stop(); });
     }
     sndPlaySoundA(nullptr, 0);
 
@@ -363,12 +381,14 @@ int main(int argc, char** argv)
     std::filesystem::remove_all(folder);
 
     std::printf("sndPlaySoundA against the sound server's null sink, medians of %d trials\n", trials);
-    std::printf("  call returns (10 s file, SND_ASYNC): %7.3f ms   (reading its header alone: %.3f ms)   goal <= 1 ms\n",
-                median(callTimes), median(headerTimes));
+    std::printf(
+        "  call returns (10 s file, SND_ASYNC): %7.3f ms   (reading its header alone: %.3f ms)   goal <= 1 ms\n",
+        median(callTimes), median(headerTimes));
     std::printf("  call to first sound played:          %7.3f ms   (bare client: %.3f ms, ratio %.2f)   goal <= 5 ms\n",
                 median(ours.start), median(bare.start), median(ours.start) / median(bare.start));
-    std::printf("  second call to last of first sound:  %7.3f ms   (bare client's disconnect: %.3f ms)   goal <= 5 ms\n",
-                median(ours.cut), median(bare.cut));
+    std::printf(
+        "  second call to last of first sound:  %7.3f ms   (bare client's disconnect: %.3f ms)   goal <= 5 ms\n",
+        median(ours.cut), median(bare.cut));
     std::printf("  90th percentiles: call %.3f ms, first sound %.3f ms, cut off %.3f ms\n", percentile(callTimes, 0.9),
                 percentile(ours.start, 0.9), percentile(ours.cut, 0.9));
     std::printf("A fresh process's first call, medians of %d processes each\n", coldTrials);

@@ -102,8 +102,8 @@ bool measure(const char* format, const std::string& archive, const std::string& 
     const double reference = median(listing);
     const double open = median(opening);
     const double openGoal = 1.5 * reference + 100;
-    std::printf("%s: open the viewer  %8.1f ms, library listing %8.1f ms (ratio %.2f), goal <= %.1f ms: %s\n",
-                format, open, reference, open / reference, openGoal, open <= openGoal ? "met" : "MISSED");
+    std::printf("%s: open the viewer  %8.1f ms, library listing %8.1f ms (ratio %.2f), goal <= %.1f ms: %s\n", format,
+                open, reference, open / reference, openGoal, open <= openGoal ? "met" : "MISSED");
 
     auto sound = std::make_shared<SilentSound>();
     auto previous = platform::setSoundService(sound);
@@ -114,8 +114,7 @@ bool measure(const char* format, const std::string& archive, const std::string& 
         // Entries across the whole archive, the last one included.
         const int row = kEntries - 1 - i * (kEntries / kPlays);
         viewer.selectRow(row);
-        const fs::path workingCopy =
-            fs::path(tempFolder) / fs::path(viewer.rowCaption(row)).filename();
+        const fs::path workingCopy = fs::path(tempFolder) / fs::path(viewer.rowCaption(row)).filename();
         fs::remove(workingCopy);
         const auto start = Clock::now();
         viewer.ListView1DblClick();
@@ -158,7 +157,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    platform::pinLocalTimeZone();   // as the program does at start-up
+    platform::pinLocalTimeZone();  // as the program does at start-up
     QApplication app(argc, argv);
     const std::string libraries = argc > 1 ? argv[1] : TIDEBELL_ARCHIVER_DIR;
     platform::overrides().librarySearchFolders = std::vector<std::string>{libraries};

@@ -14,8 +14,7 @@ void reportHandlerError(const std::exception& error) noexcept;
 // For a thrown value that is not an exception object.
 void reportUnknownHandlerError() noexcept;
 
-template <typename Handler>
-void guarded(Handler&& handler) noexcept
+template <typename Handler> void guarded(Handler&& handler) noexcept
 {
     try {
         std::forward<Handler>(handler)();
@@ -28,12 +27,9 @@ void guarded(Handler&& handler) noexcept
 
 // A slot for connect(): calls receiver->handler(args...) inside the guard.
 // connect(action, &QAction::triggered, this, guardedSlot(this, &TFormMain::menufilePlayExecute));
-template <typename Receiver, typename... Args>
-auto guardedSlot(Receiver* receiver, void (Receiver::*handler)(Args...))
+template <typename Receiver, typename... Args> auto guardedSlot(Receiver* receiver, void (Receiver::*handler)(Args...))
 {
-    return [receiver, handler](Args... args) {
-        guarded([&] { (receiver->*handler)(std::forward<Args>(args)...); });
-    };
+    return [receiver, handler](Args... args) { guarded([&] { (receiver->*handler)(std::forward<Args>(args)...); }); };
 }
 
 }  // namespace tidebell

@@ -38,8 +38,7 @@ std::vector<std::string> subKeyNames(HKEY key)
     std::vector<char> buffer(256);
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(buffer.size());
-        const LONG result = RegEnumKeyExA(key, index, buffer.data(), &length, nullptr, nullptr,
-                                          nullptr, nullptr);
+        const LONG result = RegEnumKeyExA(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_MORE_DATA && buffer.size() < 65536) {
             buffer.resize(buffer.size() * 2);
             --index;  // the same index again with the larger buffer
@@ -100,8 +99,8 @@ bool TRegistry::openKey(const std::string& key, bool canCreate)
     LONG result;
     if (canCreate) {
         DWORD disposition = 0;
-        result = RegCreateKeyExA(base, subPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 KEY_ALL_ACCESS, nullptr, &opened, &disposition);
+        result = RegCreateKeyExA(base, subPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                 &opened, &disposition);
     } else {
         result = RegOpenKeyExA(base, subPath.c_str(), 0, KEY_ALL_ACCESS, &opened);
     }
@@ -109,9 +108,8 @@ bool TRegistry::openKey(const std::string& key, bool canCreate)
     if (result != ERROR_SUCCESS) {
         return false;
     }
-    std::string path = (relative && m_current != nullptr && !m_currentPath.empty())
-                           ? m_currentPath + "\\" + subPath
-                           : subPath;
+    std::string path =
+        (relative && m_current != nullptr && !m_currentPath.empty()) ? m_currentPath + "\\" + subPath : subPath;
     closeKey();
     m_current = opened;
     m_currentPath = std::move(path);
@@ -141,9 +139,8 @@ std::string TRegistry::readString(const std::string& name) const
         throw ERegistryException(formatMessage(kInvalidType, name));
     }
     std::string data(size, '\0');
-    if (size > 0 &&
-        RegQueryValueExA(m_current, name.c_str(), nullptr, &type,
-                         reinterpret_cast<LPBYTE>(data.data()), &size) != ERROR_SUCCESS) {
+    if (size > 0 && RegQueryValueExA(m_current, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(data.data()),
+                                     &size) != ERROR_SUCCESS) {
         return {};
     }
     data.resize(size);
@@ -157,12 +154,10 @@ std::string TRegistry::readString(const std::string& name) const
 
 void TRegistry::writeString(const std::string& name, const std::string& value)
 {
-    const LONG result =
-        m_current == nullptr
-            ? static_cast<LONG>(ERROR_INVALID_HANDLE)
-            : RegSetValueExA(m_current, name.c_str(), 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1));
+    const LONG result = m_current == nullptr ? static_cast<LONG>(ERROR_INVALID_HANDLE)
+                                             : RegSetValueExA(m_current, name.c_str(), 0, REG_SZ,
+                                                              reinterpret_cast<const BYTE*>(value.c_str()),
+                                                              static_cast<DWORD>(value.size() + 1));
     if (result != ERROR_SUCCESS) {
         throw ERegistryException(formatMessage(kSetFailed, name));
     }
@@ -189,7 +184,8 @@ std::string registryUnreadableText(LONG openResult)
     if (openResult != ERROR_CANTREAD && openResult != ERROR_REGISTRY_CORRUPT && openResult != ERROR_BADDB) {
         return {};
     }
-    return formatMessage("レジストリを読み込めません: %s", platform::systemErrorMessage(static_cast<DWORD>(openResult)));
+    return formatMessage("レジストリを読み込めません: %s",
+                         platform::systemErrorMessage(static_cast<DWORD>(openResult)));
 }
 
 }  // namespace tidebell

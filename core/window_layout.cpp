@@ -9,21 +9,18 @@ std::optional<WindowBounds> savedBounds(const AppSettings& settings)
     if (settings.MainWidth == -1) {
         return std::nullopt;
     }
-    return WindowBounds{settings.MainLeft, settings.MainTop, settings.MainWidth,
-                        settings.MainHeight};
+    return WindowBounds{settings.MainLeft, settings.MainTop, settings.MainWidth, settings.MainHeight};
 }
 
 WindowBounds outerOf(const WindowBounds& client, const FrameMargins& frame)
 {
-    return WindowBounds{client.left - frame.left, client.top - frame.top,
-                        client.width + frame.left + frame.right,
+    return WindowBounds{client.left - frame.left, client.top - frame.top, client.width + frame.left + frame.right,
                         client.height + frame.top + frame.bottom};
 }
 
 WindowBounds clientOf(const WindowBounds& outer, const FrameMargins& frame)
 {
-    return WindowBounds{outer.left + frame.left, outer.top + frame.top,
-                        outer.width - frame.left - frame.right,
+    return WindowBounds{outer.left + frame.left, outer.top + frame.top, outer.width - frame.left - frame.right,
                         outer.height - frame.top - frame.bottom};
 }
 

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdio>
 
-
 namespace tidebell {
 
 std::string fileExtension(std::string_view name)
@@ -85,12 +84,9 @@ QString modifiedText(const FILETIME& lastWrite, const DateTimeSeparators& separa
     const int second = t.wSecond / 2 * 2;
     std::array<char, 8> year{};
     std::snprintf(year.data(), year.size(), "%04u", static_cast<unsigned>(t.wYear));
-    auto two = [](unsigned value) {
-        return QString::number(value).rightJustified(2, u'0');
-    };
-    return QString::fromLatin1(year.data()) + separators.date + two(t.wMonth) + separators.date +
-           two(t.wDay) + u' ' + two(t.wHour) + separators.time + two(t.wMinute) + separators.time +
-           two(static_cast<unsigned>(second));
+    auto two = [](unsigned value) { return QString::number(value).rightJustified(2, u'0'); };
+    return QString::fromLatin1(year.data()) + separators.date + two(t.wMonth) + separators.date + two(t.wDay) + u' ' +
+           two(t.wHour) + separators.time + two(t.wMinute) + separators.time + two(static_cast<unsigned>(second));
 }
 
 TFileListModel::TFileListModel(QObject* parent)
@@ -155,11 +151,16 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const
         return {};
     }
     switch (index.column()) {
-    case colName: return QString::fromUtf8(row.name.data(), static_cast<qsizetype>(row.name.size()));
-    case colSize: return QString::number(row.size);
-    case colKind: return QString::fromUtf8(row.kind.data(), static_cast<qsizetype>(row.kind.size()));
-    case colModified: return modifiedText(row.modified, m_separators);
-    default: return {};
+    case colName:
+        return QString::fromUtf8(row.name.data(), static_cast<qsizetype>(row.name.size()));
+    case colSize:
+        return QString::number(row.size);
+    case colKind:
+        return QString::fromUtf8(row.kind.data(), static_cast<qsizetype>(row.kind.size()));
+    case colModified:
+        return modifiedText(row.modified, m_separators);
+    default:
+        return {};
     }
 }
 
@@ -176,11 +177,16 @@ QVariant TFileListModel::headerData(int section, Qt::Orientation orientation, in
         return {};
     }
     switch (section) {
-    case colName: return QStringLiteral("名前");
-    case colSize: return QStringLiteral("サイズ");
-    case colKind: return QStringLiteral("種類");
-    case colModified: return QStringLiteral("更新日時");
-    default: return {};
+    case colName:
+        return QStringLiteral("名前");
+    case colSize:
+        return QStringLiteral("サイズ");
+    case colKind:
+        return QStringLiteral("種類");
+    case colModified:
+        return QStringLiteral("更新日時");
+    default:
+        return {};
     }
 }
 

@@ -62,8 +62,8 @@ TFileListView::TFileListView(TFileListModel* model, QWidget* parent) : QStackedW
     m_detail->setSelectionModel(m_selection);
     delete own;
 
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_list),
-                                    static_cast<QAbstractItemView*>(m_detail)}) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_list), static_cast<QAbstractItemView*>(m_detail)}) {
         view->viewport()->installEventFilter(this);
         addWidget(view);
     }

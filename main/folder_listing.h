@@ -11,7 +11,7 @@
 namespace tidebell {
 
 struct FolderEntry {
-    std::string name;   // bytes in the ANSI code page
+    std::string name;  // bytes in the ANSI code page
     DWORD attributes = 0;
     uint64_t size = 0;
     FILETIME lastWrite{};

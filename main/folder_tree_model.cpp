@@ -10,7 +10,7 @@ struct TFolderTreeModel::Node {
     std::string text;
     int image = -1;
     int selectedImage = -1;
-    bool unread = false;   // carries the placeholder child
+    bool unread = false;  // carries the placeholder child
     bool drive = false;
     Node* parent = nullptr;
     int row = 0;
@@ -34,11 +34,16 @@ namespace {
 int imageOfDriveType(UINT type)
 {
     switch (type) {
-    case DRIVE_REMOVABLE: return tiRemovable;
-    case DRIVE_FIXED: return tiFixed;
-    case DRIVE_REMOTE: return tiRemote;
-    case DRIVE_CDROM: return tiCdrom;
-    default: return tiRamDisk;
+    case DRIVE_REMOVABLE:
+        return tiRemovable;
+    case DRIVE_FIXED:
+        return tiFixed;
+    case DRIVE_REMOTE:
+        return tiRemote;
+    case DRIVE_CDROM:
+        return tiCdrom;
+    default:
+        return tiRamDisk;
     }
 }
 
@@ -57,19 +62,20 @@ std::string driveNodeText(UINT driveType, const std::string& label, char letter)
         return label + "(" + drive + ")";
     }
     switch (driveType) {
-    case DRIVE_REMOTE: return "ネットワーク ドライブ (" + drive + ")";
-    case DRIVE_CDROM: return "CD-ROM ドライブ (" + drive + ")";
-    case DRIVE_RAMDISK: return "RAM ディスク (" + drive + ")";
-    default: return "ローカル ディスク (" + drive + ")";
+    case DRIVE_REMOTE:
+        return "ネットワーク ドライブ (" + drive + ")";
+    case DRIVE_CDROM:
+        return "CD-ROM ドライブ (" + drive + ")";
+    case DRIVE_RAMDISK:
+        return "RAM ディスク (" + drive + ")";
+    default:
+        return "ローカル ディスク (" + drive + ")";
     }
 }
 
 // ---- TFolderTreeModel ----
 
-TFolderTreeModel::TFolderTreeModel(QObject* parent)
-    : QAbstractItemModel(parent), m_root(std::make_unique<Node>())
-{
-}
+TFolderTreeModel::TFolderTreeModel(QObject* parent) : QAbstractItemModel(parent), m_root(std::make_unique<Node>()) {}
 
 TFolderTreeModel::~TFolderTreeModel() = default;
 
@@ -160,9 +166,8 @@ DWORD TFolderTreeModel::AddSubFolders(const FolderListing& folders, const QModel
         for (std::string& name : names) {
             all.push_back(Node::make(std::move(name), tiFolder, tiOpenFolder, p));
         }
-        std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
-            return lstrcmpA(a->text.c_str(), b->text.c_str()) < 0;
-        });
+        std::stable_sort(all.begin(), all.end(),
+                         [](const auto& a, const auto& b) { return lstrcmpA(a->text.c_str(), b->text.c_str()) < 0; });
         beginInsertRows(parent, 0, static_cast<int>(all.size()) - 1);
         p->children = std::move(all);
         for (size_t i = 0; i < p->children.size(); ++i) {
@@ -300,7 +305,7 @@ QIcon TFolderTreeModel::iconOf(const Node& node) const
         const QIcon opened = m_images(node.selectedImage);
         QList<QSize> sizes = closed.availableSizes();
         if (sizes.isEmpty()) {
-            sizes = {QSize(16, 16)};   // an icon drawn at any size
+            sizes = {QSize(16, 16)};  // an icon drawn at any size
         }
         for (const QSize& size : sizes) {
             m_folderIcon.addPixmap(closed.pixmap(size), QIcon::Normal);

@@ -23,6 +23,7 @@
 #include "core/error_display.h"
 #include "core/handler_guard.h"
 #include "core/hint_text.h"
+#include "core/window_texts.h"
 #include "main/file_list_model.h"
 #include "main/file_list_view.h"
 #include "main/folder_tree_model.h"
@@ -31,6 +32,7 @@
 #include "options/option_dialog.h"
 #include "platform/platform.h"
 #include "sound_events/sound_event_dialog.h"
+#include "ui/file_drag.h"
 #include "ui/images.h"
 #include "ui/window_support.h"
 
@@ -83,8 +85,8 @@ void TFormMain::buildActions()
         void (TFormMain::*handler)();
     };
     const Spec specs[] = {
-        {&menufilePlay, "menufilePlay", QStringLiteral("再生(&P)"),
-         QStringLiteral("選択されているファイルを再生、または開きます"), QKeySequence(Qt::CTRL | Qt::Key_P), 0,
+        {&menufilePlay, "menufilePlay", QString::fromUtf8(window_texts::Play),
+         QString::fromUtf8(window_texts::PlayHint), QKeySequence(Qt::CTRL | Qt::Key_P), 0,
          &TFormMain::menufilePlayExecute},
         // Ctrl+E belongs to the menu item; the item is this action.
         {&menufileEvent, "menufileEvent", QStringLiteral("サウンドイベントに設定"),
@@ -92,26 +94,78 @@ void TFormMain::buildActions()
          &TFormMain::menufileEventExecute},
         {&menufileOption, "menufileOption", QStringLiteral("オプション(&O)"), QStringLiteral("オプションを設定します"),
          QKeySequence(Qt::CTRL | Qt::Key_O), 1, &TFormMain::menufileOptionExecute},
-        {&menufileExit, "menufileExit", QStringLiteral("終了(&X)"), QStringLiteral("ねいろんを終了します"), {}, -1,
+        {&menufileExit,
+         "menufileExit",
+         QStringLiteral("終了(&X)"),
+         QStringLiteral("ねいろんを終了します"),
+         {},
+         -1,
          &TFormMain::menufileExitExecute},
-        {&menuviewToolbar, "menuviewToolbar", QStringLiteral("ツールバー(&T)"),
-         QStringLiteral("ツールバーの表示/非表示を切り替えます"), {}, -1, &TFormMain::menuviewToolbarExecute},
-        {&menuviewStatus, "menuviewStatus", QStringLiteral("ステータスバー(&S)"),
-         QStringLiteral("ステータスバーの表示/非表示を切り替えます"), {}, -1, &TFormMain::menuviewStatusExecute},
-        {&menuviewList, "menuviewList", QStringLiteral("一覧(&L)"), QStringLiteral("オブジェクトを一覧表示します"), {}, 2,
+        {&menuviewToolbar,
+         "menuviewToolbar",
+         QString::fromUtf8(window_texts::Toolbar),
+         QString::fromUtf8(window_texts::ToolbarHint),
+         {},
+         -1,
+         &TFormMain::menuviewToolbarExecute},
+        {&menuviewStatus,
+         "menuviewStatus",
+         QString::fromUtf8(window_texts::StatusBar),
+         QString::fromUtf8(window_texts::StatusBarHint),
+         {},
+         -1,
+         &TFormMain::menuviewStatusExecute},
+        {&menuviewList,
+         "menuviewList",
+         QString::fromUtf8(window_texts::List),
+         QString::fromUtf8(window_texts::ListHint),
+         {},
+         2,
          &TFormMain::menuviewListExecute},
-        {&menuviewDetail, "menuviewDetail", QStringLiteral("詳細(&D)"),
-         QStringLiteral("ウィンドウ内の各オブジェクトの情報を表示します"), {}, 3, &TFormMain::menuviewDetailExecute},
-        {&menuhelpContents, "menuhelpContents", QStringLiteral("目次(&C)"), QStringLiteral("ヘルプを開きます"),
-         QKeySequence(Qt::Key_F1), 4, &TFormMain::menuhelpContentsExecute},
-        {&menuhelpOperate, "menuhelpOperate", QStringLiteral("操作方法(&O)"), QStringLiteral("操作方法を表示します"), {}, -1,
+        {&menuviewDetail,
+         "menuviewDetail",
+         QString::fromUtf8(window_texts::Detail),
+         QString::fromUtf8(window_texts::DetailHint),
+         {},
+         3,
+         &TFormMain::menuviewDetailExecute},
+        {&menuhelpContents, "menuhelpContents", QString::fromUtf8(window_texts::HelpContents),
+         QString::fromUtf8(window_texts::HelpContentsHint), QKeySequence(Qt::Key_F1), 4,
+         &TFormMain::menuhelpContentsExecute},
+        {&menuhelpOperate,
+         "menuhelpOperate",
+         QString::fromUtf8(window_texts::HelpOperate),
+         QStringLiteral("操作方法を表示します"),
+         {},
+         -1,
          &TFormMain::menuhelpOperateExecute},
-        {&menuhelpCommand, "menuhelpCommand", QStringLiteral("コマンド説明(&C)"),
-         QStringLiteral("この画面のコマンド説明を表示します"), {}, -1, &TFormMain::menuhelpCommandExecute},
-        {&menuhelpAbout, "menuhelpAbout", QStringLiteral("バージョン情報(&A)"), QStringLiteral("バージョン情報を表示します"),
-         {}, -1, &TFormMain::menuhelpAboutExecute},
-        {&menupopupPlay, "menupopupPlay", QStringLiteral("再生(&P)"), QString(), {}, 0, &TFormMain::menufilePlayExecute},
-        {&menupopupEvent, "menupopupEvent", QStringLiteral("サウンドイベントに設定(&S)"), QString(), {}, -1,
+        {&menuhelpCommand,
+         "menuhelpCommand",
+         QString::fromUtf8(window_texts::HelpCommand),
+         QStringLiteral("この画面のコマンド説明を表示します"),
+         {},
+         -1,
+         &TFormMain::menuhelpCommandExecute},
+        {&menuhelpAbout,
+         "menuhelpAbout",
+         QStringLiteral("バージョン情報(&A)"),
+         QStringLiteral("バージョン情報を表示します"),
+         {},
+         -1,
+         &TFormMain::menuhelpAboutExecute},
+        {&menupopupPlay,
+         "menupopupPlay",
+         QString::fromUtf8(window_texts::Play),
+         QString(),
+         {},
+         0,
+         &TFormMain::menufilePlayExecute},
+        {&menupopupEvent,
+         "menupopupEvent",
+         QStringLiteral("サウンドイベントに設定(&S)"),
+         QString(),
+         {},
+         -1,
          &TFormMain::menufileEventExecute},
     };
     for (const Spec& spec : specs) {
@@ -160,7 +214,7 @@ void TFormMain::buildMenus()
     C1->setStatusTip(menuhelpCommand->statusTip());
     connect(C1, &QAction::triggered, menuhelpCommand, &QAction::trigger);
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    QMenu* file = menuBar()->addMenu(QString::fromUtf8(window_texts::FileMenu));
     file->addAction(menuPlay);
     file->addAction(menuEvent);
     file->addSeparator();
@@ -168,14 +222,14 @@ void TFormMain::buildMenus()
     file->addSeparator();
     file->addAction(menuExit);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    QMenu* view = menuBar()->addMenu(QString::fromUtf8(window_texts::ViewMenu));
     view->addAction(menuToolBar);
     view->addAction(menuStatusBar);
     view->addSeparator();
     view->addAction(menuList);
     view->addAction(menuDetail);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    QMenu* help = menuBar()->addMenu(QString::fromUtf8(window_texts::HelpMenu));
     help->addAction(menuContents);
     help->addAction(O1);
     help->addAction(C1);
@@ -204,7 +258,7 @@ void TFormMain::buildToolBar()
         ToolBar1->addAction(action);
         auto* b = qobject_cast<QToolButton*>(ToolBar1->widgetForAction(action));
         b->setAutoRaise(true);
-        b->installEventFilter(this);   // no tooltips
+        b->installEventFilter(this);  // no tooltips
         return b;
     };
     ToolBar1->addSeparator();
@@ -248,9 +302,7 @@ void TFormMain::buildPanes()
     TreeView1->setModel(TreeModel);
     connect(TreeView1, &QTreeView::expanded, this, guardedSlot(this, &TFormMain::TreeView1Expanding));
     connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current, const QModelIndex&) {
-                guarded([&] { TreeView1Changing(current); });
-            });
+            [this](const QModelIndex& current, const QModelIndex&) { guarded([&] { TreeView1Changing(current); }); });
 
     FileList = new TFileListModel(this);
     ListView1 = new TFileListView(FileList, Splitter1);
@@ -260,8 +312,10 @@ void TFormMain::buildPanes()
                                     static_cast<QAbstractItemView*>(ListView1->detailView())}) {
         connect(view, &QAbstractItemView::clicked, this, guardedSlot(this, &TFormMain::ListView1Click));
         connect(view, &QAbstractItemView::doubleClicked, this, guardedSlot(this, &TFormMain::ListView1DblClick));
-        connect(view, &QWidget::customContextMenuRequested, this,
-                guardedSlot(this, &TFormMain::ListView1ContextPopup));
+        connect(view, &QWidget::customContextMenuRequested, this, guardedSlot(this, &TFormMain::ListView1ContextPopup));
+        new TFileDrag(view, [this](int row) -> std::optional<std::string> {
+            return TreeModel->NodePath(TreeView1->currentIndex()) + FileList->fileName(row);
+        });
     }
     connect(ListView1->selection(), &QItemSelectionModel::selectionChanged, this,
             guardedSlot(this, &TFormMain::ListView1SelectionChanged));
@@ -531,7 +585,7 @@ void TFormMain::menufileEventExecute()
 {
     const auto file = selectedFile();
     if (!file || file->extension != ".WAV") {
-        return;   // archives cannot be assigned
+        return;  // archives cannot be assigned
     }
     m_state.EventSoundFile = file->path();
     showSoundEventDialog(m_state, outerBounds(this), this);

@@ -152,8 +152,8 @@ private:
     SharedState& m_state;
     QActionGroup* m_viewModeGroup = nullptr;
     bool m_firstShow = true;
-    FrameMargins m_frame;   // last known while the window stood normal
-    bool m_framePending = false;   // saved bounds applied before the frame was known
+    FrameMargins m_frame;         // last known while the window stood normal
+    bool m_framePending = false;  // saved bounds applied before the frame was known
     // The start folder's reading while start-up selects its node.
     std::shared_ptr<const FolderListing> m_startListing;
 };

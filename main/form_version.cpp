@@ -50,7 +50,8 @@ void setFittedText(QLabel* label, const QString& text, int right)
 {
     const QFontMetrics metrics(label->font());
     const int room = right - label->x();
-    const QString shown = metrics.horizontalAdvance(text) <= room ? text : metrics.elidedText(text, Qt::ElideRight, room);
+    const QString shown =
+        metrics.horizontalAdvance(text) <= room ? text : metrics.elidedText(text, Qt::ElideRight, room);
     label->setText(shown);
     label->setToolTip(shown == text ? QString() : plainToolTip(text));
     label->resize(std::max(label->width(), std::min(room, metrics.horizontalAdvance(shown) + 2)), label->height());

@@ -62,9 +62,8 @@ int runProgram(int argc, char** argv)
     app.installEventFilter(&hints);
 
     if (decideStartup(platform::paramCount()) == StartupMode::CommandLine) {
-        return runCommandLineMode(state, [](SharedState& s) {
-            showSoundEventDialog(s, mainWindowDesignBounds(screenArea()));
-        });
+        return runCommandLineMode(
+            state, [](SharedState& s) { showSoundEventDialog(s, mainWindowDesignBounds(screenArea())); });
     }
     TFormMain form(state);
     form.show();

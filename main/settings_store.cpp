@@ -48,8 +48,7 @@ std::string joinIntegers(std::initializer_list<int32_t> values)
     return text;
 }
 
-void parseGuarded(const std::string& text, int32_t* const* fields, int count,
-                  const ErrorHandler& onError)
+void parseGuarded(const std::string& text, int32_t* const* fields, int count, const ErrorHandler& onError)
 {
     try {
         parseIntegerList(text, fields, count);
@@ -119,8 +118,7 @@ void RegistoryReadExecute(SharedState& state, const ErrorHandler& onError)
     s.LZHWidth = preRead.LZHWidth;
     s.LZHHeight = preRead.LZHHeight;
 
-    int32_t* const mainFields[] = {&s.MainLeft, &s.MainTop, &s.MainWidth, &s.MainHeight,
-                                   &s.TreeWidth};
+    int32_t* const mainFields[] = {&s.MainLeft, &s.MainTop, &s.MainWidth, &s.MainHeight, &s.TreeWidth};
     parseGuarded(readText(ini, "MainSize", "-1,-1,-1,-1,-1"), mainFields, 5, onError);
     int32_t* const lzhFields[] = {&s.LZHWidth, &s.LZHHeight};
     parseGuarded(readText(ini, "LZHSize", "-1,-1"), lzhFields, 2, onError);
@@ -143,8 +141,7 @@ void RegistoryWriteExecute(const SharedState& state)
     if (!s.SaveSetting) {
         return;
     }
-    writeText(ini, "MainSize",
-              joinIntegers({s.MainLeft, s.MainTop, s.MainWidth, s.MainHeight, s.TreeWidth}));
+    writeText(ini, "MainSize", joinIntegers({s.MainLeft, s.MainTop, s.MainWidth, s.MainHeight, s.TreeWidth}));
     writeText(ini, "LZHSize", joinIntegers({s.LZHWidth, s.LZHHeight}));
     writeFlag(ini, "SingleClick", s.SingleClick);
     writeFlag(ini, "ShowMainToolBar", s.ShowMainToolBar);

@@ -7,7 +7,7 @@
 namespace tidebell {
 
 struct VersionTexts {
-    std::optional<std::string> fileVersion;   // missing: the label keeps its design text
+    std::optional<std::string> fileVersion;  // missing: the label keeps its design text
     std::optional<std::string> legalCopyright;
 };
 

@@ -26,9 +26,8 @@ int main(int argc, char** argv)
     // A display that cannot be reached falls back to the offscreen platform
     // instead of aborting; the terminal then asks.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-                                       ? "xcb;offscreen"
-                                       : "wayland;xcb;offscreen");
+        qputenv("QT_QPA_PLATFORM",
+                qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "xcb;offscreen" : "wayland;xcb;offscreen");
     }
     QApplication app(argc, argv);
     const QString platformName = QGuiApplication::platformName();

@@ -49,8 +49,7 @@ TextRead readText(HKEY key, const char* name, char (&text)[kTextSize + 1])
     std::memset(text, 0, sizeof text);
     DWORD type = REG_NONE;
     DWORD size = kTextSize;
-    const LONG result =
-        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(text), &size);
+    const LONG result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(text), &size);
     if (result == ERROR_FILE_NOT_FOUND) {
         return TextRead::Missing;
     }
@@ -69,8 +68,7 @@ LONG readNumber(HKEY key, const char* name)
     DWORD value = 0;
     DWORD type = REG_NONE;
     DWORD size = sizeof value;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size) !=
-            ERROR_SUCCESS ||
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size) != ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof value) {
         return 0;
     }
@@ -83,8 +81,8 @@ bool writeKey(const char* iniFile, const char* key, const char* value)
     return WritePrivateProfileStringA(kSection, key, value, iniFile) != FALSE;
 }
 
-bool copySize(HKEY key, const char* iniFile, const char* name, const char* const* parts,
-              int partCount, const char* fallback)
+bool copySize(HKEY key, const char* iniFile, const char* name, const char* const* parts, int partCount,
+              const char* fallback)
 {
     char text[kTextSize + 1];
     switch (readText(key, name, text)) {
@@ -152,11 +150,9 @@ int runMigration()
     bool written = copySize(settings.get(), iniFile, "MainSize", mainParts, 4, "-1,-1,-1,-1,-1");
     const char* const lzhParts[] = {"LZHWidth", "LZHHeight"};
     written = copySize(settings.get(), iniFile, "LZHSize", lzhParts, 2, "-1,-1") && written;
-    for (const char* flag : {"SaveSetting", "SingleClick", "DeleteTemp", "ShowMainToolBar",
-                             "ShowMainStatusBar", "ShowLZHToolBar", "ShowLZHStatusBar",
-                             "SoundEvent"}) {
-        written = writeKey(iniFile, flag, readNumber(settings.get(), flag) != 0 ? "1" : "0") &&
-                  written;
+    for (const char* flag : {"SaveSetting", "SingleClick", "DeleteTemp", "ShowMainToolBar", "ShowMainStatusBar",
+                             "ShowLZHToolBar", "ShowLZHStatusBar", "SoundEvent"}) {
+        written = writeKey(iniFile, flag, readNumber(settings.get(), flag) != 0 ? "1" : "0") && written;
     }
     settings.close();
     // The old key is the only copy until every setting is in the file.
@@ -171,8 +167,7 @@ int runMigration()
         RegDeleteKeyA(velk.get(), "TIDEBELL");
         char name[kTextSize] = {};
         DWORD nameSize = kTextSize;
-        if (RegEnumKeyExA(velk.get(), 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr) ==
-            ERROR_NO_MORE_ITEMS) {
+        if (RegEnumKeyExA(velk.get(), 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr) == ERROR_NO_MORE_ITEMS) {
             velk.close();
             Key software;
             if (software.open(HKEY_CURRENT_USER, "Software")) {

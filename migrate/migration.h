@@ -10,10 +10,8 @@
 namespace migrate {
 
 inline constexpr char kCaption[] = "ねいろん設定移行ツール";
-inline constexpr char kAskText[] =
-    "ねいろんの設定をレジストリからTIDEBELL.iniファイルへ移行します。\n実行しますか？";
-inline constexpr char kNoRegistryText[] =
-    "レジストリが見つかりません。\nこの環境で実行する必要はありません。";
+inline constexpr char kAskText[] = "ねいろんの設定をレジストリからTIDEBELL.iniファイルへ移行します。\n実行しますか？";
+inline constexpr char kNoRegistryText[] = "レジストリが見つかりません。\nこの環境で実行する必要はありません。";
 inline constexpr char kFinishedText[] = "移行が終了しました。";
 // Shown instead when a setting could not be written; the old key then stays.
 inline constexpr char kWriteFailedText[] =

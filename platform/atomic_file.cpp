@@ -61,7 +61,7 @@ std::string processStart(pid_t pid)
 }
 
 struct WriterId {
-    std::string boot;    // 32 hex digits
+    std::string boot;  // 32 hex digits
     std::string pidNamespace;
     std::string start;
     bool known() const { return !boot.empty() && !pidNamespace.empty() && !start.empty(); }
@@ -124,8 +124,9 @@ std::optional<Writer> writerOf(std::string_view writer)
         return pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH ? Writer::GoneLongAgo : Writer::Unknown;
     }
     if (parts.size() != 4 || parts[0].size() != 32 || !decimal(parts[1], 20) || !decimal(parts[2], 9) ||
-        !decimal(parts[3], 20) ||
-        !std::all_of(parts[0].begin(), parts[0].end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+        !decimal(parts[3], 20) || !std::all_of(parts[0].begin(), parts[0].end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c));
+        }))
         return std::nullopt;
     const WriterId& here = thisBoot();
     if (here.boot.empty())

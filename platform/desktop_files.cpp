@@ -41,8 +41,14 @@ std::string homeFolder()
     return "/";
 }
 
-std::string dataHome() { return xdgFolder("XDG_DATA_HOME", "/.local/share"); }
-std::string configHome() { return xdgFolder("XDG_CONFIG_HOME", "/.config"); }
+std::string dataHome()
+{
+    return xdgFolder("XDG_DATA_HOME", "/.local/share");
+}
+std::string configHome()
+{
+    return xdgFolder("XDG_CONFIG_HOME", "/.config");
+}
 
 std::string errnoText(const std::string& path, int error)
 {

@@ -10,8 +10,8 @@
 namespace platform::desktop {
 
 std::string homeFolder();
-std::string dataHome();     // $XDG_DATA_HOME or ~/.local/share
-std::string configHome();   // $XDG_CONFIG_HOME or ~/.config
+std::string dataHome();    // $XDG_DATA_HOME or ~/.local/share
+std::string configHome();  // $XDG_CONFIG_HOME or ~/.config
 
 // "<path>: <the platform's text for errno>".
 std::string errnoText(const std::string& path, int error);

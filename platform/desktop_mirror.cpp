@@ -31,7 +31,10 @@ bool mirroring()
     return !overrides().registryFile;
 }
 
-bool is(const std::string& part, const char* name) { return detail::equalsNoCase(part, name); }
+bool is(const std::string& part, const char* name)
+{
+    return detail::equalsNoCase(part, name);
+}
 
 const std::string* defaultText(const RegistryKey* key)
 {
@@ -65,7 +68,10 @@ bool onVerbPath(const RegistryTree& tree, const std::vector<std::string>& path)
 
 }  // namespace
 
-std::string lastDesktopNotice() { return lastNotice; }
+std::string lastDesktopNotice()
+{
+    return lastNotice;
+}
 
 DesktopNoticeHandler setDesktopNoticeHandler(DesktopNoticeHandler handler)
 {
@@ -121,10 +127,10 @@ void valueChanged(int root, const std::vector<std::string>& path)
             report(verb ? installVerb(*verb) : (verbInstalled() ? removeVerb() : std::nullopt));
         return;
     }
-    if (root == RegistryTree::CurrentUser && path.size() == 6 && is(path[0], "AppEvents") &&
-        is(path[1], "Schemes") && is(path[2], "Apps") && is(path[5], ".Current")) {
+    if (root == RegistryTree::CurrentUser && path.size() == 6 && is(path[0], "AppEvents") && is(path[1], "Schemes") &&
+        is(path[2], "Apps") && is(path[5], ".Current")) {
         if (soundNameOf(path[3], path[4]).empty())
-            return;   // an event without a desktop counterpart stays in the registry
+            return;  // an event without a desktop counterpart stays in the registry
         std::string file;
         RegistryStore::instance().read([&](const RegistryTree& tree) -> LONG {
             if (const std::string* v = defaultText(tree.find(root, path)))

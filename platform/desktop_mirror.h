@@ -22,8 +22,8 @@ bool standsOnDesktop(const RegistryTree& tree, int root, const std::vector<std::
 
 // The two mirrors; each answers its failure text.
 struct Verb {
-    std::string caption;    // the verb key's default value
-    std::string command;    // the command key's default value
+    std::string caption;  // the verb key's default value
+    std::string command;  // the command key's default value
 };
 std::optional<std::string> installVerb(const Verb& verb);
 std::optional<std::string> removeVerb();

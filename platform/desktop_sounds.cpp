@@ -1,22 +1,23 @@
 // Sound events as the desktop plays them: the sound theme "tidebell" in the
 // user's data folder holds a link to each assigned file under the event's
 // sound-naming name, inherits the theme the user had, and is selected where
-// the desktop keeps its theme name in GSettings.
+// each desktop configured here keeps its theme name.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <sstream>
 
 #include "platform/desktop.h"
 #include "platform/desktop_files.h"
 #include "platform/desktop_mirror.h"
 #include "platform/internal.h"
 #include "platform/platform.h"
-
-// After win32.h, whose TRUE and FALSE GLib then leaves alone.
-#include "platform/gio_loader.h"
+#include "platform/sound_theme_places.h"
 
 namespace platform::desktop {
 namespace {
@@ -31,32 +32,19 @@ struct EventName {
 // (AppGPFault, DeviceFail, and Explorer's ActivatingDocument, BlockedPopup
 // and MoveMenuItem) stay in the registry only.
 constexpr EventName kEventNames[] = {
-    {".Default", ".Default", "bell-window-system"},
-    {".Default", "Close", "window-close"},
-    {".Default", "CriticalBatteryAlarm", "battery-low"},
-    {".Default", "DeviceConnect", "device-added"},
-    {".Default", "DeviceDisconnect", "device-removed"},
-    {".Default", "LowBatteryAlarm", "battery-caution"},
-    {".Default", "MailBeep", "message-new-email"},
-    {".Default", "Maximize", "window-maximized"},
-    {".Default", "MenuCommand", "menu-click"},
-    {".Default", "MenuPopup", "menu-popup"},
-    {".Default", "Minimize", "window-minimized"},
-    {".Default", "Open", "window-new"},
-    {".Default", "PrintComplete", "complete-print"},
-    {".Default", "RestoreDown", "window-unmaximized"},
-    {".Default", "RestoreUp", "window-unminimized"},
-    {".Default", "SystemAsterisk", "dialog-information"},
-    {".Default", "SystemExclamation", "dialog-warning"},
-    {".Default", "SystemExit", "system-shutdown"},
-    {".Default", "SystemHand", "dialog-error"},
-    {".Default", "SystemNotification", "message"},
-    {".Default", "SystemQuestion", "dialog-question"},
-    {".Default", "SystemStart", "system-ready"},
-    {".Default", "WindowsLogoff", "desktop-logout"},
-    {".Default", "WindowsLogon", "desktop-login"},
-    {"Explorer", "EmptyRecycleBin", "trash-empty"},
-    {"Explorer", "Navigating", "link-pressed"},
+    {".Default", ".Default", "bell-window-system"},      {".Default", "Close", "window-close"},
+    {".Default", "CriticalBatteryAlarm", "battery-low"}, {".Default", "DeviceConnect", "device-added"},
+    {".Default", "DeviceDisconnect", "device-removed"},  {".Default", "LowBatteryAlarm", "battery-caution"},
+    {".Default", "MailBeep", "message-new-email"},       {".Default", "Maximize", "window-maximized"},
+    {".Default", "MenuCommand", "menu-click"},           {".Default", "MenuPopup", "menu-popup"},
+    {".Default", "Minimize", "window-minimized"},        {".Default", "Open", "window-new"},
+    {".Default", "PrintComplete", "complete-print"},     {".Default", "RestoreDown", "window-unmaximized"},
+    {".Default", "RestoreUp", "window-unminimized"},     {".Default", "SystemAsterisk", "dialog-information"},
+    {".Default", "SystemExclamation", "dialog-warning"}, {".Default", "SystemExit", "system-shutdown"},
+    {".Default", "SystemHand", "dialog-error"},          {".Default", "SystemNotification", "message"},
+    {".Default", "SystemQuestion", "dialog-question"},   {".Default", "SystemStart", "system-ready"},
+    {".Default", "WindowsLogoff", "desktop-logout"},     {".Default", "WindowsLogon", "desktop-login"},
+    {"Explorer", "EmptyRecycleBin", "trash-empty"},      {"Explorer", "Navigating", "link-pressed"},
 };
 
 // The sound theme lookup tries these suffixes; a link keeps the one its
@@ -64,38 +52,9 @@ constexpr EventName kEventNames[] = {
 constexpr const char* kSuffixes[] = {".disabled", ".oga", ".ogg", ".wav"};
 constexpr char kFallbackTheme[] = "freedesktop";
 
-std::string themeFolder() { return dataHome() + "/sounds/" + kSoundThemeName; }
-
-struct Unref {
-    void operator()(void* p) const { gio()->object_unref(p); }
-};
-struct SchemaUnref {
-    void operator()(GSettingsSchema* p) const { gio()->settings_schema_unref(p); }
-};
-
-// The desktop's sound settings, when its schema is installed.
-std::unique_ptr<GSettings, Unref> soundSettings(std::string& failure)
+std::string themeFolder()
 {
-    std::string id = overrides().soundSettingsSchema.value_or("org.gnome.desktop.sound");
-    const GioFunctions* g = gio();
-    GSettingsSchemaSource* source = g ? g->settings_schema_source_get_default() : nullptr;
-    std::unique_ptr<GSettingsSchema, SchemaUnref> schema(
-        source ? g->settings_schema_source_lookup(source, id.c_str(), TRUE) : nullptr);
-    if (!schema || !g->settings_schema_has_key(schema.get(), "theme-name")) {
-        failure = "デスクトップの設定 " + id +
-                  " がないため、サウンドテーマ「" + kSoundThemeName +
-                  "」を選択できませんでした。デスクトップのサウンド設定で選んでください。";
-        return nullptr;
-    }
-    return std::unique_ptr<GSettings, Unref>(g->settings_new_full(schema.get(), nullptr, nullptr));
-}
-
-std::string settingText(GSettings* settings, const char* key)
-{
-    gchar* value = gio()->settings_get_string(settings, key);
-    std::string text = value ? value : "";
-    gio()->free(value);
-    return text;
+    return dataHome() + "/sounds/" + kSoundThemeName;
 }
 
 std::string themeIndex(const std::string& parent)
@@ -103,42 +62,148 @@ std::string themeIndex(const std::string& parent)
     return "[Sound Theme]\n"
            "Name=TIDEBELL\n"
            "Comment=Sounds assigned to desktop events with TIDEBELL\n"
-           "Inherits=" + parent + "\n"
+           "Inherits=" +
+           parent +
+           "\n"
            "Directories=stereo\n"
            "\n"
            "[stereo]\n"
            "OutputProfile=stereo\n";
 }
 
+std::string firstSoundSchema()
+{
+    std::vector<std::string> schemas = soundSchemas();
+    return schemas.empty() ? "org.gnome.desktop.sound" : schemas.front();
+}
+
+// What a desktop chose before our theme, kept in our index.theme so that
+// undoing brings it back: the theme, or nothing for the desktop's default.
+std::string previousKey(const ThemePlace& place)
+{
+    return "X-TIDEBELL-Previous-" + place.id;
+}
+
+std::string selectFailureText(const std::string& detail)
+{
+    return "サウンドテーマ「" + std::string(kSoundThemeName) + "」を選択できませんでした。\n" + detail;
+}
+
+std::optional<KeyFileText> readIndex(const std::string& path)
+{
+    std::string text;
+    readIfExists(path, text);
+    int bad = 0;
+    return KeyFileText::parse(text, bad);
+}
+
 // Writes index.theme (inheriting the theme the user had) and selects the
-// theme; answers a failure that leaves the links usable.
+// theme on every desktop configured here; answers a failure that leaves the
+// links usable.
 std::optional<std::string> ensureTheme(std::string& selectFailure)
 {
     std::string indexPath = themeFolder() + "/index.theme";
-    std::string oldIndex;
-    readIfExists(indexPath, oldIndex);
-    int bad = 0;
-    auto old = KeyFileText::parse(oldIndex, bad);
-    std::string parent = old ? old->get("Sound Theme", "Inherits").value_or("") : "";
+    std::string oldText;
+    readIfExists(indexPath, oldText);
+    auto old = readIndex(indexPath);
+    auto oldValue = [&](const std::string& key) { return old ? old->get("Sound Theme", key) : std::nullopt; };
 
-    auto settings = soundSettings(selectFailure);
-    std::string current = settings ? settingText(settings.get(), "theme-name") : "";
-    // Inheriting ourselves would loop; a theme chosen since is the new parent.
-    if (!current.empty() && current != kSoundThemeName)
-        parent = current;
-    if (parent.empty() || parent == kSoundThemeName)
-        parent = kFallbackTheme;
+    struct Desktop {
+        ThemePlace place;
+        ThemeChoice choice;
+    };
+    std::vector<Desktop> desktops;
+    std::vector<ThemePlace> places = themePlaces();
+    if (places.empty())
+        selectFailure = "デスクトップの設定 " + firstSoundSchema() + " がないため、サウンドテーマ「" + kSoundThemeName +
+                        "」を選択できませんでした。デスクトップのサウンド設定で選んでください。";
+    // Each desktop's theme is a parent, so that every desktop still hears
+    // its own theme's sounds for the events we have none for; a theme
+    // chosen since comes before the ones inherited already. Inheriting
+    // ourselves would loop.
+    std::vector<std::string> parents;
+    auto addParent = [&](const std::string& theme) {
+        if (!theme.empty() && theme != kSoundThemeName && theme.find(',') == std::string::npos &&
+            std::find(parents.begin(), parents.end(), theme) == parents.end())
+            parents.push_back(theme);
+    };
+    std::string remembered;
+    for (ThemePlace& place : places) {
+        ThemeChoice choice;
+        auto bad = place.read(choice);
+        if (bad || choice.theme == kSoundThemeName) {
+            if (bad && selectFailure.empty())
+                selectFailure = selectFailureText(*bad);
+            // What it chose before stays remembered for undoing.
+            if (auto previous = oldValue(previousKey(place)))
+                remembered += previousKey(place) + "=" + *previous + "\n";
+            continue;
+        }
+        addParent(choice.theme);
+        remembered += previousKey(place) + "=" + (choice.chosen ? choice.theme : "") + "\n";
+        desktops.push_back({std::move(place), choice});
+    }
+    std::stringstream inherited(oldValue("Inherits").value_or(""));
+    for (std::string theme; std::getline(inherited, theme, ',');)
+        addParent(theme);
+    if (parents.empty())
+        parents.push_back(kFallbackTheme);
+    std::string parent;
+    for (const std::string& theme : parents)
+        parent += (parent.empty() ? "" : ",") + theme;
 
     std::string index = themeIndex(parent);
-    if (index != oldIndex)
+    index.insert(index.find("Directories="), remembered);
+    if (index != oldText)
         if (auto failed = writeFile(indexPath, index))
             return failed;
-    if (settings && current != kSoundThemeName) {
-        if (!gio()->settings_set_string(settings.get(), "theme-name", kSoundThemeName))
-            selectFailure = "サウンドテーマ「" + std::string(kSoundThemeName) + "」を選択できませんでした。";
-        gio()->settings_sync();
-    }
+    for (Desktop& d : desktops)
+        if (auto bad = d.place.write(ThemeChoice{kSoundThemeName, true}); bad && selectFailure.empty())
+            selectFailure = selectFailureText(*bad);
     return std::nullopt;
+}
+
+// Whether the theme has no sound left.
+bool themeEmpty(const std::string& folder)
+{
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (!dir)
+        return true;
+    while (dirent* e = ::readdir(dir.get()))
+        if (e->d_name[0] != '.')
+            return false;
+    return true;
+}
+
+// The last sound is gone: every desktop that still plays our theme gets
+// back what it chose before.
+std::optional<std::string> restoreDesktops()
+{
+    std::string indexPath = themeFolder() + "/index.theme";
+    std::string oldText;
+    readIfExists(indexPath, oldText);
+    auto index = readIndex(indexPath);
+    if (!index)
+        return std::nullopt;
+    std::optional<std::string> failure;
+    for (ThemePlace& place : themePlaces()) {
+        auto previous = index->get("Sound Theme", previousKey(place));
+        if (!previous)
+            continue;
+        ThemeChoice now;
+        auto bad = place.read(now);
+        if (!bad && now.theme == kSoundThemeName)
+            bad = place.write(ThemeChoice{*previous, !previous->empty()});
+        if (bad) {
+            failure = failure.value_or(*bad);
+            continue;
+        }
+        index->remove("Sound Theme", previousKey(place));
+    }
+    if (index->text() != oldText)
+        if (auto bad = writeFile(indexPath, index->text()))
+            failure = failure.value_or(*bad);
+    return failure;
 }
 
 std::string suffixOf(const std::string& posixPath)
@@ -192,6 +257,8 @@ std::optional<std::string> assignEventSound(const std::string& app, const std::s
     if (windowsPath.empty()) {
         // No sound in the scheme: the inherited theme's sound plays again.
         auto bad = removeSound(folder, sound);
+        if (!bad && themeEmpty(folder))
+            bad = restoreDesktops();
         touchSoundsFolder();
         if (bad)
             return failed + *bad;

@@ -26,8 +26,14 @@ constexpr char kDefaults[] = "Default Applications";
 // takes back exactly those the user has not changed since.
 constexpr char kPinnedKey[] = "X-TIDEBELL-Pinned-Defaults";
 
-std::string entryPath() { return dataHome() + "/applications/" + kVerbDesktopId; }
-std::string mimeappsPath() { return configHome() + "/mimeapps.list"; }
+std::string entryPath()
+{
+    return dataHome() + "/applications/" + kVerbDesktopId;
+}
+std::string mimeappsPath()
+{
+    return configHome() + "/mimeapps.list";
+}
 
 // Splits a Windows command line: blanks separate, double quotes group.
 std::vector<std::string> commandWords(const std::string& line)
@@ -158,7 +164,10 @@ std::optional<KeyFileText> loadMimeapps(std::string& failure)
 
 }  // namespace
 
-bool verbInstalled() { return ::access(entryPath().c_str(), F_OK) == 0; }
+bool verbInstalled()
+{
+    return ::access(entryPath().c_str(), F_OK) == 0;
+}
 
 std::optional<std::string> installVerb(const Verb& verb)
 {
@@ -192,13 +201,20 @@ std::optional<std::string> installVerb(const Verb& verb)
         types += std::string(type) + ";";
     for (const Pin& p : pins)
         pinned += p.type + ":" + p.app + ";";
-    std::string entry = std::string("[") + kEntryGroup + "]\n"
+    std::string entry = std::string("[") + kEntryGroup +
+                        "]\n"
                         "Type=Application\n"
                         "Version=1.4\n"
-                        "Name=" + keyFileString(verb.caption) + "\n"
+                        "Name=" +
+                        keyFileString(verb.caption) +
+                        "\n"
                         "Icon=tidebell\n"
-                        "Exec=" + keyFileString(exec) + "\n"
-                        "MimeType=" + types + "\n"
+                        "Exec=" +
+                        keyFileString(exec) +
+                        "\n"
+                        "MimeType=" +
+                        types +
+                        "\n"
                         // A verb of WAVE files, not an application of the menus.
                         "NoDisplay=true\n"
                         "Terminal=false\n";

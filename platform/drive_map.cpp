@@ -61,14 +61,12 @@ bool isBelow(const std::string& path, const std::string& folder)
 {
     if (folder == "/")
         return path.size() > 1 && path[0] == '/';
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
 }
 
 bool getsLetter(const MountEntry& e)
 {
-    return isBelow(e.mountPoint, "/media") || isBelow(e.mountPoint, "/run/media") ||
-           isBelow(e.mountPoint, "/mnt");
+    return isBelow(e.mountPoint, "/media") || isBelow(e.mountPoint, "/run/media") || isBelow(e.mountPoint, "/mnt");
 }
 
 bool sysfsRemovable(const std::string& device)
@@ -76,8 +74,8 @@ bool sysfsRemovable(const std::string& device)
     if (device.rfind("/dev/", 0) != 0)
         return false;
     std::string name = device.substr(5);
-    for (std::string candidate : {"/sys/class/block/" + name + "/removable",
-                                  "/sys/class/block/" + name + "/../removable"}) {
+    for (std::string candidate :
+         {"/sys/class/block/" + name + "/removable", "/sys/class/block/" + name + "/../removable"}) {
         std::ifstream in(candidate);
         int flag = 0;
         if (in >> flag)
@@ -89,8 +87,8 @@ bool sysfsRemovable(const std::string& device)
 UINT typeOf(const MountEntry& e, bool lettered)
 {
     const std::string& fs = e.fsType;
-    if (fs == "nfs" || fs == "nfs4" || fs == "cifs" || fs == "smb" || fs == "smb3" || fs == "smbfs" ||
-        fs == "sshfs" || fs == "fuse.sshfs" || fs == "9p" || fs == "afs")
+    if (fs == "nfs" || fs == "nfs4" || fs == "cifs" || fs == "smb" || fs == "smb3" || fs == "smbfs" || fs == "sshfs" ||
+        fs == "fuse.sshfs" || fs == "9p" || fs == "afs")
         return DRIVE_REMOTE;
     if (fs == "iso9660" || fs == "udf")
         return DRIVE_CDROM;
@@ -108,7 +106,7 @@ UINT typeOf(const MountEntry& e, bool lettered)
 struct State {
     std::mutex mutex;
     std::string tablePath;
-    std::map<std::string, char> letters;   // mount point -> letter
+    std::map<std::string, char> letters;  // mount point -> letter
     // The system's table is re-read only when the kernel reports a change
     // (poll on /proc/self/mounts); reading it costs far more than a path
     // conversion should.
@@ -192,7 +190,7 @@ std::vector<Drive> currentDrives()
                     letter = l;
             }
             if (!letter)
-                continue;   // more volumes than letters
+                continue;  // more volumes than letters
             s.letters[mountPoint] = letter;
         }
         Drive d;
@@ -211,7 +209,10 @@ std::vector<Drive> currentDrives()
 
 }  // namespace
 
-std::vector<Drive> DriveMap::drives() { return currentDrives(); }
+std::vector<Drive> DriveMap::drives()
+{
+    return currentDrives();
+}
 
 Drive DriveMap::drive(char letter)
 {

@@ -11,11 +11,11 @@
 namespace platform {
 
 struct Drive {
-    char letter = 0;        // 'C'..'Z'
-    std::string root;       // POSIX mount point, "/" for C:
-    std::string device;     // as the mount table names it
+    char letter = 0;     // 'C'..'Z'
+    std::string root;    // POSIX mount point, "/" for C:
+    std::string device;  // as the mount table names it
     std::string fsType;
-    UINT type = DRIVE_UNKNOWN;   // DRIVE_REMOVABLE ... DRIVE_RAMDISK
+    UINT type = DRIVE_UNKNOWN;  // DRIVE_REMOVABLE ... DRIVE_RAMDISK
 };
 
 class DriveMap {

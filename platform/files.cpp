@@ -20,7 +20,7 @@ using namespace platform;
 
 namespace {
 
-constexpr int64_t epochDifference = 11644473600LL;   // seconds from 1601 to 1970
+constexpr int64_t epochDifference = 11644473600LL;  // seconds from 1601 to 1970
 
 FILETIME toFileTime(const timespec& t)
 {
@@ -28,7 +28,10 @@ FILETIME toFileTime(const timespec& t)
     return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
 }
 
-int64_t ticksOf(const FILETIME& t) { return static_cast<int64_t>((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime); }
+int64_t ticksOf(const FILETIME& t)
+{
+    return static_cast<int64_t>((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
 
 FILETIME fromTicks(int64_t ticks)
 {
@@ -275,7 +278,7 @@ extern "C" DWORD GetFileAttributesA(LPCSTR path)
         return INVALID_FILE_ATTRIBUTES;
     }
     std::string trimmed = posix;
-    while (trimmed.size() > 1 && trimmed.back() == '/')   // a folder given with its final separator
+    while (trimmed.size() > 1 && trimmed.back() == '/')  // a folder given with its final separator
         trimmed.pop_back();
     return attributesOf(trimmed.substr(trimmed.find_last_of('/') + 1), st);
 }
@@ -304,7 +307,9 @@ extern "C" BOOL CreateDirectoryA(LPCSTR path, void*)
         return FALSE;
     if (::mkdir(posix.c_str(), 0777) != 0) {
         int e = errno;
-        SetLastError(e == EEXIST ? ERROR_ALREADY_EXISTS : e == ENOENT ? ERROR_PATH_NOT_FOUND : detail::errorFromErrno(e));
+        SetLastError(e == EEXIST   ? ERROR_ALREADY_EXISTS
+                     : e == ENOENT ? ERROR_PATH_NOT_FOUND
+                                   : detail::errorFromErrno(e));
         return FALSE;
     }
     return TRUE;
@@ -378,11 +383,20 @@ extern "C" HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD dis
     bool read = access & GENERIC_READ, write = access & GENERIC_WRITE;
     flags |= (read && write) ? O_RDWR : write ? O_WRONLY : O_RDONLY;
     switch (disposition) {
-    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
-    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case OPEN_EXISTING: break;
-    case OPEN_ALWAYS: flags |= O_CREAT; break;
-    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+    case CREATE_NEW:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case CREATE_ALWAYS:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+    case OPEN_EXISTING:
+        break;
+    case OPEN_ALWAYS:
+        flags |= O_CREAT;
+        break;
+    case TRUNCATE_EXISTING:
+        flags |= O_TRUNC;
+        break;
     default:
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -487,13 +501,17 @@ extern "C" DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, 
         SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
     }
-    int64_t offset = distanceHigh ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
-                                                         static_cast<uint32_t>(distance))
-                                  : distance;
-    int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : method == FILE_END ? SEEK_END : -1;
+    int64_t offset = distanceHigh
+                         ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
+                                                static_cast<uint32_t>(distance))
+                         : distance;
+    int whence = method == FILE_BEGIN     ? SEEK_SET
+                 : method == FILE_CURRENT ? SEEK_CUR
+                 : method == FILE_END     ? SEEK_END
+                                          : -1;
     off_t at = whence < 0 ? -1 : ::lseek(f->fd(), offset, whence);
     if (at < 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);   // Windows: ERROR_NEGATIVE_SEEK and friends
+        SetLastError(ERROR_INVALID_PARAMETER);  // Windows: ERROR_NEGATIVE_SEEK and friends
         return INVALID_SET_FILE_POINTER;
     }
     if (distanceHigh)
@@ -575,7 +593,7 @@ extern "C" BOOL SystemTimeToFileTime(const SYSTEMTIME* system, LPFILETIME time)
         system->wHour > 23 || system->wMinute > 59 || system->wSecond > 59 || system->wMilliseconds > 999 ||
         system->wYear < 1601)
         return FALSE;
-    struct tm t{};
+    struct tm t {};
     t.tm_year = system->wYear - 1900;
     t.tm_mon = system->wMonth - 1;
     t.tm_mday = system->wDay;
@@ -583,8 +601,7 @@ extern "C" BOOL SystemTimeToFileTime(const SYSTEMTIME* system, LPFILETIME time)
     t.tm_min = system->wMinute;
     t.tm_sec = system->wSecond;
     time_t seconds = ::timegm(&t);
-    *time = fromTicks((static_cast<int64_t>(seconds) + epochDifference) * 10000000LL +
-                      system->wMilliseconds * 10000LL);
+    *time = fromTicks((static_cast<int64_t>(seconds) + epochDifference) * 10000000LL + system->wMilliseconds * 10000LL);
     return TRUE;
 }
 

@@ -7,8 +7,7 @@
 namespace platform::desktop {
 namespace {
 
-template <typename F>
-bool resolve(void* library, const char* name, F& function)
+template <typename F> bool resolve(void* library, const char* name, F& function)
 {
     function = reinterpret_cast<F>(::dlsym(library, name));
     return function != nullptr;
@@ -29,18 +28,19 @@ const GioFunctions* gio()
         // dlsym on the library's handle also finds what GLib and GObject,
         // its dependencies, define.
         loaded = resolve(library, "g_app_info_get_default_for_type", f.app_info_get_default_for_type) &&
-                 resolve(library, "g_app_info_get_id", f.app_info_get_id) &&
-                 resolve(library, "g_free", f.free) &&
+                 resolve(library, "g_app_info_get_id", f.app_info_get_id) && resolve(library, "g_free", f.free) &&
                  resolve(library, "g_object_unref", f.object_unref) &&
                  resolve(library, "g_settings_get_string", f.settings_get_string) &&
+                 resolve(library, "g_settings_get_user_value", f.settings_get_user_value) &&
                  resolve(library, "g_settings_new_full", f.settings_new_full) &&
+                 resolve(library, "g_settings_reset", f.settings_reset) &&
                  resolve(library, "g_settings_schema_has_key", f.settings_schema_has_key) &&
-                 resolve(library, "g_settings_schema_source_get_default",
-                         f.settings_schema_source_get_default) &&
+                 resolve(library, "g_settings_schema_source_get_default", f.settings_schema_source_get_default) &&
                  resolve(library, "g_settings_schema_source_lookup", f.settings_schema_source_lookup) &&
                  resolve(library, "g_settings_schema_unref", f.settings_schema_unref) &&
                  resolve(library, "g_settings_set_string", f.settings_set_string) &&
-                 resolve(library, "g_settings_sync", f.settings_sync);
+                 resolve(library, "g_settings_sync", f.settings_sync) &&
+                 resolve(library, "g_variant_unref", f.variant_unref);
     });
     return loaded ? &functions : nullptr;
 }

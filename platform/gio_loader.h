@@ -14,13 +14,16 @@ struct GioFunctions {
     decltype(&::g_free) free;
     decltype(&::g_object_unref) object_unref;
     decltype(&::g_settings_get_string) settings_get_string;
+    decltype(&::g_settings_get_user_value) settings_get_user_value;
     decltype(&::g_settings_new_full) settings_new_full;
+    decltype(&::g_settings_reset) settings_reset;
     decltype(&::g_settings_schema_has_key) settings_schema_has_key;
     decltype(&::g_settings_schema_source_get_default) settings_schema_source_get_default;
     decltype(&::g_settings_schema_source_lookup) settings_schema_source_lookup;
     decltype(&::g_settings_schema_unref) settings_schema_unref;
     decltype(&::g_settings_set_string) settings_set_string;
     decltype(&::g_settings_sync) settings_sync;
+    decltype(&::g_variant_unref) variant_unref;
 };
 
 // Null when GIO cannot be loaded; the library then stays loaded for the

@@ -17,8 +17,8 @@ namespace platform {
 
 struct HelpTopic {
     enum class Kind { Page, Popup } kind = Kind::Page;
-    std::string file;     // POSIX path of the page or pop-up text
-    std::string anchor;   // without "#"; may be empty
+    std::string file;    // POSIX path of the page or pop-up text
+    std::string anchor;  // without "#"; may be empty
 };
 
 class HelpBook {

@@ -37,7 +37,10 @@ DWORD copyPathOut(std::string_view text, LPSTR buffer, DWORD size)
     return static_cast<DWORD>(text.size());
 }
 
-char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool equalsNoCase(std::string_view a, std::string_view b)
 {
@@ -72,14 +75,16 @@ std::string toLowerAscii(std::string_view text)
     return out;
 }
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
 
 bool unaddressableName(std::string_view name)
 {
     if (name == "." || name == "..")
         return false;
-    return name.find('\\') != std::string_view::npos ||
-           (!name.empty() && (name.back() == '.' || name.back() == ' '));
+    return name.find('\\') != std::string_view::npos || (!name.empty() && (name.back() == '.' || name.back() == ' '));
 }
 
 std::string posixParent(const std::string& path)
@@ -140,7 +145,7 @@ std::string executablePosixPath()
     char buffer[PATH_MAX + 1];
     ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer)
-        return {};   // a cut name would be another file
+        return {};  // a cut name would be another file
     return std::string(buffer, static_cast<size_t>(n));
 }
 

@@ -39,7 +39,7 @@ bool unaddressableName(std::string_view name);
 // The longest Windows path there is (without its NUL).
 constexpr size_t maxWindowsPath = 32767;
 // POSIX helpers.
-std::string posixParent(const std::string& path);   // "/a/b" -> "/a", "/a" -> "/"
+std::string posixParent(const std::string& path);  // "/a/b" -> "/a", "/a" -> "/"
 std::string posixJoin(const std::string& folder, std::string_view name);
 bool posixIsDirectory(const std::string& path);
 bool posixExists(const std::string& path);

@@ -24,7 +24,7 @@ HANDLE KernelHandleTable::add(std::shared_ptr<HandleObject> object)
 {
     Table& t = table();
     std::lock_guard lock(t.mutex);
-    uintptr_t value = (t.next++) << 2;   // multiples of 4, as Windows hands out
+    uintptr_t value = (t.next++) << 2;  // multiples of 4, as Windows hands out
     t.objects.emplace(value, std::move(object));
     return reinterpret_cast<HANDLE>(value);
 }
@@ -39,7 +39,7 @@ std::shared_ptr<HandleObject> KernelHandleTable::find(HANDLE handle)
 
 bool KernelHandleTable::erase(HANDLE handle)
 {
-    std::shared_ptr<HandleObject> doomed;   // destroyed after the lock is released
+    std::shared_ptr<HandleObject> doomed;  // destroyed after the lock is released
     Table& t = table();
     std::lock_guard lock(t.mutex);
     auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));

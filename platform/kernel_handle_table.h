@@ -18,17 +18,12 @@ class KernelHandleTable {
 public:
     static HANDLE add(std::shared_ptr<HandleObject> object);
     // The object of a handle if it is of type T, else null.
-    template <typename T>
-    static std::shared_ptr<T> get(HANDLE handle)
+    template <typename T> static std::shared_ptr<T> get(HANDLE handle)
     {
         return std::dynamic_pointer_cast<T>(find(handle));
     }
     // Removes the handle if its object is of type T; false otherwise.
-    template <typename T>
-    static bool remove(HANDLE handle)
-    {
-        return get<T>(handle) && erase(handle);
-    }
+    template <typename T> static bool remove(HANDLE handle) { return get<T>(handle) && erase(handle); }
     static bool removeAny(HANDLE handle) { return erase(handle); }
 
 private:

@@ -10,8 +10,14 @@ namespace {
 thread_local DWORD lastError = 0;
 }
 
-extern "C" DWORD GetLastError(void) { return lastError; }
-extern "C" void SetLastError(DWORD code) { lastError = code; }
+extern "C" DWORD GetLastError(void)
+{
+    return lastError;
+}
+extern "C" void SetLastError(DWORD code)
+{
+    lastError = code;
+}
 
 namespace platform {
 
@@ -62,20 +68,46 @@ namespace detail {
 DWORD errorFromErrno(int error, bool parentMissing)
 {
     switch (error) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return parentMissing ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: case ELOOP: return ERROR_PATH_NOT_FOUND;
-    case ENAMETOOLONG: return ERROR_INVALID_NAME;
-    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY: return ERROR_ACCESS_DENIED;
-    case EEXIST: case ENOTEMPTY: return ERROR_ALREADY_EXISTS;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    case EIO: case ENXIO: case ENODEV: case ENOMEDIUM: case ESTALE: case ENOTCONN:
-    case EHOSTDOWN: case EHOSTUNREACH: case ETIMEDOUT:
+    case 0:
+        return ERROR_SUCCESS;
+    case ENOENT:
+        return parentMissing ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+    case ELOOP:
+        return ERROR_PATH_NOT_FOUND;
+    case ENAMETOOLONG:
+        return ERROR_INVALID_NAME;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+        return ERROR_ACCESS_DENIED;
+    case EEXIST:
+    case ENOTEMPTY:
+        return ERROR_ALREADY_EXISTS;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case ENOMEDIUM:
+    case ESTALE:
+    case ENOTCONN:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ETIMEDOUT:
         return ERROR_NOT_READY;
-    case ENOSPC: case EDQUOT: case EFBIG: return ERROR_WRITE_FAULT;
-    default: return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return ERROR_WRITE_FAULT;
+    default:
+        return ERROR_ACCESS_DENIED;
     }
 }
 

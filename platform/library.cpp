@@ -16,7 +16,7 @@ using namespace platform;
 namespace {
 
 struct Loaded {
-    std::string path;   // POSIX path of the file loaded
+    std::string path;  // POSIX path of the file loaded
     int count = 0;
 };
 

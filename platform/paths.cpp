@@ -47,8 +47,7 @@ std::string posixCurrentDirectory()
     char buffer[PATH_MAX];
     if (!::getcwd(buffer, sizeof buffer)) {
         int e = errno;
-        SetLastError(e == ERANGE || e == ENAMETOOLONG ? ERROR_FILENAME_EXCED_RANGE
-                                                      : detail::errorFromErrno(e, true));
+        SetLastError(e == ERANGE || e == ENAMETOOLONG ? ERROR_FILENAME_EXCED_RANGE : detail::errorFromErrno(e, true));
         return {};
     }
     return buffer;
@@ -138,7 +137,7 @@ std::optional<WindowsPath> WindowsPath::absolute(std::string_view path)
     if (path.empty())
         return std::nullopt;
     if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]))
-        return std::nullopt;   // network (UNC) names have no drive here
+        return std::nullopt;  // network (UNC) names have no drive here
     // Only a path that needs the current directory asks for it (and fails
     // without one).
     std::optional<WindowsPath> cur;
@@ -396,7 +395,7 @@ extern "C" BOOL GetVolumeInformationA(LPCSTR root, LPSTR volumeName, DWORD volum
     if (maxComponentLength)
         *maxComponentLength = 255;
     if (flags)
-        *flags = 0x3;   // case-sensitive names, case preserved
+        *flags = 0x3;  // case-sensitive names, case preserved
     detail::copyOut(d.fsType, fsName, fsNameSize);
     return TRUE;
 }

@@ -67,17 +67,19 @@ std::string systemErrorMessage(DWORD code);
 // Test hooks: each returns the previous value; an empty optional restores the
 // normal behaviour.
 struct Overrides {
-    std::optional<std::string> registryFile;          // POSIX path of the per-user registry file
-    std::optional<std::vector<std::string>> librarySearchFolders;  // POSIX folders searched before the loader's own search
-    std::optional<std::string> mountTable;            // POSIX path read instead of /proc/self/mounts
-    std::optional<std::string> tempFolder;            // POSIX folder used by GetTempPathA
-    std::optional<std::string> executablePath;        // POSIX path reported as the program
+    std::optional<std::string> registryFile;  // POSIX path of the per-user registry file
+    std::optional<std::vector<std::string>>
+        librarySearchFolders;                   // POSIX folders searched before the loader's own search
+    std::optional<std::string> mountTable;      // POSIX path read instead of /proc/self/mounts
+    std::optional<std::string> tempFolder;      // POSIX folder used by GetTempPathA
+    std::optional<std::string> executablePath;  // POSIX path reported as the program
     // Whether registry changes are mirrored onto the desktop (file manager
     // verb, sound theme). Unset: only for the real per-user registry, so a
     // test with its own registry file never touches the user's desktop.
     std::optional<bool> desktopMirror;
-    // GSettings schema that holds the desktop's sound theme name.
-    std::optional<std::string> soundSettingsSchema;
+    // GSettings schemas that may hold a desktop's sound theme name (GNOME's,
+    // MATE's and Cinnamon's).
+    std::optional<std::vector<std::string>> soundSettingsSchemas;
 };
 Overrides& overrides();
 

@@ -163,8 +163,7 @@ extern "C" DWORD GetTempPathA(DWORD size, LPSTR buffer)
     return detail::copyPathOut(text, buffer, size);
 }
 
-extern "C" DWORD SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD size, LPSTR buffer,
-                             LPSTR* filePart)
+extern "C" DWORD SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD size, LPSTR buffer, LPSTR* filePart)
 {
     if (!fileName || !*fileName) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -204,7 +203,7 @@ extern "C" DWORD SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWO
             continue;
         std::string text = toWindowsPath(detail::posixJoin(folder, found));
         if (text.empty())
-            continue;   // no Windows path names it
+            continue;  // no Windows path names it
         DWORD n = detail::copyPathOut(text, buffer, size);
         if (filePart)
             *filePart = n == text.size() ? buffer + text.rfind('\\') + 1 : nullptr;

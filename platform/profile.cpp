@@ -74,8 +74,8 @@ std::string withoutTrailingBlanks(LPCSTR text)
 
 }  // namespace
 
-extern "C" DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
-                                          DWORD size, LPCSTR fileName)
+extern "C" DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
+                                          LPCSTR fileName)
 {
     if (!buffer || size == 0)
         return 0;
@@ -113,7 +113,7 @@ extern "C" UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultVal
     bool negative = false;
     if (*p == '+' || *p == '-')
         negative = *p++ == '-';
-    uint32_t result = 0;   // wraps on overflow, as a 32-bit integer does
+    uint32_t result = 0;  // wraps on overflow, as a 32-bit integer does
     while (*p >= '0' && *p <= '9')
         result = result * 10u + static_cast<uint32_t>(*p++ - '0');
     return negative ? 0u - result : result;

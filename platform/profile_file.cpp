@@ -39,7 +39,8 @@ std::string fromUtf16(std::string_view bytes)
 {
     std::string out;
     auto at = [&bytes](size_t i) {
-        return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
     };
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
         char32_t c = at(i);

@@ -37,8 +37,8 @@ public:
 private:
     struct Line {
         std::string raw;
-        std::string section;    // section name when this is a header line
-        std::string key;        // trimmed key when this is a key line
+        std::string section;  // section name when this is a header line
+        std::string key;      // trimmed key when this is a key line
         bool header = false;
         bool isKey = false;
     };

@@ -96,7 +96,10 @@ LONG fail(LONG rc)
 }
 
 // Finds the key of an open handle, which another process may have deleted.
-const RegistryKey* findOpen(const RegistryTree& tree, const OpenKey& k) { return tree.find(k.root, k.path); }
+const RegistryKey* findOpen(const RegistryTree& tree, const OpenKey& k)
+{
+    return tree.find(k.root, k.path);
+}
 
 }  // namespace
 
@@ -110,7 +113,7 @@ extern "C" LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY resu
         return fail(rc);
     LONG rc = RegistryStore::instance().read([&](const RegistryTree& tree) -> LONG {
         return findOpen(tree, k) || desktop::standsOnDesktop(tree, k.root, k.path) ? ERROR_SUCCESS
-                                                                                 : ERROR_FILE_NOT_FOUND;
+                                                                                   : ERROR_FILE_NOT_FOUND;
     });
     if (rc != ERROR_SUCCESS)
         return fail(rc);
@@ -158,8 +161,7 @@ extern "C" LONG RegCloseKey(HKEY key)
     return t.keys.erase(reinterpret_cast<uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-extern "C" LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
-                                 LPDWORD dataSize)
+extern "C" LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize)
 {
     OpenKey k;
     if (!resolve(key, k))
@@ -298,8 +300,8 @@ extern "C" LONG RegDeleteTreeA(HKEY key, LPCSTR subKey)
     return rc == ERROR_SUCCESS ? rc : fail(rc);
 }
 
-extern "C" LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR cls,
-                              LPDWORD clsSize, FILETIME* lastWrite)
+extern "C" LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR cls, LPDWORD clsSize,
+                              FILETIME* lastWrite)
 {
     OpenKey k;
     if (!resolve(key, k))
@@ -332,10 +334,9 @@ extern "C" LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSiz
     return rc == ERROR_SUCCESS ? rc : fail(rc);
 }
 
-extern "C" LONG RegQueryInfoKeyA(HKEY key, LPSTR cls, LPDWORD clsSize, LPDWORD, LPDWORD subKeys,
-                                 LPDWORD maxSubKeyLen, LPDWORD maxClassLen, LPDWORD values,
-                                 LPDWORD maxValueNameLen, LPDWORD maxValueLen, LPDWORD securityDescriptor,
-                                 FILETIME* lastWrite)
+extern "C" LONG RegQueryInfoKeyA(HKEY key, LPSTR cls, LPDWORD clsSize, LPDWORD, LPDWORD subKeys, LPDWORD maxSubKeyLen,
+                                 LPDWORD maxClassLen, LPDWORD values, LPDWORD maxValueNameLen, LPDWORD maxValueLen,
+                                 LPDWORD securityDescriptor, FILETIME* lastWrite)
 {
     OpenKey k;
     if (!resolve(key, k))

@@ -54,8 +54,8 @@ void setDefault(RegistryKey& key, const std::string& text)
     key.setValue(RegistryValue{"", REG_SZ, text});
 }
 
-void addApp(RegistryKey& apps, RegistryKey& labels, const char* name, const char* displayName,
-            const Event* events, size_t count)
+void addApp(RegistryKey& apps, RegistryKey& labels, const char* name, const char* displayName, const Event* events,
+            size_t count)
 {
     RegistryKey& app = apps.createSubKey(name);
     setDefault(app, displayName);

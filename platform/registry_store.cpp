@@ -57,7 +57,7 @@ LONG RegistryStore::withLock(bool exclusive, const std::function<LONG(const std:
     }
     struct Unlock {
         int fd;
-        ~Unlock() { ::close(fd); }   // closing releases the lock
+        ~Unlock() { ::close(fd); }  // closing releases the lock
     } unlock{lockFd};
     int rc;
     do

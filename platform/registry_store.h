@@ -39,8 +39,8 @@ private:
 
     std::mutex m_mutex;
     std::optional<RegistryTree> m_tree;
-    std::string m_fileText;     // the file's bytes that m_tree was parsed from
-    std::string m_cachedText;   // text form of m_tree, to skip writes that change nothing
+    std::string m_fileText;    // the file's bytes that m_tree was parsed from
+    std::string m_cachedText;  // text form of m_tree, to skip writes that change nothing
 };
 
 }  // namespace platform

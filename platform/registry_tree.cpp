@@ -40,7 +40,10 @@ RegistryKey& RegistryKey::createSubKey(std::string_view n)
     return it->second;
 }
 
-bool RegistryKey::removeSubKey(std::string_view n) { return subKeys.erase(RegistryTree::upper(n)) > 0; }
+bool RegistryKey::removeSubKey(std::string_view n)
+{
+    return subKeys.erase(RegistryTree::upper(n)) > 0;
+}
 
 RegistryValue* RegistryKey::value(std::string_view n)
 {
@@ -66,7 +69,10 @@ void RegistryKey::setValue(RegistryValue v)
     values.emplace(std::move(key), std::move(v));
 }
 
-bool RegistryKey::removeValue(std::string_view n) { return values.erase(RegistryTree::upper(n)) > 0; }
+bool RegistryKey::removeValue(std::string_view n)
+{
+    return values.erase(RegistryTree::upper(n)) > 0;
+}
 
 RegistryTree::RegistryTree()
 {
@@ -271,7 +277,7 @@ std::optional<RegistryTree> RegistryTree::parse(std::string_view text)
     RegistryTree tree;
     RegistryKey* current = nullptr;
     bool sawHeader = false;
-    std::string pending;   // a value line continued with a final "\"
+    std::string pending;  // a value line continued with a final "\"
     size_t i = 0;
     while (i < text.size()) {
         size_t j = text.find('\n', i);

@@ -15,13 +15,13 @@
 namespace platform {
 
 struct RegistryValue {
-    std::string name;   // "" for the default value
+    std::string name;  // "" for the default value
     DWORD type = REG_SZ;
-    std::string data;   // REG_SZ/REG_EXPAND_SZ without the NUL; REG_DWORD 4 bytes little-endian
+    std::string data;  // REG_SZ/REG_EXPAND_SZ without the NUL; REG_DWORD 4 bytes little-endian
 };
 
 struct RegistryKey {
-    std::string name;   // spelling as created
+    std::string name;  // spelling as created
     // Keyed by the upper-cased name, which is also the enumeration order.
     std::map<std::string, RegistryKey> subKeys;
     std::map<std::string, RegistryValue> values;

@@ -20,7 +20,7 @@ struct Services {
     std::mutex mutex;
     std::shared_ptr<MessageBoxService> messageBox;
     std::shared_ptr<SoundService> sound;
-    bool soundChosen = false;   // the system's player is made on first use
+    bool soundChosen = false;  // the system's player is made on first use
     std::shared_ptr<HelpService> help;
     // Version data need nothing of the desktop: read from the file itself
     // for any caller, as on Windows.
@@ -69,16 +69,14 @@ std::shared_ptr<SoundService>& soundSlot()
     return all.sound;
 }
 
-template <typename T>
-std::shared_ptr<T> swap(std::shared_ptr<T>& slot, std::shared_ptr<T> next)
+template <typename T> std::shared_ptr<T> swap(std::shared_ptr<T>& slot, std::shared_ptr<T> next)
 {
     std::lock_guard lock(services().mutex);
     std::swap(slot, next);
     return next;
 }
 
-template <typename T>
-std::shared_ptr<T> get(const std::shared_ptr<T>& slot)
+template <typename T> std::shared_ptr<T> get(const std::shared_ptr<T>& slot)
 {
     std::lock_guard lock(services().mutex);
     return slot;
@@ -183,8 +181,14 @@ std::string versionBlockOf(LPCSTR fileName)
 constexpr char conversionMark[4] = {'T', 'B', 'A', '8'};
 constexpr size_t markSize = 8;
 
-size_t conversionRoom(size_t resourceLength) { return resourceLength * 3 / 2 + 8; }
-size_t markOffset(size_t resourceLength) { return (resourceLength + 3) & ~size_t(3); }
+size_t conversionRoom(size_t resourceLength)
+{
+    return resourceLength * 3 / 2 + 8;
+}
+size_t markOffset(size_t resourceLength)
+{
+    return (resourceLength + 3) & ~size_t(3);
+}
 size_t blockSizeFor(size_t resourceLength)
 {
     return markOffset(resourceLength) + markSize + conversionRoom(resourceLength);

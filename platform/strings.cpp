@@ -14,7 +14,10 @@ namespace {
 // The word sort compares in three rounds: letters and symbols without case
 // (hyphen and apostrophe left out), then case (lower case first), then where
 // the hyphens and apostrophes stood.
-bool ignoredAtFirst(unsigned char c) { return c == '-' || c == '\''; }
+bool ignoredAtFirst(unsigned char c)
+{
+    return c == '-' || c == '\'';
+}
 
 int primaryWeight(unsigned char c)
 {
@@ -29,12 +32,15 @@ int primaryWeight(unsigned char c)
         return 300 + (c - 'a');
     if (c >= 'A' && c <= 'Z')
         return 300 + (c - 'A');
-    return 1000 + c;   // other bytes (UTF-8 sequences) after the letters, in code order
+    return 1000 + c;  // other bytes (UTF-8 sequences) after the letters, in code order
 }
 
 // Each round walks both texts side by side, so that a sort of many names
 // allocates nothing.
-int sign(int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; }
+int sign(int value)
+{
+    return value < 0 ? -1 : value > 0 ? 1 : 0;
+}
 
 // The next byte at or after i that the first rounds weigh, or the end.
 size_t nextWeighed(const char* s, size_t i)
@@ -52,7 +58,10 @@ size_t nextIgnored(const char* s, size_t i)
     return i;
 }
 
-bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
+bool isUpper(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
 
 int wordSort(const char* a, const char* b, bool withCase)
 {
@@ -91,9 +100,15 @@ int wordSort(const char* a, const char* b, bool withCase)
     }
 }
 
-bool isSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isSjisLead(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
-bool isUtf8(UINT codePage) { return codePage == CP_ACP || codePage == CP_UTF8; }
+bool isUtf8(UINT codePage)
+{
+    return codePage == CP_ACP || codePage == CP_UTF8;
+}
 
 size_t utf8Length(unsigned char c)
 {
@@ -124,11 +139,23 @@ const char* nextChar(UINT codePage, const char* p)
 
 }  // namespace
 
-extern "C" UINT GetACP(void) { return CP_UTF8; }
+extern "C" UINT GetACP(void)
+{
+    return CP_UTF8;
+}
 
-extern "C" int lstrcmpA(LPCSTR a, LPCSTR b) { return wordSort(a, b, true); }
-extern "C" int lstrcmpiA(LPCSTR a, LPCSTR b) { return wordSort(a, b, false); }
-extern "C" int lstrlenA(LPCSTR s) { return s ? static_cast<int>(std::strlen(s)) : 0; }
+extern "C" int lstrcmpA(LPCSTR a, LPCSTR b)
+{
+    return wordSort(a, b, true);
+}
+extern "C" int lstrcmpiA(LPCSTR a, LPCSTR b)
+{
+    return wordSort(a, b, false);
+}
+extern "C" int lstrlenA(LPCSTR s)
+{
+    return s ? static_cast<int>(std::strlen(s)) : 0;
+}
 
 extern "C" LPSTR lstrcpyA(LPSTR dest, LPCSTR src)
 {
@@ -181,19 +208,23 @@ extern "C" int wsprintfA(LPSTR buffer, LPCSTR format, ...)
                 spec += *q++;
         }
         while (*q == 'l' || *q == 'h')
-            ++q;   // LONG and DWORD are 32 bits, as on Windows
+            ++q;  // LONG and DWORD are 32 bits, as on Windows
         char piece[limit + 1];
         piece[0] = '\0';
         switch (*q) {
-        case 's': case 'S': {
+        case 's':
+        case 'S': {
             const char* s = va_arg(args, const char*);
             std::snprintf(piece, sizeof piece, (spec + "s").c_str(), s ? s : "(null)");
             break;
         }
-        case 'd': case 'i':
+        case 'd':
+        case 'i':
             std::snprintf(piece, sizeof piece, (spec + "d").c_str(), va_arg(args, int));
             break;
-        case 'u': case 'x': case 'X':
+        case 'u':
+        case 'x':
+        case 'X':
             std::snprintf(piece, sizeof piece, (spec + *q).c_str(), va_arg(args, unsigned));
             break;
         case 'c':
@@ -206,7 +237,7 @@ extern "C" int wsprintfA(LPSTR buffer, LPCSTR format, ...)
             --q;
             break;
         default:
-            std::snprintf(piece, sizeof piece, "%c", *q);   // unknown types print themselves
+            std::snprintf(piece, sizeof piece, "%c", *q);  // unknown types print themselves
             break;
         }
         out += piece;
@@ -254,8 +285,14 @@ extern "C" LPSTR CharPrevExA(WORD codePage, LPCSTR start, LPCSTR current, DWORD)
     }
 }
 
-extern "C" LPSTR CharPrevA(LPCSTR start, LPCSTR current) { return CharPrevExA(CP_ACP, start, current, 0); }
-extern "C" LPSTR CharNextA(LPCSTR current) { return CharNextExA(CP_ACP, current, 0); }
+extern "C" LPSTR CharPrevA(LPCSTR start, LPCSTR current)
+{
+    return CharPrevExA(CP_ACP, start, current, 0);
+}
+extern "C" LPSTR CharNextA(LPCSTR current)
+{
+    return CharNextExA(CP_ACP, current, 0);
+}
 
 namespace platform {
 

@@ -12,10 +12,21 @@ int TerminalMessageBoxService::defaultAnswer(UINT type)
 {
     int second = 0, third = 0, first = IDOK;
     switch (type & 0xF) {
-    case MB_OKCANCEL: first = IDOK; second = IDCANCEL; break;
-    case MB_YESNOCANCEL: first = IDYES; second = IDNO; third = IDCANCEL; break;
-    case MB_YESNO: first = IDYES; second = IDNO; break;
-    default: break;
+    case MB_OKCANCEL:
+        first = IDOK;
+        second = IDCANCEL;
+        break;
+    case MB_YESNOCANCEL:
+        first = IDYES;
+        second = IDNO;
+        third = IDCANCEL;
+        break;
+    case MB_YESNO:
+        first = IDYES;
+        second = IDNO;
+        break;
+    default:
+        break;
     }
     if ((type & 0xF00) == MB_DEFBUTTON2 && second)
         return second;
@@ -24,10 +35,7 @@ int TerminalMessageBoxService::defaultAnswer(UINT type)
     return first;
 }
 
-TerminalMessageBoxService::TerminalMessageBoxService()
-    : m_in(std::cin), m_interactive(::isatty(STDIN_FILENO) != 0)
-{
-}
+TerminalMessageBoxService::TerminalMessageBoxService() : m_in(std::cin), m_interactive(::isatty(STDIN_FILENO) != 0) {}
 
 TerminalMessageBoxService::TerminalMessageBoxService(std::istream& in, bool interactive)
     : m_in(in), m_interactive(interactive)

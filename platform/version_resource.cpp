@@ -10,9 +10,12 @@ namespace {
 
 constexpr uint16_t kBinary = 0;
 constexpr uint16_t kText = 1;
-constexpr size_t kHeaderSize = 6;   // wLength, wValueLength, wType
+constexpr size_t kHeaderSize = 6;  // wLength, wValueLength, wType
 
-size_t align4(size_t n) { return (n + 3) & ~size_t(3); }
+size_t align4(size_t n)
+{
+    return (n + 3) & ~size_t(3);
+}
 
 uint16_t word(std::string_view bytes, size_t at)
 {
@@ -32,7 +35,10 @@ void putDword(std::string& out, uint32_t n)
     putWord(out, static_cast<uint16_t>(n >> 16));
 }
 
-void padTo4(std::string& out) { out.append(align4(out.size()) - out.size(), '\0'); }
+void padTo4(std::string& out)
+{
+    out.append(align4(out.size()) - out.size(), '\0');
+}
 
 std::string utf16Bytes(std::u16string_view text)
 {
@@ -300,7 +306,8 @@ std::string readVersionSection(const std::string& posixPath)
     const auto fileSize = static_cast<uint64_t>(std::max<std::streamoff>(in.tellg(), 0));
     in.seekg(0);
     char ident[16];
-    if (!in.read(ident, sizeof ident) || std::string_view(ident, 4) != "\x7F" "ELF")
+    if (!in.read(ident, sizeof ident) || std::string_view(ident, 4) != "\x7F"
+                                                                       "ELF")
         return {};
     const bool is64 = ident[4] == 2;
     if ((ident[4] != 1 && !is64) || (ident[5] != 1 && ident[5] != 2))
@@ -330,14 +337,14 @@ std::string readVersionSection(const std::string& posixPath)
     };
     constexpr uint64_t kNoBits = 8;
     constexpr uint64_t kLargestNames = 1 << 20;
-    constexpr uint64_t kLargestResource = 0xFFFF;   // its length is a 16-bit number
+    constexpr uint64_t kLargestResource = 0xFFFF;  // its length is a 16-bit number
     const Section names = section(namesIndex);
     if (names.type == kNoBits || names.size > kLargestNames)
         return {};
     const std::optional<std::string> nameTable = elf.bytes(names.offset, names.size);
     if (!nameTable)
         return {};
-    const std::string_view wanted(kVersionSectionName, sizeof kVersionSectionName);   // with its NUL
+    const std::string_view wanted(kVersionSectionName, sizeof kVersionSectionName);  // with its NUL
     for (uint64_t i = 0; i < count; ++i) {
         const Section s = section(i);
         if (s.name >= nameTable->size() || nameTable->compare(s.name, wanted.size(), wanted) != 0)

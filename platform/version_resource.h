@@ -19,24 +19,24 @@ struct FixedFileInfo {
     uint32_t fileVersionMS = 0, fileVersionLS = 0;
     uint32_t productVersionMS = 0, productVersionLS = 0;
     uint32_t flagsMask = 0x3F, flags = 0;
-    uint32_t os = 0x00040004;   // VOS_NT_WINDOWS32
-    uint32_t type = 1;          // VFT_APP
+    uint32_t os = 0x00040004;  // VOS_NT_WINDOWS32
+    uint32_t type = 1;         // VFT_APP
     uint32_t subtype = 0, dateMS = 0, dateLS = 0;
 };
 
 struct VersionString {
-    std::string key, value;   // UTF-8
+    std::string key, value;  // UTF-8
 };
 
 struct VersionStringTable {
-    std::string key;   // language and code page as eight hex digits, "041103a4"
+    std::string key;  // language and code page as eight hex digits, "041103a4"
     std::vector<VersionString> strings;
 };
 
 struct VersionResource {
     std::optional<FixedFileInfo> fixed;
     std::vector<VersionStringTable> stringTables;
-    std::vector<uint32_t> translations;   // language | code page << 16
+    std::vector<uint32_t> translations;  // language | code page << 16
 };
 
 // "1.20.2001.610" -> {0x00010014, 0x07D10262}; missing parts count as 0,
@@ -49,9 +49,9 @@ std::string encodeVersionResource(const VersionResource& resource);
 // Where a query path's value lies in a version resource. Keys compare without
 // regard to ASCII case; "\" (or "") names the fixed file information.
 struct VersionValue {
-    size_t offset = 0;   // from the start of the resource
-    size_t size = 0;     // bytes the value may occupy inside its node
-    bool text = false;   // a string value (UTF-16, up to its first NUL)
+    size_t offset = 0;  // from the start of the resource
+    size_t size = 0;    // bytes the value may occupy inside its node
+    bool text = false;  // a string value (UTF-16, up to its first NUL)
 };
 std::optional<VersionValue> findVersionValue(std::string_view resource, std::string_view path);
 

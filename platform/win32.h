@@ -16,7 +16,7 @@ typedef int BOOL;
 typedef unsigned char BYTE;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;
-typedef int32_t LONG;   // 32 bits as on Windows, not the platform's long
+typedef int32_t LONG;  // 32 bits as on Windows, not the platform's long
 typedef uint32_t UINT;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
@@ -90,7 +90,7 @@ void SetLastError(DWORD code);
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
 typedef struct _FILETIME {
-    DWORD dwLowDateTime;   // 100 ns intervals since 1601-01-01 UTC
+    DWORD dwLowDateTime;  // 100 ns intervals since 1601-01-01 UTC
     DWORD dwHighDateTime;
 } FILETIME, *LPFILETIME;
 
@@ -115,7 +115,7 @@ typedef struct _WIN32_FIND_DATAA {
 // except at a drive root. Failure: INVALID_HANDLE_VALUE and GetLastError()
 // is 2, 3, 5, 18 or 21.
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
-BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);   // FALSE + 18 at the end
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);  // FALSE + 18 at the end
 BOOL FindClose(HANDLE find);
 
 DWORD GetFileAttributesA(LPCSTR path);
@@ -138,8 +138,8 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security,
-                   DWORD disposition, DWORD flags, HANDLE templ);
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition, DWORD flags,
+                   HANDLE templ);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, LPDWORD read, void* overlapped);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, LPDWORD written, void* overlapped);
 DWORD GetFileSize(HANDLE file, LPDWORD high);
@@ -161,21 +161,19 @@ BOOL DosDateTimeToFileTime(WORD dosDate, WORD dosTime, LPFILETIME time);
 #define DRIVE_REMOTE 4
 #define DRIVE_CDROM 5
 #define DRIVE_RAMDISK 6
-DWORD GetLogicalDrives(void);                // bit 0 = A:, bit 2 = C:, ...
-UINT GetDriveTypeA(LPCSTR root);             // "C:\"
-BOOL GetVolumeInformationA(LPCSTR root, LPSTR volumeName, DWORD volumeNameSize,
-                           LPDWORD serial, LPDWORD maxComponentLength, LPDWORD flags,
-                           LPSTR fsName, DWORD fsNameSize);
+DWORD GetLogicalDrives(void);     // bit 0 = A:, bit 2 = C:, ...
+UINT GetDriveTypeA(LPCSTR root);  // "C:\"
+BOOL GetVolumeInformationA(LPCSTR root, LPSTR volumeName, DWORD volumeNameSize, LPDWORD serial,
+                           LPDWORD maxComponentLength, LPDWORD flags, LPSTR fsName, DWORD fsNameSize);
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 BOOL SetCurrentDirectoryA(LPCSTR path);
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart);
-DWORD GetTempPathA(DWORD size, LPSTR buffer);   // ends in "\"
-DWORD SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD size,
-                  LPSTR buffer, LPSTR* filePart);
+DWORD GetTempPathA(DWORD size, LPSTR buffer);  // ends in "\"
+DWORD SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD size, LPSTR buffer, LPSTR* filePart);
 
 // ---- Profile (INI) files ----
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
-                               LPSTR buffer, DWORD size, LPCSTR fileName);
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
+                               LPCSTR fileName);
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR fileName);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
 
@@ -200,21 +198,18 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 typedef DWORD REGSAM;
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM sam, PHKEY result);
-LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR cls, DWORD options,
-                     REGSAM sam, void* security, PHKEY result, LPDWORD disposition);
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR cls, DWORD options, REGSAM sam, void* security,
+                     PHKEY result, LPDWORD disposition);
 LONG RegCloseKey(HKEY key);
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type,
-                      LPBYTE data, LPDWORD dataSize);
-LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type,
-                    const BYTE* data, DWORD dataSize);
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
-LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);          // fails with 1020 (or 5) when it has sub-keys
-LONG RegDeleteTreeA(HKEY key, LPCSTR subKey);         // removes everything below too
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
-                   LPSTR cls, LPDWORD clsSize, FILETIME* lastWrite);   // 259 at the end
-LONG RegQueryInfoKeyA(HKEY key, LPSTR cls, LPDWORD clsSize, LPDWORD reserved,
-                      LPDWORD subKeys, LPDWORD maxSubKeyLen, LPDWORD maxClassLen,
-                      LPDWORD values, LPDWORD maxValueNameLen, LPDWORD maxValueLen,
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);   // fails with 1020 (or 5) when it has sub-keys
+LONG RegDeleteTreeA(HKEY key, LPCSTR subKey);  // removes everything below too
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR cls, LPDWORD clsSize,
+                   FILETIME* lastWrite);  // 259 at the end
+LONG RegQueryInfoKeyA(HKEY key, LPSTR cls, LPDWORD clsSize, LPDWORD reserved, LPDWORD subKeys, LPDWORD maxSubKeyLen,
+                      LPDWORD maxClassLen, LPDWORD values, LPDWORD maxValueNameLen, LPDWORD maxValueLen,
                       LPDWORD securityDescriptor, FILETIME* lastWrite);
 
 // ---- Libraries ----
@@ -223,19 +218,19 @@ LONG RegQueryInfoKeyA(HKEY key, LPSTR cls, LPDWORD clsSize, LPDWORD reserved,
 HMODULE LoadLibraryA(LPCSTR fileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
-DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);   // 0 = the program
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);  // 0 = the program
 
 // ---- Strings ----
 #define CP_ACP 0
 #define CP_UTF8 65001
-UINT GetACP(void);                                      // 65001 on Linux
-int lstrcmpA(LPCSTR a, LPCSTR b);                       // the Windows word sort
+UINT GetACP(void);                 // 65001 on Linux
+int lstrcmpA(LPCSTR a, LPCSTR b);  // the Windows word sort
 int lstrcmpiA(LPCSTR a, LPCSTR b);
 int lstrlenA(LPCSTR s);
 LPSTR lstrcpyA(LPSTR dest, LPCSTR src);
 LPSTR lstrcpynA(LPSTR dest, LPCSTR src, int size);
 LPSTR lstrcatA(LPSTR dest, LPCSTR src);
-int wsprintfA(LPSTR buffer, LPCSTR format, ...);       // %s %d %ld %u %lu %x %c, at most 1024 bytes
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);  // %s %d %ld %u %lu %x %c, at most 1024 bytes
 BOOL IsDBCSLeadByteEx(UINT codePage, BYTE byte);
 LPSTR CharPrevExA(WORD codePage, LPCSTR start, LPCSTR current, DWORD flags);
 LPSTR CharNextExA(WORD codePage, LPCSTR current, DWORD flags);
@@ -245,7 +240,7 @@ LPSTR CharNextA(LPCSTR current);
 // ---- Windows and messages ----
 // A window here is a message target: a procedure and a context pointer.
 // SendMessageA calls the procedure synchronously on the calling thread.
-UINT RegisterWindowMessageA(LPCSTR name);              // 0xC000 upwards, one per name
+UINT RegisterWindowMessageA(LPCSTR name);               // 0xC000 upwards, one per name
 HWND CreateMessageWindow(WNDPROC proc, void* context);  // hidden, message-only
 void* GetWindowContext(HWND window);
 BOOL DestroyWindow(HWND window);
@@ -280,15 +275,15 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 #define SND_NODEFAULT 0x0002
 #define SND_LOOP 0x0008
 #define SND_NOSTOP 0x0010
-BOOL sndPlaySoundA(LPCSTR soundPath, UINT flags);      // null path stops the sound
+BOOL sndPlaySoundA(LPCSTR soundPath, UINT flags);  // null path stops the sound
 
 #define HELP_CONTEXT 0x0001
 #define HELP_QUIT 0x0002
 #define HELP_CONTENTS 0x0003
 #define HELP_CONTEXTPOPUP 0x0008
-#define HELP_SETPOPUP_POS 0x000D   // data: x in the low word, y in the high word (screen)
+#define HELP_SETPOPUP_POS 0x000D  // data: x in the low word, y in the high word (screen)
 #define HELP_FINDER 0x000B
-#define HELP_SETPOPUP_POS 0x000D   // data: x in the low, y in the high 16 bits (screen)
+#define HELP_SETPOPUP_POS 0x000D  // data: x in the low, y in the high 16 bits (screen)
 BOOL WinHelpA(HWND owner, LPCSTR helpFile, UINT command, uintptr_t data);
 
 DWORD GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle);

@@ -17,7 +17,7 @@ struct Windows {
     std::mutex mutex;
     std::map<uintptr_t, Window> windows;
     uintptr_t next = 1;
-    std::map<std::string, UINT> messages;   // upper-cased name -> number
+    std::map<std::string, UINT> messages;  // upper-cased name -> number
 };
 
 Windows& windows()
@@ -108,6 +108,12 @@ extern "C" LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM
     return found.proc(window, message, wParam, lParam);
 }
 
-extern "C" LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
+extern "C" LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM)
+{
+    return 0;
+}
 
-extern "C" BOOL SetForegroundWindow(HWND) { return TRUE; }
+extern "C" BOOL SetForegroundWindow(HWND)
+{
+    return TRUE;
+}

@@ -68,8 +68,7 @@ TFormEvents::TFormEvents(SharedState& state, const WindowBounds& mainBounds, QWi
     connect(TreeView1, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { guarded([&] { TreeView1Changing(current); }); });
     answerLeftDoubleClicksOnly(TreeView1);
-    connect(TreeView1, &QTreeWidget::itemDoubleClicked, this,
-            [this] { guarded([this] { TreeView1DblClick(); }); });
+    connect(TreeView1, &QTreeWidget::itemDoubleClicked, this, [this] { guarded([this] { TreeView1DblClick(); }); });
 }
 
 bool TFormEvents::isEventNode(const QTreeWidgetItem* node)

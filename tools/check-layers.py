@@ -33,7 +33,7 @@ ALLOWED = {
     "migrate": ["platform/qt"],
     "tools/demo": ["platform"],
     "tests/support": ["platform"],
-    "tests/archivers/support": ["archivers/common"],
+    "tests/archivers/support": ["archivers/common", "tests/support"],
 }
 # Backends build on the common code and the libarchive walk, never on each other.
 for backend in ARCHIVER_BACKENDS:

@@ -2,7 +2,10 @@
 # Short, bounded fuzzing of the archiver libraries: builds every libFuzzer
 # target with clang in build-fuzz/, makes small seed archives with the
 # archivers that are installed, and runs each target for FUZZ_SECONDS
-# (default 20). Crashes are kept in build-fuzz/artifacts/ and fail the run.
+# (default 20) under AddressSanitizer and UndefinedBehaviorSanitizer. A
+# finding fails the run; its input is kept in build-fuzz/artifacts/ and copied
+# to archivers/fuzz/findings/<target>/, whose files the unit tests replay
+# (commit it with the fix).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
@@ -13,7 +16,8 @@ if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux
   exit 0
 fi
 
-flags="-fsanitize=address,fuzzer-no-link -fno-omit-frame-pointer -g"
+# Undefined behaviour stops the target like a crash, so it is a finding too.
+flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g"
 mkdir -p "$out"
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -80,6 +84,7 @@ have ar && make_seed ar a.a ar rc a.a tiny.txt noise.wav
 have gzip && make_seed gz text.wav.gz sh -c 'gzip -c sub/text.wav > text.wav.gz'
 have bzip2 && make_seed bz2 text.wav.bz2 sh -c 'bzip2 -c sub/text.wav > text.wav.bz2'
 
+findings=archivers/fuzz/findings
 mkdir -p "$out/artifacts"
 failed=()
 for t in "${targets[@]}"; do
@@ -98,16 +103,25 @@ for t in "${targets[@]}"; do
   if [ ${#dirs[@]} -eq 0 ] && [ -d "$seeds/${t#fuzz_}" ]; then
     dirs+=("$seeds/${t#fuzz_}")
   fi
+  # Past findings start the corpus, so the fuzzer works on from them.
+  [ -d "$findings/${t#fuzz_}" ] && dirs+=("$findings/${t#fuzz_}")
+  rm -f "$out/artifacts/$t-"*
   echo "fuzz.sh: $t for ${seconds}s"
   if ! "$out/fuzz/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=262144 \
       -print_final_stats=0 -artifact_prefix="$out/artifacts/$t-" "$corpus" "${dirs[@]}" \
       >"$out/$t.log" 2>&1; then
     tail -40 "$out/$t.log" >&2
     failed+=("$t")
+    for f in "$out/artifacts/$t-"*; do
+      [ -f "$f" ] || continue
+      mkdir -p "$findings/${t#fuzz_}"
+      cp "$f" "$findings/${t#fuzz_}/${f##*/$t-}"
+      echo "fuzz.sh: $f copied to $findings/${t#fuzz_}/ for the unit tests" >&2
+    done
   fi
 done
 if [ ${#failed[@]} -gt 0 ]; then
-  echo "fuzz.sh: failures in ${failed[*]} (inputs in $out/artifacts/)" >&2
+  echo "fuzz.sh: failures in ${failed[*]} (inputs in $out/artifacts/ and $findings/)" >&2
   exit 1
 fi
 echo "fuzz.sh: ${#targets[@]} targets ran without findings"

@@ -2,8 +2,9 @@
 # Installs the Debian 12 packages TIDEBELL needs to build and run.
 # With --test it also installs what the tests use (archivers that make
 # real archives, sox, a sound server with a silent sink, a virtual X server,
-# clang for the fuzz targets, and for the end-to-end cases a window manager,
-# XTest input, a session bus with the accessibility bus and its bindings).
+# clang for the fuzz targets, lintian for the package, clang-format for the
+# style check, and for the end-to-end cases a window manager, XTest input, a
+# session bus with the accessibility bus and its bindings).
 set -euo pipefail
 
 run_root() {
@@ -26,8 +27,9 @@ test_pkgs=(
   pulseaudio pulseaudio-utils
   xvfb xauth clang libclang-rt-14-dev
   desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas
-  twm xfonts-base ffmpeg
+  twm ffmpeg lintian clang-format xfonts-base
   xdotool x11-utils libxtst6 dbus-daemon at-spi2-core python3 python3-pyatspi gir1.2-atspi-2.0
+  xfconf libkf5config-bin mate-desktop-common cinnamon-desktop-data
 )
 
 pkgs=("${build_pkgs[@]}")

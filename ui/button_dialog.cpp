@@ -9,8 +9,7 @@
 
 namespace tidebell {
 
-TButtonDialog::TButtonDialog(SharedState& state, const WindowBounds& mainBounds, unsigned helpContext,
-                             QWidget* parent)
+TButtonDialog::TButtonDialog(SharedState& state, const WindowBounds& mainBounds, unsigned helpContext, QWidget* parent)
     : TDialogForm(parent), m_state(state), m_mainBounds(mainBounds), m_helpContext(helpContext)
 {
     Button1 = new QPushButton(QStringLiteral("OK"));

@@ -23,9 +23,9 @@ public:
     virtual void Button1Click() = 0;
     void Button3Click();
 
-    QPushButton* Button1 = nullptr;   // "OK", the default button
-    QPushButton* Button2 = nullptr;   // "キャンセル"
-    QPushButton* Button3 = nullptr;   // "ヘルプ"
+    QPushButton* Button1 = nullptr;  // "OK", the default button
+    QPushButton* Button2 = nullptr;  // "キャンセル"
+    QPushButton* Button3 = nullptr;  // "ヘルプ"
     ContextHelp* Help = nullptr;
 
 protected:

@@ -18,8 +18,7 @@ void openHelpTopic(const std::string& helpFile, unsigned contextNumber)
     WinHelpA(nullptr, helpFile.c_str(), HELP_CONTEXT, contextNumber);
 }
 
-ContextHelp::ContextHelp(const std::string& helpFile, QWidget* dialog)
-    : QObject(dialog), m_helpFile(helpFile)
+ContextHelp::ContextHelp(const std::string& helpFile, QWidget* dialog) : QObject(dialog), m_helpFile(helpFile)
 {
     dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, true);
 }

@@ -30,7 +30,7 @@ protected:
 
 private:
     const std::string& m_helpFile;
-    std::map<QObject*, QWidget*> m_controlOf;   // watched object -> control with the number
+    std::map<QObject*, QWidget*> m_controlOf;  // watched object -> control with the number
     std::map<QWidget*, unsigned> m_numbers;
 };
 

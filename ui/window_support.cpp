@@ -62,9 +62,8 @@ protected:
         }
         // The view sees the second press of the double click as a press of
         // its own, as it sees a press on empty space.
-        QMouseEvent press(QEvent::MouseButtonPress, click->position(), click->scenePosition(),
-                          click->globalPosition(), click->button(), click->buttons(), click->modifiers(),
-                          click->pointingDevice());
+        QMouseEvent press(QEvent::MouseButtonPress, click->position(), click->scenePosition(), click->globalPosition(),
+                          click->button(), click->buttons(), click->modifiers(), click->pointingDevice());
         QCoreApplication::sendEvent(watched, &press);
         return true;
     }
@@ -153,10 +152,7 @@ void TDialogForm::resizeEvent(QResizeEvent* event)
     guarded([this] { mendFrame(); });
 }
 
-ApplicationHints::ApplicationHints(SharedState& state, QObject* parent)
-    : QObject(parent), m_state(state)
-{
-}
+ApplicationHints::ApplicationHints(SharedState& state, QObject* parent) : QObject(parent), m_state(state) {}
 
 bool ApplicationHints::eventFilter(QObject* watched, QEvent* event)
 {

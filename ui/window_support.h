@@ -57,7 +57,7 @@ private:
     static constexpr int kFrameWatchTicks = 200;
 
     bool m_shown = false;
-    bool m_framePending = false;   // placed before the frame was known
+    bool m_framePending = false;  // placed before the frame was known
     QTimer* m_frameWatch = nullptr;
     int m_frameWatchTicks = 0;
     bool m_hasTarget = false;      // a centred placement to hold

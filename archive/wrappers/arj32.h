@@ -18,8 +18,7 @@ public:
     static void FreeDLL();
 
     int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
-                const std::string& dir, const FileList& files, bool useResFile,
-                std::string& output) override;
+                const std::string& dir, const FileList& files, bool useResFile, std::string& output) override;
     bool SetOwnerWindow(HWND window, void* callback) override;
     bool KillOwnerWindow(HWND window) override;
 };

@@ -21,16 +21,17 @@ protected:
 class EntryTable {
 public:
     void Add(EntrySlotBase* slot) { m_slots.push_back(slot); }
-    void Clear() {
-        for (EntrySlotBase* slot : m_slots) slot->Clear();
+    void Clear()
+    {
+        for (EntrySlotBase* slot : m_slots)
+            slot->Clear();
     }
 
 private:
     std::vector<EntrySlotBase*> m_slots;
 };
 
-template <class Fn>
-class EntrySlot final : public EntrySlotBase {
+template <class Fn> class EntrySlot final : public EntrySlotBase {
 public:
     EntrySlot(EntryTable& table, std::string name) : m_name(std::move(name)) { table.Add(this); }
     EntrySlot(const EntrySlot&) = delete;
@@ -38,8 +39,10 @@ public:
 
     // The cached address, or the result of BindEntry, which is cached;
     // a failed lookup throws and caches nothing, so the next call looks again.
-    Fn Get(HMODULE module) {
-        if (!m_address) m_address = reinterpret_cast<Fn>(BindEntry(module, m_name.c_str()));
+    Fn Get(HMODULE module)
+    {
+        if (!m_address)
+            m_address = reinterpret_cast<Fn>(BindEntry(module, m_name.c_str()));
         return m_address;
     }
     Fn Cached() const { return m_address; }

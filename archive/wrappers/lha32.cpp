@@ -7,9 +7,9 @@ namespace archives {
 
 namespace {
 
-LibraryBinding& Binding() {
-    static LibraryBinding binding("UNLHA32.DLL", "Unlha",
-                                  "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。");
+LibraryBinding& Binding()
+{
+    static LibraryBinding binding("UNLHA32.DLL", "Unlha", "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。");
     return binding;
 }
 
@@ -17,53 +17,63 @@ LibraryBinding& Binding() {
 
 TLha32::TLha32() : TSingleLibraryArchiver(Binding()) {}
 
-void TLha32::LoadDLL() { Binding().Load(); }
-void TLha32::FreeDLL() { Binding().Free(); }
-LibraryBinding& TLha32::LhaLibrary() { return Binding(); }
+void TLha32::LoadDLL()
+{
+    Binding().Load();
+}
+void TLha32::FreeDLL()
+{
+    Binding().Free();
+}
+LibraryBinding& TLha32::LhaLibrary()
+{
+    return Binding();
+}
 
 // The five command operations take the response-file flag from the options,
 // not from the caller.
-int TLha32::Extract(HWND window, const std::string& archiveFileName,
-                    const TArchiverOptions& options, const std::string& dir,
-                    const FileList& files, bool, std::string& output) {
-    return SendCommand(window, "x", archiveFileName, options.ResFileUsage.contains(ruOnUnpack),
-                       files, dir, options, output);
+int TLha32::Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                    const std::string& dir, const FileList& files, bool, std::string& output)
+{
+    return SendCommand(window, "x", archiveFileName, options.ResFileUsage.contains(ruOnUnpack), files, dir, options,
+                       output);
 }
 
-int TLha32::Pack(HWND window, const std::string& archiveFileName,
-                 const TArchiverOptions& options, const std::string& dir, const FileList& files,
-                 bool, std::string& output) {
-    return SendCommand(window, "u", archiveFileName, options.ResFileUsage.contains(ruOnPack),
-                       files, dir, options, output);
+int TLha32::Pack(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                 const std::string& dir, const FileList& files, bool, std::string& output)
+{
+    return SendCommand(window, "u", archiveFileName, options.ResFileUsage.contains(ruOnPack), files, dir, options,
+                       output);
 }
 
-int TLha32::RemoveItems(HWND window, const std::string& archiveFileName,
-                        const TArchiverOptions& options, const std::string&,
-                        const FileList& files, bool, std::string& output) {
-    return SendCommand(window, "d", archiveFileName,
-                       options.ResFileUsage.contains(ruOnRemoveItem), files, "", options, output);
+int TLha32::RemoveItems(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                        const std::string&, const FileList& files, bool, std::string& output)
+{
+    return SendCommand(window, "d", archiveFileName, options.ResFileUsage.contains(ruOnRemoveItem), files, "", options,
+                       output);
 }
 
-int TLha32::Update(HWND window, const std::string& archiveFileName,
-                   const TArchiverOptions& options, const std::string& dir,
-                   const FileList& files, bool, std::string& output) {
-    return SendCommand(window, "f", archiveFileName, options.ResFileUsage.contains(ruOnUpdate),
-                       files, dir, options, output);
+int TLha32::Update(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                   const std::string& dir, const FileList& files, bool, std::string& output)
+{
+    return SendCommand(window, "f", archiveFileName, options.ResFileUsage.contains(ruOnUpdate), files, dir, options,
+                       output);
 }
 
-int TLha32::MakeSFX(HWND window, const std::string& archiveFileName,
-                    const TArchiverOptions& options, const std::string& dir,
-                    std::string& output) {
+int TLha32::MakeSFX(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                    const std::string& dir, std::string& output)
+{
     return SendCommand(window, "s", archiveFileName, false, {}, dir, options, output);
 }
 
-int TLha32::ExtractMem(HWND window, const std::string& archiveFileName,
-                       const TArchiverOptions& options, const std::string& fileName,
-                       LPBYTE buffer, DWORD bufferSize, DWORD* written) {
+int TLha32::ExtractMem(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                       const std::string& fileName, LPBYTE buffer, DWORD bufferSize, DWORD* written)
+{
     return SendExtractMem(window, archiveFileName, options, fileName, buffer, bufferSize, written);
 }
 
-void TLha32::AddSwitches(TCmdOpt& cmd, const TArchiverOptions& o) const {
+void TLha32::AddSwitches(TCmdOpt& cmd, const TArchiverOptions& o) const
+{
     cmd.Add("-+");
     cmd.AddNum("a", o.a);
     cmd.AddNum("c", o.c);
@@ -132,12 +142,14 @@ void TLha32::AddSwitches(TCmdOpt& cmd, const TArchiverOptions& o) const {
     cmd.AddNum("gw", o.gw);
 }
 
-bool CheckLhaArchive(const std::string& fileName) {
+bool CheckLhaArchive(const std::string& fileName)
+{
     try {
         LibraryBinding& library = Binding();
         library.Load();
         const std::string fullName = ExpandFileName(fileName);
-        if (library.CheckArchive(fullName, CheckModeProbe) == 0) return false;
+        if (library.CheckArchive(fullName, CheckModeProbe) == 0)
+            return false;
         ArchiveHandle handle = library.OpenArchive(nullptr, fullName, OpenModeProbe);
         library.CloseArchive(handle);
         return handle != 0;
@@ -148,8 +160,7 @@ bool CheckLhaArchive(const std::string& fileName) {
 
 namespace {
 // The core creates and probes this unit's archivers through what it registers.
-[[maybe_unused]] const bool registered =
-    RegisterArchiver({atLha, &Create<TLha32>, &ProbeAs<atLha, CheckLhaArchive>});
+[[maybe_unused]] const bool registered = RegisterArchiver({atLha, &Create<TLha32>, &ProbeAs<atLha, CheckLhaArchive>});
 }  // namespace
 
 }  // namespace archives

@@ -17,22 +17,17 @@ public:
     static void FreeDLL();
 
     int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
-                const std::string& dir, const FileList& files, bool useResFile,
-                std::string& output) override;
-    int Pack(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
-             const std::string& dir, const FileList& files, bool useResFile,
-             std::string& output) override;
-    int RemoveItems(HWND window, const std::string& archiveFileName,
-                    const TArchiverOptions& options, const std::string& dir,
-                    const FileList& files, bool useResFile, std::string& output) override;
-    int Update(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
-               const std::string& dir, const FileList& files, bool useResFile,
-               std::string& output) override;
+                const std::string& dir, const FileList& files, bool useResFile, std::string& output) override;
+    int Pack(HWND window, const std::string& archiveFileName, const TArchiverOptions& options, const std::string& dir,
+             const FileList& files, bool useResFile, std::string& output) override;
+    int RemoveItems(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                    const std::string& dir, const FileList& files, bool useResFile, std::string& output) override;
+    int Update(HWND window, const std::string& archiveFileName, const TArchiverOptions& options, const std::string& dir,
+               const FileList& files, bool useResFile, std::string& output) override;
     int MakeSFX(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
                 const std::string& dir, std::string& output) override;
-    int ExtractMem(HWND window, const std::string& archiveFileName,
-                   const TArchiverOptions& options, const std::string& fileName, LPBYTE buffer,
-                   DWORD bufferSize, DWORD* written) override;
+    int ExtractMem(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                   const std::string& fileName, LPBYTE buffer, DWORD bufferSize, DWORD* written) override;
 
 protected:
     // For a subclass that lists through another library; commands still go

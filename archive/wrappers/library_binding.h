@@ -29,8 +29,7 @@ public:
     int CloseArchive(ArchiveHandle archive);
     int FindFirst(ArchiveHandle archive, const std::string& wildName, EntryRecord& record);
     int FindNext(ArchiveHandle archive, EntryRecord& record);
-    int ExtractMem(HWND window, const std::string& commandLine, LPBYTE buffer, DWORD size,
-                   DWORD* written);
+    int ExtractMem(HWND window, const std::string& commandLine, LPBYTE buffer, DWORD size, DWORD* written);
     BOOL CheckArchive(const std::string& fileName, int mode);
     BOOL SetOwnerWindowEx(HWND window, void* callback);
     BOOL KillOwnerWindowEx(HWND window);
@@ -45,7 +44,8 @@ public:
 
 private:
     HMODULE Bound() { return m_library.Module(); }
-    HMODULE Loading() {
+    HMODULE Loading()
+    {
         Load();
         return m_library.Module();
     }

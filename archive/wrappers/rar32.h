@@ -16,11 +16,9 @@ public:
     static void FreeDLL();
 
     int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
-                const std::string& dir, const FileList& files, bool useResFile,
-                std::string& output) override;
-    int ExtractMem(HWND window, const std::string& archiveFileName,
-                   const TArchiverOptions& options, const std::string& fileName, LPBYTE buffer,
-                   DWORD bufferSize, DWORD* written) override;
+                const std::string& dir, const FileList& files, bool useResFile, std::string& output) override;
+    int ExtractMem(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                   const std::string& fileName, LPBYTE buffer, DWORD bufferSize, DWORD* written) override;
 
 protected:
     void AddSwitches(TCmdOpt& cmd, const TArchiverOptions& options) const override;

@@ -28,9 +28,8 @@ public:
 
     // The command word directly followed by the wrapper's switches and the
     // common tail (TArchiver::AddCommonTail).
-    virtual std::string BuildCommandLine(const std::string& command,
-                                         const std::string& archiveFileName, bool useResFile,
-                                         const FileList& files, const std::string& dir,
+    virtual std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName,
+                                         bool useResFile, const FileList& files, const std::string& dir,
                                          const TArchiverOptions& options) const;
     // Calls the command entry of CommandLibrary(); an empty output passes a
     // null buffer.
@@ -51,14 +50,13 @@ protected:
 
     // One command operation: builds the line, keeps it in CommandLine and
     // runs it; the library's result.
-    int SendCommand(HWND window, const std::string& command, const std::string& archiveFileName,
-                    bool useResFile, const FileList& files, const std::string& dir,
-                    const TArchiverOptions& options, std::string& output);
+    int SendCommand(HWND window, const std::string& command, const std::string& archiveFileName, bool useResFile,
+                    const FileList& files, const std::string& dir, const TArchiverOptions& options,
+                    std::string& output);
     // ExtractMem for the wrappers that offer it: the line without command
     // word, response file or folder, with the one file name.
-    int SendExtractMem(HWND window, const std::string& archiveFileName,
-                       const TArchiverOptions& options, const std::string& fileName,
-                       LPBYTE buffer, DWORD bufferSize, DWORD* written);
+    int SendExtractMem(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                       const std::string& fileName, LPBYTE buffer, DWORD bufferSize, DWORD* written);
 
 private:
     LibraryBinding& m_library;

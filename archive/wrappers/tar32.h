@@ -19,21 +19,18 @@ public:
     static void FreeDLL();
 
     int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
-                const std::string& dir, const FileList& files, bool useResFile,
-                std::string& output) override;
-    int Pack(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
-             const std::string& dir, const FileList& files, bool useResFile,
-             std::string& output) override;
+                const std::string& dir, const FileList& files, bool useResFile, std::string& output) override;
+    int Pack(HWND window, const std::string& archiveFileName, const TArchiverOptions& options, const std::string& dir,
+             const FileList& files, bool useResFile, std::string& output) override;
     int MakeSFX(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
                 const std::string& dir, std::string& output) override;
-    int ExtractMem(HWND window, const std::string& archiveFileName,
-                   const TArchiverOptions& options, const std::string& fileName, LPBYTE buffer,
-                   DWORD bufferSize, DWORD* written) override;
+    int ExtractMem(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                   const std::string& fileName, LPBYTE buffer, DWORD bufferSize, DWORD* written) override;
 
     // Switches written with a blank before their values; the archive and the
     // folder go as -f and -o switches instead of the common tail's.
-    std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName,
-                                 bool useResFile, const FileList& files, const std::string& dir,
+    std::string BuildCommandLine(const std::string& command, const std::string& archiveFileName, bool useResFile,
+                                 const FileList& files, const std::string& dir,
                                  const TArchiverOptions& options) const override;
     // Then brings the owner window to the front.
     int RunCommand(HWND window, const std::string& commandLine, std::string& output) override;

@@ -22,22 +22,17 @@ public:
     int FindNext(ArchiveHandle archive, EntryRecord& record) override;
     int CloseArchive(ArchiveHandle archive) override;
     int Extract(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
-                const std::string& dir, const FileList& files, bool useResFile,
-                std::string& output) override;
-    int Pack(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
-             const std::string& dir, const FileList& files, bool useResFile,
-             std::string& output) override;
-    int RemoveItems(HWND window, const std::string& archiveFileName,
-                    const TArchiverOptions& options, const std::string& dir,
-                    const FileList& files, bool useResFile, std::string& output) override;
-    int Update(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
-               const std::string& dir, const FileList& files, bool useResFile,
-               std::string& output) override;
+                const std::string& dir, const FileList& files, bool useResFile, std::string& output) override;
+    int Pack(HWND window, const std::string& archiveFileName, const TArchiverOptions& options, const std::string& dir,
+             const FileList& files, bool useResFile, std::string& output) override;
+    int RemoveItems(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                    const std::string& dir, const FileList& files, bool useResFile, std::string& output) override;
+    int Update(HWND window, const std::string& archiveFileName, const TArchiverOptions& options, const std::string& dir,
+               const FileList& files, bool useResFile, std::string& output) override;
     int MakeSFX(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
                 const std::string& dir, std::string& output) override;
-    int ExtractMem(HWND window, const std::string& archiveFileName,
-                   const TArchiverOptions& options, const std::string& fileName, LPBYTE buffer,
-                   DWORD bufferSize, DWORD* written) override;
+    int ExtractMem(HWND window, const std::string& archiveFileName, const TArchiverOptions& options,
+                   const std::string& fileName, LPBYTE buffer, DWORD bufferSize, DWORD* written) override;
     // Passes the mode only; extraMode is ignored.
     int CheckArchive(const std::string& archiveFileName, int mode, int extraMode) override;
     bool SetOwnerWindow(HWND window, void* callback) override;
@@ -49,19 +44,16 @@ public:
     static std::string NameConverter(const std::string& fileName);
 
     // Unpacking (Extract, ExtractMem): -o, --i, -j, then the common tail.
-    std::string BuildUnpackCommandLine(const std::string& command,
-                                       const std::string& archiveFileName, bool useResFile,
+    std::string BuildUnpackCommandLine(const std::string& command, const std::string& archiveFileName, bool useResFile,
                                        const FileList& files, const std::string& dir,
                                        const TArchiverOptions& options) const;
     // Packing with ZIP32J.DLL (Pack, RemoveItems, Update).
-    std::string BuildPackCommandLine(const std::string& command,
-                                     const std::string& archiveFileName, bool useResFile,
+    std::string BuildPackCommandLine(const std::string& command, const std::string& archiveFileName, bool useResFile,
                                      const FileList& files, const std::string& dir,
                                      const TArchiverOptions& options) const;
     // Packing with LMZIP32.DLL: -o, -j, the common tail without a folder.
-    std::string BuildLmzipPackCommandLine(const std::string& command,
-                                          const std::string& archiveFileName, bool useResFile,
-                                          const FileList& files,
+    std::string BuildLmzipPackCommandLine(const std::string& command, const std::string& archiveFileName,
+                                          bool useResFile, const FileList& files,
                                           const TArchiverOptions& options) const;
     int RunUnpackCommand(HWND window, const std::string& commandLine, std::string& output);
     int RunPackCommand(HWND window, const std::string& commandLine, std::string& output);

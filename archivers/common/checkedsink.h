@@ -37,8 +37,8 @@ private:
     Sink& m_target;
     OutputLimits m_limits;
     uint64_t m_packedBound = 0;
-    uint64_t m_written = 0;    // all bytes, holes included
-    uint64_t m_data = 0;       // bytes the reader decoded (no holes)
+    uint64_t m_written = 0;  // all bytes, holes included
+    uint64_t m_data = 0;     // bytes the reader decoded (no holes)
     uint32_t m_crc = 0;
     bool m_oversize = false;
     bool m_tooLarge = false;

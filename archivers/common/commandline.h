@@ -23,7 +23,7 @@
 namespace arc {
 
 struct Token {
-    std::string text;   // quotes removed
+    std::string text;  // quotes removed
     bool quoted = false;
 };
 
@@ -45,7 +45,7 @@ struct CommandRequest {
 };
 
 struct ParsedCommand {
-    int code = ArcOk;      // ArcBadCommand, ArcNotSupported when not ArcOk
+    int code = ArcOk;  // ArcBadCommand, ArcNotSupported when not ArcOk
     std::string message;
     CommandRequest request;
 };

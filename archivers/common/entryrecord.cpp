@@ -7,21 +7,25 @@ namespace arc {
 
 namespace {
 
-void put16(unsigned char* p, uint16_t v) {
+void put16(unsigned char* p, uint16_t v)
+{
     p[0] = static_cast<unsigned char>(v);
     p[1] = static_cast<unsigned char>(v >> 8);
 }
-void put32(unsigned char* p, uint32_t v) {
+void put32(unsigned char* p, uint32_t v)
+{
     put16(p, static_cast<uint16_t>(v));
     put16(p + 2, static_cast<uint16_t>(v >> 16));
 }
 
 // Copies at most capacity-1 bytes, never cutting a UTF-8 sequence, and a 0.
-void putText(unsigned char* p, size_t capacity, std::string_view text) {
+void putText(unsigned char* p, size_t capacity, std::string_view text)
+{
     size_t n = text.size();
     if (n > capacity - 1) {
         n = capacity - 1;
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+            --n;
     }
     std::memcpy(p, text.data(), n);
     p[n] = 0;
@@ -29,7 +33,8 @@ void putText(unsigned char* p, size_t capacity, std::string_view text) {
 
 }  // namespace
 
-void fillEntryRecord(const Entry& entry, unsigned char* record) {
+void fillEntryRecord(const Entry& entry, unsigned char* record)
+{
     using L = EntryRecordLayout;
     std::memset(record, 0, L::Size);
     put32(record + L::OriginalSize, static_cast<uint32_t>(entry.size));
@@ -46,20 +51,26 @@ void fillEntryRecord(const Entry& entry, unsigned char* record) {
     put16(record + L::DosDate, static_cast<uint16_t>(entry.dosDateTime >> 16));
     put16(record + L::DosTime, static_cast<uint16_t>(entry.dosDateTime));
     uint8_t attributes = entry.attributes;
-    if (entry.type == EntryType::Directory) attributes |= 0x10;
+    if (entry.type == EntryType::Directory)
+        attributes |= 0x10;
     record[L::Attributes] = attributes;
     record[L::CrcKindByte] = static_cast<unsigned char>(entry.crcKind);
     uint16_t flags = 0;
-    if (entry.type == EntryType::Directory) flags |= EntryFlagFolder;
-    if (entry.encrypted) flags |= EntryFlagEncrypted;
-    if (entry.type == EntryType::Symlink || entry.type == EntryType::Other) flags |= EntryFlagSpecial;
-    if (!entry.sizeKnown) flags |= EntryFlagSizeUnknown;
+    if (entry.type == EntryType::Directory)
+        flags |= EntryFlagFolder;
+    if (entry.encrypted)
+        flags |= EntryFlagEncrypted;
+    if (entry.type == EntryType::Symlink || entry.type == EntryType::Other)
+        flags |= EntryFlagSpecial;
+    if (!entry.sizeKnown)
+        flags |= EntryFlagSizeUnknown;
     put16(record + L::Flags, flags);
     putText(record + L::Name, L::NameCapacity, entry.name);
     char attrText[6] = "rhsda";
     const uint8_t bits[5] = {0x01, 0x02, 0x04, 0x10, 0x20};
     for (int i = 0; i < 5; ++i)
-        if (!(attributes & bits[i])) attrText[i] = '-';
+        if (!(attributes & bits[i]))
+            attrText[i] = '-';
     putText(record + L::AttributeText, L::TextCapacity, attrText);
     putText(record + L::MethodText, L::TextCapacity, entry.method);
 }

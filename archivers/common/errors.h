@@ -10,7 +10,7 @@ namespace arc {
 
 enum ErrorCode : int {
     ArcOk = 0,
-    ArcEndOfList = -1,        // FindFirst/FindNext: no (more) matching entry
+    ArcEndOfList = -1,  // FindFirst/FindNext: no (more) matching entry
 
     ArcNotSupported = 0x100,  // command or feature this library does not offer (packing, deleting, SFX, ...)
     ArcBadCommand,            // command line cannot be parsed (no archive, unknown switch form)
@@ -23,11 +23,11 @@ enum ErrorCode : int {
     ArcWriteError,            // output cannot be created or written (disk full, permissions)
     ArcAborted,               // the owner window asked to stop
     ArcOutOfMemory,
-    ArcBadHandle,             // unknown, closed or stale archive handle
-    ArcBufferTooSmall,        // ExtractMem: the entry does not fit; the buffer holds its start
-    ArcUnsafeEntry,           // entry skipped: unsafe name, link or device
-    ArcBadArgument,           // null pointer where one is required
-    ArcOutputLimit,           // an entry decodes to far more than it holds, or the disk would fill
+    ArcBadHandle,       // unknown, closed or stale archive handle
+    ArcBufferTooSmall,  // ExtractMem: the entry does not fit; the buffer holds its start
+    ArcUnsafeEntry,     // entry skipped: unsafe name, link or device
+    ArcBadArgument,     // null pointer where one is required
+    ArcOutputLimit,     // an entry decodes to far more than it holds, or the disk would fill
 };
 
 // Short English text of a code ("CRC error"), for the output buffer.

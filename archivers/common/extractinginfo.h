@@ -22,14 +22,14 @@ enum ArcExtractState : uint32_t {
 };
 
 typedef struct ExtractingInfoEx {
-    uint32_t structSize;        // sizeof(EXTRACTINGINFOEX)
-    uint32_t state;             // as wParam
-    uint64_t fileSize;          // original size of the entry (0 when unknown)
-    uint64_t writtenSize;       // bytes written so far
-    uint32_t crc;               // stored CRC of the entry
-    uint16_t dosDate;           // stored DOS date and time
+    uint32_t structSize;   // sizeof(EXTRACTINGINFOEX)
+    uint32_t state;        // as wParam
+    uint64_t fileSize;     // original size of the entry (0 when unknown)
+    uint64_t writtenSize;  // bytes written so far
+    uint32_t crc;          // stored CRC of the entry
+    uint16_t dosDate;      // stored DOS date and time
     uint16_t dosTime;
-    uint32_t attributes;        // DOS attributes
+    uint32_t attributes;  // DOS attributes
     uint32_t reserved;
     char archiveName[520];      // archive path as the command named it
     char entryName[520];        // name inside the archive, UTF-8, "/" between folders

@@ -29,7 +29,8 @@ public:
     explicit Fd(int fd = -1) : m_fd(fd) {}
     ~Fd() { reset(); }
     Fd(Fd&& o) noexcept : m_fd(o.release()) {}
-    Fd& operator=(Fd&& o) noexcept {
+    Fd& operator=(Fd&& o) noexcept
+    {
         if (this != &o) {
             reset();
             m_fd = o.release();
@@ -40,13 +41,16 @@ public:
     Fd& operator=(const Fd&) = delete;
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
-    int release() {
+    int release()
+    {
         const int fd = m_fd;
         m_fd = -1;
         return fd;
     }
-    void reset() {
-        if (m_fd >= 0) ::close(m_fd);
+    void reset()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
         m_fd = -1;
     }
 
@@ -55,17 +59,21 @@ private:
 };
 
 // mkdir -p for the destination itself (named by the user, trusted).
-bool makeFolders(const std::string& path) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+bool makeFolders(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode);
     const size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash))) return false;
+    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash)))
+        return false;
     return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
 }
 
 // Enters (creating when missing) each folder part below `base`, never
 // following a link.
-Fd enterFolders(int base, const std::vector<std::string>& parts, size_t count, std::string& error) {
+Fd enterFolders(int base, const std::vector<std::string>& parts, size_t count, std::string& error)
+{
     Fd current(::fcntl(base, F_DUPFD_CLOEXEC, 0));
     for (size_t i = 0; i < count && current.valid(); ++i) {
         if (::mkdirat(current.get(), parts[i].c_str(), 0777) != 0 && errno != EEXIST) {
@@ -82,8 +90,10 @@ Fd enterFolders(int base, const std::vector<std::string>& parts, size_t count, s
     return current;
 }
 
-time_t dosToTime(uint32_t dos) {
-    if (dos == 0) return 0;
+time_t dosToTime(uint32_t dos)
+{
+    if (dos == 0)
+        return 0;
     std::tm tm{};
     tm.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
     tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
@@ -101,12 +111,15 @@ time_t dosToTime(uint32_t dos) {
 class FileSink : public Sink {
 public:
     FileSink(int fd, const OutputLimits& limits) : m_fd(fd), m_limits(limits) {}
-    bool write(const void* data, size_t size) override {
-        if (!roomFor(size)) return false;
+    bool write(const void* data, size_t size) override
+    {
+        if (!roomFor(size))
+            return false;
         auto p = static_cast<const char*>(data);
         while (size > 0) {
             const ssize_t n = ::write(m_fd, p, size);
-            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EINTR)
+                continue;
             if (n <= 0) {
                 m_errno = n < 0 ? errno : ENOSPC;
                 return false;
@@ -118,7 +131,8 @@ public:
         m_end = m_position;
         return true;
     }
-    bool skip(uint64_t size) override {
+    bool skip(uint64_t size) override
+    {
         if (size > static_cast<uint64_t>(INT64_MAX) - m_position ||
             ::lseek(m_fd, static_cast<off_t>(size), SEEK_CUR) < 0) {
             m_errno = errno ? errno : EFBIG;
@@ -128,8 +142,10 @@ public:
         return true;
     }
     // Gives a file that ends in a hole its full length.
-    bool finish() {
-        if (m_position == m_end || ::ftruncate(m_fd, static_cast<off_t>(m_position)) == 0) return true;
+    bool finish()
+    {
+        if (m_position == m_end || ::ftruncate(m_fd, static_cast<off_t>(m_position)) == 0)
+            return true;
         m_errno = errno;
         return false;
     }
@@ -139,14 +155,16 @@ public:
 private:
     // Asks the file system afresh every 16 MiB written, and whenever the
     // room known from the last answer runs out.
-    bool roomFor(size_t size) {
+    bool roomFor(size_t size)
+    {
         if (size <= m_room && m_sinceAsked < (uint64_t(16) << 20)) {
             m_room -= size;
             m_sinceAsked += size;
             return true;
         }
-        struct statvfs fs{};
-        if (::fstatvfs(m_fd, &fs) != 0) return true;  // cannot tell: the write itself will say
+        struct statvfs fs {};
+        if (::fstatvfs(m_fd, &fs) != 0)
+            return true;  // cannot tell: the write itself will say
         const uint64_t unit = fs.f_frsize ? fs.f_frsize : fs.f_bsize;
         const uint64_t available = static_cast<uint64_t>(fs.f_bavail) * unit;
         const uint64_t reserve = m_limits.reserveFor(static_cast<uint64_t>(fs.f_blocks) * unit);
@@ -176,33 +194,40 @@ private:
 class PendingFile {
 public:
     PendingFile(int folder, std::string name) : m_folder(folder), m_name(std::move(name)) {}
-    ~PendingFile() {
+    ~PendingFile()
+    {
         m_fd.reset();
-        if (!m_tempName.empty()) ::unlinkat(m_folder, m_tempName.c_str(), 0);
+        if (!m_tempName.empty())
+            ::unlinkat(m_folder, m_tempName.c_str(), 0);
     }
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
 
-    bool create() {
+    bool create()
+    {
         m_fd = Fd(::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-        if (m_fd.valid()) return true;
+        if (m_fd.valid())
+            return true;
         // File systems without unnamed files: a hidden name, exclusive.
         std::random_device random;
         for (int attempt = 0; attempt < 16; ++attempt) {
             char suffix[32];
             std::snprintf(suffix, sizeof suffix, ".%08x.part", random());
             m_tempName = ".tb-" + m_name.substr(0, 180) + suffix;
-            m_fd = Fd(::openat(m_folder, m_tempName.c_str(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-            if (m_fd.valid()) return true;
-            if (errno != EEXIST) break;
+            m_fd =
+                Fd(::openat(m_folder, m_tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+            if (m_fd.valid())
+                return true;
+            if (errno != EEXIST)
+                break;
         }
         m_tempName.clear();
         return false;
     }
     int fd() const { return m_fd.get(); }
 
-    bool commit(time_t mtime, std::string& error) {
+    bool commit(time_t mtime, std::string& error)
+    {
         if (mtime > 0) {
             const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
             ::futimens(m_fd.get(), times);
@@ -217,7 +242,8 @@ public:
                 std::string candidate = ".tb-" + m_name.substr(0, 180) + suffix;
                 if (::linkat(AT_FDCWD, proc.c_str(), m_folder, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
                     m_tempName = candidate;
-                else if (errno != EEXIST) break;
+                else if (errno != EEXIST)
+                    break;
             }
             if (m_tempName.empty()) {
                 error = std::string("cannot name the output file: ") + std::strerror(errno);
@@ -242,20 +268,25 @@ private:
 
 // What Linux file systems take: 255 bytes a part, 4,096 for the path.
 // Longer names fail their entry alone, before anything is written.
-bool fitsFileSystem(const std::vector<std::string>& parts) {
+bool fitsFileSystem(const std::vector<std::string>& parts)
+{
     size_t total = 0;
     for (const std::string& part : parts) {
-        if (part.size() > 255) return false;
+        if (part.size() > 255)
+            return false;
         total += part.size() + 1;
     }
     return total <= 4096;
 }
 
-std::string joinWindows(const std::string& folder, const std::vector<std::string>& parts) {
+std::string joinWindows(const std::string& folder, const std::vector<std::string>& parts)
+{
     std::string out = folder;
-    if (!out.empty() && out.back() != '\\' && out.back() != '/') out += '\\';
+    if (!out.empty() && out.back() != '\\' && out.back() != '/')
+        out += '\\';
     for (size_t i = 0; i < parts.size(); ++i) {
-        if (i) out += '\\';
+        if (i)
+            out += '\\';
         out += parts[i];
     }
     return out;
@@ -266,10 +297,12 @@ struct Selection {
     std::vector<bool> patternUsed;
 };
 
-Selection select(const Reader& reader, const CommandRequest& request) {
+Selection select(const Reader& reader, const CommandRequest& request)
+{
     Selection s;
     std::vector<WildcardPattern> patterns;
-    for (const std::string& p : request.patterns) patterns.emplace_back(p, request.brackets);
+    for (const std::string& p : request.patterns)
+        patterns.emplace_back(p, request.brackets);
     s.patternUsed.assign(request.patterns.size(), false);
     const auto& entries = reader.entries();
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -284,12 +317,14 @@ Selection select(const Reader& reader, const CommandRequest& request) {
                 any = true;
             }
         }
-        if (any) s.indices.push_back(i);
+        if (any)
+            s.indices.push_back(i);
     }
     return s;
 }
 
-int noMatchCheck(const Selection& s, const CommandRequest& request, OutputText& output) {
+int noMatchCheck(const Selection& s, const CommandRequest& request, OutputText& output)
+{
     int code = ArcOk;
     for (size_t p = 0; p < s.patternUsed.size(); ++p) {
         if (!s.patternUsed[p]) {
@@ -303,7 +338,8 @@ int noMatchCheck(const Selection& s, const CommandRequest& request, OutputText& 
 }  // namespace
 
 int extractEntries(Reader& reader, const CommandRequest& request, const ExtractTarget& target, Progress& progress,
-                   OutputText& output) {
+                   OutputText& output)
+{
     // Each failure with the output name it concerns: a link refused under a
     // name that another entry then (or before) wrote is no failure of that
     // name, so it does not count once the name was written.
@@ -311,7 +347,8 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
     std::set<std::string> written;
     auto firstError = [&] {
         for (const auto& [code, name] : failures)
-            if (name.empty() || !written.count(name)) return code;
+            if (name.empty() || !written.count(name))
+                return code;
         return int(ArcOk);
     };
     // note(): an entry failed, go on with the others; stop(): give up now.
@@ -330,9 +367,11 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
         return name;
     };
     const std::string folder = target.posixFolder.empty() ? std::string(".") : target.posixFolder;
-    if (!makeFolders(folder)) return stop(ArcWriteError, "cannot create folder " + target.windowsFolder);
+    if (!makeFolders(folder))
+        return stop(ArcWriteError, "cannot create folder " + target.windowsFolder);
     Fd base(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!base.valid()) return stop(ArcWriteError, "cannot open folder " + target.windowsFolder);
+    if (!base.valid())
+        return stop(ArcWriteError, "cannot open folder " + target.windowsFolder);
 
     const OutputLimits limits = currentOutputLimits();
     const Selection selection = select(reader, request);
@@ -353,16 +392,19 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
             continue;
         }
         if (entry.type == EntryType::Directory) {
-            if (request.flat) continue;
+            if (request.flat)
+                continue;
             std::string error;
-            if (!enterFolders(base.get(), parts, parts.size(), error).valid()) note(ArcWriteError, error);
+            if (!enterFolders(base.get(), parts, parts.size(), error).valid())
+                note(ArcWriteError, error);
             continue;
         }
         if (entry.encrypted) {
             note(ArcUnsupportedMethod, "skipped (encrypted): " + entry.name);
             continue;
         }
-        if (request.flat) parts.erase(parts.begin(), parts.end() - 1);
+        if (request.flat)
+            parts.erase(parts.begin(), parts.end() - 1);
         const std::string displayName = joinWindows(target.windowsFolder, parts);
         std::string error;
         Fd dir = enterFolders(base.get(), parts, parts.size() - 1, error);
@@ -372,7 +414,7 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
             continue;
         }
         const std::string& leaf = parts.back();
-        struct stat st{};
+        struct stat st {};
         if (::fstatat(dir.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
             if (S_ISDIR(st.st_mode)) {
                 note(ArcWriteError, "a folder is in the way: " + displayName);
@@ -387,8 +429,10 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
             }
         }
         PendingFile file(dir.get(), leaf);
-        if (!file.create()) return stop(ArcWriteError, "cannot create " + displayName + ": " + std::strerror(errno));
-        if (!progress.begin(entry, displayName)) return stop(ArcAborted, "aborted: " + entry.name);
+        if (!file.create())
+            return stop(ArcWriteError, "cannot create " + displayName + ": " + std::strerror(errno));
+        if (!progress.begin(entry, displayName))
+            return stop(ArcAborted, "aborted: " + entry.name);
         FileSink fileSink(file.fd(), limits);
         ProgressSink progressSink(fileSink, progress);
         CheckedSink checked(entry, progressSink, target.archiveSize);
@@ -397,7 +441,8 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
         if (fileSink.reserveReached())
             return stop(ArcOutputLimit, "stopped: " + displayName + " would leave too little free disk space");
         if (checked.targetRefused()) {
-            if (progress.abortRequested()) return stop(ArcAborted, "aborted: " + entry.name);
+            if (progress.abortRequested())
+                return stop(ArcAborted, "aborted: " + entry.name);
             return stop(ArcWriteError, "write error: " + displayName + ": " + std::strerror(fileSink.error()));
         }
         if (result.ok() && !fileSink.finish())
@@ -414,22 +459,26 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
             note(code, text);
             continue;
         }
-        if (!file.commit(dosToTime(entry.dosDateTime), error)) return stop(ArcWriteError, error);
+        if (!file.commit(dosToTime(entry.dosDateTime), error))
+            return stop(ArcWriteError, error);
         written.insert(outputName(parts));
         output.line("extracted: " + displayName);
-        if (!progress.end()) return stop(ArcAborted, "aborted after: " + entry.name);
+        if (!progress.end())
+            return stop(ArcAborted, "aborted after: " + entry.name);
     }
     const int noMatch = noMatchCheck(selection, request, output);
     return firstError() != ArcOk ? firstError() : noMatch;
 }
 
-int testEntries(Reader& reader, const CommandRequest& request, OutputText& output, uint64_t archiveSize) {
+int testEntries(Reader& reader, const CommandRequest& request, OutputText& output, uint64_t archiveSize)
+{
     int firstError = ArcOk;
     const Selection selection = select(reader, request);
     const auto& entries = reader.entries();
     for (size_t index : selection.indices) {
         const Entry& entry = entries[index];
-        if (entry.type != EntryType::File) continue;
+        if (entry.type != EntryType::File)
+            continue;
         NullSink null;
         CheckedSink checked(entry, null, archiveSize);
         const Result result = checked.finish(reader.extract(index, checked));
@@ -438,7 +487,8 @@ int testEntries(Reader& reader, const CommandRequest& request, OutputText& outpu
         } else {
             const int code = errorFromStatus(result.status);
             output.line(std::string(errorText(code)) + ": " + entry.name);
-            if (firstError == ArcOk) firstError = code;
+            if (firstError == ArcOk)
+                firstError = code;
         }
     }
     const int noMatch = noMatchCheck(selection, request, output);

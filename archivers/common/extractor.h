@@ -21,9 +21,9 @@
 namespace arc {
 
 struct ExtractTarget {
-    std::string posixFolder;     // destination, created when missing
-    std::string windowsFolder;   // the same as the command named it (for messages)
-    uint64_t archiveSize = 0;    // of the archive file, bounding each entry's compressed size (0: unknown)
+    std::string posixFolder;    // destination, created when missing
+    std::string windowsFolder;  // the same as the command named it (for messages)
+    uint64_t archiveSize = 0;   // of the archive file, bounding each entry's compressed size (0: unknown)
 };
 
 // Extracts the entries of `reader` that `request` selects. Per-entry
@@ -31,8 +31,8 @@ struct ExtractTarget {
 // extracted; a write error, an abort or passing the limits of
 // outputlimits.h stops at once, and the entry's partial file is removed. Returns 0 or the first
 // error's code (errors.h); ArcNoMatch when a pattern matched no entry.
-int extractEntries(Reader& reader, const CommandRequest& request, const ExtractTarget& target,
-                   Progress& progress, OutputText& output);
+int extractEntries(Reader& reader, const CommandRequest& request, const ExtractTarget& target, Progress& progress,
+                   OutputText& output);
 
 // Decodes every selected file entry and checks it (the test command and
 // CheckArchive's full mode), held to the same ratio as extraction.

@@ -8,7 +8,8 @@
 namespace arc {
 namespace {
 
-bool preadExact(int fd, uint64_t offset, uint8_t* out, size_t size) {
+bool preadExact(int fd, uint64_t offset, uint8_t* out, size_t size)
+{
     while (size > 0) {
         const ssize_t n = ::pread(fd, out, size, off_t(offset));
         if (n <= 0)
@@ -22,7 +23,8 @@ bool preadExact(int fd, uint64_t offset, uint8_t* out, size_t size) {
 
 }  // namespace
 
-bool FileWindow::fill(uint64_t offset) {
+bool FileWindow::fill(uint64_t offset)
+{
     if (offset >= m_fileSize)
         return false;
     const size_t want = size_t(std::min<uint64_t>(kWindowSize, m_fileSize - offset));
@@ -35,7 +37,8 @@ bool FileWindow::fill(uint64_t offset) {
     return true;
 }
 
-bool FileWindow::read(uint64_t offset, void* out, size_t size) {
+bool FileWindow::read(uint64_t offset, void* out, size_t size)
+{
     if (offset > m_fileSize || size > m_fileSize - offset)
         return false;
     if (size == 0)

@@ -27,7 +27,7 @@ private:
     int m_fd;
     uint64_t m_fileSize;
     std::vector<uint8_t> m_buffer;
-    uint64_t m_start = 0;   // file offset of m_buffer[0]
+    uint64_t m_start = 0;  // file offset of m_buffer[0]
 };
 
 }  // namespace arc

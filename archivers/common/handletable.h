@@ -18,10 +18,10 @@ struct LibraryDefinition;
 struct OpenArchive {
     const LibraryDefinition* library = nullptr;
     std::unique_ptr<Reader> reader;
-    WildcardSet find;       // patterns of the last FindFirst
-    size_t next = 0;        // index FindNext looks at first
+    WildcardSet find;  // patterns of the last FindFirst
+    size_t next = 0;   // index FindNext looks at first
     bool findStarted = false;
-    std::mutex mutex;       // guards find/next while one call walks the list
+    std::mutex mutex;  // guards find/next while one call walks the list
 };
 
 class HandleTable {

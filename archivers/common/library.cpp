@@ -21,8 +21,8 @@ namespace arc::entries {
 namespace {
 
 // Runs `body`, turning exceptions into `onError`.
-template <typename T, typename F>
-T guarded(T onError, F&& body) {
+template <typename T, typename F> T guarded(T onError, F&& body)
+{
     try {
         return body();
     } catch (const std::bad_alloc&) {
@@ -40,7 +40,8 @@ struct Opened {
 };
 
 // `wanted`, when given, lets the reader list only the names it matches.
-Opened openReader(const LibraryDefinition& lib, const std::string& windowsName, const WildcardSet* wanted = nullptr) {
+Opened openReader(const LibraryDefinition& lib, const std::string& windowsName, const WildcardSet* wanted = nullptr)
+{
     Opened o;
     const std::string posix = toPosix(windowsName);
     if (posix.empty()) {
@@ -56,19 +57,21 @@ Opened openReader(const LibraryDefinition& lib, const std::string& windowsName, 
     }
     std::error_code error;
     const auto size = std::filesystem::file_size(posix, error);
-    if (!error) o.archiveSize = size;
+    if (!error)
+        o.archiveSize = size;
     o.reader->listOnly(wanted);
     const Result r = o.reader->open(posix);
     if (!r.ok()) {
         o.code = errorFromStatus(r.status);
-        o.message = std::string(errorText(o.code)) + ": " + windowsName +
-                    (r.message.empty() ? "" : " (" + r.message + ")");
+        o.message =
+            std::string(errorText(o.code)) + ": " + windowsName + (r.message.empty() ? "" : " (" + r.message + ")");
         o.reader.reset();
     }
     return o;
 }
 
-int walk(OpenArchive& archive, void* record) {
+int walk(OpenArchive& archive, void* record)
+{
     const auto& entries = archive.reader->entries();
     for (size_t i = archive.next; i < entries.size(); ++i) {
         if (archive.find.matches(entries[i].name)) {
@@ -85,12 +88,15 @@ int walk(OpenArchive& archive, void* record) {
 class MemorySink : public Sink {
 public:
     MemorySink(LPBYTE buffer, DWORD size) : m_buffer(buffer), m_size(size) {}
-    bool write(const void* data, size_t size) override {
+    bool write(const void* data, size_t size) override
+    {
         const size_t room = m_size - m_used;
         const size_t n = size < room ? size : room;
-        if (n) std::memcpy(m_buffer + m_used, data, n);
+        if (n)
+            std::memcpy(m_buffer + m_used, data, n);
         m_used += n;
-        if (n < size) m_overflow = true;
+        if (n < size)
+            m_overflow = true;
         return !m_overflow;
     }
     DWORD used() const { return static_cast<DWORD>(m_used); }
@@ -105,8 +111,10 @@ private:
 
 }  // namespace
 
-int command(const LibraryDefinition& lib, HWND, LPCSTR commandLine, LPSTR output, DWORD outputSize) {
-    if (output && outputSize) output[0] = 0;
+int command(const LibraryDefinition& lib, HWND, LPCSTR commandLine, LPSTR output, DWORD outputSize)
+{
+    if (output && outputSize)
+        output[0] = 0;
     OutputText text;
     const int code = guarded<int>(ArcOutOfMemory, [&]() -> int {
         if (!commandLine) {
@@ -126,7 +134,8 @@ int command(const LibraryDefinition& lib, HWND, LPCSTR commandLine, LPSTR output
             text.line(opened.message);
             return opened.code;
         }
-        if (request.command == Command::Test) return testEntries(*opened.reader, request, text, opened.archiveSize);
+        if (request.command == Command::Test)
+            return testEntries(*opened.reader, request, text, opened.archiveSize);
         ExtractTarget target;
         target.archiveSize = opened.archiveSize;
         target.windowsFolder = request.destination;
@@ -140,16 +149,20 @@ int command(const LibraryDefinition& lib, HWND, LPCSTR commandLine, LPSTR output
         Progress progress(ownerWindow(lib), request.archive);
         return extractEntries(*opened.reader, request, target, progress, text);
     });
-    if (code == ArcOutOfMemory && text.text().empty()) text.line(std::string(errorText(code)));
+    if (code == ArcOutOfMemory && text.text().empty())
+        text.line(std::string(errorText(code)));
     text.copyTo(output, outputSize);
     return code;
 }
 
-uint32_t openArchive(const LibraryDefinition& lib, HWND, LPCSTR fileName, DWORD) {
+uint32_t openArchive(const LibraryDefinition& lib, HWND, LPCSTR fileName, DWORD)
+{
     return guarded<uint32_t>(0, [&]() -> uint32_t {
-        if (!fileName) return 0;
+        if (!fileName)
+            return 0;
         Opened opened = openReader(lib, fileName);
-        if (!opened.reader) return 0;
+        if (!opened.reader)
+            return 0;
         auto archive = std::make_shared<OpenArchive>();
         archive->library = &lib;
         archive->reader = std::move(opened.reader);
@@ -157,15 +170,20 @@ uint32_t openArchive(const LibraryDefinition& lib, HWND, LPCSTR fileName, DWORD)
     });
 }
 
-int closeArchive(const LibraryDefinition& lib, uint32_t archive) {
-    return guarded<int>(ArcBadHandle, [&] { return HandleTable::instance().remove(archive, lib) ? ArcOk : ArcBadHandle; });
+int closeArchive(const LibraryDefinition& lib, uint32_t archive)
+{
+    return guarded<int>(ArcBadHandle,
+                        [&] { return HandleTable::instance().remove(archive, lib) ? ArcOk : ArcBadHandle; });
 }
 
-int findFirst(const LibraryDefinition& lib, uint32_t handle, LPCSTR wildName, void* record) {
+int findFirst(const LibraryDefinition& lib, uint32_t handle, LPCSTR wildName, void* record)
+{
     return guarded<int>(ArcOutOfMemory, [&]() -> int {
         auto archive = HandleTable::instance().get(handle, lib);
-        if (!archive) return ArcBadHandle;
-        if (!record) return ArcBadArgument;
+        if (!archive)
+            return ArcBadHandle;
+        if (!record)
+            return ArcBadArgument;
         std::lock_guard lock(archive->mutex);
         archive->find = WildcardSet(splitWildcards(wildName));
         archive->next = 0;
@@ -174,11 +192,14 @@ int findFirst(const LibraryDefinition& lib, uint32_t handle, LPCSTR wildName, vo
     });
 }
 
-int findNext(const LibraryDefinition& lib, uint32_t handle, void* record) {
+int findNext(const LibraryDefinition& lib, uint32_t handle, void* record)
+{
     return guarded<int>(ArcOutOfMemory, [&]() -> int {
         auto archive = HandleTable::instance().get(handle, lib);
-        if (!archive) return ArcBadHandle;
-        if (!record) return ArcBadArgument;
+        if (!archive)
+            return ArcBadHandle;
+        if (!record)
+            return ArcBadArgument;
         std::lock_guard lock(archive->mutex);
         // Without FindFirst, FindNext walks every entry from the start.
         archive->findStarted = true;
@@ -186,70 +207,93 @@ int findNext(const LibraryDefinition& lib, uint32_t handle, void* record) {
     });
 }
 
-BOOL checkArchive(const LibraryDefinition& lib, LPCSTR fileName, int mode) {
+BOOL checkArchive(const LibraryDefinition& lib, LPCSTR fileName, int mode)
+{
     return guarded<BOOL>(FALSE, [&]() -> BOOL {
-        if (!fileName) return FALSE;
+        if (!fileName)
+            return FALSE;
         if ((mode & CheckModeQuick) && lib.quickCheck) {
             const std::string posix = toPosix(fileName);
             return !posix.empty() && lib.quickCheck(posix);
         }
         Opened opened = openReader(lib, fileName);
-        if (!opened.reader) return FALSE;
-        if (mode & CheckModeQuick) return TRUE;
+        if (!opened.reader)
+            return FALSE;
+        if (mode & CheckModeQuick)
+            return TRUE;
         OutputText ignored;
         return testEntries(*opened.reader, CommandRequest{}, ignored, opened.archiveSize) == ArcOk;
     });
 }
 
-BOOL setOwnerWindowEx(const LibraryDefinition& lib, HWND window, void* callback) {
+BOOL setOwnerWindowEx(const LibraryDefinition& lib, HWND window, void* callback)
+{
     return guarded<BOOL>(FALSE, [&] { return registerOwnerWindow(lib, window, callback) ? TRUE : FALSE; });
 }
 
-BOOL killOwnerWindowEx(const LibraryDefinition& lib, HWND window) {
+BOOL killOwnerWindowEx(const LibraryDefinition& lib, HWND window)
+{
     return guarded<BOOL>(FALSE, [&] { return releaseOwnerWindow(lib, window) ? TRUE : FALSE; });
 }
 
-int extractMem(const LibraryDefinition& lib, HWND, LPCSTR commandLine, LPBYTE buffer, DWORD bufferSize,
-               void* timeOut, WORD* attributesOut, DWORD* writtenOut) {
-    if (writtenOut) *writtenOut = 0;
+int extractMem(const LibraryDefinition& lib, HWND, LPCSTR commandLine, LPBYTE buffer, DWORD bufferSize, void* timeOut,
+               WORD* attributesOut, DWORD* writtenOut)
+{
+    if (writtenOut)
+        *writtenOut = 0;
     return guarded<int>(ArcOutOfMemory, [&]() -> int {
-        if (!commandLine || (!buffer && bufferSize)) return ArcBadArgument;
+        if (!commandLine || (!buffer && bufferSize))
+            return ArcBadArgument;
         const ParsedCommand parsed = parseCommandLine(lib.dialect, commandLine, false);
-        if (parsed.code != ArcOk) return parsed.code;
-        if (parsed.request.patterns.empty()) return ArcBadCommand;
+        if (parsed.code != ArcOk)
+            return parsed.code;
+        if (parsed.request.patterns.empty())
+            return ArcBadCommand;
         const WildcardSet wanted(parsed.request.patterns, parsed.request.brackets);
         Opened opened = openReader(lib, parsed.request.archive, &wanted);
-        if (opened.code != ArcOk) return opened.code;
+        if (opened.code != ArcOk)
+            return opened.code;
         const auto& entries = opened.reader->entries();
         for (size_t i = 0; i < entries.size(); ++i) {
             const Entry& entry = entries[i];
-            if (entry.type != EntryType::File || !wanted.matches(entry.name)) continue;
-            if (entry.encrypted) return ArcUnsupportedMethod;
+            if (entry.type != EntryType::File || !wanted.matches(entry.name))
+                continue;
+            if (entry.encrypted)
+                return ArcUnsupportedMethod;
             if (timeOut) {
                 const DWORD dos = entry.dosDateTime;
                 std::memcpy(timeOut, &dos, sizeof dos);
             }
-            if (attributesOut) *attributesOut = entry.attributes;
+            if (attributesOut)
+                *attributesOut = entry.attributes;
             Progress progress(ownerWindow(lib), parsed.request.archive);
-            if (!progress.begin(entry, "")) return ArcAborted;
+            if (!progress.begin(entry, ""))
+                return ArcAborted;
             MemorySink memory(buffer, bufferSize);
             ProgressSink reported(memory, progress);
             CheckedSink checked(entry, reported, opened.archiveSize);
             const Result result = checked.finish(opened.reader->extract(i, checked));
-            if (writtenOut) *writtenOut = memory.used();
-            if (progress.abortRequested()) return ArcAborted;
-            if (memory.overflow()) return ArcBufferTooSmall;
-            if (!result.ok()) return errorFromStatus(result.status);
-            if (!progress.end()) return ArcAborted;
+            if (writtenOut)
+                *writtenOut = memory.used();
+            if (progress.abortRequested())
+                return ArcAborted;
+            if (memory.overflow())
+                return ArcBufferTooSmall;
+            if (!result.ok())
+                return errorFromStatus(result.status);
+            if (!progress.end())
+                return ArcAborted;
             return ArcOk;
         }
         return ArcNoMatch;
     });
 }
 
-int getArchiveType(const LibraryDefinition& lib, LPCSTR fileName) {
+int getArchiveType(const LibraryDefinition& lib, LPCSTR fileName)
+{
     return guarded(0, [&]() -> int {
-        if (!fileName || !lib.archiveType) return 0;
+        if (!fileName || !lib.archiveType)
+            return 0;
         const std::string posix = toPosix(fileName);
         return posix.empty() ? 0 : lib.archiveType(posix);
     });

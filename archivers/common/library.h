@@ -57,7 +57,7 @@ enum class Dialect {
 using ReaderFactory = std::unique_ptr<Reader> (*)(const std::string& posixPath);
 
 struct LibraryDefinition {
-    const char* libraryName = "";     // "UNLHA32.DLL"; used in output texts
+    const char* libraryName = "";  // "UNLHA32.DLL"; used in output texts
     Dialect dialect = Dialect::Lha;
     ReaderFactory makeReader = nullptr;
     // <Prefix>GetArchiveType (tar32 only): 1 tar, 2-5 compressed tar, 6-7
@@ -77,8 +77,7 @@ constexpr int CheckModeQuick = 16;
 // the arguments and results are those of the entries (archive/libraryapi.h
 // describes them from the program's side).
 namespace entries {
-int command(const LibraryDefinition& lib, HWND owner, LPCSTR commandLine, LPSTR output,
-            DWORD outputSize);
+int command(const LibraryDefinition& lib, HWND owner, LPCSTR commandLine, LPSTR output, DWORD outputSize);
 uint32_t openArchive(const LibraryDefinition& lib, HWND owner, LPCSTR fileName, DWORD mode);
 int closeArchive(const LibraryDefinition& lib, uint32_t archive);
 int findFirst(const LibraryDefinition& lib, uint32_t archive, LPCSTR wildName, void* record);
@@ -86,8 +85,8 @@ int findNext(const LibraryDefinition& lib, uint32_t archive, void* record);
 BOOL checkArchive(const LibraryDefinition& lib, LPCSTR fileName, int mode);
 BOOL setOwnerWindowEx(const LibraryDefinition& lib, HWND window, void* callback);
 BOOL killOwnerWindowEx(const LibraryDefinition& lib, HWND window);
-int extractMem(const LibraryDefinition& lib, HWND owner, LPCSTR commandLine, LPBYTE buffer,
-               DWORD bufferSize, void* timeOut, WORD* attributesOut, DWORD* writtenOut);
+int extractMem(const LibraryDefinition& lib, HWND owner, LPCSTR commandLine, LPBYTE buffer, DWORD bufferSize,
+               void* timeOut, WORD* attributesOut, DWORD* writtenOut);
 int getArchiveType(const LibraryDefinition& lib, LPCSTR fileName);
 }  // namespace entries
 
@@ -98,30 +97,38 @@ int getArchiveType(const LibraryDefinition& lib, LPCSTR fileName);
 // The eight entries every library has: <Prefix> (command), OpenArchive,
 // CloseArchive, FindFirst, FindNext, CheckArchive, SetOwnerWindowEx,
 // KillOwnerWindowEx.
-#define ARC_DEFINE_LIBRARY(Prefix, definition)                                              \
-    ARC_EXPORT int Prefix(HWND owner, LPCSTR commandLine, LPSTR output, DWORD outputSize) {  \
-        return ::arc::entries::command(definition, owner, commandLine, output, outputSize); \
-    }                                                                                       \
-    ARC_EXPORT uint32_t Prefix##OpenArchive(HWND owner, LPCSTR fileName, DWORD mode) {      \
-        return ::arc::entries::openArchive(definition, owner, fileName, mode);              \
-    }                                                                                       \
-    ARC_EXPORT int Prefix##CloseArchive(uint32_t archive) {                                 \
-        return ::arc::entries::closeArchive(definition, archive);                           \
-    }                                                                                       \
-    ARC_EXPORT int Prefix##FindFirst(uint32_t archive, LPCSTR wildName, void* record) {     \
-        return ::arc::entries::findFirst(definition, archive, wildName, record);            \
-    }                                                                                       \
-    ARC_EXPORT int Prefix##FindNext(uint32_t archive, void* record) {                       \
-        return ::arc::entries::findNext(definition, archive, record);                       \
-    }                                                                                       \
-    ARC_EXPORT BOOL Prefix##CheckArchive(LPCSTR fileName, int mode) {                       \
-        return ::arc::entries::checkArchive(definition, fileName, mode);                    \
-    }                                                                                       \
-    ARC_EXPORT BOOL Prefix##SetOwnerWindowEx(HWND window, void* callback) {                 \
-        return ::arc::entries::setOwnerWindowEx(definition, window, callback);              \
-    }                                                                                       \
-    ARC_EXPORT BOOL Prefix##KillOwnerWindowEx(HWND window) {                                \
-        return ::arc::entries::killOwnerWindowEx(definition, window);                       \
+#define ARC_DEFINE_LIBRARY(Prefix, definition)                                                                         \
+    ARC_EXPORT int Prefix(HWND owner, LPCSTR commandLine, LPSTR output, DWORD outputSize)                              \
+    {                                                                                                                  \
+        return ::arc::entries::command(definition, owner, commandLine, output, outputSize);                            \
+    }                                                                                                                  \
+    ARC_EXPORT uint32_t Prefix##OpenArchive(HWND owner, LPCSTR fileName, DWORD mode)                                   \
+    {                                                                                                                  \
+        return ::arc::entries::openArchive(definition, owner, fileName, mode);                                         \
+    }                                                                                                                  \
+    ARC_EXPORT int Prefix##CloseArchive(uint32_t archive)                                                              \
+    {                                                                                                                  \
+        return ::arc::entries::closeArchive(definition, archive);                                                      \
+    }                                                                                                                  \
+    ARC_EXPORT int Prefix##FindFirst(uint32_t archive, LPCSTR wildName, void* record)                                  \
+    {                                                                                                                  \
+        return ::arc::entries::findFirst(definition, archive, wildName, record);                                       \
+    }                                                                                                                  \
+    ARC_EXPORT int Prefix##FindNext(uint32_t archive, void* record)                                                    \
+    {                                                                                                                  \
+        return ::arc::entries::findNext(definition, archive, record);                                                  \
+    }                                                                                                                  \
+    ARC_EXPORT BOOL Prefix##CheckArchive(LPCSTR fileName, int mode)                                                    \
+    {                                                                                                                  \
+        return ::arc::entries::checkArchive(definition, fileName, mode);                                               \
+    }                                                                                                                  \
+    ARC_EXPORT BOOL Prefix##SetOwnerWindowEx(HWND window, void* callback)                                              \
+    {                                                                                                                  \
+        return ::arc::entries::setOwnerWindowEx(definition, window, callback);                                         \
+    }                                                                                                                  \
+    ARC_EXPORT BOOL Prefix##KillOwnerWindowEx(HWND window)                                                             \
+    {                                                                                                                  \
+        return ::arc::entries::killOwnerWindowEx(definition, window);                                                  \
     }
 
 // <Prefix>ExtractMem: owner window; command line naming one file (no command
@@ -130,16 +137,17 @@ int getArchiveType(const LibraryDefinition& lib, LPCSTR fileName);
 // in the low word); attributes out (null, or the DOS attributes); bytes
 // written out. An entry larger than the buffer fills it and answers
 // ArcBufferTooSmall.
-#define ARC_DEFINE_EXTRACTMEM(Prefix, definition)                                             \
-    ARC_EXPORT int Prefix##ExtractMem(HWND owner, LPCSTR commandLine, LPBYTE buffer,          \
-                                      DWORD bufferSize, void* timeOut, WORD* attributesOut,   \
-                                      DWORD* writtenOut) {                                    \
-        return ::arc::entries::extractMem(definition, owner, commandLine, buffer, bufferSize, \
-                                          timeOut, attributesOut, writtenOut);                \
+#define ARC_DEFINE_EXTRACTMEM(Prefix, definition)                                                                      \
+    ARC_EXPORT int Prefix##ExtractMem(HWND owner, LPCSTR commandLine, LPBYTE buffer, DWORD bufferSize, void* timeOut,  \
+                                      WORD* attributesOut, DWORD* writtenOut)                                          \
+    {                                                                                                                  \
+        return ::arc::entries::extractMem(definition, owner, commandLine, buffer, bufferSize, timeOut, attributesOut,  \
+                                          writtenOut);                                                                 \
     }
 
 // <Prefix>GetArchiveType: file name (Windows-style).
-#define ARC_DEFINE_GETARCHIVETYPE(Prefix, definition)                 \
-    ARC_EXPORT int Prefix##GetArchiveType(LPCSTR fileName) {          \
-        return ::arc::entries::getArchiveType(definition, fileName);  \
+#define ARC_DEFINE_GETARCHIVETYPE(Prefix, definition)                                                                  \
+    ARC_EXPORT int Prefix##GetArchiveType(LPCSTR fileName)                                                             \
+    {                                                                                                                  \
+        return ::arc::entries::getArchiveType(definition, fileName);                                                   \
     }

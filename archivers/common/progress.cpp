@@ -9,48 +9,59 @@ namespace arc {
 namespace {
 
 std::mutex g_ownersMutex;
-std::map<const LibraryDefinition*, HWND>& owners() {
+std::map<const LibraryDefinition*, HWND>& owners()
+{
     static std::map<const LibraryDefinition*, HWND> map;
     return map;
 }
 
-void copyText(char* dest, size_t capacity, const std::string& text) {
+void copyText(char* dest, size_t capacity, const std::string& text)
+{
     size_t n = std::min(text.size(), capacity - 1);
-    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
     std::memcpy(dest, text.data(), n);
     dest[n] = 0;
 }
 
 }  // namespace
 
-bool registerOwnerWindow(const LibraryDefinition& lib, HWND window, void* callback) {
-    if (!window || callback) return false;
+bool registerOwnerWindow(const LibraryDefinition& lib, HWND window, void* callback)
+{
+    if (!window || callback)
+        return false;
     std::lock_guard lock(g_ownersMutex);
     owners()[&lib] = window;
     return true;
 }
 
-bool releaseOwnerWindow(const LibraryDefinition& lib, HWND window) {
+bool releaseOwnerWindow(const LibraryDefinition& lib, HWND window)
+{
     std::lock_guard lock(g_ownersMutex);
     auto it = owners().find(&lib);
-    if (it == owners().end() || it->second != window) return false;
+    if (it == owners().end() || it->second != window)
+        return false;
     owners().erase(it);
     return true;
 }
 
-HWND ownerWindow(const LibraryDefinition& lib) {
+HWND ownerWindow(const LibraryDefinition& lib)
+{
     std::lock_guard lock(g_ownersMutex);
     auto it = owners().find(&lib);
     return it == owners().end() ? nullptr : it->second;
 }
 
-Progress::Progress(HWND owner, const std::string& archiveName) : m_owner(owner) {
+Progress::Progress(HWND owner, const std::string& archiveName) : m_owner(owner)
+{
     m_info.structSize = sizeof m_info;
     copyText(m_info.archiveName, sizeof m_info.archiveName, archiveName);
-    if (m_owner) m_message = RegisterWindowMessageA("wm_arcextract");
+    if (m_owner)
+        m_message = RegisterWindowMessageA("wm_arcextract");
 }
 
-bool Progress::begin(const Entry& entry, const std::string& destinationName) {
+bool Progress::begin(const Entry& entry, const std::string& destinationName)
+{
     m_info.fileSize = entry.size;
     m_info.writtenSize = 0;
     m_info.crc = entry.crc;
@@ -65,7 +76,8 @@ bool Progress::begin(const Entry& entry, const std::string& destinationName) {
     return send(ArcStateBegin);
 }
 
-bool Progress::wrote(uint64_t bytes) {
+bool Progress::wrote(uint64_t bytes)
+{
     m_info.writtenSize += bytes;
     constexpr uint64_t kStep = 64 * 1024;
     if (!m_sentWriting || m_info.writtenSize - m_lastSent >= kStep) {
@@ -76,14 +88,21 @@ bool Progress::wrote(uint64_t bytes) {
     return !m_aborted;
 }
 
-bool Progress::end() { return send(ArcStateEnd); }
+bool Progress::end()
+{
+    return send(ArcStateEnd);
+}
 
-bool Progress::send(uint32_t state) {
-    if (m_aborted) return false;
-    if (!m_owner || !m_message) return true;
+bool Progress::send(uint32_t state)
+{
+    if (m_aborted)
+        return false;
+    if (!m_owner || !m_message)
+        return true;
     m_info.state = state;
     const LRESULT answer = SendMessageA(m_owner, m_message, state, reinterpret_cast<LPARAM>(&m_info));
-    if (answer != 0) m_aborted = true;
+    if (answer != 0)
+        m_aborted = true;
     return !m_aborted;
 }
 

@@ -50,9 +50,7 @@ private:
 class ProgressSink : public Sink {
 public:
     ProgressSink(Sink& target, Progress& progress) : m_target(target), m_progress(progress) {}
-    bool write(const void* data, size_t size) override {
-        return m_target.write(data, size) && m_progress.wrote(size);
-    }
+    bool write(const void* data, size_t size) override { return m_target.write(data, size) && m_progress.wrote(size); }
     bool skip(uint64_t size) override { return m_target.skip(size) && m_progress.wrote(size); }
 
 private:

@@ -14,45 +14,45 @@
 namespace arc {
 
 enum class CrcKind : uint8_t {
-    None,    // the format stores no checksum of the whole file (tar, cpio, ar, cab)
-    Crc16,   // CRC-16, polynomial 0xA001 reflected, start 0 (LZH, ARJ headers)
-    Crc32,   // CRC-32 IEEE, as zlib's crc32 (ZIP, ARJ, RAR, gzip)
+    None,   // the format stores no checksum of the whole file (tar, cpio, ar, cab)
+    Crc16,  // CRC-16, polynomial 0xA001 reflected, start 0 (LZH, ARJ headers)
+    Crc32,  // CRC-32 IEEE, as zlib's crc32 (ZIP, ARJ, RAR, gzip)
 };
 
 enum class EntryType : uint8_t { File, Directory, Symlink, Other };
 
 struct Entry {
-    std::string name;          // UTF-8, "/" between folders, as stored (not yet made safe)
-    uint64_t size = 0;         // original size in bytes
-    uint64_t packedSize = 0;   // stored size in bytes (0 when unknown)
-    uint32_t crc = 0;          // checksum of the original data, of kind crcKind
+    std::string name;         // UTF-8, "/" between folders, as stored (not yet made safe)
+    uint64_t size = 0;        // original size in bytes
+    uint64_t packedSize = 0;  // stored size in bytes (0 when unknown)
+    uint32_t crc = 0;         // checksum of the original data, of kind crcKind
     CrcKind crcKind = CrcKind::None;
-    uint32_t dosDateTime = 0;  // DOS date in the high word, DOS time in the low word (local time)
-    uint8_t attributes = 0x20; // DOS attributes (0x01 read-only, 0x02 hidden, 0x10 folder, 0x20 archive)
-    std::string method;        // method text as the format names it ("-lh5-", "Deflate", "Stored", ...)
+    uint32_t dosDateTime = 0;   // DOS date in the high word, DOS time in the low word (local time)
+    uint8_t attributes = 0x20;  // DOS attributes (0x01 read-only, 0x02 hidden, 0x10 folder, 0x20 archive)
+    std::string method;         // method text as the format names it ("-lh5-", "Deflate", "Stored", ...)
     EntryType type = EntryType::File;
     bool encrypted = false;
-    bool sizeKnown = true;     // false when the format learns the size only by decoding (plain .gz)
+    bool sizeKnown = true;  // false when the format learns the size only by decoding (plain .gz)
 
     bool operator==(const Entry&) const = default;
 };
 
 enum class Status : uint8_t {
     Ok,
-    NotArchive,    // not this library's format
-    Corrupt,       // broken headers or data
-    CrcError,      // data decoded but does not match its checksum (set by the common code)
-    Unsupported,   // method or feature not supported (encryption, unknown method)
-    ReadError,     // the archive file could not be read
-    WriteError,    // the sink refused data (disk full)
-    Aborted,       // the sink asked to stop
+    NotArchive,   // not this library's format
+    Corrupt,      // broken headers or data
+    CrcError,     // data decoded but does not match its checksum (set by the common code)
+    Unsupported,  // method or feature not supported (encryption, unknown method)
+    ReadError,    // the archive file could not be read
+    WriteError,   // the sink refused data (disk full)
+    Aborted,      // the sink asked to stop
     OutOfMemory,
-    TooLarge,      // the output passed the limits of outputlimits.h (set by the common code)
+    TooLarge,  // the output passed the limits of outputlimits.h (set by the common code)
 };
 
 struct Result {
     Status status = Status::Ok;
-    std::string message;   // English detail for logs and the output buffer; empty when Ok
+    std::string message;  // English detail for logs and the output buffer; empty when Ok
     bool ok() const { return status == Status::Ok; }
     static Result success() { return {}; }
     static Result fail(Status s, std::string m) { return {s, std::move(m)}; }

@@ -2,7 +2,8 @@
 
 namespace arc {
 
-std::vector<std::string> safeComponents(std::string_view name) {
+std::vector<std::string> safeComponents(std::string_view name)
+{
     std::vector<std::string> parts;
     std::string current;
     auto flush = [&] {
@@ -12,7 +13,8 @@ std::vector<std::string> safeComponents(std::string_view name) {
         // A drive designator ("C:") only at the very start.
         const bool drive = parts.empty() && current.size() == 2 && current[1] == ':' &&
                            ((current[0] | 0x20) >= 'a' && (current[0] | 0x20) <= 'z');
-        if (!current.empty() && !onlyDots && !drive) parts.push_back(current);
+        if (!current.empty() && !onlyDots && !drive)
+            parts.push_back(current);
         current.clear();
     };
     for (size_t i = 0; i < name.size(); ++i) {
@@ -24,9 +26,8 @@ std::vector<std::string> safeComponents(std::string_view name) {
         } else {
             current += c;
             // "C:name" (drive-relative): drop the drive, keep the name.
-            if (parts.empty() && current.size() == 2 && c == ':' && i + 1 < name.size() &&
-                name[i + 1] != '/' && name[i + 1] != '\\' &&
-                ((current[0] | 0x20) >= 'a' && (current[0] | 0x20) <= 'z'))
+            if (parts.empty() && current.size() == 2 && c == ':' && i + 1 < name.size() && name[i + 1] != '/' &&
+                name[i + 1] != '\\' && ((current[0] | 0x20) >= 'a' && (current[0] | 0x20) <= 'z'))
                 current.clear();
         }
     }

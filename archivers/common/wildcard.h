@@ -31,7 +31,7 @@ private:
         enum Kind : uint8_t { Char, Any, Class } kind = Char;
         std::string text;  // the character, or the whole class "[...]" (folded)
     };
-    struct Segment {       // what stands between two stars
+    struct Segment {  // what stands between two stars
         std::vector<Unit> units;
         bool literal = true;
         std::string text;  // the characters of a literal segment

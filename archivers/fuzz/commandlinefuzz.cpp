@@ -9,11 +9,12 @@
 #include "archivers/common/safepath.h"
 #include "archivers/common/wildcard.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     const std::string text(reinterpret_cast<const char*>(data), size);
     auto loader = [&](const std::string&) -> std::optional<std::string> { return text; };
-    for (arc::Dialect d : {arc::Dialect::Lha, arc::Dialect::Zip, arc::Dialect::Cab, arc::Dialect::Tar,
-                           arc::Dialect::Rar}) {
+    for (arc::Dialect d :
+         {arc::Dialect::Lha, arc::Dialect::Zip, arc::Dialect::Cab, arc::Dialect::Tar, arc::Dialect::Rar}) {
         for (bool withWord : {true, false}) {
             const arc::ParsedCommand p = arc::parseCommandLine(d, text, withWord, loader);
             for (const std::string& pattern : p.request.patterns) {

@@ -11,8 +11,10 @@ namespace {
 
 class BudgetSink : public arc::Sink {
 public:
-    bool write(const void*, size_t size) override {
-        if (size > m_budget) return false;
+    bool write(const void*, size_t size) override
+    {
+        if (size > m_budget)
+            return false;
         m_budget -= size;
         return true;
     }
@@ -23,7 +25,8 @@ private:
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     size_t pos = 0;
     // Small reads, so that refills happen inside codes and stored blocks.
     const arc::ByteSource source = [&](uint8_t* buf, size_t capacity) {

@@ -38,8 +38,7 @@ public:
     // The whole file, or (`gzip`) its decoded bytes; otherwise, when
     // `addFilters` is given and the filters it enables on a handle find the
     // file compressed, its bytes decoded by them (decodes()).
-    Result open(const std::string& posixPath, bool gzip,
-                const std::function<void(struct archive*)>& addFilters = {});
+    Result open(const std::string& posixPath, bool gzip, const std::function<void(struct archive*)>& addFilters = {});
     // Bytes [begin, end) of the file as a file of their own, with `patches`
     // (offsets in the file) applied.
     Result openWindow(const std::string& posixPath, uint64_t begin, uint64_t end, std::vector<Patch> patches);

@@ -11,16 +11,28 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const unsigned char* p) { return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16); }
+uint16_t le16(const unsigned char* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t le32(const unsigned char* p)
+{
+    return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16);
+}
 
-std::string methodText(uint16_t typeCompress) {
+std::string methodText(uint16_t typeCompress)
+{
     switch (typeCompress & 0x000F) {
-    case 0: return "None";
-    case 1: return "MSZIP";
-    case 2: return "Quantum";
-    case 3: return "LZX";
-    default: return "CAB";
+    case 0:
+        return "None";
+    case 1:
+        return "MSZIP";
+    case 2:
+        return "Quantum";
+    case 3:
+        return "LZX";
+    default:
+        return "CAB";
     }
 }
 
@@ -29,33 +41,40 @@ constexpr size_t kMaxFiles = 65535;  // the count is 16 bits
 
 }  // namespace
 
-std::vector<CabFileRecord> cabFileRecords(const std::string& posixPath) {
+std::vector<CabFileRecord> cabFileRecords(const std::string& posixPath)
+{
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(posixPath.c_str(), "rb"));
-    if (!file) return {};
+    if (!file)
+        return {};
     auto readAt = [&](long offset, unsigned char* buf, size_t len) {
         return std::fseek(file.get(), offset, SEEK_SET) == 0 && std::fread(buf, 1, len, file.get()) == len;
     };
     unsigned char h[40];
-    if (!readAt(0, h, 36) || le32(h) != 0x4643534D) return {};  // "MSCF"
+    if (!readAt(0, h, 36) || le32(h) != 0x4643534D)
+        return {};  // "MSCF"
     const uint32_t filesOffset = le32(h + 16);
     const uint16_t folderCount = le16(h + 26), fileCount = le16(h + 28), flags = le16(h + 30);
     long pos = 36;
     size_t folderReserve = 0;
     if (flags & kReservePresent) {
-        if (!readAt(36, h, 4)) return {};
+        if (!readAt(36, h, 4))
+            return {};
         folderReserve = h[2];
         pos += 4 + le16(h);
     }
-    if (flags & 0x0001) return {};  // continued from a previous cabinet: names precede the folders
+    if (flags & 0x0001)
+        return {};  // continued from a previous cabinet: names precede the folders
     std::vector<std::string> folders;
     for (uint16_t i = 0; i < folderCount; ++i, pos += static_cast<long>(8 + folderReserve)) {
-        if (!readAt(pos, h, 8)) return {};
+        if (!readAt(pos, h, 8))
+            return {};
         folders.push_back(methodText(le16(h + 6)));
     }
     std::vector<CabFileRecord> records;
     pos = static_cast<long>(filesOffset);
     for (size_t i = 0; i < fileCount && i < kMaxFiles; ++i) {
-        if (!readAt(pos, h, 16)) return {};
+        if (!readAt(pos, h, 16))
+            return {};
         const uint16_t folder = le16(h + 8);
         // 0xFFFD..0xFFFF: continued from or into a neighbouring cabinet,
         // which belongs to the first or last folder.
@@ -71,16 +90,20 @@ std::vector<CabFileRecord> cabFileRecords(const std::string& posixPath) {
         int c;
         std::fseek(file.get(), pos, SEEK_SET);
         size_t nameLen = 0;
-        while ((c = std::fgetc(file.get())) != EOF && c != 0 && nameLen < 1024) ++nameLen;
-        if (c != 0) return {};
+        while ((c = std::fgetc(file.get())) != EOF && c != 0 && nameLen < 1024)
+            ++nameLen;
+        if (c != 0)
+            return {};
         pos += static_cast<long>(nameLen + 1);
     }
     return records;
 }
 
-std::vector<std::string> cabFileMethods(const std::string& posixPath) {
+std::vector<std::string> cabFileMethods(const std::string& posixPath)
+{
     std::vector<std::string> methods;
-    for (CabFileRecord& r : cabFileRecords(posixPath)) methods.push_back(std::move(r.method));
+    for (CabFileRecord& r : cabFileRecords(posixPath))
+        methods.push_back(std::move(r.method));
     return methods;
 }
 

@@ -30,12 +30,16 @@ constexpr int kFileFormatErrno = EILSEQ;
 // raw bytes. uselocale() changes only this thread, and only for the call.
 class Utf8LocaleScope {
 public:
-    Utf8LocaleScope() {
+    Utf8LocaleScope()
+    {
         static locale_t utf8 = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-        if (utf8) m_previous = uselocale(utf8);
+        if (utf8)
+            m_previous = uselocale(utf8);
     }
-    ~Utf8LocaleScope() {
-        if (m_previous) uselocale(m_previous);
+    ~Utf8LocaleScope()
+    {
+        if (m_previous)
+            uselocale(m_previous);
     }
     Utf8LocaleScope(const Utf8LocaleScope&) = delete;
     Utf8LocaleScope& operator=(const Utf8LocaleScope&) = delete;
@@ -44,25 +48,31 @@ private:
     locale_t m_previous = nullptr;
 };
 
-uint32_t toDosDateTime(time_t t) {
+uint32_t toDosDateTime(time_t t)
+{
     struct tm tm {};
-    if (!localtime_r(&t, &tm) || tm.tm_year < 80) return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00
-    if (tm.tm_year > 207) tm.tm_year = 207;
+    if (!localtime_r(&t, &tm) || tm.tm_year < 80)
+        return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00
+    if (tm.tm_year > 207)
+        tm.tm_year = 207;
     uint32_t date = static_cast<uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
     uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
     return date << 16 | time;
 }
 
-std::string baseNameWithoutCompression(const std::string& path) {
+std::string baseNameWithoutCompression(const std::string& path)
+{
     std::string name = path.substr(path.find_last_of('/') + 1);
     for (const char* ext : {".gz", ".bz2", ".Z", ".z", ".xz", ".lzma", ".zst", ".GZ", ".BZ2"}) {
         size_t len = std::strlen(ext);
-        if (name.size() > len && name.compare(name.size() - len, len, ext) == 0) return name.substr(0, name.size() - len);
+        if (name.size() > len && name.compare(name.size() - len, len, ext) == 0)
+            return name.substr(0, name.size() - len);
     }
     return name;
 }
 
-std::string archiveError(struct archive* a, const char* fallback) {
+std::string archiveError(struct archive* a, const char* fallback)
+{
     const char* s = archive_error_string(a);
     return s && *s ? std::string(s) : std::string(fallback);
 }
@@ -73,34 +83,43 @@ std::string archiveError(struct archive* a, const char* fallback) {
 // bytes, patched so that the header lists that folder alone and only its
 // files, whose records then name folder 0. libarchive reads a few records
 // instead of every folder and file, and seeks to the folder's data.
-Result LibarchiveReader::openCabinetAt(size_t index) {
+Result LibarchiveReader::openCabinetAt(size_t index)
+{
     // libarchive takes a folder's files only from its first one.
     const uint16_t folder = m_cabRecords[index].folder;
     size_t start = index, end = index + 1;
-    while (start > 0 && m_cabRecords[start - 1].folder == folder) --start;
-    while (end < m_cabRecords.size() && m_cabRecords[end].folder == folder) ++end;
+    while (start > 0 && m_cabRecords[start - 1].folder == folder)
+        --start;
+    while (end < m_cabRecords.size() && m_cabRecords[end].folder == folder)
+        ++end;
     std::FILE* file = std::fopen(m_path.c_str(), "rb");
-    if (!file) return Result::fail(Status::ReadError, "cannot read " + m_path);
+    if (!file)
+        return Result::fail(Status::ReadError, "cannot read " + m_path);
     unsigned char header[36], record[8];
     const bool read = std::fread(header, 1, sizeof header, file) == sizeof header &&
                       std::fseek(file, 36 + 8 * long(folder), SEEK_SET) == 0 && std::fread(record, 1, 8, file) == 8;
     std::fclose(file);
     // Reserved areas or neighbouring cabinets move the folder table: read
     // such a cabinet whole.
-    if (!read || (header[30] & 0x07) != 0) return openHandle(m_cursor, m_cursorSource);
+    if (!read || (header[30] & 0x07) != 0)
+        return openHandle(m_cursor, m_cursorSource);
     auto le = [](uint64_t v, int bytes) {
         std::string s;
-        for (int k = 0; k < bytes; ++k) s += static_cast<char>(v >> (8 * k));
+        for (int k = 0; k < bytes; ++k)
+            s += static_cast<char>(v >> (8 * k));
         return s;
     };
-    std::vector<BoundedSource::Patch> patches = {
-        {16, le(m_cabRecords[start].recordOffset, 4)}, {26, le(1, 2) + le(end - start, 2)},
-        {36, std::string(reinterpret_cast<char*>(record), sizeof record)}};
-    for (size_t i = start; i < end; ++i) patches.emplace_back(m_cabRecords[i].recordOffset + 8, le(0, 2));
+    std::vector<BoundedSource::Patch> patches = {{16, le(m_cabRecords[start].recordOffset, 4)},
+                                                 {26, le(1, 2) + le(end - start, 2)},
+                                                 {36, std::string(reinterpret_cast<char*>(record), sizeof record)}};
+    for (size_t i = start; i < end; ++i)
+        patches.emplace_back(m_cabRecords[i].recordOffset + 8, le(0, 2));
     m_cursorSource = std::make_unique<BoundedSource>();
-    if (Result r = m_cursorSource->openWindow(m_path, 0, UINT64_MAX, std::move(patches)); !r.ok()) return r;
+    if (Result r = m_cursorSource->openWindow(m_path, 0, UINT64_MAX, std::move(patches)); !r.ok())
+        return r;
     m_cursor.reset(archive_read_new());
-    if (!m_cursor) return Result::fail(Status::OutOfMemory, "libarchive handle");
+    if (!m_cursor)
+        return Result::fail(Status::OutOfMemory, "libarchive handle");
     archive_read_support_format_cab(m_cursor.get());
     if (m_cursorSource->attach(m_cursor.get()) != ARCHIVE_OK) {
         std::string message = archiveError(m_cursor.get(), "cannot open the cabinet");
@@ -113,44 +132,80 @@ Result LibarchiveReader::openCabinetAt(size_t index) {
     return Result::success();
 }
 
-void LibarchiveReader::ArchiveCloser::operator()(struct archive* a) const {
+void LibarchiveReader::ArchiveCloser::operator()(struct archive* a) const
+{
     archive_read_free(a);
 }
 
 LibarchiveReader::LibarchiveReader(std::vector<Format> formats, std::vector<Filter> filters)
-    : m_formats(std::move(formats)), m_filters(std::move(filters)) {}
+    : m_formats(std::move(formats)), m_filters(std::move(filters))
+{
+}
 
-LibarchiveReader::~LibarchiveReader() {
+LibarchiveReader::~LibarchiveReader()
+{
     Utf8LocaleScope scope;
     m_cursor.reset();
 }
 
-Result LibarchiveReader::openHandle(ArchivePtr& out, std::unique_ptr<BoundedSource>& source) {
+Result LibarchiveReader::openHandle(ArchivePtr& out, std::unique_ptr<BoundedSource>& source)
+{
     out.reset(archive_read_new());
     struct archive* a = out.get();
-    if (!a) return Result::fail(Status::OutOfMemory, "libarchive handle");
+    if (!a)
+        return Result::fail(Status::OutOfMemory, "libarchive handle");
     for (Format f : m_formats) {
         switch (f) {
-        case Format::Zip: archive_read_support_format_zip_seekable(a); break;
-        case Format::Cab: archive_read_support_format_cab(a); break;
-        case Format::Tar: archive_read_support_format_tar(a); break;
-        case Format::Cpio: archive_read_support_format_cpio(a); break;
-        case Format::Ar: archive_read_support_format_ar(a); break;
-        case Format::Rar5: archive_read_support_format_rar5(a); break;
-        case Format::SevenZip: archive_read_support_format_7zip(a); break;
-        case Format::Raw: archive_read_support_format_raw(a); break;
+        case Format::Zip:
+            archive_read_support_format_zip_seekable(a);
+            break;
+        case Format::Cab:
+            archive_read_support_format_cab(a);
+            break;
+        case Format::Tar:
+            archive_read_support_format_tar(a);
+            break;
+        case Format::Cpio:
+            archive_read_support_format_cpio(a);
+            break;
+        case Format::Ar:
+            archive_read_support_format_ar(a);
+            break;
+        case Format::Rar5:
+            archive_read_support_format_rar5(a);
+            break;
+        case Format::SevenZip:
+            archive_read_support_format_7zip(a);
+            break;
+        case Format::Raw:
+            archive_read_support_format_raw(a);
+            break;
         }
     }
     auto addFilters = [this](struct archive* handle) {
         for (Filter f : m_filters) {
             switch (f) {
-            case Filter::Gzip: archive_read_support_filter_gzip(handle); break;
-            case Filter::Bzip2: archive_read_support_filter_bzip2(handle); break;
-            case Filter::Compress: archive_read_support_filter_compress(handle); break;
-            case Filter::Xz: archive_read_support_filter_xz(handle); break;
-            case Filter::Lzma: archive_read_support_filter_lzma(handle); break;
-            case Filter::Zstd: archive_read_support_filter_zstd(handle); break;
-            case Filter::Rpm: archive_read_support_filter_rpm(handle); break;
+            case Filter::Gzip:
+                archive_read_support_filter_gzip(handle);
+                break;
+            case Filter::Bzip2:
+                archive_read_support_filter_bzip2(handle);
+                break;
+            case Filter::Compress:
+                archive_read_support_filter_compress(handle);
+                break;
+            case Filter::Xz:
+                archive_read_support_filter_xz(handle);
+                break;
+            case Filter::Lzma:
+                archive_read_support_filter_lzma(handle);
+                break;
+            case Filter::Zstd:
+                archive_read_support_filter_zstd(handle);
+                break;
+            case Filter::Rpm:
+                archive_read_support_filter_rpm(handle);
+                break;
             }
         }
     };
@@ -162,7 +217,8 @@ Result LibarchiveReader::openHandle(ArchivePtr& out, std::unique_ptr<BoundedSour
         return r;
     }
     // What the source decodes, the handle must not look for again.
-    if (!source->decodes()) addFilters(a);
+    if (!source->decodes())
+        addFilters(a);
     if (source->attach(a) != ARCHIVE_OK) {
         if (!source->failure().ok()) {
             out.reset();
@@ -176,18 +232,21 @@ Result LibarchiveReader::openHandle(ArchivePtr& out, std::unique_ptr<BoundedSour
     return Result::success();
 }
 
-Result LibarchiveReader::open(const std::string& posixPath) {
+Result LibarchiveReader::open(const std::string& posixPath)
+{
     return readHeaders(posixPath, false);
 }
 
-Result LibarchiveReader::identify(const std::string& posixPath) {
+Result LibarchiveReader::identify(const std::string& posixPath)
+{
     Result r = readHeaders(posixPath, true);
     m_entries.clear();
     m_undecodable.clear();
     return r;
 }
 
-Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnly) {
+Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnly)
+{
     Utf8LocaleScope scope;
     m_cursor.reset();
     m_entries.clear();
@@ -201,8 +260,8 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
-    m_gzipOuter = std::find(m_filters.begin(), m_filters.end(), Filter::Gzip) != m_filters.end() &&
-                  GzipSource::isGzip(posixPath);
+    m_gzipOuter =
+        std::find(m_filters.begin(), m_filters.end(), Filter::Gzip) != m_filters.end() && GzipSource::isGzip(posixPath);
 
     // libarchive decides what is a ZIP (its first header read); the listing
     // then comes from the central directory when that is sound.
@@ -213,47 +272,59 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     // libarchive may start decoding, and allocate an LZMA dictionary, while
     // it reads headers (the filter's first block; a ZIP symlink's target).
     if (std::find(m_filters.begin(), m_filters.end(), Filter::Xz) != m_filters.end())
-        if (Result r = checkXzFile(posixPath); !r.ok()) return r;
+        if (Result r = checkXzFile(posixPath); !r.ok())
+            return r;
     if (zipReader) {
         std::vector<std::pair<uint64_t, uint64_t>> packedSizes;
         if (haveDirectory)
-            for (const ZipRecord& r : directory.records()) packedSizes.emplace_back(r.localOffset, r.packedSize);
-        if (Result r = checkZipDictionaries(posixPath, packedSizes); !r.ok()) return r;
+            for (const ZipRecord& r : directory.records())
+                packedSizes.emplace_back(r.localOffset, r.packedSize);
+        if (Result r = checkZipDictionaries(posixPath, packedSizes); !r.ok())
+            return r;
     }
 
     std::unique_ptr<BoundedSource> source;  // outlives the handle reading from it
     ArchivePtr a;
-    if (Result r = openHandle(a, source); !r.ok()) return r;
+    if (Result r = openHandle(a, source); !r.ok())
+        return r;
     auto learnCodes = [&] {
         m_formatCode = archive_format(a.get());
         m_filterCodes.clear();
-        for (int i = 0, n = archive_filter_count(a.get()); i < n; ++i) m_filterCodes.push_back(archive_filter_code(a.get(), i));
-        if (source->decodes()) m_filterCodes = source->decoderFilters();
+        for (int i = 0, n = archive_filter_count(a.get()); i < n; ++i)
+            m_filterCodes.push_back(archive_filter_code(a.get(), i));
+        if (source->decodes())
+            m_filterCodes = source->decoderFilters();
         // The gzip layer decoded here, outside the others.
-        if (m_gzipOuter) m_filterCodes.insert(m_filterCodes.empty() ? m_filterCodes.end() : m_filterCodes.end() - 1, ARCHIVE_FILTER_GZIP);
+        if (m_gzipOuter)
+            m_filterCodes.insert(m_filterCodes.empty() ? m_filterCodes.end() : m_filterCodes.end() - 1,
+                                 ARCHIVE_FILTER_GZIP);
     };
     std::vector<std::string> linkTargets;  // hard links: the name each refers to ("" when none)
     for (;;) {
         struct archive_entry* e = nullptr;
         int rc = archive_read_next_header(a.get(), &e);
-        if (rc == ARCHIVE_EOF) break;
+        if (rc == ARCHIVE_EOF)
+            break;
         // An archive cut short (or damaged) after whole entries: those still
         // list and extract; the one cut inside fails when extracted.
-        if (rc < ARCHIVE_WARN && !m_entries.empty() && !firstOnly) break;
+        if (rc < ARCHIVE_WARN && !m_entries.empty() && !firstOnly)
+            break;
         if (rc < ARCHIVE_WARN) {
             bool first = m_entries.empty();
             Status s = first && archive_errno(a.get()) == kFileFormatErrno ? Status::NotArchive : Status::Corrupt;
             std::string message = archiveError(a.get(), "broken archive header");
             m_entries.clear();
             m_undecodable.clear();
-            if (source && !source->failure().ok()) return source->failure();
+            if (source && !source->failure().ok())
+                return source->failure();
             return Result::fail(s, message);
         }
         if (m_entries.empty()) {
             learnCodes();
             // The raw format takes any file; only a recognised compression
             // makes it one of ours.
-            if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW && filterCode() == ARCHIVE_FILTER_NONE) {
+            if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW &&
+                filterCode() == ARCHIVE_FILTER_NONE) {
                 m_formatCode = 0;
                 m_filterCodes.clear();
                 return Result::fail(Status::NotArchive, "not a compressed file");
@@ -273,14 +344,17 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
         linkTargets.push_back(target ? nameToUtf8(target) : std::string());
         // A lone compressed file is its one entry: looking for a second
         // would decode it whole.
-        if (firstOnly || (m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW) break;
+        if (firstOnly || (m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW)
+            break;
     }
-    if (m_entries.empty()) learnCodes();  // an archive without entries
+    if (m_entries.empty())
+        learnCodes();  // an archive without entries
     resolveHardLinks(linkTargets);
     if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB && !firstOnly) {
         std::vector<CabFileRecord> records = cabFileRecords(posixPath);
         if (records.size() == m_entries.size()) {
-            for (size_t i = 0; i < records.size(); ++i) m_entries[i].method = records[i].method;
+            for (size_t i = 0; i < records.size(); ++i)
+                m_entries[i].method = records[i].method;
             // Files continued across cabinets are read from the whole cabinet only.
             if (std::none_of(records.begin(), records.end(), [](const CabFileRecord& r) { return r.folder >= 0xFFFD; }))
                 m_cabRecords = std::move(records);
@@ -297,34 +371,58 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     return Result::success();
 }
 
-Entry LibarchiveReader::makeEntry(struct archive_entry* e) {
+Entry LibarchiveReader::makeEntry(struct archive_entry* e)
+{
     Entry en;
     const int base = m_formatCode & ARCHIVE_FORMAT_BASE_MASK;
     const char* path = archive_entry_pathname(e);
     std::string raw = path ? path : "";
 
     switch (archive_entry_filetype(e)) {
-    case AE_IFDIR: en.type = EntryType::Directory; break;
-    case AE_IFLNK: en.type = EntryType::Symlink; break;
+    case AE_IFDIR:
+        en.type = EntryType::Directory;
+        break;
+    case AE_IFLNK:
+        en.type = EntryType::Symlink;
+        break;
     case 0:  // ar members and some old formats carry no type bits: plain data
-    case AE_IFREG: en.type = EntryType::File; break;  // hard links: see resolveHardLinks()
-    default: en.type = EntryType::Other; break;  // devices, fifos, sockets
+    case AE_IFREG:
+        en.type = EntryType::File;
+        break;  // hard links: see resolveHardLinks()
+    default:
+        en.type = EntryType::Other;
+        break;  // devices, fifos, sockets
     }
     en.sizeKnown = archive_entry_size_is_set(e) != 0;
     en.size = en.sizeKnown && archive_entry_size(e) > 0 ? static_cast<uint64_t>(archive_entry_size(e)) : 0;
     en.dosDateTime = archive_entry_mtime_is_set(e) ? toDosDateTime(archive_entry_mtime(e)) : toDosDateTime(0);
     en.attributes = en.type == EntryType::Directory ? 0x10 : 0x20;
-    if ((archive_entry_perm(e) & 0222) == 0) en.attributes |= 0x01;
+    if ((archive_entry_perm(e) & 0222) == 0)
+        en.attributes |= 0x01;
     en.encrypted = archive_entry_is_encrypted(e) != 0;
 
     switch (base) {
-    case ARCHIVE_FORMAT_ZIP: en.method = "ZIP"; break;
-    case ARCHIVE_FORMAT_CAB: en.method = "CAB"; break;
-    case ARCHIVE_FORMAT_TAR: en.method = "tar"; break;
-    case ARCHIVE_FORMAT_CPIO: en.method = "cpio"; break;
-    case ARCHIVE_FORMAT_AR: en.method = "ar"; break;
-    case ARCHIVE_FORMAT_RAR_V5: en.method = "RAR5"; break;
-    case ARCHIVE_FORMAT_7ZIP: en.method = "7z"; break;
+    case ARCHIVE_FORMAT_ZIP:
+        en.method = "ZIP";
+        break;
+    case ARCHIVE_FORMAT_CAB:
+        en.method = "CAB";
+        break;
+    case ARCHIVE_FORMAT_TAR:
+        en.method = "tar";
+        break;
+    case ARCHIVE_FORMAT_CPIO:
+        en.method = "cpio";
+        break;
+    case ARCHIVE_FORMAT_AR:
+        en.method = "ar";
+        break;
+    case ARCHIVE_FORMAT_RAR_V5:
+        en.method = "RAR5";
+        break;
+    case ARCHIVE_FORMAT_7ZIP:
+        en.method = "7z";
+        break;
     case ARCHIVE_FORMAT_RAW: {
         en.method = filterCode() == ARCHIVE_FILTER_GZIP       ? "gzip"
                     : filterCode() == ARCHIVE_FILTER_BZIP2    ? "bzip2"
@@ -333,26 +431,31 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e) {
         raw = baseNameWithoutCompression(m_path);
         break;
     }
-    default: en.method = "?"; break;
+    default:
+        en.method = "?";
+        break;
     }
 
     en.name = nameToUtf8(raw);
     // ZIP and CAB files made on Windows separate folders with "\". Done on
     // the UTF-8 text, where 0x5C is always the character itself (in
     // Shift-JIS it is also the second byte of many characters).
-    if (base == ARCHIVE_FORMAT_ZIP || base == ARCHIVE_FORMAT_CAB) std::replace(en.name.begin(), en.name.end(), '\\', '/');
+    if (base == ARCHIVE_FORMAT_ZIP || base == ARCHIVE_FORMAT_CAB)
+        std::replace(en.name.begin(), en.name.end(), '\\', '/');
     m_undecodable.push_back(false);
     return en;
 }
 
-void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
+void LibarchiveReader::listZipDirectory(const ZipDirectory& directory)
+{
     std::vector<size_t> records;
     m_entries = directory.listing(records);
     for (size_t i : records) {
         const ZipRecord& r = directory.records()[i];
         m_undecodable.push_back(!ZipDirectory::decodable(r.method));
         std::vector<std::string> names{std::string(r.rawName)};
-        if (!r.unicodeName.empty()) names.emplace_back(r.unicodeName);
+        if (!r.unicodeName.empty())
+            names.emplace_back(r.unicodeName);
         // libarchive gives names written on Windows with "/" for "\\".
         if (r.rawName.find('\\') != std::string_view::npos) {
             std::string slashed(r.rawName);
@@ -363,7 +466,8 @@ void LibarchiveReader::listZipDirectory(const ZipDirectory& directory) {
     }
 }
 
-void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets) {
+void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets)
+{
     // libarchive gives a group of hard links' data to one of them: tar and
     // RAR5 to the first (the others name it), cpio to the last (which names
     // the first). Every name of the group gets that data; a link to nothing
@@ -371,14 +475,18 @@ void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets)
     // target's data but holds none of it.
     const bool linksHoldNoData = (m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAR_V5;
     m_dataFrom.clear();
-    if (std::all_of(targets.begin(), targets.end(), [](const std::string& t) { return t.empty(); })) return;
+    if (std::all_of(targets.begin(), targets.end(), [](const std::string& t) { return t.empty(); }))
+        return;
     std::map<std::string, size_t> files;
     for (size_t i = 0; i < m_entries.size(); ++i)
-        if (targets[i].empty() && m_entries[i].type == EntryType::File) files.emplace(m_entries[i].name, i);
+        if (targets[i].empty() && m_entries[i].type == EntryType::File)
+            files.emplace(m_entries[i].name, i);
     m_dataFrom.resize(m_entries.size());
-    for (size_t i = 0; i < m_entries.size(); ++i) m_dataFrom[i] = i;
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        m_dataFrom[i] = i;
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        if (targets[i].empty() || m_entries[i].type != EntryType::File) continue;
+        if (targets[i].empty() || m_entries[i].type != EntryType::File)
+            continue;
         const auto target = files.find(targets[i]);
         Entry& link = m_entries[i];
         if (link.size > 0 && !linksHoldNoData) {
@@ -395,7 +503,8 @@ void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets)
     }
 }
 
-Result LibarchiveReader::walkTo(size_t index) {
+Result LibarchiveReader::walkTo(size_t index)
+{
     // m_cursorIndex is the number of headers read so far; the last one read
     // is index m_cursorIndex - 1.
     // A walk that once failed to read header k fails there every time: the
@@ -417,7 +526,8 @@ Result LibarchiveReader::walkTo(size_t index) {
         m_cursorAligned = true;
         m_cursorEnd = SIZE_MAX;
         if (!m_cabRecords.empty()) {
-            if (Result r = openCabinetAt(index); !r.ok()) return r;
+            if (Result r = openCabinetAt(index); !r.ok())
+                return r;
         } else if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok()) {
             return r;
         }
@@ -446,27 +556,32 @@ Result LibarchiveReader::walkTo(size_t index) {
         if (m_cursorIndex == index + 1 && !m_zipNames.empty()) {
             const char* name = archive_entry_pathname(e);
             const auto& expected = m_zipNames[index];
-            if (!name || std::find(expected.begin(), expected.end(), name) == expected.end()) return findZipEntry(index);
+            if (!name || std::find(expected.begin(), expected.end(), name) == expected.end())
+                return findZipEntry(index);
         }
     }
     return Result::success();
 }
 
-Result LibarchiveReader::findZipEntry(size_t index) {
+Result LibarchiveReader::findZipEntry(size_t index)
+{
     // The walk did not land on the listed entry: look for it by name (the
     // k-th entry of that name), or failing that trust the position; the
     // CRC check after decoding catches a wrong guess.
     const auto& expected = m_zipNames[index];
     size_t wanted = 0;
-    for (size_t j = 0; j < index; ++j) wanted += m_zipNames[j] == expected;
+    for (size_t j = 0; j < index; ++j)
+        wanted += m_zipNames[j] == expected;
     m_cursor.reset();
-    if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok()) return r;
+    if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok())
+        return r;
     m_cursorAligned = false;
     m_cursorFresh = false;
     for (;;) {
         struct archive_entry* e = nullptr;
         int rc = archive_read_next_header(m_cursor.get(), &e);
-        if (rc == ARCHIVE_EOF || rc < ARCHIVE_WARN) break;
+        if (rc == ARCHIVE_EOF || rc < ARCHIVE_WARN)
+            break;
         const char* name = archive_entry_pathname(e);
         if (name && std::find(expected.begin(), expected.end(), name) != expected.end() && wanted-- == 0) {
             m_cursorFresh = true;
@@ -483,13 +598,17 @@ Result LibarchiveReader::findZipEntry(size_t index) {
     return r;
 }
 
-Result LibarchiveReader::extract(size_t index, Sink& sink) {
-    if (index >= m_entries.size()) return Result::fail(Status::Corrupt, "no entry " + std::to_string(index));
+Result LibarchiveReader::extract(size_t index, Sink& sink)
+{
+    if (index >= m_entries.size())
+        return Result::fail(Status::Corrupt, "no entry " + std::to_string(index));
     if (m_undecodable[index])
         return Result::fail(Status::Unsupported, "compression method " + m_entries[index].method + " is not supported");
-    if (m_entries[index].encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
+    if (m_entries[index].encrypted)
+        return Result::fail(Status::Unsupported, "the entry is encrypted");
     Utf8LocaleScope scope;
-    if (m_entries[index].type == EntryType::File && index < m_dataFrom.size()) index = m_dataFrom[index];
+    if (m_entries[index].type == EntryType::File && index < m_dataFrom.size())
+        index = m_dataFrom[index];
     if (!m_cabRecords.empty()) {
         // A cabinet folder is one compressed stream: past the place where
         // it once failed to decode, it fails again.
@@ -498,9 +617,11 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
         if (damage != m_cabDamage.end() && record.folderOffset >= damage->second)
             return Result::fail(Status::Corrupt, "the data before it in its folder is damaged");
     }
-    if (Result r = walkTo(index); !r.ok()) return r;
+    if (Result r = walkTo(index); !r.ok())
+        return r;
     m_cursorFresh = false;
-    if (m_entries[index].type != EntryType::File) return Result::success();
+    if (m_entries[index].type != EntryType::File)
+        return Result::success();
 
     struct archive* a = m_cursor.get();
     uint64_t written = 0;
@@ -509,7 +630,8 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
         size_t len = 0;
         la_int64_t offset = 0;
         int rc = archive_read_data_block(a, &buf, &len, &offset);
-        if (rc == ARCHIVE_EOF) break;
+        if (rc == ARCHIVE_EOF)
+            break;
         if (rc != ARCHIVE_OK) {
             // Data warnings are checksum or size mismatches found by libarchive.
             Status s = rc == ARCHIVE_WARN ? Status::CrcError : Status::Corrupt;
@@ -523,9 +645,11 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
                 m_cursor.reset();
                 if (!m_cabRecords.empty()) {
                     const CabFileRecord& record = m_cabRecords[index];
-                    const uint32_t end = record.folderOffset + std::min<uint32_t>(record.size, UINT32_MAX - record.folderOffset);
+                    const uint32_t end =
+                        record.folderOffset + std::min<uint32_t>(record.size, UINT32_MAX - record.folderOffset);
                     auto [at, added] = m_cabDamage.emplace(record.folder, end);
-                    if (!added) at->second = std::min(at->second, end);
+                    if (!added)
+                        at->second = std::min(at->second, end);
                 }
             }
             return Result::fail(s, message);
@@ -540,7 +664,8 @@ Result LibarchiveReader::extract(size_t index, Sink& sink) {
                 return Result::fail(Status::Aborted, "stopped by the receiver");
             written = static_cast<uint64_t>(offset);
         }
-        if (len > 0 && !sink.write(buf, len)) return Result::fail(Status::Aborted, "stopped by the receiver");
+        if (len > 0 && !sink.write(buf, len))
+            return Result::fail(Status::Aborted, "stopped by the receiver");
         written += len;
     }
     // A sparse entry may end in a hole that no block reports.

@@ -32,7 +32,7 @@ namespace arc {
 class LibarchiveReader : public Reader {
 public:
     enum class Format : uint8_t {
-        Zip,    // seekable: the central directory is the listing
+        Zip,  // seekable: the central directory is the listing
         Cab,
         Tar,
         Cpio,
@@ -132,7 +132,7 @@ private:
     size_t m_cursorIndex = 0;
     bool m_cursorFresh = false;
     size_t m_cursorEnd = SIZE_MAX;  // the cursor's handle lists the entries before this (a cabinet's part)
-    bool m_cursorSparse = false;  // the last header read is of a sparse entry
+    bool m_cursorSparse = false;    // the last header read is of a sparse entry
     // Where a walk from the start could not read the next header, and why.
     std::optional<std::pair<size_t, Result>> m_walkFailure;
     uint64_t m_headersRead = 0;

@@ -18,7 +18,7 @@ const unsigned char kXzHeaderMagic[6] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
 const unsigned char kXzFooterMagic[2] = {'Y', 'Z'};
 constexpr uint64_t kLzma2Filter = 0x21;
 constexpr uint64_t kLzma1Filter = 0x4000000000000001ULL;
-constexpr size_t kMaxBlocks = 1u << 20;   // more blocks than that: a hostile index
+constexpr size_t kMaxBlocks = 1u << 20;  // more blocks than that: a hostile index
 
 bool readAt(FILE* f, uint64_t offset, void* buffer, size_t size)
 {
@@ -72,7 +72,7 @@ Result checkBlockHeader(FILE* f, uint64_t offset)
     if (!readAt(f, offset, header, size))
         return corrupt("block header cut short");
     const unsigned char flags = header[1];
-    const size_t end = size - 4;   // the header's CRC-32 follows
+    const size_t end = size - 4;  // the header's CRC-32 follows
     size_t pos = 2;
     uint64_t ignored = 0;
     if ((flags & 0x40) && !readVli(header, end, pos, ignored))
@@ -81,8 +81,7 @@ Result checkBlockHeader(FILE* f, uint64_t offset)
         return corrupt("block sizes");
     for (int i = 0, n = (flags & 3) + 1; i < n; ++i) {
         uint64_t id = 0, propertiesSize = 0;
-        if (!readVli(header, end, pos, id) || !readVli(header, end, pos, propertiesSize) ||
-            propertiesSize > end - pos)
+        if (!readVli(header, end, pos, id) || !readVli(header, end, pos, propertiesSize) || propertiesSize > end - pos)
             return corrupt("filter flags");
         const unsigned char* properties = header + pos;
         pos += static_cast<size_t>(propertiesSize);
@@ -106,8 +105,7 @@ Result checkBlockHeader(FILE* f, uint64_t offset)
 Result checkStreamEndingAt(FILE* f, uint64_t begin, uint64_t end, uint64_t& start)
 {
     unsigned char footer[12];
-    if (end < begin + 24 || !readAt(f, end - 12, footer, 12) ||
-        std::memcmp(footer + 10, kXzFooterMagic, 2) != 0)
+    if (end < begin + 24 || !readAt(f, end - 12, footer, 12) || std::memcmp(footer + 10, kXzFooterMagic, 2) != 0)
         return corrupt("stream footer");
     const uint64_t indexSize = (uint64_t(le32(footer + 4)) + 1) * 4;
     if (indexSize > end - begin - 24)
@@ -118,8 +116,7 @@ Result checkStreamEndingAt(FILE* f, uint64_t begin, uint64_t end, uint64_t& star
         return corrupt("index");
     size_t pos = 1;
     uint64_t count = 0;
-    if (!readVli(index.data(), index.size(), pos, count) || count > kMaxBlocks ||
-        count > index.size() / 2)
+    if (!readVli(index.data(), index.size(), pos, count) || count > kMaxBlocks || count > index.size() / 2)
         return corrupt("index records");
     std::vector<uint64_t> blockSizes;
     uint64_t total = 0;
@@ -226,8 +223,8 @@ Result checkLocalHeader(FILE* f, uint64_t at, const std::unordered_map<uint64_t,
 
 }  // namespace
 
-Result checkZipDictionaries(const std::string& posixPath,
-                            const std::vector<std::pair<uint64_t, uint64_t>>& packedSizes, int64_t fullScanLimit)
+Result checkZipDictionaries(const std::string& posixPath, const std::vector<std::pair<uint64_t, uint64_t>>& packedSizes,
+                            int64_t fullScanLimit)
 {
     FilePtr f(std::fopen(posixPath.c_str(), "rb"));
     if (!f)
@@ -263,7 +260,7 @@ Result checkZipDictionaries(const std::string& posixPath,
         }
         if (got < chunk.size())
             break;
-        chunkStart += got - 3;   // a signature may straddle two chunks
+        chunkStart += got - 3;  // a signature may straddle two chunks
     }
     return Result::success();
 }
@@ -272,7 +269,7 @@ Result checkXzFile(const std::string& posixPath)
 {
     FilePtr f(std::fopen(posixPath.c_str(), "rb"));
     if (!f)
-        return Result::success();   // opening reports it
+        return Result::success();  // opening reports it
     const int64_t start = findXzStream(f.get());
     if (start < 0 || fseeko(f.get(), 0, SEEK_END) != 0)
         return Result::success();

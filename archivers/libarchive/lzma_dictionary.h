@@ -25,8 +25,7 @@ inline constexpr int64_t kFullZipScanLimit = int64_t(16) << 20;
 // the listed ones are checked. `packedSizes` maps local header offsets to the packed
 // sizes the central directory gives, for xz members whose local header
 // leaves the size to a data descriptor.
-Result checkZipDictionaries(const std::string& posixPath,
-                            const std::vector<std::pair<uint64_t, uint64_t>>& packedSizes,
+Result checkZipDictionaries(const std::string& posixPath, const std::vector<std::pair<uint64_t, uint64_t>>& packedSizes,
                             int64_t fullScanLimit = kFullZipScanLimit);
 
 // A file that is an xz stream, or an rpm package with an xz payload: every

@@ -20,7 +20,7 @@ struct ZipRecord {
     uint16_t versionMadeBy = 0;    // high byte: host system (0 DOS, 3 Unix, 11 NTFS, ...)
     uint16_t flags = 0;            // bit 0 encrypted, bit 11 name is UTF-8
     uint16_t method = 0;
-    uint32_t dosDateTime = 0;      // date in the high word, time in the low word
+    uint32_t dosDateTime = 0;  // date in the high word, time in the low word
     uint32_t crc = 0;
     uint64_t packedSize = 0;
     uint64_t size = 0;
@@ -65,7 +65,7 @@ public:
 
 private:
     std::vector<ZipRecord> m_records;
-    std::deque<std::string> m_names;   // what the records' names view
+    std::deque<std::string> m_names;  // what the records' names view
 };
 
 }  // namespace arc

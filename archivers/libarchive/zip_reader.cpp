@@ -26,17 +26,25 @@ constexpr uint32_t kLocalSignature = 0x04034b50;
 constexpr size_t kLocalSize = 30;
 constexpr size_t kChunk = 64 * 1024;
 
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const unsigned char* p) { return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16); }
+uint16_t le16(const unsigned char* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t le32(const unsigned char* p)
+{
+    return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16);
+}
 
 // The packed bytes of one entry, read in chunks and never past their end.
 class PackedData {
 public:
     PackedData(int fd, uint64_t offset, uint64_t size) : m_fd(fd), m_offset(offset), m_left(size) {}
     // Bytes read into buf (0 at the end); -1 on a read error.
-    ssize_t read(void* buf, size_t capacity) {
+    ssize_t read(void* buf, size_t capacity)
+    {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(capacity, m_left));
-        if (want == 0) return 0;
+        if (want == 0)
+            return 0;
         const ssize_t n = ::pread(m_fd, buf, want, static_cast<off_t>(m_offset));
         if (n <= 0) {
             m_failed = true;
@@ -60,34 +68,47 @@ private:
 // touches every page of its entries once; taking those pages one fault at
 // a time cost more than building the entries. Bounded, since the storage is
 // reserved before the records are known to be sound.
-template <class T>
-void prefault(const std::vector<T>& v) {
+template <class T> void prefault(const std::vector<T>& v)
+{
     constexpr size_t kMaxPrefault = size_t(32) << 20;
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     const auto start = reinterpret_cast<uintptr_t>(v.data()) & ~(uintptr_t(page) - 1);
     const auto end = reinterpret_cast<uintptr_t>(v.data() + v.capacity());
-    if (v.capacity() == 0 || end - start > kMaxPrefault) return;
+    if (v.capacity() == 0 || end - start > kMaxPrefault)
+        return;
 #ifdef MADV_POPULATE_WRITE
-    ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);   // a hint: failure changes nothing
+    ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);  // a hint: failure changes nothing
 #endif
 }
 
-Result readError() { return Result::fail(Status::ReadError, "cannot read the archive"); }
-Result aborted() { return Result::fail(Status::Aborted, "stopped by the receiver"); }
+Result readError()
+{
+    return Result::fail(Status::ReadError, "cannot read the archive");
+}
+Result aborted()
+{
+    return Result::fail(Status::Aborted, "stopped by the receiver");
+}
 
-Result copyStored(PackedData& in, Sink& sink) {
+Result copyStored(PackedData& in, Sink& sink)
+{
     std::vector<unsigned char> buf(kChunk);
     for (;;) {
         const ssize_t n = in.read(buf.data(), buf.size());
-        if (n < 0) return readError();
-        if (n == 0) return Result::success();
-        if (!sink.write(buf.data(), static_cast<size_t>(n))) return aborted();
+        if (n < 0)
+            return readError();
+        if (n == 0)
+            return Result::success();
+        if (!sink.write(buf.data(), static_cast<size_t>(n)))
+            return aborted();
     }
 }
 
-Result inflateWithZlib(PackedData& in, Sink& sink) {
+Result inflateWithZlib(PackedData& in, Sink& sink)
+{
     z_stream z{};
-    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return Result::fail(Status::OutOfMemory, "cannot start inflating");
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
+        return Result::fail(Status::OutOfMemory, "cannot start inflating");
     struct End {
         z_stream& z;
         ~End() { inflateEnd(&z); }
@@ -96,8 +117,10 @@ Result inflateWithZlib(PackedData& in, Sink& sink) {
     for (;;) {
         if (z.avail_in == 0) {
             const ssize_t n = in.read(input.data(), input.size());
-            if (n < 0) return readError();
-            if (n == 0) return Result::fail(Status::Corrupt, "deflate data ends early");
+            if (n < 0)
+                return readError();
+            if (n == 0)
+                return Result::fail(Status::Corrupt, "deflate data ends early");
             z.next_in = input.data();
             z.avail_in = static_cast<uInt>(n);
         }
@@ -105,8 +128,10 @@ Result inflateWithZlib(PackedData& in, Sink& sink) {
         z.avail_out = static_cast<uInt>(output.size());
         const int rc = inflate(&z, Z_NO_FLUSH);
         const size_t produced = output.size() - z.avail_out;
-        if (produced > 0 && !sink.write(output.data(), produced)) return aborted();
-        if (rc == Z_STREAM_END) return Result::success();
+        if (produced > 0 && !sink.write(output.data(), produced))
+            return aborted();
+        if (rc == Z_STREAM_END)
+            return Result::success();
         if (rc != Z_OK && rc != Z_BUF_ERROR)
             return Result::fail(Status::Corrupt, std::string("deflate data: ") + (z.msg ? z.msg : "broken"));
     }
@@ -114,27 +139,36 @@ Result inflateWithZlib(PackedData& in, Sink& sink) {
 
 }  // namespace
 
-ZipReader::~ZipReader() { close(); }
+ZipReader::~ZipReader()
+{
+    close();
+}
 
-void ZipReader::close() {
-    if (m_fd >= 0) ::close(m_fd);
+void ZipReader::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
     m_fd = -1;
 }
 
-const std::vector<Entry>& ZipReader::entries() const {
+const std::vector<Entry>& ZipReader::entries() const
+{
     return m_allLibarchive ? m_libarchive->entries() : m_entries;
 }
 
-bool ZipReader::wantedEntry(const ZipRecord& r, Entry& en) const {
+bool ZipReader::wantedEntry(const ZipRecord& r, Entry& en) const
+{
     // A plain ASCII name is listed as stored, "\\" as "/", which the
     // patterns take alike: matched before the entry is built.
     const bool plain = r.unicodeName.empty() && plainAsciiName(r.rawName);
-    if (plain && !wanted()->matches(r.rawName)) return false;
+    if (plain && !wanted()->matches(r.rawName))
+        return false;
     ZipDirectory::fillEntry(r, en);
     return plain || wanted()->matches(en.name);
 }
 
-Result ZipReader::open(const std::string& posixPath) {
+Result ZipReader::open(const std::string& posixPath)
+{
     close();
     m_path = posixPath;
     m_entries.clear();
@@ -147,7 +181,7 @@ Result ZipReader::open(const std::string& posixPath) {
     // (all of them unless only some names were asked for).
     std::vector<uint64_t> offsets;
     std::vector<bool> forks;
-    std::vector<size_t> built;   // the record of each entry built, when not all are
+    std::vector<size_t> built;  // the record of each entry built, when not all are
     const Result scanned = ZipDirectory::scan(
         posixPath,
         [&](const ZipRecord& r) {
@@ -158,7 +192,8 @@ Result ZipReader::open(const std::string& posixPath) {
                 ZipDirectory::fillEntry(r, m_entries.emplace_back());
             } else {
                 Entry en;
-                if (!wantedEntry(r, en)) return;
+                if (!wantedEntry(r, en))
+                    return;
                 built.push_back(record);
                 m_entries.push_back(std::move(en));
             }
@@ -167,7 +202,8 @@ Result ZipReader::open(const std::string& posixPath) {
         [&](size_t n) {
             offsets.reserve(n);
             forks.reserve(n);
-            if (wanted()) return;
+            if (wanted())
+                return;
             m_entries.reserve(n);
             m_locations.reserve(n);
             prefault(m_entries);
@@ -178,18 +214,22 @@ Result ZipReader::open(const std::string& posixPath) {
         m_locations.clear();
         // Without an end record libarchive's seekable reader sees no ZIP
         // either; a broken directory it may still read.
-        if (scanned.status != Status::Corrupt) return scanned;
+        if (scanned.status != Status::Corrupt)
+            return scanned;
         m_allLibarchive = true;
-        m_libarchive = std::make_unique<LibarchiveReader>(std::vector<LibarchiveReader::Format>{LibarchiveReader::Format::Zip});
+        m_libarchive =
+            std::make_unique<LibarchiveReader>(std::vector<LibarchiveReader::Format>{LibarchiveReader::Format::Zip});
         return m_libarchive->open(posixPath);
     }
     // Each record's place in the listing; records not listed keep npos.
     constexpr size_t kUnlisted = std::string_view::npos;
     std::vector<size_t> order;
     std::vector<size_t> place;
-    if (ZipDirectory::listedOrder(offsets.size(), [&offsets](size_t i) { return offsets[i]; }, forks, order)) {
+    if (ZipDirectory::listedOrder(
+            offsets.size(), [&offsets](size_t i) { return offsets[i]; }, forks, order)) {
         place.assign(offsets.size(), kUnlisted);
-        for (size_t p = 0; p < order.size(); ++p) place[order[p]] = p;
+        for (size_t p = 0; p < order.size(); ++p)
+            place[order[p]] = p;
     }
     for (size_t k = 0; k < m_locations.size(); ++k) {
         const size_t record = wanted() ? built[k] : k;
@@ -199,7 +239,8 @@ Result ZipReader::open(const std::string& posixPath) {
         // Listing order, without the records the listing leaves out.
         std::vector<size_t> byPlace;
         for (size_t k = 0; k < m_locations.size(); ++k)
-            if (m_locations[k].listed != kUnlisted) byPlace.push_back(k);
+            if (m_locations[k].listed != kUnlisted)
+                byPlace.push_back(k);
         std::sort(byPlace.begin(), byPlace.end(),
                   [this](size_t a, size_t b) { return m_locations[a].listed < m_locations[b].listed; });
         std::vector<Entry> entries;
@@ -221,25 +262,32 @@ Result ZipReader::open(const std::string& posixPath) {
     return Result::success();
 }
 
-Result ZipReader::dataStart(const Location& r, uint64_t& start) const {
+Result ZipReader::dataStart(const Location& r, uint64_t& start) const
+{
     unsigned char h[kLocalSize];
     if (r.localOffset > m_fileSize || m_fileSize - r.localOffset < kLocalSize)
         return Result::fail(Status::Corrupt, "local header beyond the end of the file");
-    if (::pread(m_fd, h, sizeof h, static_cast<off_t>(r.localOffset)) != static_cast<ssize_t>(sizeof h)) return readError();
-    if (le32(h) != kLocalSignature) return Result::fail(Status::Corrupt, "no local header where the directory says");
+    if (::pread(m_fd, h, sizeof h, static_cast<off_t>(r.localOffset)) != static_cast<ssize_t>(sizeof h))
+        return readError();
+    if (le32(h) != kLocalSignature)
+        return Result::fail(Status::Corrupt, "no local header where the directory says");
     start = r.localOffset + kLocalSize + le16(h + 26) + le16(h + 28);
     if (start > m_fileSize || m_fileSize - start < r.packedSize)
         return Result::fail(Status::Corrupt, "the entry's data runs past the end of the file");
     return Result::success();
 }
 
-Result ZipReader::extractHere(const Location& r, Sink& sink) const {
+Result ZipReader::extractHere(const Location& r, Sink& sink) const
+{
     uint64_t start = 0;
-    if (Result res = dataStart(r, start); !res.ok()) return res;
+    if (Result res = dataStart(r, start); !res.ok())
+        return res;
     PackedData in(m_fd, start, r.packedSize);
     switch (r.method) {
-    case 0: return copyStored(in, sink);
-    case 8: return inflateWithZlib(in, sink);
+    case 0:
+        return copyStored(in, sink);
+    case 8:
+        return inflateWithZlib(in, sink);
     default: {
         Result res = inflateRaw(
             DeflateVariant::Deflate64,
@@ -253,36 +301,49 @@ Result ZipReader::extractHere(const Location& r, Sink& sink) const {
     }
 }
 
-Result ZipReader::extract(size_t index, Sink& sink) {
-    if (m_allLibarchive) return m_libarchive->extract(index, sink);
-    if (index >= m_entries.size()) return Result::fail(Status::Corrupt, "no entry " + std::to_string(index));
+Result ZipReader::extract(size_t index, Sink& sink)
+{
+    if (m_allLibarchive)
+        return m_libarchive->extract(index, sink);
+    if (index >= m_entries.size())
+        return Result::fail(Status::Corrupt, "no entry " + std::to_string(index));
     const Entry& e = m_entries[index];
     const Location& r = m_locations[index];
-    if (e.type != EntryType::File) return Result::success();
-    if (e.encrypted) return Result::fail(Status::Unsupported, "the entry is encrypted");
-    if (r.packedSize == 0 && e.size == 0) return Result::success();   // some writers leave empty files without a stream
-    if (r.method == 0 || r.method == 8 || r.method == 9) return extractHere(r, sink);
+    if (e.type != EntryType::File)
+        return Result::success();
+    if (e.encrypted)
+        return Result::fail(Status::Unsupported, "the entry is encrypted");
+    if (r.packedSize == 0 && e.size == 0)
+        return Result::success();  // some writers leave empty files without a stream
+    if (r.method == 0 || r.method == 8 || r.method == 9)
+        return extractHere(r, sink);
     if (!ZipDirectory::decodable(r.method))
         return Result::fail(Status::Unsupported, "compression method " + e.method + " is not supported");
     return extractThroughLibarchive(r, e, sink);
 }
 
-Result ZipReader::extractThroughLibarchive(const Location& r, const Entry& e, Sink& sink) {
+Result ZipReader::extractThroughLibarchive(const Location& r, const Entry& e, Sink& sink)
+{
     // libarchive allocates an LZMA or xz dictionary as the local header asks.
-    if (Result res = checkZipDictionaries(m_path, {{r.localOffset, r.packedSize}}, -1); !res.ok()) return res;
+    if (Result res = checkZipDictionaries(m_path, {{r.localOffset, r.packedSize}}, -1); !res.ok())
+        return res;
     uint64_t start = 0;
-    if (Result res = dataStart(r, start); !res.ok()) return res;
+    if (Result res = dataStart(r, start); !res.ok())
+        return res;
     // The sizes and CRC of the central directory written into the local
     // header, whose data descriptor (if any) then goes unread; entries of
     // 4 GiB or more keep their ZIP64 fields.
     std::vector<BoundedSource::Patch> patches;
     if (e.size < 0xFFFFFFFFu && r.packedSize < 0xFFFFFFFFu) {
         unsigned char flags[2];
-        if (::pread(m_fd, flags, 2, static_cast<off_t>(r.localOffset + 6)) != 2) return readError();
+        if (::pread(m_fd, flags, 2, static_cast<off_t>(r.localOffset + 6)) != 2)
+            return readError();
         std::string fields;
         for (uint32_t v : {e.crc, static_cast<uint32_t>(r.packedSize), static_cast<uint32_t>(e.size)})
-            for (int k = 0; k < 4; ++k) fields += static_cast<char>(v >> (8 * k));
-        patches.emplace_back(r.localOffset + 6, std::string{static_cast<char>(flags[0] & ~0x08), static_cast<char>(flags[1])});
+            for (int k = 0; k < 4; ++k)
+                fields += static_cast<char>(v >> (8 * k));
+        patches.emplace_back(r.localOffset + 6,
+                             std::string{static_cast<char>(flags[0] & ~0x08), static_cast<char>(flags[1])});
         patches.emplace_back(r.localOffset + 14, fields);
     }
     BoundedSource source;
@@ -292,7 +353,8 @@ Result ZipReader::extractThroughLibarchive(const Location& r, const Entry& e, Si
         void operator()(struct archive* a) const { archive_read_free(a); }
     };
     std::unique_ptr<struct archive, Closer> handle(archive_read_new());
-    if (!handle) return Result::fail(Status::OutOfMemory, "libarchive handle");
+    if (!handle)
+        return Result::fail(Status::OutOfMemory, "libarchive handle");
     ++m_libarchiveHandles;
     struct archive* a = handle.get();
     archive_read_support_format_zip_streamable(a);
@@ -307,7 +369,8 @@ Result ZipReader::extractThroughLibarchive(const Location& r, const Entry& e, Si
         size_t len = 0;
         la_int64_t offset = 0;
         const int rc = archive_read_data_block(a, &buf, &len, &offset);
-        if (rc == ARCHIVE_EOF) return Result::success();
+        if (rc == ARCHIVE_EOF)
+            return Result::success();
         if (rc != ARCHIVE_OK) {
             // Warnings are checksum or size mismatches found by libarchive.
             const char* why = archive_error_string(a);
@@ -316,7 +379,8 @@ Result ZipReader::extractThroughLibarchive(const Location& r, const Entry& e, Si
         }
         if (offset < 0 || static_cast<uint64_t>(offset) != written)
             return Result::fail(Status::Corrupt, "entry data out of order");
-        if (len > 0 && !sink.write(buf, len)) return aborted();
+        if (len > 0 && !sink.write(buf, len))
+            return aborted();
         written += len;
     }
 }

@@ -38,7 +38,7 @@ private:
         uint64_t localOffset = 0;
         uint64_t packedSize = 0;
         uint16_t method = 0;
-        size_t listed = 0;   // the entry's place in the whole listing
+        size_t listed = 0;  // the entry's place in the whole listing
     };
     // Whether the record's listed name is one the caller wants; if so,
     // `en` (a new Entry) holds its entry.
@@ -52,7 +52,7 @@ private:
     int m_fd = -1;
     uint64_t m_fileSize = 0;
     std::vector<Entry> m_entries;
-    std::vector<Location> m_locations;   // of each entry
+    std::vector<Location> m_locations;  // of each entry
     // Everything goes through a LibarchiveReader when the central directory
     // could not be read.
     bool m_allLibarchive = false;

@@ -10,12 +10,12 @@ namespace arj {
 
 namespace {
 
-constexpr unsigned kThreshold = 3;          // shortest match
+constexpr unsigned kThreshold = 3;  // shortest match
 constexpr unsigned kCharCount = 256;
 constexpr unsigned kMaxMatch = 256;
 constexpr unsigned kNc = kCharCount + kMaxMatch + 2 - kThreshold;  // literal/length symbols
-constexpr unsigned kNp = 17;                // position symbols
-constexpr unsigned kNt = 19;                // symbols of the code-length code
+constexpr unsigned kNp = 17;                                       // position symbols
+constexpr unsigned kNt = 19;                                       // symbols of the code-length code
 constexpr unsigned kCBits = 9;
 constexpr unsigned kPBits = 5;
 constexpr unsigned kTBits = 5;
@@ -42,7 +42,8 @@ public:
     // False when the match reaches before the start of the output.
     bool match(uint32_t distance, uint32_t length)
     {
-        if (distance == 0 || distance > m_total || distance > kRingSize) return false;
+        if (distance == 0 || distance > m_total || distance > kRingSize)
+            return false;
         const uint64_t count = std::min<uint64_t>(length, m_remaining);
         uint32_t from = (m_pos - distance) & kRingMask;
         for (uint64_t i = 0; i < count; ++i) {
@@ -56,7 +57,8 @@ public:
     }
     void finish()
     {
-        if (m_pos > m_flushed) flush(m_pos);
+        if (m_pos > m_flushed)
+            flush(m_pos);
     }
 
 private:
@@ -69,7 +71,8 @@ private:
     }
     void flush(uint32_t end)
     {
-        if (!m_failed && !m_sink.write(m_ring.data() + m_flushed, end - m_flushed)) m_failed = true;
+        if (!m_failed && !m_sink.write(m_ring.data() + m_flushed, end - m_flushed))
+            m_failed = true;
         m_flushed = end & kRingMask;
     }
 
@@ -97,12 +100,16 @@ public:
     {
         uint32_t blockLeft = 0;
         while (m_out.remaining() > 0) {
-            if (m_out.failed()) break;
-            if (m_in.overrun()) return corrupt("compressed data ends early");
+            if (m_out.failed())
+                break;
+            if (m_in.overrun())
+                return corrupt("compressed data ends early");
             if (blockLeft == 0) {
                 blockLeft = m_in.get(16);
-                if (blockLeft == 0) blockLeft = 0x10000;
-                if (const char* err = readHeaders()) return corrupt(err);
+                if (blockLeft == 0)
+                    blockLeft = 0x10000;
+                if (const char* err = readHeaders())
+                    return corrupt(err);
             }
             --blockLeft;
             const uint16_t c = m_charCode.decode(m_in);
@@ -112,19 +119,25 @@ public:
             }
             const uint32_t length = c - (kCharCount - kThreshold);
             uint32_t position = m_posCode.decode(m_in);
-            if (position > 1) position = (1u << (position - 1)) + m_in.get(position - 1);
-            if (!m_out.match(position + 1, length)) return corrupt("match before the start of the file");
+            if (position > 1)
+                position = (1u << (position - 1)) + m_in.get(position - 1);
+            if (!m_out.match(position + 1, length))
+                return corrupt("match before the start of the file");
         }
-        if (m_in.overrun()) return corrupt("compressed data ends early");
+        if (m_in.overrun())
+            return corrupt("compressed data ends early");
         return arc::Result::success();
     }
 
 private:
     const char* readHeaders()
     {
-        if (!readLengthCode(m_lengthCode, kNt, kTBits, 3)) return "bad code-length table";
-        if (!readCharCode()) return "bad literal table";
-        if (!readLengthCode(m_posCode, kNp, kPBits, -1)) return "bad position table";
+        if (!readLengthCode(m_lengthCode, kNt, kTBits, 3))
+            return "bad code-length table";
+        if (!readCharCode())
+            return "bad literal table";
+        if (!readLengthCode(m_posCode, kNp, kPBits, -1))
+            return "bad position table";
         return nullptr;
     }
 
@@ -136,7 +149,8 @@ private:
         const unsigned n = m_in.get(countBits);
         if (n == 0) {
             const unsigned only = m_in.get(countBits);
-            if (only >= symbols) return -1;
+            if (only >= symbols)
+                return -1;
             table.setSingle(static_cast<uint16_t>(only));
             return 0;
         }
@@ -147,20 +161,23 @@ private:
     bool readLengthCode(HuffmanTable& table, unsigned symbols, unsigned countBits, int gapAfter)
     {
         const int n = readCount(table, symbols, countBits);
-        if (n <= 0) return n == 0;
+        if (n <= 0)
+            return n == 0;
         std::array<uint8_t, kNt> lengths{};
         int i = 0;
         while (i < n) {
             unsigned len = m_in.get(3);
             if (len == 7) {
                 while (m_in.get(1) == 1) {
-                    if (++len > HuffmanTable::kMaxBits) return false;
+                    if (++len > HuffmanTable::kMaxBits)
+                        return false;
                 }
             }
             lengths[i++] = static_cast<uint8_t>(len);
             if (i == gapAfter) {
                 i += static_cast<int>(m_in.get(2));  // that many unused symbols follow (may pass n)
-                if (i > static_cast<int>(symbols)) return false;
+                if (i > static_cast<int>(symbols))
+                    return false;
             }
         }
         return table.build(lengths.data(), symbols);
@@ -169,7 +186,8 @@ private:
     bool readCharCode()
     {
         const int count = readCount(m_charCode, kNc, kCBits);
-        if (count <= 0) return count == 0;
+        if (count <= 0)
+            return count == 0;
         const unsigned n = static_cast<unsigned>(count);
         std::array<uint8_t, kNc> lengths{};
         unsigned i = 0;
@@ -177,7 +195,8 @@ private:
             const unsigned c = m_lengthCode.decode(m_in);
             if (c <= 2) {
                 unsigned zeros = c == 0 ? 1 : c == 1 ? m_in.get(4) + 3 : m_in.get(kCBits) + 20;
-                if (zeros > kNc - i) return false;
+                if (zeros > kNc - i)
+                    return false;
                 i += zeros;
             } else {
                 lengths[i++] = static_cast<uint8_t>(c - 2);
@@ -200,7 +219,8 @@ unsigned readVariable(BitInput& in, unsigned firstWidth, unsigned stopWidth)
     unsigned base = 0;
     unsigned width = firstWidth;
     for (; width < stopWidth; ++width) {
-        if (in.get(1) == 0) break;
+        if (in.get(1) == 0)
+            break;
         base += 1u << width;
     }
     return base + in.get(width);
@@ -209,8 +229,10 @@ unsigned readVariable(BitInput& in, unsigned firstWidth, unsigned stopWidth)
 arc::Result decodeFastest(BitInput& in, Output& out)
 {
     while (out.remaining() > 0) {
-        if (out.failed()) break;
-        if (in.overrun()) return corrupt("compressed data ends early");
+        if (out.failed())
+            break;
+        if (in.overrun())
+            return corrupt("compressed data ends early");
         const unsigned c = readVariable(in, 0, 7);
         if (c == 0) {
             out.literal(static_cast<uint8_t>(in.get(8)));
@@ -218,21 +240,26 @@ arc::Result decodeFastest(BitInput& in, Output& out)
         }
         const unsigned length = c + kThreshold - 1;
         const unsigned position = readVariable(in, 9, 13);
-        if (!out.match(position + 1, length)) return corrupt("match before the start of the file");
+        if (!out.match(position + 1, length))
+            return corrupt("match before the start of the file");
     }
-    if (in.overrun()) return corrupt("compressed data ends early");
+    if (in.overrun())
+        return corrupt("compressed data ends early");
     return arc::Result::success();
 }
 
 arc::Result copyStored(ByteSource& in, uint64_t packedSize, uint64_t originalSize, arc::Sink& out)
 {
-    if (packedSize != originalSize) return corrupt("stored entry with two sizes");
+    if (packedSize != originalSize)
+        return corrupt("stored entry with two sizes");
     std::vector<uint8_t> buffer(64 * 1024);
     uint64_t left = originalSize;
     while (left > 0) {
         const long got = in.read(buffer.data(), std::min<uint64_t>(buffer.size(), left));
-        if (got < 0) return arc::Result::fail(arc::Status::ReadError, "cannot read the archive");
-        if (got == 0) return corrupt("stored data ends early");
+        if (got < 0)
+            return arc::Result::fail(arc::Status::ReadError, "cannot read the archive");
+        if (got == 0)
+            return corrupt("stored data ends early");
         if (!out.write(buffer.data(), static_cast<size_t>(got)))
             return arc::Result::fail(arc::Status::Aborted, "extraction stopped");
         left -= static_cast<uint64_t>(got);
@@ -242,14 +269,15 @@ arc::Result copyStored(ByteSource& in, uint64_t packedSize, uint64_t originalSiz
 
 }  // namespace
 
-arc::Result decodeEntry(unsigned method, ByteSource& in, uint64_t packedSize,
-                        uint64_t originalSize, arc::Sink& out)
+arc::Result decodeEntry(unsigned method, ByteSource& in, uint64_t packedSize, uint64_t originalSize, arc::Sink& out)
 {
-    if (method == 0) return copyStored(in, packedSize, originalSize, out);
+    if (method == 0)
+        return copyStored(in, packedSize, originalSize, out);
     if (method > 4)
         return arc::Result::fail(arc::Status::Unsupported,
                                  "ARJ method " + std::to_string(method) + " is not supported");
-    if (originalSize == 0) return arc::Result::success();
+    if (originalSize == 0)
+        return arc::Result::success();
 
     BitInput bits(in);
     Output output(out, originalSize);
@@ -260,10 +288,13 @@ arc::Result decodeEntry(unsigned method, ByteSource& in, uint64_t packedSize,
         BlockDecoder blocks(bits, output);
         result = blocks.run();
     }
-    if (bits.readError()) return arc::Result::fail(arc::Status::ReadError, "cannot read the archive");
-    if (!result.ok()) return result;
+    if (bits.readError())
+        return arc::Result::fail(arc::Status::ReadError, "cannot read the archive");
+    if (!result.ok())
+        return result;
     output.finish();
-    if (output.failed()) return arc::Result::fail(arc::Status::Aborted, "extraction stopped");
+    if (output.failed())
+        return arc::Result::fail(arc::Status::Aborted, "extraction stopped");
     return result;
 }
 

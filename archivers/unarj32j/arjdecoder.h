@@ -14,7 +14,6 @@ namespace arj {
 
 // `packedSize` bytes of `in` are the entry's data; exactly `originalSize`
 // bytes are written to `out` on success.
-arc::Result decodeEntry(unsigned method, ByteSource& in, uint64_t packedSize,
-                        uint64_t originalSize, arc::Sink& out);
+arc::Result decodeEntry(unsigned method, ByteSource& in, uint64_t packedSize, uint64_t originalSize, arc::Sink& out);
 
 }  // namespace arj

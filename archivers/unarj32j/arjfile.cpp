@@ -16,7 +16,8 @@ bool ArjFile::open(const std::string& posixPath)
 {
     close();
     m_fd = ::open(posixPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0) return false;
+    if (m_fd < 0)
+        return false;
     struct stat st {};
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close();
@@ -28,7 +29,8 @@ bool ArjFile::open(const std::string& posixPath)
 
 void ArjFile::close()
 {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0)
+        ::close(m_fd);
     m_fd = -1;
     m_size = 0;
 }
@@ -40,10 +42,12 @@ long ArjFile::readAt(uint64_t offset, void* buffer, size_t size) const
     while (done < size) {
         const ssize_t got = ::pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
         if (got < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return -1;
         }
-        if (got == 0) break;
+        if (got == 0)
+            break;
         done += static_cast<size_t>(got);
     }
     return static_cast<long>(done);

@@ -20,8 +20,8 @@ uint16_t le16(const uint8_t* p)
 
 uint32_t le32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 
 }  // namespace
@@ -30,24 +30,34 @@ HeaderRead readHeader(const ArjFile& file, uint64_t offset, ArjHeader& header)
 {
     uint8_t start[4];
     const long got = file.readAt(offset, start, sizeof start);
-    if (got < 0) return HeaderRead::IoError;
-    if (got == 0) return HeaderRead::EndOfFile;
-    if (got < 2 || start[0] != kId0 || start[1] != kId1) return HeaderRead::Bad;
-    if (got < 4) return HeaderRead::Bad;
+    if (got < 0)
+        return HeaderRead::IoError;
+    if (got == 0)
+        return HeaderRead::EndOfFile;
+    if (got < 2 || start[0] != kId0 || start[1] != kId1)
+        return HeaderRead::Bad;
+    if (got < 4)
+        return HeaderRead::Bad;
     const uint16_t size = le16(start + 2);
-    if (size == 0) return HeaderRead::End;
-    if (size < kFixedSize || size > kMaxBasicHeader) return HeaderRead::Bad;
+    if (size == 0)
+        return HeaderRead::End;
+    if (size < kFixedSize || size > kMaxBasicHeader)
+        return HeaderRead::Bad;
 
     std::vector<uint8_t> basic(size + 4u);
     const long body = file.readAt(offset + 4, basic.data(), basic.size());
-    if (body < 0) return HeaderRead::IoError;
-    if (static_cast<size_t>(body) != basic.size()) return HeaderRead::Bad;
+    if (body < 0)
+        return HeaderRead::IoError;
+    if (static_cast<size_t>(body) != basic.size())
+        return HeaderRead::Bad;
     const uint32_t storedCrc = le32(basic.data() + size);
-    if (static_cast<uint32_t>(crc32(0L, basic.data(), size)) != storedCrc) return HeaderRead::Bad;
+    if (static_cast<uint32_t>(crc32(0L, basic.data(), size)) != storedCrc)
+        return HeaderRead::Bad;
 
     const uint8_t* b = basic.data();
     const uint8_t firstSize = b[0];
-    if (firstSize < kFixedSize || firstSize > size) return HeaderRead::Bad;
+    if (firstSize < kFixedSize || firstSize > size)
+        return HeaderRead::Bad;
     header.version = b[1];
     header.minVersion = b[2];
     header.hostOs = b[3];
@@ -63,7 +73,8 @@ HeaderRead readHeader(const ArjFile& file, uint64_t offset, ArjHeader& header)
     const auto* nameStart = reinterpret_cast<const char*>(b + firstSize);
     const size_t room = size - firstSize;
     const void* nul = std::memchr(nameStart, 0, room);
-    if (!nul) return HeaderRead::Bad;
+    if (!nul)
+        return HeaderRead::Bad;
     header.name.assign(nameStart, static_cast<const char*>(nul));
 
     // Extended headers: skipped, but each must lie inside the file. Every
@@ -72,13 +83,17 @@ HeaderRead readHeader(const ArjFile& file, uint64_t offset, ArjHeader& header)
     for (;;) {
         uint8_t ext[2];
         const long n = file.readAt(at, ext, sizeof ext);
-        if (n < 0) return HeaderRead::IoError;
-        if (n != 2) return HeaderRead::Bad;
+        if (n < 0)
+            return HeaderRead::IoError;
+        if (n != 2)
+            return HeaderRead::Bad;
         at += 2;
         const uint16_t extSize = le16(ext);
-        if (extSize == 0) break;
+        if (extSize == 0)
+            break;
         at += extSize + 4u;
-        if (at > file.size()) return HeaderRead::Bad;
+        if (at > file.size())
+            return HeaderRead::Bad;
     }
     header.dataOffset = at;
     return HeaderRead::Ok;

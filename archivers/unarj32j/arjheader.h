@@ -13,10 +13,10 @@
 namespace arj {
 
 enum ArjFlag : uint8_t {
-    kGarbled = 0x01,    // encrypted
-    kVolume = 0x04,     // continues in the next volume
-    kExtFile = 0x08,    // continued from the previous volume
-    kPathSym = 0x10,    // "\" in the name was turned into "/"
+    kGarbled = 0x01,  // encrypted
+    kVolume = 0x04,   // continues in the next volume
+    kExtFile = 0x08,  // continued from the previous volume
+    kPathSym = 0x10,  // "\" in the name was turned into "/"
 };
 
 enum ArjFileType : uint8_t {
@@ -37,13 +37,13 @@ struct ArjHeader {
     uint8_t flags = 0;
     uint8_t method = 0;
     uint8_t fileType = 0;
-    uint32_t modified = 0;      // DOS date/time, Unix seconds for Unix hosts
+    uint32_t modified = 0;  // DOS date/time, Unix seconds for Unix hosts
     uint32_t packedSize = 0;
     uint32_t originalSize = 0;
     uint32_t crc = 0;
-    uint16_t accessMode = 0;    // DOS attributes, Unix mode bits for Unix hosts
-    std::string name;           // raw bytes as stored
-    uint64_t dataOffset = 0;    // first byte after the header and its extensions
+    uint16_t accessMode = 0;  // DOS attributes, Unix mode bits for Unix hosts
+    std::string name;         // raw bytes as stored
+    uint64_t dataOffset = 0;  // first byte after the header and its extensions
 };
 
 enum class HeaderRead {

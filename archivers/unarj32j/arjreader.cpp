@@ -17,7 +17,8 @@ constexpr uint64_t kSfxSearchLimit = 256 * 1024;
 
 bool usesBackslashes(const ArjHeader& h)
 {
-    if (h.flags & kPathSym) return true;
+    if (h.flags & kPathSym)
+        return true;
     return h.hostOs == kMsDos || h.hostOs == kOs2 || h.hostOs == kWin95 || h.hostOs == kWin32;
 }
 
@@ -25,11 +26,12 @@ uint32_t unixToDos(uint32_t seconds)
 {
     const time_t t = static_cast<time_t>(seconds);
     struct tm tm {};
-    if (!localtime_r(&t, &tm) || tm.tm_year < 80 || tm.tm_year > 207) return 0;
-    const uint32_t date = (static_cast<uint32_t>(tm.tm_year - 80) << 9) |
-                          (static_cast<uint32_t>(tm.tm_mon + 1) << 5) | static_cast<uint32_t>(tm.tm_mday);
-    const uint32_t time = (static_cast<uint32_t>(tm.tm_hour) << 11) |
-                          (static_cast<uint32_t>(tm.tm_min) << 5) | static_cast<uint32_t>(tm.tm_sec / 2);
+    if (!localtime_r(&t, &tm) || tm.tm_year < 80 || tm.tm_year > 207)
+        return 0;
+    const uint32_t date = (static_cast<uint32_t>(tm.tm_year - 80) << 9) | (static_cast<uint32_t>(tm.tm_mon + 1) << 5) |
+                          static_cast<uint32_t>(tm.tm_mday);
+    const uint32_t time = (static_cast<uint32_t>(tm.tm_hour) << 11) | (static_cast<uint32_t>(tm.tm_min) << 5) |
+                          static_cast<uint32_t>(tm.tm_sec / 2);
     return (date << 16) | time;
 }
 
@@ -42,7 +44,8 @@ arc::Entry toEntry(const ArjHeader& h)
 {
     arc::Entry e;
     e.name = arc::nameToUtf8(h.name);
-    if (usesBackslashes(h)) std::replace(e.name.begin(), e.name.end(), '\\', '/');
+    if (usesBackslashes(h))
+        std::replace(e.name.begin(), e.name.end(), '\\', '/');
     e.size = h.originalSize;
     e.packedSize = h.packedSize;
     e.crc = h.crc;
@@ -68,7 +71,8 @@ arc::Entry toEntry(const ArjHeader& h)
     } else {
         e.attributes = static_cast<uint8_t>(h.accessMode & 0x27);
     }
-    if (e.type == arc::EntryType::Directory) e.attributes = static_cast<uint8_t>((e.attributes & 0x07) | 0x10);
+    if (e.type == arc::EntryType::Directory)
+        e.attributes = static_cast<uint8_t>((e.attributes & 0x07) | 0x10);
     return e;
 }
 
@@ -76,12 +80,12 @@ arc::Entry toEntry(const ArjHeader& h)
 // is cut short.
 class RegionSource final : public ByteSource {
 public:
-    RegionSource(const ArjFile& file, uint64_t offset, uint64_t size)
-        : m_file(file), m_offset(offset), m_left(size) {}
+    RegionSource(const ArjFile& file, uint64_t offset, uint64_t size) : m_file(file), m_offset(offset), m_left(size) {}
     long read(uint8_t* buffer, size_t size) override
     {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(size, m_left));
-        if (want == 0) return 0;
+        if (want == 0)
+            return 0;
         const long got = m_file.readAt(m_offset, buffer, want);
         if (got > 0) {
             m_offset += static_cast<uint64_t>(got);
@@ -113,7 +117,8 @@ arc::Result ArjReader::findMainHeader(uint64_t& next)
     ArjHeader main;
     auto accept = [&](uint64_t at) {
         const HeaderRead r = readHeader(m_file, at, main);
-        if (r != HeaderRead::Ok || main.fileType != kMainHeader) return r == HeaderRead::IoError ? -1 : 0;
+        if (r != HeaderRead::Ok || main.fileType != kMainHeader)
+            return r == HeaderRead::IoError ? -1 : 0;
         m_start = at;
         next = main.dataOffset;
         return 1;
@@ -123,12 +128,15 @@ arc::Result ArjReader::findMainHeader(uint64_t& next)
     if (found == 0) {
         std::vector<uint8_t> head(static_cast<size_t>(std::min(kSfxSearchLimit, m_file.size())));
         const long got = m_file.readAt(0, head.data(), head.size());
-        if (got < 0) return readError();
+        if (got < 0)
+            return readError();
         for (size_t at = 1; found == 0 && at + 1 < static_cast<size_t>(got); ++at) {
-            if (head[at] == 0x60 && head[at + 1] == 0xEA) found = accept(at);
+            if (head[at] == 0x60 && head[at + 1] == 0xEA)
+                found = accept(at);
         }
     }
-    if (found < 0) return readError();
+    if (found < 0)
+        return readError();
     return found > 0 ? arc::Result::success() : notArchive();
 }
 
@@ -141,7 +149,8 @@ arc::Result ArjReader::open(const std::string& posixPath)
         return arc::Result::fail(arc::Status::ReadError, "cannot open " + posixPath);
 
     uint64_t offset = 0;
-    if (arc::Result r = findMainHeader(offset); !r.ok()) return r;
+    if (arc::Result r = findMainHeader(offset); !r.ok())
+        return r;
 
     for (;;) {
         ArjHeader h;
@@ -152,15 +161,15 @@ arc::Result ArjReader::open(const std::string& posixPath)
         case HeaderRead::EndOfFile:  // a missing end mark loses nothing
             return arc::Result::success();
         case HeaderRead::Bad:
-            return arc::Result::fail(arc::Status::Corrupt,
-                                     "broken ARJ header at offset " + std::to_string(offset));
+            return arc::Result::fail(arc::Status::Corrupt, "broken ARJ header at offset " + std::to_string(offset));
         case HeaderRead::Ok:
             break;
         }
         m_entries.push_back(toEntry(h));
         m_located.push_back({h.dataOffset, h.method, h.flags});
         offset = h.dataOffset + h.packedSize;
-        if (offset > m_file.size()) return arc::Result::success();  // last entry cut short
+        if (offset > m_file.size())
+            return arc::Result::success();  // last entry cut short
     }
 }
 
@@ -175,7 +184,8 @@ arc::Result ArjReader::extract(size_t index, arc::Sink& sink)
     if (at.flags & (kVolume | kExtFile))
         return arc::Result::fail(arc::Status::Unsupported,
                                  "entry spans several volumes, only a part is here: " + e.name);
-    if (e.type != arc::EntryType::File) return arc::Result::success();
+    if (e.type != arc::EntryType::File)
+        return arc::Result::success();
 
     RegionSource source(m_file, at.dataOffset, e.packedSize);
     return decodeEntry(at.method, source, e.packedSize, e.size, sink);

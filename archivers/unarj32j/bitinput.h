@@ -24,12 +24,14 @@ public:
     // The next `count` (0..24) bits without consuming them.
     uint32_t peek(unsigned count)
     {
-        if (m_count < count) refill();
+        if (m_count < count)
+            refill();
         return count == 0 ? 0 : static_cast<uint32_t>(m_bits >> (64 - count));
     }
     void skip(unsigned count)
     {
-        if (m_count < count) refill();
+        if (m_count < count)
+            refill();
         m_bits <<= count;
         m_count -= count;
         m_consumed += count;

@@ -9,7 +9,8 @@ bool HuffmanTable::build(const uint8_t* lengths, unsigned symbolCount)
     m_single = false;
     m_countOf.fill(0);
     for (unsigned s = 0; s < symbolCount; ++s) {
-        if (lengths[s] > kMaxBits) return false;
+        if (lengths[s] > kMaxBits)
+            return false;
         ++m_countOf[lengths[s]];
     }
     m_countOf[0] = 0;
@@ -18,7 +19,8 @@ bool HuffmanTable::build(const uint8_t* lengths, unsigned symbolCount)
     uint32_t filled = 0;
     for (unsigned len = 1; len <= kMaxBits; ++len)
         filled += static_cast<uint32_t>(m_countOf[len]) << (kMaxBits - len);
-    if (filled != (1u << kMaxBits)) return false;
+    if (filled != (1u << kMaxBits))
+        return false;
 
     uint32_t code = 0;
     uint16_t index = 0;
@@ -34,7 +36,8 @@ bool HuffmanTable::build(const uint8_t* lengths, unsigned symbolCount)
     std::fill(m_fast.begin(), m_fast.end(), Fast{});
     for (unsigned s = 0; s < symbolCount; ++s) {
         const unsigned len = lengths[s];
-        if (len == 0) continue;
+        if (len == 0)
+            continue;
         const uint16_t at = next[len]++;
         m_sorted[at] = static_cast<uint16_t>(s);
         if (len <= kFastBits) {

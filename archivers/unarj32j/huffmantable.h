@@ -24,7 +24,8 @@ public:
 
     uint16_t decode(BitInput& in) const
     {
-        if (m_single) return m_singleSymbol;
+        if (m_single)
+            return m_singleSymbol;
         const uint32_t bits = in.peek(kMaxBits);
         const Fast& fast = m_fast[bits >> (kMaxBits - kFastBits)];
         if (fast.length != 0) {
@@ -45,10 +46,10 @@ private:
 
     bool m_single = false;
     uint16_t m_singleSymbol = 0;
-    std::array<uint16_t, kMaxBits + 1> m_countOf{};   // codes per length
-    std::array<uint32_t, kMaxBits + 1> m_firstCode{}; // first code of each length
-    std::array<uint16_t, kMaxBits + 1> m_firstIndex{};// its place in m_sorted
-    std::vector<uint16_t> m_sorted;                   // symbols by code
+    std::array<uint16_t, kMaxBits + 1> m_countOf{};     // codes per length
+    std::array<uint32_t, kMaxBits + 1> m_firstCode{};   // first code of each length
+    std::array<uint16_t, kMaxBits + 1> m_firstIndex{};  // its place in m_sorted
+    std::vector<uint16_t> m_sorted;                     // symbols by code
     std::vector<Fast> m_fast = std::vector<Fast>(1u << kFastBits);
 };
 

@@ -13,19 +13,29 @@ namespace {
 
 constexpr uint64_t kMaxHeaderSize = 1u << 20;
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p) { return uint32_t(le16(p)) | (uint32_t(le16(p + 2)) << 16); }
-uint64_t le64(const uint8_t* p) { return uint64_t(le32(p)) | (uint64_t(le32(p + 4)) << 32); }
+uint16_t le16(const uint8_t* p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+uint32_t le32(const uint8_t* p)
+{
+    return uint32_t(le16(p)) | (uint32_t(le16(p + 2)) << 16);
+}
+uint64_t le64(const uint8_t* p)
+{
+    return uint64_t(le32(p)) | (uint64_t(le32(p + 4)) << 32);
+}
 
 // The fields an extended header may carry (levels 1 to 3).
 struct Extended {
     std::string name, folder;
     bool hasName = false, hasFolder = false, hasHeaderCrc = false;
     uint16_t headerCrc = 0;
-    size_t headerCrcPos = 0;   // offset of the header CRC inside the level 2/3 header
+    size_t headerCrcPos = 0;  // offset of the header CRC inside the level 2/3 header
 };
 
-void applyExtended(LzhHeader& h, Extended& x, const uint8_t* data, size_t size, size_t posInHeader) {
+void applyExtended(LzhHeader& h, Extended& x, const uint8_t* data, size_t size, size_t posInHeader)
+{
     if (size == 0)
         return;
     const uint8_t type = data[0];
@@ -51,7 +61,7 @@ void applyExtended(LzhHeader& h, Extended& x, const uint8_t* data, size_t size, 
         if (len >= 1)
             h.attributes = body[0];
         break;
-    case 0x42:   // 64-bit sizes
+    case 0x42:  // 64-bit sizes
         if (len >= 16) {
             h.packedSize = le64(body);
             h.size = le64(body + 8);
@@ -70,8 +80,9 @@ void applyExtended(LzhHeader& h, Extended& x, const uint8_t* data, size_t size, 
 
 // Walks the chain of extended headers held in `buf` from `pos` on, each
 // ending with the size of the next one (`sizeBytes` wide).
-bool walkExtendedInBuffer(LzhHeader& h, Extended& x, const std::vector<uint8_t>& buf, size_t pos,
-                          uint64_t next, size_t sizeBytes) {
+bool walkExtendedInBuffer(LzhHeader& h, Extended& x, const std::vector<uint8_t>& buf, size_t pos, uint64_t next,
+                          size_t sizeBytes)
+{
     while (next != 0) {
         if (next < 1 + sizeBytes || next > buf.size() - pos)
             return false;
@@ -84,7 +95,8 @@ bool walkExtendedInBuffer(LzhHeader& h, Extended& x, const std::vector<uint8_t>&
     return true;
 }
 
-void composePath(LzhHeader& h, const std::string& base, const Extended& x) {
+void composePath(LzhHeader& h, const std::string& base, const Extended& x)
+{
     std::string path;
     if (x.hasFolder && !x.folder.empty()) {
         path = x.folder;
@@ -104,12 +116,14 @@ void composePath(LzhHeader& h, const std::string& base, const Extended& x) {
 
 }  // namespace
 
-bool LzhHeader::looksLikeMethod(const char* m) {
+bool LzhHeader::looksLikeMethod(const char* m)
+{
     return m[0] == '-' && m[4] == '-' &&
            ((m[1] == 'l' && (m[2] == 'h' || m[2] == 'z')) || (m[1] == 'p' && m[2] == 'm'));
 }
 
-LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at) {
+LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at)
+{
     const uint64_t fileSize = file.fileSize();
     *this = LzhHeader{};
     offset = at;

@@ -13,8 +13,8 @@ class FileWindow;
 struct LzhHeader {
     enum class Read : uint8_t {
         Ok,
-        End,        // end-of-archive mark (a zero byte) or the end of the file
-        Corrupt,    // something that is not a sound header (see message)
+        End,      // end-of-archive mark (a zero byte) or the end of the file
+        Corrupt,  // something that is not a sound header (see message)
     };
 
     uint64_t offset = 0;       // where the header starts in the file
@@ -31,7 +31,7 @@ struct LzhHeader {
     uint8_t attributes = 0x20;
     uint8_t level = 0;
     uint8_t osId = 0;
-    std::string message;       // why a header was Corrupt
+    std::string message;  // why a header was Corrupt
 
     bool isDirectory() const { return method == "-lhd-"; }
     uint64_t dataOffset() const { return offset + headerSize; }

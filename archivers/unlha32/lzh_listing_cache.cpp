@@ -5,7 +5,8 @@
 
 namespace arc {
 
-FileIdentity fileIdentity(const struct stat& st) {
+FileIdentity fileIdentity(const struct stat& st)
+{
     FileIdentity id;
     id.device = uint64_t(st.st_dev);
     id.inode = uint64_t(st.st_ino);
@@ -15,25 +16,29 @@ FileIdentity fileIdentity(const struct stat& st) {
     return id;
 }
 
-LzhListingCache& LzhListingCache::process() {
+LzhListingCache& LzhListingCache::process()
+{
     static LzhListingCache cache;
     return cache;
 }
 
-int64_t LzhListingCache::nowNs() {
+int64_t LzhListingCache::nowNs()
+{
     struct timespec ts {};
     ::clock_gettime(CLOCK_REALTIME, &ts);
     return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-std::shared_ptr<const LzhListing> LzhListingCache::find(const FileIdentity& identity) const {
+std::shared_ptr<const LzhListing> LzhListingCache::find(const FileIdentity& identity) const
+{
     std::lock_guard lock(m_mutex);
     if (m_last && m_last->identity == identity)
         return m_last;
     return nullptr;
 }
 
-void LzhListingCache::remember(std::shared_ptr<const LzhListing> listing, int64_t walkStartNs) {
+void LzhListingCache::remember(std::shared_ptr<const LzhListing> listing, int64_t walkStartNs)
+{
     if (!listing)
         return;
     const FileIdentity& id = listing->identity;
@@ -49,7 +54,8 @@ void LzhListingCache::remember(std::shared_ptr<const LzhListing> listing, int64_
         m_last.reset();
 }
 
-void LzhListingCache::forget(const FileIdentity& identity) {
+void LzhListingCache::forget(const FileIdentity& identity)
+{
     std::lock_guard lock(m_mutex);
     if (m_last && m_last->identity == identity)
         m_last.reset();

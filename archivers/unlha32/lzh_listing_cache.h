@@ -50,7 +50,7 @@ struct LzhListing {
         uint64_t next() const { return dataOffset() + packedSize; }
     };
     FileIdentity identity;
-    uint64_t start = 0;              // offset of the first header
+    uint64_t start = 0;  // offset of the first header
     std::vector<Entry> entries;
     std::vector<Member> members;
 

@@ -21,17 +21,19 @@
 namespace arc {
 namespace {
 
-uint32_t unixToDos(uint32_t unixTime) {
+uint32_t unixToDos(uint32_t unixTime)
+{
     const time_t t = time_t(unixTime);
     struct tm tm {};
     if (!localtime_r(&t, &tm) || tm.tm_year < 80)
-        return (1u << 5 | 1u) << 16;   // 1980-01-01 00:00, the earliest DOS stamp
+        return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00, the earliest DOS stamp
     const uint32_t date = uint32_t((tm.tm_year - 80) << 9 | (tm.tm_mon + 1) << 5 | tm.tm_mday);
     const uint32_t time = uint32_t(tm.tm_hour << 11 | tm.tm_min << 5 | tm.tm_sec / 2);
     return date << 16 | time;
 }
 
-Entry toEntry(const LzhHeader& h) {
+Entry toEntry(const LzhHeader& h)
+{
     Entry e;
     // Decoded first: 0x5C ("\\") and 0x7C ("|") can be the second byte of a
     // Shift-JIS character ("ソ", "ポ"), never part of a UTF-8 one.
@@ -72,7 +74,8 @@ struct PackedInput {
     uint64_t remaining;
     bool readFailed = false;
 
-    static size_t read(void* buf, size_t len, void* self) {
+    static size_t read(void* buf, size_t len, void* self)
+    {
         auto* in = static_cast<PackedInput*>(self);
         const size_t want = size_t(std::min<uint64_t>(len, in->remaining));
         if (want == 0)
@@ -91,7 +94,8 @@ struct PackedInput {
 
 // Whether a walk restricted to `wanted` keeps the member of header `h`;
 // if so, `e` holds its entry.
-bool kept(const WildcardSet* wanted, const LzhHeader& h, Entry& e) {
+bool kept(const WildcardSet* wanted, const LzhHeader& h, Entry& e)
+{
     // A plain ASCII file name is listed as stored, "\\" as "/", which the
     // patterns take alike: matched before the entry is built.
     const bool plain = !h.isDirectory() && plainAsciiName(h.rawPath);
@@ -105,26 +109,33 @@ struct DecoderFree {
     void operator()(LHADecoder* d) const { lha_decoder_free(d); }
 };
 
-
 const std::vector<Entry> kNoEntries;
 
 }  // namespace
 
-bool LzhListing::describes(size_t index, const LzhHeader& h) const {
+bool LzhListing::describes(size_t index, const LzhHeader& h) const
+{
     const Member& m = members[index];
     return h.offset == m.headerOffset && h.headerSize == m.headerSize && h.packedSize == m.packedSize &&
            toEntry(h) == entries[index];
 }
 
-std::unique_ptr<Reader> makeLzhReader(const std::string&) { return std::make_unique<LzhReader>(); }
+std::unique_ptr<Reader> makeLzhReader(const std::string&)
+{
+    return std::make_unique<LzhReader>();
+}
 
 LzhReader::LzhReader() : LzhReader(LzhListingCache::process()) {}
 
 LzhReader::LzhReader(LzhListingCache& cache) : m_cache(cache) {}
 
-LzhReader::~LzhReader() { close(); }
+LzhReader::~LzhReader()
+{
+    close();
+}
 
-void LzhReader::close() {
+void LzhReader::close()
+{
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
@@ -135,11 +146,18 @@ void LzhReader::close() {
     m_remembered = false;
 }
 
-const std::vector<Entry>& LzhReader::entries() const { return m_listing ? m_listing->entries : kNoEntries; }
+const std::vector<Entry>& LzhReader::entries() const
+{
+    return m_listing ? m_listing->entries : kNoEntries;
+}
 
-uint64_t LzhReader::archiveStart() const { return m_listing ? m_listing->start : 0; }
+uint64_t LzhReader::archiveStart() const
+{
+    return m_listing ? m_listing->start : 0;
+}
 
-Result LzhReader::open(const std::string& posixPath) {
+Result LzhReader::open(const std::string& posixPath)
+{
     close();
     // Taken before the file's stamps: a rewrite after this moment stamps
     // the file later than anything a remembered listing may carry.
@@ -186,7 +204,8 @@ Result LzhReader::open(const std::string& posixPath) {
 // A cheap look at a remembered directory before trusting it: the first and
 // the last header are where they were, and the archive still ends after the
 // last one. Each entry's own header is checked again before extraction.
-bool LzhReader::stillDescribesFile(const LzhListing& listing) {
+bool LzhReader::stillDescribesFile(const LzhListing& listing)
+{
     if (listing.members.empty())
         return false;
     LzhHeader h;
@@ -196,7 +215,8 @@ bool LzhReader::stillDescribesFile(const LzhListing& listing) {
     return h.readAt(*m_window, listing.members.back().next()) == LzhHeader::Read::End;
 }
 
-Result LzhReader::walk(LzhListing& listing, const WildcardSet* only) {
+Result LzhReader::walk(LzhListing& listing, const WildcardSet* only)
+{
     FileWindow& window = *m_window;
     // The first member: at the start, or after a self-extractor's stub. A
     // candidate inside a stub must be a whole valid header whose data fits
@@ -253,7 +273,7 @@ Result LzhReader::walk(LzhListing& listing, const WildcardSet* only) {
             listing.members.push_back({h.offset, h.headerSize, h.packedSize});
         }
         const uint64_t next = h.dataOffset() + h.packedSize;
-        if (next <= offset)   // sizes that wrap around would loop for ever
+        if (next <= offset)  // sizes that wrap around would loop for ever
             return Result::fail(Status::Corrupt, "bad stored size at offset " + std::to_string(offset));
         offset = next;
     }
@@ -264,7 +284,8 @@ Result LzhReader::walk(LzhListing& listing, const WildcardSet* only) {
 // is read again first; when the file no longer holds it there, the archive
 // is walked afresh and the entry taken from that walk, or the walk's error
 // given, as if the directory had never been remembered.
-Result LzhReader::checkedMember(size_t index, const LzhListing::Member*& member) {
+Result LzhReader::checkedMember(size_t index, const LzhListing::Member*& member)
+{
     member = &m_listing->members[index];
     if (m_remembered && !m_rewalked && m_rewalkFailure.ok()) {
         LzhHeader now;
@@ -288,7 +309,8 @@ Result LzhReader::checkedMember(size_t index, const LzhListing::Member*& member)
     return Result::success();
 }
 
-Result LzhReader::extract(size_t index, Sink& sink) {
+Result LzhReader::extract(size_t index, Sink& sink)
+{
     if (m_fd < 0 || index >= entries().size())
         return Result::fail(Status::Corrupt, "no such entry");
     const Entry& e = m_listing->entries[index];
@@ -310,8 +332,7 @@ Result LzhReader::extract(size_t index, Sink& sink) {
     if (!type)
         return Result::fail(Status::Unsupported, "method " + e.method + " is not supported");
     PackedInput input{m_fd, dataOffset, packedSize};
-    std::unique_ptr<LHADecoder, DecoderFree> decoder(
-        lha_decoder_new(type, &PackedInput::read, &input, size_t(e.size)));
+    std::unique_ptr<LHADecoder, DecoderFree> decoder(lha_decoder_new(type, &PackedInput::read, &input, size_t(e.size)));
     if (!decoder)
         return Result::fail(Status::OutOfMemory, "cannot start the decoder");
 

@@ -52,8 +52,8 @@ private:
     int m_fd = -1;
     uint64_t m_fileSize = 0;
     std::unique_ptr<FileWindow> m_window;
-    std::shared_ptr<const LzhListing> m_listing;   // what entries() shows
-    bool m_remembered = false;                     // m_listing was not walked by this open()
+    std::shared_ptr<const LzhListing> m_listing;  // what entries() shows
+    bool m_remembered = false;                    // m_listing was not walked by this open()
     // A walk made after a remembered header no longer matched the file:
     // from then on the reader takes its headers, or its failure, from it.
     std::shared_ptr<const LzhListing> m_rewalked;

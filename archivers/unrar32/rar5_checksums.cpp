@@ -8,7 +8,7 @@ namespace arc {
 namespace {
 
 constexpr uint64_t kSignatureSize = 8;
-constexpr uint64_t kMaxHeaderSize = 2 * 1024 * 1024;   // RAR5 headers are at most 2 MiB
+constexpr uint64_t kMaxHeaderSize = 2 * 1024 * 1024;  // RAR5 headers are at most 2 MiB
 
 enum : uint64_t { kFileHeader = 2, kEncryptionHeader = 4, kEndHeader = 5 };
 enum : uint64_t {
@@ -24,7 +24,8 @@ constexpr uint64_t kExtraEncryption = 0x01;
 class Fields {
 public:
     Fields(const uint8_t* data, size_t size) : m_p(data), m_end(data + size) {}
-    bool vint(uint64_t& v) {
+    bool vint(uint64_t& v)
+    {
         v = 0;
         for (int shift = 0; shift < 64 && m_p < m_end; shift += 7) {
             const uint8_t b = *m_p++;
@@ -34,14 +35,16 @@ public:
         }
         return false;
     }
-    bool u32(uint32_t& v) {
+    bool u32(uint32_t& v)
+    {
         if (m_end - m_p < 4)
             return false;
         v = uint32_t(m_p[0]) | uint32_t(m_p[1]) << 8 | uint32_t(m_p[2]) << 16 | uint32_t(m_p[3]) << 24;
         m_p += 4;
         return true;
     }
-    bool bytes(uint64_t n, std::string& out) {
+    bool bytes(uint64_t n, std::string& out)
+    {
         if (uint64_t(m_end - m_p) < n)
             return false;
         out.assign(reinterpret_cast<const char*>(m_p), size_t(n));
@@ -49,7 +52,8 @@ public:
         return true;
     }
     // The next `n` bytes as fields of their own; the caller checked left().
-    Fields take(size_t n) {
+    Fields take(size_t n)
+    {
         Fields part(m_p, n);
         m_p += n;
         return part;
@@ -63,7 +67,8 @@ private:
 
 // True when the extra area (the last `extraSize` bytes of the header) holds
 // an encryption record: the stored CRC is then a keyed hash.
-bool extraSaysEncrypted(Fields extra) {
+bool extraSaysEncrypted(Fields extra)
+{
     while (extra.left() > 0) {
         uint64_t size = 0, type = 0;
         if (!extra.vint(size) || size == 0 || size > extra.left())
@@ -77,7 +82,8 @@ bool extraSaysEncrypted(Fields extra) {
 
 }  // namespace
 
-std::vector<Rar5FileChecksum> readRar5Checksums(FileWindow& file) {
+std::vector<Rar5FileChecksum> readRar5Checksums(FileWindow& file)
+{
     const uint64_t fileSize = file.fileSize();
     std::vector<Rar5FileChecksum> out;
     std::vector<uint8_t> header;
@@ -92,14 +98,14 @@ std::vector<Rar5FileChecksum> readRar5Checksums(FileWindow& file) {
         if (!sizeField.vint(headerSize) || headerSize == 0 || headerSize > kMaxHeaderSize)
             break;
         const uint64_t sizeLength = 3 - sizeField.left();
-        const uint64_t whole = sizeLength + headerSize;   // what the CRC covers
+        const uint64_t whole = sizeLength + headerSize;  // what the CRC covers
         if (whole > fileSize - offset - 4)
             break;
         header.resize(size_t(whole));
         if (!file.read(offset + 4, header.data(), header.size()))
             break;
-        const uint32_t storedCrc = uint32_t(start[0]) | uint32_t(start[1]) << 8 | uint32_t(start[2]) << 16 |
-                                   uint32_t(start[3]) << 24;
+        const uint32_t storedCrc =
+            uint32_t(start[0]) | uint32_t(start[1]) << 8 | uint32_t(start[2]) << 16 | uint32_t(start[3]) << 24;
         if (uint32_t(crc32(0, header.data(), uInt(header.size()))) != storedCrc)
             break;
 
@@ -122,9 +128,8 @@ std::vector<Rar5FileChecksum> readRar5Checksums(FileWindow& file) {
                 !f.vint(compression) || !f.vint(host) || !f.vint(nameSize) || !f.bytes(nameSize, entry.rawName))
                 break;
             const bool split = (flags & (kSplitBefore | kSplitAfter)) != 0;
-            const bool encrypted =
-                extraSize > 0 && extraSize <= headerSize &&
-                extraSaysEncrypted(Fields(header.data() + whole - extraSize, size_t(extraSize)));
+            const bool encrypted = extraSize > 0 && extraSize <= headerSize &&
+                                   extraSaysEncrypted(Fields(header.data() + whole - extraSize, size_t(extraSize)));
             if ((fileFlags & kFileHasCrc) && !(fileFlags & kFileIsFolder) && !split && !encrypted)
                 entry.crc = crc;
             out.push_back(std::move(entry));
@@ -132,7 +137,7 @@ std::vector<Rar5FileChecksum> readRar5Checksums(FileWindow& file) {
         const uint64_t next = 4 + whole;
         if (dataSize > fileSize - offset - next)
             break;
-        offset += next + dataSize;   // next >= 5: always advances
+        offset += next + dataSize;  // next >= 5: always advances
     }
     return out;
 }

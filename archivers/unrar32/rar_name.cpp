@@ -9,7 +9,8 @@ namespace {
 // Longest name RAR writes, in UTF-16 units; also bounds hostile input.
 constexpr size_t kMaxUnits = 1024;
 
-void appendUtf8(std::string& out, uint32_t cp) {
+void appendUtf8(std::string& out, uint32_t cp)
+{
     if (cp < 0x80) {
         out += char(cp);
     } else if (cp < 0x800) {
@@ -27,12 +28,12 @@ void appendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
-std::string utf16ToUtf8(const std::vector<uint16_t>& units) {
+std::string utf16ToUtf8(const std::vector<uint16_t>& units)
+{
     std::string out;
     for (size_t i = 0; i < units.size(); ++i) {
         const uint32_t u = units[i];
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] < 0xE000) {
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
             appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
         } else if (u >= 0xD800 && u < 0xE000) {
@@ -46,7 +47,8 @@ std::string utf16ToUtf8(const std::vector<uint16_t>& units) {
 
 }  // namespace
 
-std::string decodeRarUnicodeName(std::string_view oem, std::string_view encoded) {
+std::string decodeRarUnicodeName(std::string_view oem, std::string_view encoded)
+{
     auto byte = [&](size_t i) { return uint8_t(encoded[i]); };
     std::vector<uint16_t> units;
     if (encoded.empty())
@@ -63,19 +65,19 @@ std::string decodeRarUnicodeName(std::string_view oem, std::string_view encoded)
                 break;
         }
         switch ((flags >> 6) & 3) {
-        case 0:   // one byte, high byte zero
+        case 0:  // one byte, high byte zero
             units.push_back(byte(pos++));
             break;
-        case 1:   // one byte, with the name's common high byte
+        case 1:  // one byte, with the name's common high byte
             units.push_back(uint16_t(high | byte(pos++)));
             break;
-        case 2:   // a whole unit
+        case 2:  // a whole unit
             if (pos + 1 >= encoded.size())
                 return utf16ToUtf8(units);
             units.push_back(uint16_t(byte(pos) | (byte(pos + 1) << 8)));
             pos += 2;
             break;
-        default: {   // a run taken from the OEM name, maybe shifted
+        default: {  // a run taken from the OEM name, maybe shifted
             size_t length = byte(pos++);
             if (length & 0x80) {
                 if (pos >= encoded.size())

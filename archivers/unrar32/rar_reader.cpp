@@ -36,13 +36,20 @@ enum : uint16_t {
     kLongBlock = 0x8000,
 };
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p) { return uint32_t(le16(p)) | (uint32_t(le16(p + 2)) << 16); }
+uint16_t le16(const uint8_t* p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+uint32_t le32(const uint8_t* p)
+{
+    return uint32_t(le16(p)) | (uint32_t(le16(p + 2)) << 16);
+}
 
 struct Fd {
     int fd;
     explicit Fd(int f) : fd(f) {}
-    ~Fd() {
+    ~Fd()
+    {
         if (fd >= 0)
             ::close(fd);
     }
@@ -52,14 +59,18 @@ struct Fd {
 
 // Host systems of RAR 1.5-4: MS-DOS, OS/2 and Windows write names in the OEM
 // code page; Unix, Mac OS and BeOS in the locale's encoding (UTF-8 today).
-bool oemHost(uint8_t host) { return host <= 2; }
+bool oemHost(uint8_t host)
+{
+    return host <= 2;
+}
 
-std::string decodeName(const std::string& stored, bool unicode, uint8_t host) {
+std::string decodeName(const std::string& stored, bool unicode, uint8_t host)
+{
     std::string name;
     if (unicode) {
         const auto zero = stored.find('\0');
         if (zero == std::string::npos) {
-            name = nameToUtf8(stored);   // RAR 3 and later: plain UTF-8
+            name = nameToUtf8(stored);  // RAR 3 and later: plain UTF-8
         } else {
             const std::string_view all(stored);
             name = decodeRarUnicodeName(all.substr(0, zero), all.substr(zero + 1));
@@ -67,7 +78,7 @@ std::string decodeName(const std::string& stored, bool unicode, uint8_t host) {
                 name = nameToUtf8(stored.substr(0, zero));
         }
     } else if (oemHost(host)) {
-        name = shiftJisToUtf8(stored);   // the OEM code page: Shift-JIS on Japanese Windows
+        name = shiftJisToUtf8(stored);  // the OEM code page: Shift-JIS on Japanese Windows
     } else {
         name = nameToUtf8(stored);
     }
@@ -77,7 +88,8 @@ std::string decodeName(const std::string& stored, bool unicode, uint8_t host) {
     return name;
 }
 
-std::string methodText(uint8_t method) {
+std::string methodText(uint8_t method)
+{
     if (method < 0x30 || method > 0x35)
         return "-m?-";
     return std::string("-m") + char(method) + "-";
@@ -92,14 +104,21 @@ struct ArchiveCloser {
 
 }  // namespace
 
-std::unique_ptr<Reader> makeRarReader(const std::string&) { return std::make_unique<RarReader>(); }
+std::unique_ptr<Reader> makeRarReader(const std::string&)
+{
+    return std::make_unique<RarReader>();
+}
 
 RarReader::RarReader() = default;
 RarReader::~RarReader() = default;
 
-const std::vector<Entry>& RarReader::entries() const { return m_entries; }
+const std::vector<Entry>& RarReader::entries() const
+{
+    return m_entries;
+}
 
-void RarReader::addRar5Checksums(FileWindow& file) {
+void RarReader::addRar5Checksums(FileWindow& file)
+{
     const std::vector<Rar5FileChecksum> sums = readRar5Checksums(file);
     // Both lists follow the archive's order; an entry libarchive leaves out
     // only makes the walk skip ahead. Every entry takes its own header, links
@@ -131,7 +150,8 @@ void RarReader::addRar5Checksums(FileWindow& file) {
     }
 }
 
-Result RarReader::open(const std::string& posixPath) {
+Result RarReader::open(const std::string& posixPath)
+{
     m_path = posixPath;
     m_solid = false;
     m_entries.clear();
@@ -164,7 +184,8 @@ Result RarReader::open(const std::string& posixPath) {
     return readHeaders(window);
 }
 
-Result RarReader::readHeaders(FileWindow& file) {
+Result RarReader::readHeaders(FileWindow& file)
+{
     const uint64_t fileSize = file.fileSize();
     auto corrupt = [](const std::string& why, uint64_t at) {
         return Result::fail(Status::Corrupt, why + " at offset " + std::to_string(at));
@@ -257,18 +278,19 @@ Result RarReader::readHeaders(FileWindow& file) {
             m_entries.push_back(std::move(e));
             m_locations.push_back(loc);
             if (loc.truncated)
-                break;   // the rest of the file is this entry's data
+                break;  // the rest of the file is this entry's data
         } else if (type == kEndHead) {
             break;
         }
         if (added > fileSize - offset - size)
             return corrupt("truncated block", offset);
-        offset += size + added;   // size >= 7: always advances
+        offset += size + added;  // size >= 7: always advances
     }
     return Result::success();
 }
 
-Result RarReader::extract(size_t index, Sink& sink) {
+Result RarReader::extract(size_t index, Sink& sink)
+{
     if (m_rar5)
         return m_rar5->extract(index, sink);
     if (index >= m_entries.size())
@@ -290,7 +312,8 @@ Result RarReader::extract(size_t index, Sink& sink) {
     return extractUnarr(e, loc, sink);
 }
 
-Result RarReader::extractUnarr(const Entry& e, const Location& loc, Sink& sink) {
+Result RarReader::extractUnarr(const Entry& e, const Location& loc, Sink& sink)
+{
     std::unique_ptr<ar_stream, StreamCloser> stream(ar_open_file(m_path.c_str()));
     if (!stream)
         return Result::fail(Status::ReadError, "cannot open " + m_path);

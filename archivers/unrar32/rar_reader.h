@@ -38,8 +38,8 @@ private:
         uint64_t headerOffset = 0;
         uint64_t dataOffset = 0;
         uint8_t method = 0x30;
-        bool split = false;       // continued from or in another volume
-        bool truncated = false;   // the data runs past the end of the file
+        bool split = false;      // continued from or in another volume
+        bool truncated = false;  // the data runs past the end of the file
     };
 
     Result readHeaders(FileWindow& file);

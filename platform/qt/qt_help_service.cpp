@@ -67,8 +67,7 @@ bool QtHelpService::show(HWND owner, const std::string& helpFile, UINT command, 
         m_popupAt = QPoint(static_cast<int16_t>(data & 0xFFFF), static_cast<int16_t>((data >> 16) & 0xFFFF));
         return true;
     }
-    if (command != HELP_CONTEXT && command != HELP_CONTENTS && command != HELP_FINDER &&
-        command != HELP_CONTEXTPOPUP)
+    if (command != HELP_CONTEXT && command != HELP_CONTENTS && command != HELP_FINDER && command != HELP_CONTEXTPOPUP)
         return false;
 
     std::string error;
@@ -109,7 +108,8 @@ bool QtHelpService::openPage(HWND owner, const QUrl& url)
     }
     if (m_openUrl(url))
         return true;
-    complain(owner, "ヘルプを表示するブラウザーが見つかりません。\nブラウザーをインストールするか、次のファイルを開いてください:\n" +
+    complain(owner, "ヘルプを表示するブラウザーが見つかりません。\nブラウザーをインストールするか、次のファイルを開いて"
+                    "ください:\n" +
                         url.toLocalFile().toStdString());
     return false;
 }

@@ -16,11 +16,21 @@ int QtMessageBoxService::show(HWND, const std::string& text, const std::string& 
     box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromUtf8(text.c_str()));
     switch (type & 0xF0) {
-    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
+    case MB_ICONERROR:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MB_ICONQUESTION:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MB_ICONWARNING:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MB_ICONINFORMATION:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
     }
     struct Button {
         QMessageBox::StandardButton button;
@@ -29,13 +39,20 @@ int QtMessageBoxService::show(HWND, const std::string& text, const std::string& 
     };
     std::vector<Button> buttons;
     switch (type & 0xF) {
-    case MB_OKCANCEL: buttons = {{QMessageBox::Ok, "OK", IDOK}, {QMessageBox::Cancel, "キャンセル", IDCANCEL}}; break;
+    case MB_OKCANCEL:
+        buttons = {{QMessageBox::Ok, "OK", IDOK}, {QMessageBox::Cancel, "キャンセル", IDCANCEL}};
+        break;
     case MB_YESNOCANCEL:
-        buttons = {{QMessageBox::Yes, "はい(&Y)", IDYES}, {QMessageBox::No, "いいえ(&N)", IDNO},
+        buttons = {{QMessageBox::Yes, "はい(&Y)", IDYES},
+                   {QMessageBox::No, "いいえ(&N)", IDNO},
                    {QMessageBox::Cancel, "キャンセル", IDCANCEL}};
         break;
-    case MB_YESNO: buttons = {{QMessageBox::Yes, "はい(&Y)", IDYES}, {QMessageBox::No, "いいえ(&N)", IDNO}}; break;
-    default: buttons = {{QMessageBox::Ok, "OK", IDOK}}; break;
+    case MB_YESNO:
+        buttons = {{QMessageBox::Yes, "はい(&Y)", IDYES}, {QMessageBox::No, "いいえ(&N)", IDNO}};
+        break;
+    default:
+        buttons = {{QMessageBox::Ok, "OK", IDOK}};
+        break;
     }
     size_t defaultIndex = (type & 0xF00) == MB_DEFBUTTON2 ? 1 : (type & 0xF00) == MB_DEFBUTTON3 ? 2 : 0;
     if (defaultIndex >= buttons.size())

@@ -52,8 +52,7 @@ bool AlsaOutput::open(const AudioFormat& format)
     // Float samples at the file's rate; ALSA's plug layer converts and
     // resamples for the card. About 40 ms of buffer, as on the server.
     if (snd_pcm_set_params(m_pcm, SND_PCM_FORMAT_FLOAT, SND_PCM_ACCESS_RW_INTERLEAVED,
-                           static_cast<unsigned>(format.channels), static_cast<unsigned>(format.rate), 1, 40000)
-        < 0) {
+                           static_cast<unsigned>(format.channels), static_cast<unsigned>(format.rate), 1, 40000) < 0) {
         close();
         return false;
     }

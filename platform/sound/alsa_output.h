@@ -32,7 +32,7 @@ private:
     bool pause(int milliseconds);
 
     std::string m_device;
-    snd_pcm_t* m_pcm = nullptr;   // the worker's
+    snd_pcm_t* m_pcm = nullptr;  // the worker's
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_interrupted = false;

@@ -12,8 +12,8 @@ inline constexpr int maxRate = 384000;
 inline constexpr int maxChannels = 32;
 
 struct AudioFormat {
-    int rate = 0;       // frames per second
-    int channels = 0;   // interleaved float samples per frame
+    int rate = 0;      // frames per second
+    int channels = 0;  // interleaved float samples per frame
 };
 
 class AudioOutput {

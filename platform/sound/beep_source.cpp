@@ -8,7 +8,7 @@ namespace platform {
 
 size_t BeepSource::read(float* samples, size_t count)
 {
-    constexpr int fade = rate / 200;   // 5 ms
+    constexpr int fade = rate / 200;  // 5 ms
     size_t n = std::min<size_t>(count, static_cast<size_t>(frames - m_at));
     for (size_t i = 0; i < n; ++i, ++m_at) {
         double envelope = std::min({1.0, double(m_at) / fade, double(frames - m_at) / fade});

@@ -9,7 +9,7 @@ namespace platform {
 class BeepSource : public SoundSource {
 public:
     static constexpr int rate = 48000;
-    static constexpr int frames = rate / 5;   // 200 ms
+    static constexpr int frames = rate / 5;  // 200 ms
     static constexpr double pitch = 880.0;
 
     AudioFormat format() const override { return {rate, 1}; }

@@ -86,7 +86,7 @@ bool FfmpegSource::start()
     // Only the WAVE reader: FFmpeg is never asked to guess the container.
     const AVInputFormat* wave = av_find_input_format("wav");
     if (!wave || avformat_open_input(&m_container, nullptr, wave, nullptr) < 0)
-        return false;   // the context was freed
+        return false;  // the context was freed
     if (avformat_find_stream_info(m_container, nullptr) < 0)
         return false;
     m_stream = av_find_best_stream(m_container, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -94,8 +94,8 @@ bool FfmpegSource::start()
         return false;
     const AVCodecParameters* parameters = m_container->streams[m_stream]->codecpar;
     const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
-    if (!decoder || !(m_codec = avcodec_alloc_context3(decoder))
-        || avcodec_parameters_to_context(m_codec, parameters) < 0 || avcodec_open2(m_codec, decoder, nullptr) < 0)
+    if (!decoder || !(m_codec = avcodec_alloc_context3(decoder)) ||
+        avcodec_parameters_to_context(m_codec, parameters) < 0 || avcodec_open2(m_codec, decoder, nullptr) < 0)
         return false;
     const int rate = m_codec->sample_rate, channels = m_codec->ch_layout.nb_channels;
     if (rate <= 0 || rate > maxRate || channels <= 0 || channels > maxChannels)
@@ -109,8 +109,8 @@ bool FfmpegSource::start()
         av_channel_layout_default(&in, channels);
     else
         av_channel_layout_copy(&in, &m_codec->ch_layout);
-    int failed = swr_alloc_set_opts2(&m_resampler, &layout, AV_SAMPLE_FMT_FLT, rate, &in, m_codec->sample_fmt, rate, 0,
-                                     nullptr);
+    int failed =
+        swr_alloc_set_opts2(&m_resampler, &layout, AV_SAMPLE_FMT_FLT, rate, &in, m_codec->sample_fmt, rate, 0, nullptr);
     av_channel_layout_uninit(&in);
     av_channel_layout_uninit(&layout);
     if (failed < 0 || swr_init(m_resampler) < 0)
@@ -125,9 +125,9 @@ bool FfmpegSource::decodeMore()
     while (!m_ended) {
         int got = avcodec_receive_frame(m_codec, m_frame);
         if (got == 0) {
-            if (m_frame->sample_rate != m_format.rate || m_frame->ch_layout.nb_channels != m_format.channels
-                || m_frame->format != m_codec->sample_fmt) {
-                av_frame_unref(m_frame);   // a stream that changes its shape midway: drop those frames
+            if (m_frame->sample_rate != m_format.rate || m_frame->ch_layout.nb_channels != m_format.channels ||
+                m_frame->format != m_codec->sample_fmt) {
+                av_frame_unref(m_frame);  // a stream that changes its shape midway: drop those frames
                 continue;
             }
             const size_t room = static_cast<size_t>(swr_get_out_samples(m_resampler, m_frame->nb_samples));
@@ -190,8 +190,8 @@ size_t FfmpegSource::read(float* samples, size_t frames)
 
 bool FfmpegSource::rewind()
 {
-    if (av_seek_frame(m_container, m_stream, 0, AVSEEK_FLAG_BACKWARD) < 0
-        && avformat_seek_file(m_container, m_stream, INT64_MIN, 0, 0, 0) < 0)
+    if (av_seek_frame(m_container, m_stream, 0, AVSEEK_FLAG_BACKWARD) < 0 &&
+        avformat_seek_file(m_container, m_stream, INT64_MIN, 0, 0, 0) < 0)
         return false;
     avcodec_flush_buffers(m_codec);
     m_pending.clear();

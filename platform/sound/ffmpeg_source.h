@@ -34,7 +34,7 @@ public:
 private:
     explicit FfmpegSource(std::shared_ptr<const WaveImage> image) : m_image(std::move(image)) {}
     bool start();
-    bool decodeMore();   // adds decoded frames to m_pending; false at the end
+    bool decodeMore();  // adds decoded frames to m_pending; false at the end
     static int readPacket(void* self, uint8_t* buffer, int size);
     static int64_t seek(void* self, int64_t offset, int whence);
 
@@ -47,10 +47,10 @@ private:
     AVPacket* m_packet = nullptr;
     AVFrame* m_frame = nullptr;
     int m_stream = -1;
-    bool m_flushed = false;   // the decoder was told the packets ended
+    bool m_flushed = false;  // the decoder was told the packets ended
     bool m_ended = false;
     AudioFormat m_format;
-    std::vector<float> m_pending;   // decoded, interleaved, not yet read
+    std::vector<float> m_pending;  // decoded, interleaved, not yet read
     size_t m_pendingAt = 0;
 };
 

@@ -26,10 +26,22 @@ void signalLoop(void* loop)
     pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
 }
 
-void contextChanged(pa_context*, void* loop) { signalLoop(loop); }
-void streamChanged(pa_stream*, void* loop) { signalLoop(loop); }
-void streamWritable(pa_stream*, size_t, void* loop) { signalLoop(loop); }
-void operationDone(pa_stream*, int, void* loop) { signalLoop(loop); }
+void contextChanged(pa_context*, void* loop)
+{
+    signalLoop(loop);
+}
+void streamChanged(pa_stream*, void* loop)
+{
+    signalLoop(loop);
+}
+void streamWritable(pa_stream*, size_t, void* loop)
+{
+    signalLoop(loop);
+}
+void operationDone(pa_stream*, int, void* loop)
+{
+    signalLoop(loop);
+}
 
 }  // namespace
 
@@ -97,8 +109,8 @@ bool PulseOutput::available()
     if (!m_context)
         return false;
     pa_context_set_state_callback(m_context, contextChanged, m_loop);
-    if (pa_context_connect(m_context, m_server.empty() ? nullptr : m_server.c_str(), PA_CONTEXT_NOAUTOSPAWN, nullptr)
-        < 0) {
+    if (pa_context_connect(m_context, m_server.empty() ? nullptr : m_server.c_str(), PA_CONTEXT_NOAUTOSPAWN, nullptr) <
+        0) {
         dropContext();
         return false;
     }
@@ -137,11 +149,10 @@ bool PulseOutput::open(const AudioFormat& format)
     dropStream();
     if (!m_context || pa_context_get_state(m_context) != PA_CONTEXT_READY)
         return false;
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(format.rate),
-                        static_cast<uint8_t>(format.channels)};
+    pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(format.rate), static_cast<uint8_t>(format.channels)};
     pa_channel_map map;
-    if (format.channels <= 0 || format.channels > static_cast<int>(PA_CHANNELS_MAX) || !pa_sample_spec_valid(&spec)
-        || !pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_WAVEEX))
+    if (format.channels <= 0 || format.channels > static_cast<int>(PA_CHANNELS_MAX) || !pa_sample_spec_valid(&spec) ||
+        !pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_WAVEEX))
         return false;
     m_stream = pa_stream_new(m_context, "sound", &spec, &map);
     if (!m_stream)

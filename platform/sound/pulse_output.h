@@ -39,12 +39,12 @@ private:
     void dropStream();
 
     std::string m_server;
-    std::mutex m_start;   // the main loop is made by the first available()
+    std::mutex m_start;  // the main loop is made by the first available()
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
     size_t m_frameBytes = 0;
-    bool m_interrupted = false;   // under the main loop's lock
+    bool m_interrupted = false;  // under the main loop's lock
     bool m_timedOut = false;
 };
 

@@ -12,8 +12,8 @@ bool playable(const SF_INFO& info, SndfileSource::Kind kind)
 {
     int major = info.format & SF_FORMAT_TYPEMASK;
     bool wave = major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64;
-    return (kind == SndfileSource::Kind::Any || wave) && info.frames > 0 && info.samplerate > 0
-        && info.samplerate <= maxRate && info.channels > 0 && info.channels <= maxChannels;
+    return (kind == SndfileSource::Kind::Any || wave) && info.frames > 0 && info.samplerate > 0 &&
+           info.samplerate <= maxRate && info.channels > 0 && info.channels <= maxChannels;
 }
 
 }  // namespace
@@ -83,8 +83,7 @@ std::unique_ptr<SndfileSource> SndfileSource::open(std::shared_ptr<const WaveIma
         sf_close(file);
         return nullptr;
     }
-    return std::unique_ptr<SndfileSource>(
-        new SndfileSource(file, {info.samplerate, info.channels}, std::move(reader)));
+    return std::unique_ptr<SndfileSource>(new SndfileSource(file, {info.samplerate, info.channels}, std::move(reader)));
 }
 
 SndfileSource::~SndfileSource()

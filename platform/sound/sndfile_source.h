@@ -32,7 +32,7 @@ public:
 private:
     struct ImageReader;
     SndfileSource(SNDFILE* file, AudioFormat format, std::unique_ptr<ImageReader> reader);
-    std::unique_ptr<ImageReader> m_reader;   // what m_file reads, for a clean copy
+    std::unique_ptr<ImageReader> m_reader;  // what m_file reads, for a clean copy
     SNDFILE* m_file;
     AudioFormat m_format;
 };

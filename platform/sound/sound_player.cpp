@@ -77,7 +77,7 @@ bool SoundPlayer::play(const std::string& windowsPath, UINT flags)
 
     std::unique_lock lock(m_mutex);
     if (cancelled(id))
-        return true;   // a later call already replaced this sound
+        return true;  // a later call already replaced this sound
     m_pending = Job{id, std::move(source), output, (flags & SND_LOOP) && (flags & SND_ASYNC)};
     if (!m_worker.joinable())
         m_worker = std::thread(&SoundPlayer::run, this);

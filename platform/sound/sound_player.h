@@ -54,14 +54,14 @@ private:
     std::vector<std::shared_ptr<AudioOutput>> m_outputs;
     std::vector<std::string> m_themeFolders;
     std::mutex m_mutex;
-    std::condition_variable m_wake;   // the worker: a job or the end
-    std::condition_variable m_done;   // callers waiting for a job to finish
+    std::condition_variable m_wake;  // the worker: a job or the end
+    std::condition_variable m_done;  // callers waiting for a job to finish
     std::atomic<uint64_t> m_generation{0};
     std::optional<Job> m_pending;
     uint64_t m_currentId = 0;
     AudioOutput* m_currentOutput = nullptr;
     bool m_quit = false;
-    std::thread m_worker;   // started by the first sound
+    std::thread m_worker;  // started by the first sound
 };
 
 // The player on this machine's sound server, or its sound card when no

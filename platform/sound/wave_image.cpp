@@ -48,15 +48,15 @@ std::unique_ptr<WaveImage> WaveImage::open(const std::string& posixPath)
         return nullptr;
     struct stat status;
     unsigned char head[12];
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !readAt(fd, 0, head, sizeof head)
-        || (std::memcmp(head, "RIFF", 4) != 0 && std::memcmp(head, "RF64", 4) != 0)
-        || std::memcmp(head + 8, "WAVE", 4) != 0) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !readAt(fd, 0, head, sizeof head) ||
+        (std::memcmp(head, "RIFF", 4) != 0 && std::memcmp(head, "RF64", 4) != 0) ||
+        std::memcmp(head + 8, "WAVE", 4) != 0) {
         ::close(fd);
         return nullptr;
     }
     const bool rf64 = std::memcmp(head, "RF64", 4) == 0;
     const auto fileSize = static_cast<uint64_t>(status.st_size);
-    std::optional<uint64_t> longDataSize;   // RF64's ds64 chunk
+    std::optional<uint64_t> longDataSize;  // RF64's ds64 chunk
     std::string format;
     uint64_t at = 12;
     for (int n = 0; n < maxChunks && at + 8 <= fileSize; ++n) {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QListView>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTest>
@@ -19,7 +20,7 @@
 #include "archive/archiver.h"
 #include "archive_viewer/archive_opening.h"
 #include "archive_viewer/form_lzh.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 #include "tests/support/wave_bytes.h"
 
 using testing_support::Sandbox;
@@ -57,6 +58,13 @@ protected:
         command = "cd '" + src + "' && " + command + " >/dev/null 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return platform::toWindowsPath(archive);
+    }
+
+    // The temporary folder is no folder: there is nowhere to extract to.
+    void leaveNowhereToExtract()
+    {
+        Sandbox::writeFile(m_box.root() + "/not-a-folder", "");
+        platform::overrides().tempFolder = m_box.root() + "/not-a-folder";
     }
 
     std::vector<std::string> captions(const TFormLZH& viewer) const
@@ -99,9 +107,9 @@ TEST_F(Viewer, ListsExtractsFlatPlaysReplaysAndDeletesTheWorkingCopies)
     ASSERT_EQ(captions(viewer), (std::vector<std::string>{"snd/a.wav", "snd/b.wav"}));
     EXPECT_EQ(viewer.windowTitle().toStdString(), m_state.ArchivePath);
     EXPECT_EQ(viewer.ListItems->row(0).size.toStdString(), std::to_string(waveBytes().size()));
-    EXPECT_EQ(viewer.ListItems->row(0).time.size(), 19);   // yyyy/mm/dd hh:mm:ss
+    EXPECT_EQ(viewer.ListItems->row(0).time.size(), 19);  // yyyy/mm/dd hh:mm:ss
     EXPECT_EQ(viewer.ReportView->columnWidth(0), 100);
-    EXPECT_GE(viewer.ReportView->columnWidth(2), 120);   // wider when the font needs it
+    EXPECT_GE(viewer.ReportView->columnWidth(2), 120);  // wider when the font needs it
 
     // Hints go to the viewer's status bar while it is open.
     m_state.OnHint("短い|長いヒント");
@@ -173,8 +181,8 @@ TEST_F(Viewer, TheViewerKeepsItsSizeAndBarsAndWorkingCopiesWithoutDeleteTemp)
 TEST_F(Viewer, TheListViewSelectsWholeRowsThatPlayAndShowsEveryNameWhole)
 {
     const std::string longName = "snd/a-sound-whose-name-is-much-longer-than-the-first.wav";
-    m_state.ArchivePath =
-        makeArchive("names.zip", "mv snd/b.wav '" + longName + "' && bsdtar --format zip -cf %A snd/a.wav '" + longName + "'");
+    m_state.ArchivePath = makeArchive("names.zip", "mv snd/b.wav '" + longName +
+                                                       "' && bsdtar --format zip -cf %A snd/a.wav '" + longName + "'");
     m_state.Settings.SingleClick = true;
     TFormLZH viewer(m_state, &m_main);
     viewer.show();
@@ -200,7 +208,7 @@ TEST_F(Viewer, TheListViewSelectsWholeRowsThatPlayAndShowsEveryNameWhole)
     // The arrow key moves the selection; a double click plays.
     QTest::keyClick(viewer.IconListView, Qt::Key_Down);
     EXPECT_EQ(viewer.selectedRow(), 1);
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, centreOf(1));   // not extracted yet: no sound
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, centreOf(1));  // not extracted yet: no sound
     EXPECT_EQ(m_sound->calls.size(), 2u);
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, centreOf(1));
     const std::string a = tempFolder() + "/a.wav";
@@ -286,9 +294,7 @@ TEST_F(Viewer, AnEntryThatCannotBeExtractedShowsTheMessageAndPlaysNothing)
     TFormLZH viewer(m_state, &m_main);
     viewer.show();
     ASSERT_EQ(viewer.rowCount(), 1);
-    // The temporary folder is no folder: there is nowhere to extract to.
-    Sandbox::writeFile(m_box.root() + "/not-a-folder", "");
-    platform::overrides().tempFolder = m_box.root() + "/not-a-folder";
+    leaveNowhereToExtract();
     viewer.selectRow(0);
     viewer.ListView1DblClick();
     EXPECT_TRUE(m_sound->calls.empty());
@@ -301,6 +307,28 @@ TEST_F(Viewer, AnEntryThatCannotBeExtractedShowsTheMessageAndPlaysNothing)
     platform::overrides().tempFolder = tempFolder();
     viewer.ListView1DblClick();
     EXPECT_EQ(m_sound->calls.size(), 1u);
+}
+
+TEST_F(Viewer, DraggingAnEntryThatCannotBeExtractedShowsThePlayingMessageAndDragsNothing)
+{
+    m_state.ArchivePath = makeArchive("sounds.lzh", "jlha a %A snd/a.wav");
+    TFormLZH viewer(m_state, &m_main);
+    viewer.show();
+    ASSERT_EQ(viewer.rowCount(), 1);
+    leaveNowhereToExtract();
+    QWidget* viewport = viewer.ReportView->viewport();
+    const QPoint at = viewer.ReportView->visualRect(viewer.ListItems->index(0, 0)).center();
+    const QPoint away = at + QPoint(0, QApplication::startDragDistance() + 1);
+    QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QMouseEvent move(QEvent::MouseMove, away, viewport->mapToGlobal(away), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    ASSERT_EQ(m_box.boxes->calls.size(), 1u);
+    EXPECT_EQ(m_box.boxes->calls[0].text, "圧縮ファイルが解凍できません");
+    EXPECT_EQ(m_box.boxes->calls[0].caption, "ねいろん for Win32");
+    EXPECT_TRUE(m_sound->calls.empty());
 }
 
 TEST_F(Viewer, ADamagedEntryIsNeitherPlayedNorLeftAsAWorkingCopy)
@@ -353,8 +381,7 @@ TEST_F(Viewer, OpeningFromTheMainWindowNeedsAWaveEntry)
     // Damaged beyond recognition but with a known extension: the library
     // refuses it and the search finds nothing.
     Sandbox::writeFile(m_box.root() + "/junk.lzh", std::string(4096, '\x5A'));
-    tidebell::OpenArchiveFromMain(m_state, mainComponent, &m_main,
-                                  platform::toWindowsPath(m_box.root() + "/junk.lzh"));
+    tidebell::OpenArchiveFromMain(m_state, mainComponent, &m_main, platform::toWindowsPath(m_box.root() + "/junk.lzh"));
     ASSERT_EQ(m_box.boxes->calls.size(), 2u);
     for (const auto& call : m_box.boxes->calls) {
         EXPECT_EQ(call.text, "WAVファイルがありません。");

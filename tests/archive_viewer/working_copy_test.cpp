@@ -22,7 +22,9 @@ TEST(WorkingCopy, TheNameIsWhatFollowsTheLastSeparatorWithoutADrive)
     EXPECT_EQ(BareEntryName("C:x.wav"), "x.wav");
     // Further in, a colon belongs to the name, as the libraries keep it.
     EXPECT_EQ(BareEntryName("snd/C:x.wav"), "C:x.wav");
-    EXPECT_EQ(BareEntryName("snd/a\x01" "b.wav"), "a_b.wav");
+    EXPECT_EQ(BareEntryName("snd/a\x01"
+                            "b.wav"),
+              "a_b.wav");
 }
 
 TEST(WorkingCopy, NamesThatLeaveNothingHaveNoWorkingCopy)
@@ -37,7 +39,7 @@ TEST(WorkingCopy, LongNamesAreCutTo255BytesAtACharacterBoundary)
     EXPECT_EQ(BareEntryName("snd/" + std::string(300, 'x'))->size(), 255u);
     std::string wide;
     for (int i = 0; i < 100; ++i) {
-        wide += "音";   // three bytes each
+        wide += "音";  // three bytes each
     }
     EXPECT_EQ(*BareEntryName("a" + wide), "a" + wide.substr(0, 84 * 3));
 }
@@ -72,9 +74,9 @@ TEST(WorkingCopy, SingleClickAcceptsOnlyAWaveExtension)
 TEST(EntryColumns, SizeAndTimeComeFromTheEntryRecord)
 {
     archives::EntryRecord record;
-    const unsigned char size[] = {0x2C, 0x01, 0x00, 0x00};   // 300
+    const unsigned char size[] = {0x2C, 0x01, 0x00, 0x00};  // 300
     std::memcpy(record.bytes, size, 4);
-    record.bytes[20] = 1;   // high word: 4 GiB more
+    record.bytes[20] = 1;  // high word: 4 GiB more
     const uint16_t date = (21 << 9) | (6 << 5) | 10;
     const uint16_t time = (14 << 11) | (5 << 5) | 4;
     record.bytes[14] = date & 0xFF;
@@ -85,7 +87,7 @@ TEST(EntryColumns, SizeAndTimeComeFromTheEntryRecord)
     EXPECT_EQ(tidebell::entryTimeText(record, '/', ':'), "2001/06/10 14:05:08");
     EXPECT_EQ(tidebell::dosTimeText(date, time, '-', '.'), "2001-06-10 14.05.08");
 
-    record.bytes[24] = 0x08;   // the library does not know the size
+    record.bytes[24] = 0x08;  // the library does not know the size
     EXPECT_EQ(tidebell::entrySizeText(record), "");
     EXPECT_EQ(tidebell::dosTimeText(0, 0, '/', ':'), "");
 }

@@ -2,10 +2,10 @@
 
 #include "core/exceptions.h"
 #include "core/registry.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
-using tidebell::TRegistry;
 using testing_support::Sandbox;
+using tidebell::TRegistry;
 
 TEST(RegistryObject, OpensAbsoluteAndRelativePathsAndCreatesOnlyWhenAsked)
 {
@@ -42,11 +42,9 @@ TEST(RegistryObject, ReadsStringsAndRefusesOtherTypes)
     EXPECT_EQ(reg.readString("Named"), "");
 
     HKEY raw = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Test", 0, KEY_ALL_ACCESS, &raw),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Test", 0, KEY_ALL_ACCESS, &raw), ERROR_SUCCESS);
     const DWORD number = 5;
-    ASSERT_EQ(RegSetValueExA(raw, "", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                             sizeof number),
+    ASSERT_EQ(RegSetValueExA(raw, "", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number),
               ERROR_SUCCESS);
     RegCloseKey(raw);
     try {

@@ -11,7 +11,7 @@
 
 #include "main/file_list_model.h"
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell::ArchiverAvailability;
 using tidebell::TFileListModel;
@@ -58,8 +58,8 @@ TEST(FileList, ListsWaveFilesAndTheArchivesOfLoadedLibrariesInEnumerationOrder)
 {
     tidebell_test::TempDir dir;
     tidebell_test::ScopedPlatformFiles files(dir);
-    for (const char* name : {"a.wav", "B.WAV", "c.Wav", "x.lzh", "y.zip", "sound.wav.bak", "archive.tar.gz",
-                             "noext", "music.Tgz", "t.tar", "u.bz2", ".hidden.wav", "音.wav", "\x82\xa0.wav"}) {
+    for (const char* name : {"a.wav", "B.WAV", "c.Wav", "x.lzh", "y.zip", "sound.wav.bak", "archive.tar.gz", "noext",
+                             "music.Tgz", "t.tar", "u.bz2", ".hidden.wav", "音.wav", "\x82\xa0.wav"}) {
         dir.write(std::string("f/") + name, "data");
     }
     std::filesystem::create_directories(dir.file("f/x.wav"));
@@ -85,7 +85,7 @@ TEST(FileList, ListsWaveFilesAndTheArchivesOfLoadedLibrariesInEnumerationOrder)
     EXPECT_EQ(text(model, row("music.Tgz"), TFileListModel::colKind), QStringLiteral("TGZ書庫"));
     EXPECT_EQ(text(model, row("t.tar"), TFileListModel::colKind), QStringLiteral("TAR書庫"));
     EXPECT_EQ(text(model, row("u.bz2"), TFileListModel::colKind), QStringLiteral("BZ2書庫"));
-    EXPECT_EQ(model.rowCount(), 9);   // six WAVE files, three tar archives
+    EXPECT_EQ(model.rowCount(), 9);  // six WAVE files, three tar archives
 
     // A folder that cannot be read empties the list.
     EXPECT_EQ(model.FillFileList(folderOf(dir, "gone"), archivers), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
@@ -98,7 +98,7 @@ TEST(FileList, SizesInFullAndTimesAtTwoSecondsWithTheLocaleSeparators)
     tidebell_test::ScopedPlatformFiles files(dir);
     dir.write("f/empty.wav", "");
     const std::string big = dir.write("f/big.wav", "");
-    ASSERT_EQ(::truncate(big.c_str(), 3LL << 30), 0);   // sparse, 3 GiB
+    ASSERT_EQ(::truncate(big.c_str(), 3LL << 30), 0);  // sparse, 3 GiB
 
     std::tm local{};
     local.tm_year = 2001 - 1900;
@@ -125,7 +125,7 @@ TEST(FileList, SizesInFullAndTimesAtTwoSecondsWithTheLocaleSeparators)
     const auto german = tidebell::separatorsOf(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(german.date, QStringLiteral("."));
     EXPECT_EQ(german.time, QStringLiteral(":"));
-    EXPECT_EQ(tidebell::separatorsOf(QLocale::c()).date, QStringLiteral("/"));   // "d MMM yyyy": blanks only
+    EXPECT_EQ(tidebell::separatorsOf(QLocale::c()).date, QStringLiteral("/"));  // "d MMM yyyy": blanks only
 }
 
 TEST(FileList, ExtensionIsTheUpperCasedTextFromTheLastDot)

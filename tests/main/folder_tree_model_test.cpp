@@ -6,7 +6,7 @@
 
 #include "main/folder_tree_model.h"
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell::TFolderTreeModel;
 
@@ -35,20 +35,21 @@ TEST(FolderTree, DrivesShowLabelOrKindAndEndInTheDrive)
 {
     tidebell_test::TempDir dir;
     tidebell_test::ScopedPlatformFiles files(dir);
-    dir.write("mounts",
-              "/dev/tidebell-none / ext4 rw 0 0\n"
-              "/dev/sr9 /media/tidebell-cd iso9660 ro 0 0\n"
-              "server:/share /mnt/tidebell-net nfs rw 0 0\n"
-              "tmpfs /mnt/tidebell-ram tmpfs rw 0 0\n"
-              "/dev/sdz9 /media/tidebell-stick vfat rw 0 0\n");
+    dir.write("mounts", "/dev/tidebell-none / ext4 rw 0 0\n"
+                        "/dev/sr9 /media/tidebell-cd iso9660 ro 0 0\n"
+                        "server:/share /mnt/tidebell-net nfs rw 0 0\n"
+                        "tmpfs /mnt/tidebell-ram tmpfs rw 0 0\n"
+                        "/dev/sdz9 /media/tidebell-stick vfat rw 0 0\n");
     platform::overrides().mountTable = dir.file("mounts");
 
     TFolderTreeModel model;
     model.TreeViewInitExecute();
     ASSERT_EQ(model.rowCount(), 5);
-    const std::vector<std::pair<std::string, int>> expected = {
-        {"ローカル ディスク (C:)", 1}, {"CD-ROM ドライブ (D:)", 3}, {"ネットワーク ドライブ (E:)", 2},
-        {"RAM ディスク (F:)", 4},      {"(G:)", 0}};
+    const std::vector<std::pair<std::string, int>> expected = {{"ローカル ディスク (C:)", 1},
+                                                               {"CD-ROM ドライブ (D:)", 3},
+                                                               {"ネットワーク ドライブ (E:)", 2},
+                                                               {"RAM ディスク (F:)", 4},
+                                                               {"(G:)", 0}};
     for (int row = 0; row < 5; ++row) {
         const QModelIndex node = model.index(row, 0);
         EXPECT_EQ(model.nodeText(node), expected[row].first);
@@ -82,7 +83,7 @@ TEST(FolderTree, OpeningAFolderListsEverySubFolderOnceInWordSortOrder)
     const QModelIndex sounds = openTo(model, root);
     ASSERT_TRUE(sounds.isValid());
     EXPECT_EQ(model.NodePath(sounds), platform::toWindowsPath(root) + "\\");
-    EXPECT_FALSE(model.isUnread(sounds));   // the walk opens the node it finds
+    EXPECT_FALSE(model.isUnread(sounds));  // the walk opens the node it finds
     // Hidden folders and folders named like files are listed; files are not.
     const std::vector<std::string> expected = {".x", "Alpha", "beta", "gamma", "leaf", "x.wav", "音声", "\xff\xfe"};
     EXPECT_EQ(childTexts(model, sounds), expected);
@@ -91,7 +92,7 @@ TEST(FolderTree, OpeningAFolderListsEverySubFolderOnceInWordSortOrder)
         EXPECT_EQ(model.parent(child), sounds);
         EXPECT_EQ(model.data(child, TFolderTreeModel::ImageIndexRole).toInt(), 4);
         EXPECT_EQ(model.data(child, TFolderTreeModel::SelectedImageIndexRole).toInt(), 5);
-        EXPECT_TRUE(model.hasChildren(child));   // placeholder until opened
+        EXPECT_TRUE(model.hasChildren(child));  // placeholder until opened
     }
     // The raw bytes of a name that is not UTF-8 make the path.
     EXPECT_EQ(model.NodePath(model.index(7, 0, sounds)), model.NodePath(sounds) + "\xff\xfe\\");
@@ -142,7 +143,7 @@ TEST(FolderTree, FindNodeByPathMatchesExactlyAndOpensOnTheWay)
     ASSERT_TRUE(found.isValid());
     EXPECT_EQ(model.NodePath(found), windows + "\\");
     EXPECT_EQ(opened.front(), "C:\\");
-    EXPECT_EQ(opened.back(), windows + "\\");   // the last node is opened too
+    EXPECT_EQ(opened.back(), windows + "\\");  // the last node is opened too
 
     // A drive root: the drive opens, nothing is found. Another letter case,
     // a network path: nothing is found.

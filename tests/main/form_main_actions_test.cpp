@@ -29,15 +29,15 @@
 #include "main/form_main.h"
 #include "main/settings_store.h"
 #include "platform/platform.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 #include "ui/window_support.h"
 
+using testing_support::Sandbox;
 using tidebell::SharedState;
 using tidebell::TFormMain;
 using tidebell_test::FakeHelpService;
 using tidebell_test::FakeSoundService;
 using tidebell_test::ScopedService;
-using testing_support::Sandbox;
 
 namespace {
 
@@ -142,7 +142,7 @@ TEST(FormMainActions, StartsInTheCurrentFolderAndListsItsSounds)
     for (int row = 0; row < form.FileList->rowCount(); ++row) {
         names.push_back(form.FileList->fileName(row));
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"a.wav", "b.wav"}));   // no archiver library here
+    EXPECT_EQ(names, (std::vector<std::string>{"a.wav", "b.wav"}));  // no archiver library here
     EXPECT_TRUE(folder.box.boxes->calls.empty());
 }
 
@@ -152,12 +152,12 @@ TEST(FormMainActions, PlayClickAndDoubleClickFollowTheSettings)
     StartedInSounds started;
     auto& [folder, cwd, state, form] = started;
 
-    form.menufilePlay->trigger();   // nothing selected
+    form.menufilePlay->trigger();  // nothing selected
     form.P1->trigger();
     EXPECT_TRUE(sound->calls.empty());
 
     const int a = rowOf(form, "a.wav");
-    clickRow(form, a);   // single click off: selects only
+    clickRow(form, a);  // single click off: selects only
     EXPECT_TRUE(sound->calls.empty());
     EXPECT_EQ(form.StatusBar1->currentMessage(), QStringLiteral("a.wav"));
     form.menufilePlay->trigger();
@@ -169,8 +169,8 @@ TEST(FormMainActions, PlayClickAndDoubleClickFollowTheSettings)
     ASSERT_EQ(sound->calls.size(), 2u);
     EXPECT_EQ(sound->calls[1].path, folder.windows() + "b.wav");
 
-    state.Settings.SingleClick = true;   // read when the click comes
-    doubleClickRow(form, a);             // the click plays, then the double click
+    state.Settings.SingleClick = true;  // read when the click comes
+    doubleClickRow(form, a);            // the click plays, then the double click
     EXPECT_EQ(sound->calls.size(), 4u);
 
     // A click on empty space clears the selection and its text.
@@ -234,7 +234,7 @@ TEST(FormMainActions, ArchivesOpenByPlayOnlyAndSoundEventTakesTheDoubleClick)
 
     state.Settings.SingleClick = true;
     state.Settings.SoundEvent = true;
-    doubleClickRow(form, archive);   // no single-click opening, no event for archives
+    doubleClickRow(form, archive);  // no single-click opening, no event for archives
     EXPECT_TRUE(folder.box.boxes->calls.empty());
     EXPECT_TRUE(state.EventSoundFile.empty());
 
@@ -400,9 +400,8 @@ TEST(FormMainActions, FolderNodesShowTheOpenPictureWhileSelected)
     tidebell_test::TempDir dir;
     std::filesystem::create_directories(dir.file("f"));
     model.TreeViewInitExecute();
-    const QModelIndex folder = model.FindNodeByPath(platform::toWindowsPath(dir.file("f")), [&](const QModelIndex& node) {
-        return model.openNode(node) == 0;
-    });
+    const QModelIndex folder = model.FindNodeByPath(platform::toWindowsPath(dir.file("f")),
+                                                    [&](const QModelIndex& node) { return model.openNode(node) == 0; });
     ASSERT_TRUE(folder.isValid());
     const QIcon icon = model.data(folder, Qt::DecorationRole).value<QIcon>();
     EXPECT_EQ(icon.pixmap(16, 16, QIcon::Normal).toImage().pixelColor(8, 8), QColor(Qt::blue));

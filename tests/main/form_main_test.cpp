@@ -10,11 +10,11 @@
 
 #include "main/form_main.h"
 #include "main/settings_store.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
+using testing_support::Sandbox;
 using tidebell::SharedState;
 using tidebell::TFormMain;
-using testing_support::Sandbox;
 
 namespace {
 

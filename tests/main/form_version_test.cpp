@@ -12,8 +12,8 @@
 #include "platform/executable_version_service.h"
 #include "platform/platform.h"
 #include "platform/version_resource.h"
-#include "support/fake_services.h"
-#include "support/temp_dir.h"
+#include "tests/support/fake_services.h"
+#include "tests/support/temp_dir.h"
 #include "ui/window_font.h"
 
 using tidebell::TFormVersion;
@@ -50,8 +50,8 @@ TEST(VersionData, TheBuiltProgramCarriesItsVersionResource)
     EXPECT_STREQ(static_cast<char*>(value), "1.20");
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", &value, &length));
     ASSERT_EQ(length, 52u);
-    EXPECT_EQ(static_cast<DWORD*>(value)[2], 0x00010014u);   // 1.20
-    EXPECT_EQ(static_cast<DWORD*>(value)[3], 0x07D10262u);   // 2001.610
+    EXPECT_EQ(static_cast<DWORD*>(value)[2], 0x00010014u);  // 1.20
+    EXPECT_EQ(static_cast<DWORD*>(value)[3], 0x07D10262u);  // 2001.610
 }
 
 // The version functions work for any caller, as on Windows: nothing has to
@@ -120,7 +120,8 @@ TEST(AboutBox, LabelsShowTheFilesVersionInAnyLanguageAndItsOwnTextsOtherwise)
             EXPECT_FALSE(label->text().contains('@')) << label->text().toStdString();
         // Whatever the file carries is shown whole: the label grows with it.
         for (QLabel* label : {box.Label_Title, box.Label_Version, box.Label_Copy, box.Label_Mail, box.Label_Mail2})
-            EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << label->text().toStdString();
+            EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
+                << label->text().toStdString();
         box.close();
     }
 

@@ -21,8 +21,8 @@ struct ProcessRun {
 ProcessRun runHarness(const std::string& arguments, const tidebell_test::TempDir& home)
 {
     const std::string command = "cd '" + home.path() + "' && QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" +
-                                home.path() + "/config' TMPDIR='" + home.path() + "' '" +
-                                TIDEBELL_ONESHOT_HARNESS + "' " + arguments + " 2>/dev/null";
+                                home.path() + "/config' TMPDIR='" + home.path() + "' '" + TIDEBELL_ONESHOT_HARNESS +
+                                "' " + arguments + " 2>/dev/null";
     ProcessRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {

@@ -3,11 +3,11 @@
 #include "core/error_display.h"
 #include "core/exceptions.h"
 #include "main/settings_store.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
+using testing_support::Sandbox;
 using tidebell::AppSettings;
 using tidebell::SharedState;
-using testing_support::Sandbox;
 
 namespace {
 
@@ -68,7 +68,7 @@ TEST(SettingsStore, ReadsSizesAndTakesNonZeroIntegersAsOn)
                        "MainSize=120,-80,640,480,200\r\n"
                        "LZHSize=400,300\r\n"
                        "SingleClick=2\r\n"
-                       "ShowMainToolBar=off\r\n"   // a word reads as 0
+                       "ShowMainToolBar=off\r\n"  // a word reads as 0
                        "ShowMainStatusBar=0\r\n"
                        "DeleteTemp=-1\r\n"
                        "SaveSetting=0\r\n"
@@ -100,16 +100,16 @@ TEST(SettingsStore, MalformedSizesReportTheItemAndTheRestIsStillRead)
         int32_t left, top, width;
     };
     const Case cases[] = {
-        {"1,2,3", "'' は整数ではありません", 1, 2, -1},            // too few items
+        {"1,2,3", "'' は整数ではありません", 1, 2, -1},               // too few items
         {"10,x,600,400,150", "'x' は整数ではありません", 10, 0, -1},  // not a number
-        {"1,2,3,4,5,6", "'5,6' は整数ではありません", 1, 2, 3},     // a comma left in the last
+        {"1,2,3,4,5,6", "'5,6' は整数ではありません", 1, 2, 3},       // a comma left in the last
         {"1,2,3,4,99999999999", "'99999999999' は整数ではありません", 1, 2, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mainSize);
         Sandbox box;
-        Sandbox::writeFile(box.iniFile(), std::string("[TIDEBELL]\nMainSize=") + c.mainSize +
-                                              "\nLZHSize=7\nSingleClick=1\n");
+        Sandbox::writeFile(box.iniFile(),
+                           std::string("[TIDEBELL]\nMainSize=") + c.mainSize + "\nLZHSize=7\nSingleClick=1\n");
         SharedState state;
         const auto errors = readWithErrors(state);
         ASSERT_EQ(errors.size(), 2u);
@@ -160,10 +160,9 @@ TEST(SettingsStore, FirstWriteCreatesAllTenKeysSaveSettingFirst)
     tidebell::RegistoryWriteExecute(state);
 
     const std::vector<std::string> expected = {
-        "[TIDEBELL]",          "SaveSetting=1",      "MainSize=-4,8,640,480,200",
-        "LZHSize=-1,-1",       "SingleClick=1",      "ShowMainToolBar=1",
-        "ShowMainStatusBar=1", "ShowLZHToolBar=1",   "ShowLZHStatusBar=0",
-        "DeleteTemp=0",        "SoundEvent=0",
+        "[TIDEBELL]",        "SaveSetting=1",       "MainSize=-4,8,640,480,200", "LZHSize=-1,-1",      "SingleClick=1",
+        "ShowMainToolBar=1", "ShowMainStatusBar=1", "ShowLZHToolBar=1",          "ShowLZHStatusBar=0", "DeleteTemp=0",
+        "SoundEvent=0",
     };
     EXPECT_EQ(linesOf(Sandbox::readFile(box.iniFile())), expected);
 
@@ -178,8 +177,7 @@ TEST(SettingsStore, FirstWriteCreatesAllTenKeysSaveSettingFirst)
 TEST(SettingsStore, SaveSettingOffRewritesOnlyThatKey)
 {
     Sandbox box;
-    const std::string original =
-        "; kept\n[TIDEBELL]\nMainSize=1,2,3,4,5\nSaveSetting=1\nSingleClick=0\n[Other]\nX=y\n";
+    const std::string original = "; kept\n[TIDEBELL]\nMainSize=1,2,3,4,5\nSaveSetting=1\nSingleClick=0\n[Other]\nX=y\n";
     Sandbox::writeFile(box.iniFile(), original);
     SharedState state;
     tidebell::RegistoryReadExecute(state);

@@ -4,10 +4,10 @@
 
 #include "core/window_layout.h"
 #include "main/startup.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
-using tidebell::SharedState;
 using testing_support::Sandbox;
+using tidebell::SharedState;
 
 namespace {
 
@@ -83,8 +83,8 @@ TEST(Startup, LibraryProbeSetsExactlyTheFlagsOfTheLibrariesFound)
 {
     Sandbox box;
     auto none = tidebell::ArchiverAvailability::probe();
-    EXPECT_FALSE(none.HasUnlha32 || none.HasUnzip32 || none.HasUnarj32j || none.HasUnrar32 ||
-                 none.HasCab32 || none.HasTar32);
+    EXPECT_FALSE(none.HasUnlha32 || none.HasUnzip32 || none.HasUnarj32j || none.HasUnrar32 || none.HasCab32 ||
+                 none.HasTar32);
 
     copyLibrary(box, TIDEBELL_FAKE_LIBRARY, "libunlha32.so");
     copyLibrary(box, TIDEBELL_FAKE_LIBRARY, "libcab32.so");

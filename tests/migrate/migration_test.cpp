@@ -4,7 +4,7 @@
 
 #include "migrate/migration.h"
 #include "platform/desktop.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using testing_support::Sandbox;
 
@@ -30,8 +30,7 @@ protected:
     {
         HKEY key = nullptr;
         DWORD disposition = 0;
-        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &key, &disposition),
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
                   ERROR_SUCCESS);
         return key;
     }
@@ -127,7 +126,7 @@ TEST_F(Migration, TextSizesAreCopiedUnchangedAndBadOnesFallBack)
     EXPECT_EQ(iniValue("SaveSetting"), "0");
 
     key = createKey("Software\\VELK\\TIDEBELL");
-    setNumber(key, "MainSize", 7);              // a number where text belongs
+    setNumber(key, "MainSize", 7);                   // a number where text belongs
     setText(key, "LZHSize", std::string(300, '9'));  // longer than 256 bytes
     RegCloseKey(key);
     migrate::runMigration();
@@ -218,7 +217,8 @@ TEST_F(Migration, InAnInstalledProgramsFolderTheUsersSettingsFileIsWritten)
     ASSERT_TRUE(SetCurrentDirectoryA(platform::toWindowsPath("/usr/bin").c_str()));
     migrate::runMigration();
 
-    const std::string programReads = platform::settingsFileBeside(platform::toWindowsPath("/usr/bin") + "\\", "TIDEBELL.INI");
+    const std::string programReads =
+        platform::settingsFileBeside(platform::toWindowsPath("/usr/bin") + "\\", "TIDEBELL.INI");
     EXPECT_EQ(platform::toPosixPath(programReads), config + "/tidebell/TIDEBELL.INI");
     char value[256] = {};
     GetPrivateProfileStringA("TIDEBELL", "LZHSize", "<none>", value, sizeof value, programReads.c_str());

@@ -10,7 +10,7 @@
 
 #include "core/registry.h"
 #include "options/form_option.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using testing_support::Sandbox;
 using tidebell::SharedState;
@@ -169,7 +169,8 @@ TEST_F(Options, AnUnreadableRegistryIsSaidAndTheVerbBoxCannotPromiseAChange)
     m_state.Settings.SoundEvent = false;
     confirm([&](TFormOption& dialog) {
         ASSERT_EQ(m_box.boxes->calls.size(), 1u);
-        EXPECT_EQ(m_box.boxes->calls[0].text, "レジストリを読み込めません: 構成レジストリ キーを読み取れませんでした。");
+        EXPECT_EQ(m_box.boxes->calls[0].text,
+                  "レジストリを読み込めません: 構成レジストリ キーを読み取れませんでした。");
         EXPECT_FALSE(dialog.CheckBox5->isEnabled());
         dialog.CheckBox2->setChecked(true);
     });

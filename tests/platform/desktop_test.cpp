@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,7 +12,8 @@
 
 #include "platform/desktop.h"
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wave_bytes.h"
 
 // After win32.h, whose TRUE and FALSE GLib then leaves alone.
 #include <canberra.h>
@@ -33,10 +35,12 @@ const tidebell_test::TempDir& world()
         ::setenv("GSETTINGS_BACKEND", "memory", 1);
         ::setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
         ::unsetenv("XDG_CURRENT_DESKTOP");
+        // No session bus: the Xfce settings are a file unless a test starts a bus.
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        ::unsetenv("XDG_RUNTIME_DIR");
         // A player that opens WAVE files before the verb exists.
-        dir.write("system/applications/player.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Player\nExec=true %f\n"
-                  "MimeType=audio/x-wav;audio/wav;\n");
+        dir.write("system/applications/player.desktop", "[Desktop Entry]\nType=Application\nName=Player\nExec=true %f\n"
+                                                        "MimeType=audio/x-wav;audio/wav;\n");
         dir.write("system/applications/mimeinfo.cache",
                   "[MIME Cache]\naudio/x-wav=player.desktop;\naudio/wav=player.desktop;\n");
         // ALSA without a sound card: libcanberra plays into the null device.
@@ -63,13 +67,17 @@ std::string run(const std::string& command)
 bool haveSoundSettings()
 {
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE) : nullptr;
+    GSettingsSchema* schema =
+        source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE) : nullptr;
     if (schema)
         g_settings_schema_unref(schema);
     return schema != nullptr;
 }
 
-bool haveTool(const std::string& name) { return std::system(("command -v " + name + " >/dev/null").c_str()) == 0; }
+bool haveTool(const std::string& name)
+{
+    return std::system(("command -v " + name + " >/dev/null").c_str()) == 0;
+}
 
 class DesktopTest : public testing::Test {
 protected:
@@ -156,14 +164,13 @@ protected:
     platform::Overrides m_saved = platform::overrides();
 };
 
-const char kUserMimeapps[] =
-    "# kept by the user\n"
-    "[Default Applications]\n"
-    "text/plain=vim.desktop;\n"
-    "\n"
-    "[Added Associations]\n"
-    "audio/x-wav=other.desktop;\n"
-    "image/png=viewer.desktop;\n";
+const char kUserMimeapps[] = "# kept by the user\n"
+                             "[Default Applications]\n"
+                             "text/plain=vim.desktop;\n"
+                             "\n"
+                             "[Added Associations]\n"
+                             "audio/x-wav=other.desktop;\n"
+                             "image/png=viewer.desktop;\n";
 
 TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsKey)
 {
@@ -188,8 +195,10 @@ TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsK
 
     // The user's lines stay; the verb is added after the user's own choice.
     std::string mimeapps = read(config("mimeapps.list"));
-    EXPECT_EQ(mimeapps.rfind("# kept by the user\n[Default Applications]\ntext/plain=vim.desktop;\n", 0), 0u) << mimeapps;
-    EXPECT_NE(mimeapps.find("audio/x-wav=other.desktop;tidebell-sound-event.desktop;\n"), std::string::npos) << mimeapps;
+    EXPECT_EQ(mimeapps.rfind("# kept by the user\n[Default Applications]\ntext/plain=vim.desktop;\n", 0), 0u)
+        << mimeapps;
+    EXPECT_NE(mimeapps.find("audio/x-wav=other.desktop;tidebell-sound-event.desktop;\n"), std::string::npos)
+        << mimeapps;
     EXPECT_NE(mimeapps.find("image/png=viewer.desktop;\n"), std::string::npos);
 
     // The file managers list it for WAVE files, and it never becomes what
@@ -200,7 +209,8 @@ TEST_F(DesktopTest, VerbBecomesAnAssociatedApplicationOfWaveFilesAndGoesWithItsK
             EXPECT_NE(gio.find("Recommended applications:"), std::string::npos) << gio;
             EXPECT_NE(gio.find("tidebell-sound-event.desktop"), std::string::npos) << gio;
             EXPECT_NE(gio.find(std::string("Default application for “") + type + "”: player.desktop"),
-                      std::string::npos) << gio;
+                      std::string::npos)
+                << gio;
         }
     }
     if (haveTool("xdg-mime")) {
@@ -265,24 +275,32 @@ TEST_F(DesktopTest, BrokenDesktopConfigurationKeepsTheRegistryAndTheUsersFiles)
 
 // Plays an event as a desktop does: the theme GSettings names, looked up by
 // libcanberra in a process of its own. Answers the canberra result.
-int playEvent(const char* sound)
+int playEventOfTheme(const char* sound, const std::string& theme)
 {
     fs::remove_all(world().file("cache"));
-    GSettings* settings = g_settings_new("org.gnome.desktop.sound");
-    gchar* theme = g_settings_get_string(settings, "theme-name");
     std::string out = run(std::string(CANBERRA_PLAY) + " " + sound + " '" + theme + "'");
+    return out.empty() ? -1000 : std::atoi(out.c_str());
+}
+
+std::string themeOf(const char* schema)
+{
+    GSettings* settings = g_settings_new(schema);
+    gchar* theme = g_settings_get_string(settings, "theme-name");
+    std::string text = theme;
     g_free(theme);
     g_object_unref(settings);
-    return out.empty() ? -1000 : std::atoi(out.c_str());
+    return text;
+}
+
+int playEvent(const char* sound)
+{
+    return playEventOfTheme(sound, themeOf("org.gnome.desktop.sound"));
 }
 
 std::string wave()
 {
     // 10 ms of silence, 8 kHz mono 8-bit.
-    std::string pcm(80, '\x80');
-    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-    return "RIFF" + le32(36 + 80) + "WAVEfmt " + le32(16) + std::string("\x01\x00\x01\x00", 4) + le32(8000) +
-           le32(8000) + std::string("\x01\x00\x08\x00", 4) + "data" + le32(80) + pcm;
+    return tidebell_test::pcmWave(std::string(80, '\x80'));
 }
 
 TEST_F(DesktopTest, AssignedSoundPlaysForTheDesktopEventThroughTheSelectedTheme)
@@ -331,13 +349,177 @@ TEST_F(DesktopTest, AssignedSoundPlaysForTheDesktopEventThroughTheSelectedTheme)
     g_object_unref(settings);
 }
 
+bool haveSchema(const char* id)
+{
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, id, TRUE) : nullptr;
+    if (schema)
+        g_settings_schema_unref(schema);
+    return schema != nullptr;
+}
+
+// A user's own theme with one sound of its own.
+void writeOwnTheme(const std::string& name, const char* sound)
+{
+    std::ofstream(world().file("files/x")) << "";
+    fs::create_directories(world().file("data/sounds/" + name + "/stereo"));
+    std::ofstream(world().file("data/sounds/" + name + "/index.theme"))
+        << "[Sound Theme]\nName=" << name << "\nDirectories=stereo\n\n[stereo]\nOutputProfile=stereo\n";
+    std::ofstream(world().file("data/sounds/" + name + "/stereo/" + sound + ".wav"), std::ios::binary) << wave();
+}
+
+bool userSet(const char* schema)
+{
+    GSettings* settings = g_settings_new(schema);
+    GVariant* value = g_settings_get_user_value(settings, "theme-name");
+    g_object_unref(settings);
+    if (value)
+        g_variant_unref(value);
+    return value != nullptr;
+}
+
+void setTheme(const char* schema, const char* theme)
+{
+    GSettings* settings = g_settings_new(schema);
+    if (theme)
+        g_settings_set_string(settings, "theme-name", theme);
+    else
+        g_settings_reset(settings, "theme-name");
+    g_object_unref(settings);
+}
+
+const char* const kLogin = "AppEvents\\Schemes\\Apps\\.Default\\WindowsLogon\\.Current";
+
+TEST_F(DesktopTest, GnomeMateAndCinnamonPlayTheAssignedSoundAndGetTheirThemesBack)
+{
+    for (const char* id : {"org.gnome.desktop.sound", "org.mate.sound", "org.cinnamon.desktop.sound"})
+        if (!haveSchema(id))
+            GTEST_SKIP() << id << " is not installed";
+    writeOwnTheme("mine", "dialog-information");
+    setTheme("org.gnome.desktop.sound", "freedesktop");
+    setTheme("org.mate.sound", "mine");
+    setTheme("org.cinnamon.desktop.sound", nullptr);
+    std::string file = world().file("files/login.wav");
+    write(file, wave());
+
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    for (const char* id : {"org.gnome.desktop.sound", "org.mate.sound", "org.cinnamon.desktop.sound"}) {
+        EXPECT_EQ(themeOf(id), "tidebell") << id;
+        EXPECT_EQ(playEventOfTheme("desktop-login", themeOf(id)), CA_SUCCESS) << id;
+    }
+    // Each desktop's own theme stays a parent: MATE's sound still plays.
+    EXPECT_NE(read(data("sounds/tidebell/index.theme")).find("Inherits=freedesktop,mine\n"), std::string::npos);
+    EXPECT_EQ(playEventOfTheme("dialog-information", themeOf("org.mate.sound")), CA_SUCCESS);
+
+    // Taking the last sound away gives every desktop its own choice back,
+    // the default where the user had chosen none.
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, ""), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    EXPECT_EQ(themeOf("org.gnome.desktop.sound"), "freedesktop");
+    EXPECT_TRUE(userSet("org.gnome.desktop.sound"));
+    EXPECT_EQ(themeOf("org.mate.sound"), "mine");
+    EXPECT_FALSE(userSet("org.cinnamon.desktop.sound"));
+
+    // A theme the user chose meanwhile is the user's: undoing leaves it.
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    setTheme("org.cinnamon.desktop.sound", "other");
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, ""), ERROR_SUCCESS);
+    EXPECT_EQ(themeOf("org.cinnamon.desktop.sound"), "other");
+    EXPECT_EQ(themeOf("org.mate.sound"), "mine");
+}
+
+TEST_F(DesktopTest, PlasmaAndXfceFilesNameTheThemeAndKeepEverythingElse)
+{
+    if (!haveTool("kreadconfig5") || !haveTool("xfconf-query") || !haveTool("dbus-run-session"))
+        GTEST_SKIP() << "the KDE config reader or xfconf is not installed";
+    platform::overrides().soundSettingsSchemas = std::vector<std::string>{};
+    writeOwnTheme("oxygen", "dialog-information");
+    const std::string kde = "# the user's\n[General]\nColorScheme=BreezeDark\n\n[Sounds]\nEnable=true\nTheme=oxygen\n\n"
+                            "[WM]\nactiveBlend=#ffffff\n";
+    const std::string xfce =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n<channel name=\"xsettings\" version=\"1.0\">\n"
+        "  <!-- the user's -->\n  <property name=\"Net\" type=\"empty\">\n"
+        "    <property name=\"ThemeName\" type=\"string\" value=\"Adwaita\"/>\n"
+        "  </property>\n  <property name=\"Gtk\" type=\"empty\"/>\n</channel>\n";
+    const std::string xfcePath = config("xfce4/xfconf/xfce-perchannel-xml/xsettings.xml");
+    write(config("kdeglobals"), kde);
+    write(xfcePath, xfce);
+    auto kdeTheme = [] { return run("kreadconfig5 --file kdeglobals --group Sounds --key Theme"); };
+    auto xfceQuery = [](const char* property) {
+        // The daemons' own chatter on standard error is not the answer.
+        return run(std::string("sh -c 'dbus-run-session -- xfconf-query -c xsettings -p ") + property +
+                   " 2>/dev/null'");
+    };
+    std::string file = world().file("files/login.wav");
+    write(file, wave());
+
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    EXPECT_EQ(kdeTheme(), "tidebell\n");
+    EXPECT_EQ(run("kreadconfig5 --file kdeglobals --group WM --key activeBlend"), "#ffffff\n");
+    EXPECT_EQ(xfceQuery("/Net/SoundThemeName"), "tidebell\n");
+    EXPECT_EQ(xfceQuery("/Net/ThemeName"), "Adwaita\n");
+    EXPECT_NE(read(xfcePath).find("<!-- the user's -->"), std::string::npos);
+    EXPECT_NE(read(config("kdeglobals")).find("# the user's\n"), std::string::npos);
+    // Played through the theme each desktop's own tool names.
+    auto named = [](std::string answer) { return answer.substr(0, answer.find('\n')); };
+    EXPECT_EQ(playEventOfTheme("desktop-login", named(kdeTheme())), CA_SUCCESS);
+    EXPECT_EQ(playEventOfTheme("desktop-login", named(xfceQuery("/Net/SoundThemeName"))), CA_SUCCESS);
+    EXPECT_NE(read(data("sounds/tidebell/index.theme")).find("Inherits=oxygen,freedesktop\n"), std::string::npos);
+    EXPECT_EQ(playEventOfTheme("dialog-information", named(kdeTheme())), CA_SUCCESS);
+
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, ""), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    EXPECT_EQ(read(config("kdeglobals")), kde);
+    EXPECT_EQ(read(xfcePath), xfce);
+
+    // A file neither desktop would read is left as it is; the other desktop
+    // still gets the theme.
+    const std::string broken = "stray line\n[Sounds]\nTheme=oxygen\n";
+    write(config("kdeglobals"), broken);
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_NE(platform::lastDesktopNotice().find("サウンドテーマ「tidebell」を選択できませんでした。"),
+              std::string::npos);
+    EXPECT_NE(platform::lastDesktopNotice().find("kdeglobals"), std::string::npos);
+    EXPECT_EQ(read(config("kdeglobals")), broken);
+    EXPECT_EQ(xfceQuery("/Net/SoundThemeName"), "tidebell\n");
+    EXPECT_TRUE(fs::is_symlink(data("sounds/tidebell/stereo/desktop-login.wav")));
+}
+
+TEST_F(DesktopTest, RunningXfceSettingsDaemonIsAskedThroughXfconf)
+{
+    if (!haveTool("xfconf-query") || !haveTool("dbus-daemon"))
+        GTEST_SKIP() << "xfconf or D-Bus is not installed";
+    platform::overrides().soundSettingsSchemas = std::vector<std::string>{};
+    write(config("xfce4/xfconf/xfce-perchannel-xml/xsettings.xml"),
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xsettings\" version=\"1.0\">\n</channel>\n");
+    std::string bus = run("dbus-daemon --session --fork --print-address=1 --print-pid=1");
+    std::string address = bus.substr(0, bus.find('\n'));
+    int pid = std::atoi(bus.substr(bus.find('\n') + 1).c_str());
+    ASSERT_GT(pid, 0) << bus;
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    std::string file = world().file("files/login.wav");
+    write(file, wave());
+
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    EXPECT_EQ(run("xfconf-query -c xsettings -p /Net/SoundThemeName"), "tidebell\n");
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, ""), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    EXPECT_NE(run("xfconf-query -c xsettings -p /Net/SoundThemeName").find("does not exist"), std::string::npos);
+
+    ::kill(pid, SIGTERM);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
 TEST_F(DesktopTest, SoundEventsWithoutSettingsSchemaOrWritableFolderStillReachTheRegistry)
 {
     const char* warning = "AppEvents\\Schemes\\Apps\\.Default\\SystemExclamation\\.Current";
     std::string file = world().file("files/a.wav");
     write(file, wave());
 
-    platform::overrides().soundSettingsSchema = "org.example.absent";
+    platform::overrides().soundSettingsSchemas = std::vector<std::string>{"org.example.absent"};
     ASSERT_EQ(setDefault(HKEY_CURRENT_USER, warning, platform::toWindowsPath(file)), ERROR_SUCCESS);
     EXPECT_NE(platform::lastDesktopNotice().find("org.example.absent"), std::string::npos);
     EXPECT_TRUE(fs::is_symlink(data("sounds/tidebell/stereo/dialog-warning.wav")));

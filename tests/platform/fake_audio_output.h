@@ -19,13 +19,13 @@ public:
     struct Stream {
         platform::AudioFormat format;
         std::vector<float> samples;
-        size_t largestWrite = 0;   // frames
+        size_t largestWrite = 0;  // frames
         bool drained = false;
         bool interrupted = false;
         bool closed = false;
     };
 
-    bool isAvailable = true;   // set before the player uses it
+    bool isAvailable = true;  // set before the player uses it
     std::atomic<int> availableCalls{0};
 
     // While held, write() keeps what it was given and then waits for

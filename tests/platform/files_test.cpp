@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell_test::TempDir;
 
@@ -32,8 +32,8 @@ std::vector<Found> findAll(const std::string& pattern, DWORD* error = nullptr)
         return out;
     }
     do
-        out.push_back({data.cFileName, data.dwFileAttributes,
-                       (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow, data.ftLastWriteTime});
+        out.push_back({data.cFileName, data.dwFileAttributes, (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                       data.ftLastWriteTime});
     while (FindNextFileA(h, &data));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
     EXPECT_TRUE(FindClose(h));
@@ -78,8 +78,8 @@ protected:
 TEST_F(FindTest, StarDotStarListsEverythingWithAttributes)
 {
     auto found = findAll(win + "\\*.*");
-    EXPECT_EQ(names(found), (std::vector<std::string>{".", "..", ".hidden", "a.wav", "B.WAV", "big", "noext",
-                                                      "ro.txt", "sub"}));
+    EXPECT_EQ(names(found),
+              (std::vector<std::string>{".", "..", ".hidden", "a.wav", "B.WAV", "big", "noext", "ro.txt", "sub"}));
     for (const auto& f : found) {
         bool folder = f.name == "." || f.name == ".." || f.name == "sub";
         EXPECT_EQ(f.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE),
@@ -99,7 +99,7 @@ TEST_F(FindTest, StarDotStarListsEverythingWithAttributes)
             EXPECT_EQ(s.wMonth, 6);
             EXPECT_EQ(s.wDay, 10);
             EXPECT_EQ(s.wHour, 12);
-            EXPECT_EQ(s.wDayOfWeek, 0);   // a Sunday
+            EXPECT_EQ(s.wDayOfWeek, 0);  // a Sunday
         }
     }
 }
@@ -111,7 +111,7 @@ TEST_F(FindTest, PatternsMatchWithoutCase)
     EXPECT_EQ(names(findAll(win + "\\NOEXT")), std::vector<std::string>{"noext"});
     EXPECT_EQ(names(findAll(win + "\\*.")), (std::vector<std::string>{".", "..", "big", "noext", "sub"}));
     EXPECT_TRUE(platform::matchesFilePattern("*.*", "README"));
-    EXPECT_TRUE(platform::matchesFilePattern("?表.wav", "a表.WAV"));   // "?" is one whole character
+    EXPECT_TRUE(platform::matchesFilePattern("?表.wav", "a表.WAV"));  // "?" is one whole character
     EXPECT_FALSE(platform::matchesFilePattern("*.wav", "a.wave"));
 }
 
@@ -204,9 +204,9 @@ TEST(FileFunctions, CreateReadWriteSeekDelete)
     DWORD high = 1;
     EXPECT_EQ(GetFileSize(h, &high), 11u);
     EXPECT_EQ(high, 0u);
-    EXPECT_FALSE(FindClose(h));   // a file handle is not a search handle
+    EXPECT_FALSE(FindClose(h));  // a file handle is not a search handle
     EXPECT_TRUE(CloseHandle(h));
-    EXPECT_FALSE(CloseHandle(h));   // closed handles stay closed
+    EXPECT_FALSE(CloseHandle(h));  // closed handles stay closed
 
     EXPECT_EQ(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
@@ -225,7 +225,7 @@ TEST(FileFunctions, CreateReadWriteSeekDelete)
     EXPECT_TRUE(DeleteFileA((folder + "\\.hid\\x").c_str()));
     EXPECT_TRUE(RemoveDirectoryA((folder + "\\.hid").c_str()));
 
-    EXPECT_FALSE(DeleteFileA(folder.c_str()));   // not for folders
+    EXPECT_FALSE(DeleteFileA(folder.c_str()));  // not for folders
     EXPECT_TRUE(DeleteFileA(file.c_str()));
     EXPECT_FALSE(DeleteFileA(file.c_str()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
@@ -246,7 +246,7 @@ TEST(FileTimes, DosDateTimeRoundTrip)
     ASSERT_TRUE(FileTimeToLocalFileTime(&t, &local));
     ASSERT_TRUE(LocalFileTimeToFileTime(&local, &back));
     EXPECT_EQ(back.dwLowDateTime, t.dwLowDateTime);
-    FILETIME early{0, 0};   // 1601 has no DOS date
+    FILETIME early{0, 0};  // 1601 has no DOS date
     EXPECT_FALSE(FileTimeToDosDateTime(&early, &date2, &time2));
 }
 

@@ -5,8 +5,8 @@
 #include "platform/help_book.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_help_service.h"
-#include "support/fake_services.h"
-#include "support/temp_dir.h"
+#include "tests/support/fake_services.h"
+#include "tests/support/temp_dir.h"
 
 using namespace platform;
 using tidebell_test::FakeMessageBoxService;
@@ -50,8 +50,12 @@ struct Recorded {
 
 QtHelpService serviceFor(Recorded& r)
 {
-    return QtHelpService([&r](const QUrl& url) { r.urls.push_back(url); return r.browser; },
-                         [&r](const QPoint& at, const QString& html) { r.popups.emplace_back(at, html); });
+    return QtHelpService(
+        [&r](const QUrl& url) {
+            r.urls.push_back(url);
+            return r.browser;
+        },
+        [&r](const QPoint& at, const QString& html) { r.popups.emplace_back(at, html); });
 }
 
 }  // namespace
@@ -110,7 +114,7 @@ TEST(QtHelpService, ContextsOpenPagesInTheBrowserAndPopupsAtTheGivenPoint)
     Recorded r;
     QtHelpService help = serviceFor(r);
 
-    EXPECT_FALSE(help.show(nullptr, "", HELP_CONTEXT, 0));   // no help file: nothing at all
+    EXPECT_FALSE(help.show(nullptr, "", HELP_CONTEXT, 0));  // no help file: nothing at all
     EXPECT_TRUE(r.urls.empty());
 
     EXPECT_TRUE(help.show(nullptr, folder.hlp, HELP_CONTEXT, 4));
@@ -142,9 +146,9 @@ TEST(QtHelpService, AMissingBookPageOrBrowserIsReportedInAnErrorBox)
     Recorded r;
     QtHelpService help = serviceFor(r);
 
-    EXPECT_FALSE(help.show(nullptr, folder.hlp, HELP_CONTEXT, 7));   // not in the map
+    EXPECT_FALSE(help.show(nullptr, folder.hlp, HELP_CONTEXT, 7));  // not in the map
     std::filesystem::remove(folder.dir.file("bin/TIDEBELL.help/commands.html"));
-    EXPECT_FALSE(help.show(nullptr, folder.hlp, HELP_CONTEXT, 4));   // listed, file gone
+    EXPECT_FALSE(help.show(nullptr, folder.hlp, HELP_CONTEXT, 4));  // listed, file gone
     r.browser = false;
     EXPECT_FALSE(help.show(nullptr, folder.hlp, HELP_CONTEXT, 0));
     BookFolder none("");
@@ -157,5 +161,5 @@ TEST(QtHelpService, AMissingBookPageOrBrowserIsReportedInAnErrorBox)
     EXPECT_NE(boxes->calls[1].text.find("commands.html"), std::string::npos) << boxes->calls[1].text;
     EXPECT_NE(boxes->calls[2].text.find("ブラウザー"), std::string::npos) << boxes->calls[2].text;
     EXPECT_NE(boxes->calls[3].text.find("ヘルプが見つかりません"), std::string::npos) << boxes->calls[3].text;
-    EXPECT_EQ(r.urls.size(), 1u);   // only the browser was asked, and it failed
+    EXPECT_EQ(r.urls.size(), 1u);  // only the browser was asked, and it failed
 }

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell_test::TempDir;
 
@@ -74,7 +74,7 @@ TEST_F(LibraryTest, FailuresAndTheLoadersOwnSearch)
     EXPECT_EQ(LoadLibraryA("NO_SUCH_LIBRARY.DLL"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
 
-    HMODULE libm = LoadLibraryA("libm.so.6");   // found by the loader, reported by its full path
+    HMODULE libm = LoadLibraryA("libm.so.6");  // found by the loader, reported by its full path
     ASSERT_NE(libm, nullptr);
     EXPECT_NE(GetProcAddress(libm, "cos"), nullptr);
     EXPECT_EQ(GetProcAddress(libm, "no_such_function"), nullptr);
@@ -93,7 +93,7 @@ TEST_F(LibraryTest, ModuleFileNameOfTheProgram)
     EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, sizeof buffer), 28u);
     EXPECT_STREQ(buffer, "C:\\opt\\tidebell\\bin\\TIDEBELL");
     char small[8];
-    EXPECT_EQ(GetModuleFileNameA(nullptr, small, sizeof small), 8u);   // cut, as Windows does
+    EXPECT_EQ(GetModuleFileNameA(nullptr, small, sizeof small), 8u);  // cut, as Windows does
     EXPECT_STREQ(small, "C:\\opt\\");
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
 }

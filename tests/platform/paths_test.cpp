@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell_test::TempDir;
 
@@ -25,12 +25,9 @@ protected:
 
     void SetUp() override
     {
-        writeTable({"/dev/sdb1 /media/user/USB vfat rw 0 0",
-                    "/dev/sr0 /media/user/CD\\040ROM iso9660 ro 0 0",
-                    "server:/x /mnt/net nfs4 rw 0 0",
-                    "tmpfs /mnt/ram tmpfs rw 0 0",
-                    "/dev/tidebell-none1 /mnt/disk ext4 rw 0 0",
-                    "/dev/sdb2 /media/user/USB/inner vfat rw 0 0"});
+        writeTable({"/dev/sdb1 /media/user/USB vfat rw 0 0", "/dev/sr0 /media/user/CD\\040ROM iso9660 ro 0 0",
+                    "server:/x /mnt/net nfs4 rw 0 0", "tmpfs /mnt/ram tmpfs rw 0 0",
+                    "/dev/tidebell-none1 /mnt/disk ext4 rw 0 0", "/dev/sdb2 /media/user/USB/inner vfat rw 0 0"});
         platform::overrides().mountTable = table;
     }
     void TearDown() override { platform::overrides() = saved; }
@@ -53,18 +50,18 @@ TEST_F(DriveTest, LettersAndTypesFromTheMountTable)
     for (const auto& [root, type] : expected)
         EXPECT_EQ(GetDriveTypeA(root), type) << root;
     EXPECT_EQ(GetDriveTypeA("e:"), static_cast<UINT>(DRIVE_CDROM));
-    EXPECT_EQ(GetLogicalDrives(), 0x1FCu);   // C: to I:
+    EXPECT_EQ(GetLogicalDrives(), 0x1FCu);  // C: to I:
 }
 
 TEST_F(DriveTest, PathsMapBothWays)
 {
     EXPECT_EQ(platform::toPosixPath("E:\\a\\b.wav"), "/media/user/CD ROM/a/b.wav");
     EXPECT_EQ(platform::toPosixPath("d:/x/"), "/media/user/USB/x/");
-    EXPECT_EQ(platform::toPosixPath("D:\\..\\..\\x"), "/media/user/USB/x");   // never above the root
+    EXPECT_EQ(platform::toPosixPath("D:\\..\\..\\x"), "/media/user/USB/x");  // never above the root
     EXPECT_EQ(platform::toPosixPath("C:\\"), "/");
     EXPECT_EQ(platform::toPosixPath("Q:\\x"), "");
     EXPECT_EQ(platform::toPosixPath("\\\\server\\share\\x"), "");
-    EXPECT_EQ(platform::toWindowsPath("/media/user/USB/inner/x"), "I:\\x");   // most specific mount
+    EXPECT_EQ(platform::toWindowsPath("/media/user/USB/inner/x"), "I:\\x");  // most specific mount
     EXPECT_EQ(platform::toWindowsPath("/media/user/USB/x/"), "D:\\x\\");
     EXPECT_EQ(platform::toWindowsPath("/media/user/USB"), "D:\\");
     EXPECT_EQ(platform::toWindowsPath("/media/user/USBX"), "C:\\media\\user\\USBX");
@@ -112,13 +109,13 @@ TEST_F(CurrentDirectoryTest, CurrentDirectoryAndFullPaths)
     DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
     EXPECT_EQ(std::string(buffer), windowsDir);
     EXPECT_EQ(n, windowsDir.size());
-    EXPECT_EQ(GetCurrentDirectoryA(3, buffer), windowsDir.size() + 1);   // too small: the size needed
-    EXPECT_STREQ(buffer, "");                                            // and no partial text
+    EXPECT_EQ(GetCurrentDirectoryA(3, buffer), windowsDir.size() + 1);  // too small: the size needed
+    EXPECT_STREQ(buffer, "");                                           // and no partial text
 
     ASSERT_TRUE(SetCurrentDirectoryA("sub"));
     EXPECT_EQ(platform::toPosixPath("x.wav"), dir.file("sub/x.wav"));
-    EXPECT_EQ(platform::toPosixPath("C:y"), dir.file("sub/y"));   // drive-relative
-    EXPECT_EQ(platform::toPosixPath("\\etc"), "/etc");                // root of the current drive
+    EXPECT_EQ(platform::toPosixPath("C:y"), dir.file("sub/y"));  // drive-relative
+    EXPECT_EQ(platform::toPosixPath("\\etc"), "/etc");           // root of the current drive
 
     LPSTR filePart = nullptr;
     n = GetFullPathNameA("..\\a\\.\\b.wav", sizeof buffer, buffer, &filePart);
@@ -131,7 +128,7 @@ TEST_F(CurrentDirectoryTest, CurrentDirectoryAndFullPaths)
 
     EXPECT_EQ(::chdir("/"), 0);
     GetCurrentDirectoryA(sizeof buffer, buffer);
-    EXPECT_STREQ(buffer, "C:\\");   // a root keeps its "\"
+    EXPECT_STREQ(buffer, "C:\\");  // a root keeps its "\"
     SetLastError(0);
     EXPECT_FALSE(SetCurrentDirectoryA(dir.file("missing").c_str()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
@@ -199,7 +196,7 @@ TEST(PathCase, ExistingNamesAreFoundWithoutCase)
     EXPECT_EQ(platform::toPosixPath(win + "\\folder\\new.txt"), dir.file("Folder/new.txt"));
     EXPECT_EQ(platform::toPosixPath(win + "\\none\\Folder"), dir.file("none/Folder"));
     EXPECT_EQ(GetPrivateProfileIntA("TIDEBELL", "SaveSetting", 0, (win + "\\Folder\\TIDEBELL.INI").c_str()), 1u);
-    dir.write("Folder/tidebell.INI", "");   // an exact spelling wins
+    dir.write("Folder/tidebell.INI", "");  // an exact spelling wins
     EXPECT_EQ(platform::toPosixPath(win + "\\Folder\\tidebell.INI"), dir.file("Folder/tidebell.INI"));
 }
 
@@ -212,14 +209,14 @@ TEST(TempPath, PrivateFolderIsCreatedOwnerOnlyAndRefusesLinks)
     ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
-    ::chmod(folder.c_str(), 0777);   // loosened by someone: tightened again
+    ::chmod(folder.c_str(), 0777);  // loosened by someone: tightened again
     EXPECT_EQ(platform::privateTempFolder(base.path()), folder);
     ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
     TempDir other;
     ::rmdir(folder.c_str());
-    ASSERT_EQ(::symlink(other.path().c_str(), folder.c_str()), 0);   // a planted link
+    ASSERT_EQ(::symlink(other.path().c_str(), folder.c_str()), 0);  // a planted link
     SetLastError(0);
     EXPECT_EQ(platform::privateTempFolder(base.path()), "");
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
@@ -242,7 +239,7 @@ TEST(TempPath, PlantedSharedFolderFallsBackToFoldersOfTheUser)
 
     EXPECT_EQ(platform::userTempFolder(shared.path()), runtime.file(name));
     ASSERT_EQ(::rmdir(runtime.file(name).c_str()), 0);
-    ASSERT_EQ(::symlink("/", runtime.file(name).c_str()), 0);   // planted there too
+    ASSERT_EQ(::symlink("/", runtime.file(name).c_str()), 0);  // planted there too
     EXPECT_EQ(platform::userTempFolder(shared.path()), cache.file("xdg/" + name));
     struct stat st;
     ASSERT_EQ(::lstat(cache.file("xdg/" + name).c_str(), &st), 0);

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "support/stopped_writer.h"
-#include "support/temp_dir.h"
+#include "tests/support/stopped_writer.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell_test::TempDir;
 
@@ -44,25 +44,24 @@ protected:
 
 TEST_F(ProfileTest, ReadsValuesAsWindowsDoes)
 {
-    dir.write("TEST.INI",
-              "; comment = not a key\r\n"
-              "[Other]\r\n"
-              "Key=other\r\n"
-              "[ section ]\r\n"
-              "  Key  =  spaced value  \r\n"
-              "Key=second duplicate\r\n"
-              "Quoted=\"  inside  \"\r\n"
-              "Single='x'\r\n"
-              "Mismatched=\"x'\r\n"
-              "Empty=\r\n"
-              "no equals sign here\r\n"
-              ";Commented=1\r\n"
-              "Last=no newline");
-    EXPECT_EQ(read("SECTION", "KEY"), "spaced value");            // case, trimming, first duplicate
-    EXPECT_EQ(read("Section", "quoted"), "  inside  ");           // one pair of quotes removed
+    dir.write("TEST.INI", "; comment = not a key\r\n"
+                          "[Other]\r\n"
+                          "Key=other\r\n"
+                          "[ section ]\r\n"
+                          "  Key  =  spaced value  \r\n"
+                          "Key=second duplicate\r\n"
+                          "Quoted=\"  inside  \"\r\n"
+                          "Single='x'\r\n"
+                          "Mismatched=\"x'\r\n"
+                          "Empty=\r\n"
+                          "no equals sign here\r\n"
+                          ";Commented=1\r\n"
+                          "Last=no newline");
+    EXPECT_EQ(read("SECTION", "KEY"), "spaced value");   // case, trimming, first duplicate
+    EXPECT_EQ(read("Section", "quoted"), "  inside  ");  // one pair of quotes removed
     EXPECT_EQ(read("Section", "Single"), "x");
     EXPECT_EQ(read("Section", "Mismatched"), "\"x'");
-    EXPECT_EQ(read("Section", "Empty"), "");                      // empty value is not the default
+    EXPECT_EQ(read("Section", "Empty"), "");  // empty value is not the default
     EXPECT_EQ(read("Section", "Commented"), "DEF");
     EXPECT_EQ(read("Section", "no equals sign here"), "DEF");
     EXPECT_EQ(read("Section", "Last"), "no newline");
@@ -75,7 +74,7 @@ TEST_F(ProfileTest, MissingFileAndSmallBuffers)
 {
     EXPECT_EQ(read("S", "K", "fallback "), "fallback");
     dir.write("TEST.INI", "[S]\nK=abcdef\n");
-    EXPECT_EQ(read("S", "K", "", 4), "abc");    // cut to size - 1
+    EXPECT_EQ(read("S", "K", "", 4), "abc");  // cut to size - 1
     EXPECT_EQ(read("S", "K", "", 1), "");
     EXPECT_EQ(read("S", "K", "", 7), "abcdef");
 }
@@ -105,28 +104,26 @@ TEST_F(ProfileTest, IntegerParsing)
 
 TEST_F(ProfileTest, WritesKeepEveryOtherLine)
 {
-    dir.write("TEST.INI",
-              "; header comment\r\n"
-              "[A]\r\n"
-              "One = 1\r\n"
-              "; note in A\r\n"
-              "\r\n"
-              "[B]\r\n"
-              "Two=2");
-    ASSERT_TRUE(WritePrivateProfileStringA("a", "ONE", "uno", ini.c_str()));     // in place, file's spelling
-    ASSERT_TRUE(WritePrivateProfileStringA("A", "Three", "3", ini.c_str()));     // end of its section
-    ASSERT_TRUE(WritePrivateProfileStringA("C", "Four", "4", ini.c_str()));      // new section at the end
-    EXPECT_EQ(dir.read("TEST.INI"),
-              "; header comment\r\n"
-              "[A]\r\n"
-              "One=uno\r\n"
-              "; note in A\r\n"
-              "Three=3\r\n"
-              "\r\n"
-              "[B]\r\n"
-              "Two=2\r\n"
-              "[C]\r\n"
-              "Four=4\r\n");
+    dir.write("TEST.INI", "; header comment\r\n"
+                          "[A]\r\n"
+                          "One = 1\r\n"
+                          "; note in A\r\n"
+                          "\r\n"
+                          "[B]\r\n"
+                          "Two=2");
+    ASSERT_TRUE(WritePrivateProfileStringA("a", "ONE", "uno", ini.c_str()));  // in place, file's spelling
+    ASSERT_TRUE(WritePrivateProfileStringA("A", "Three", "3", ini.c_str()));  // end of its section
+    ASSERT_TRUE(WritePrivateProfileStringA("C", "Four", "4", ini.c_str()));   // new section at the end
+    EXPECT_EQ(dir.read("TEST.INI"), "; header comment\r\n"
+                                    "[A]\r\n"
+                                    "One=uno\r\n"
+                                    "; note in A\r\n"
+                                    "Three=3\r\n"
+                                    "\r\n"
+                                    "[B]\r\n"
+                                    "Two=2\r\n"
+                                    "[C]\r\n"
+                                    "Four=4\r\n");
 }
 
 TEST_F(ProfileTest, WriteCreatesFileAndKeepsNewlineStyle)
@@ -156,7 +153,7 @@ TEST_F(ProfileTest, WriteReplacesTheFileAtomicallyAndKeepsItsMode)
     ASSERT_EQ(::stat(ini.c_str(), &before), 0);
     ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "2", ini.c_str()));
     ASSERT_EQ(::stat(ini.c_str(), &after), 0);
-    EXPECT_NE(before.st_ino, after.st_ino);   // a new file renamed over the old one
+    EXPECT_NE(before.st_ino, after.st_ino);  // a new file renamed over the old one
     EXPECT_EQ(after.st_mode & 0777, 0640u);
     // No temporary file is left beside it.
     int files = 0;
@@ -181,12 +178,12 @@ TEST_F(ProfileTest, NextWriteClearsStaleTemporaryFilesOfOurOwn)
         timespec times[2] = {{::time(nullptr) - age, 0}, {::time(nullptr) - age, 0}};
         ::utimensat(AT_FDCWD, dir.file(name).c_str(), times, 0);
     };
-    plant(dead + "aaaaaa", 60);          // killed writer: stale
-    plant(alive + "bbbbbb", 7200);       // older than any write takes: stale
-    plant(dead + "cccccc", 0);           // just made: left alone
-    plant(alive + "dddddd", 60);         // its writer still runs
-    plant("TEST.INI.eeeeee", 7200);      // not our naming
-    plant("OTHER.INI.tbtmp-" + std::to_string(gone) + "-ffffff", 60);   // another file's
+    plant(dead + "aaaaaa", 60);                                        // killed writer: stale
+    plant(alive + "bbbbbb", 7200);                                     // older than any write takes: stale
+    plant(dead + "cccccc", 0);                                         // just made: left alone
+    plant(alive + "dddddd", 60);                                       // its writer still runs
+    plant("TEST.INI.eeeeee", 7200);                                    // not our naming
+    plant("OTHER.INI.tbtmp-" + std::to_string(gone) + "-ffffff", 60);  // another file's
     ASSERT_EQ(::symlink(dir.file("TEST.INI.eeeeee").c_str(), dir.file(dead + "gggggg").c_str()), 0);
 
     ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "1", ini.c_str()));
@@ -194,8 +191,12 @@ TEST_F(ProfileTest, NextWriteClearsStaleTemporaryFilesOfOurOwn)
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    std::vector<std::string> kept{"OTHER.INI.tbtmp-" + std::to_string(gone) + "-ffffff", "TEST.INI",
-                                  "TEST.INI.eeeeee", dead + "cccccc", dead + "gggggg", alive + "dddddd"};
+    std::vector<std::string> kept{"OTHER.INI.tbtmp-" + std::to_string(gone) + "-ffffff",
+                                  "TEST.INI",
+                                  "TEST.INI.eeeeee",
+                                  dead + "cccccc",
+                                  dead + "gggggg",
+                                  alive + "dddddd"};
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(left, kept);
 }
@@ -252,10 +253,10 @@ TEST_F(ProfileTest, TemporaryFilesNameTheirWritersBootAndStart)
         ::utimensat(AT_FDCWD, dir.file(name).c_str(), times, 0);
         return name;
     };
-    plant(otherBoot + "-" + here + "-" + me + "-1", 0);               // an earlier boot
-    plant(boot + "-" + here + "-" + me + "-1", 0);                    // this process id, started at another time
-    const std::string elsewhere = plant(boot + "-1-" + me + "-1", 60);   // another namespace, recent
-    plant(boot + "-1-" + me + "-2", 7200);                            // another namespace, old
+    plant(otherBoot + "-" + here + "-" + me + "-1", 0);                 // an earlier boot
+    plant(boot + "-" + here + "-" + me + "-1", 0);                      // this process id, started at another time
+    const std::string elsewhere = plant(boot + "-1-" + me + "-1", 60);  // another namespace, recent
+    plant(boot + "-1-" + me + "-2", 7200);                              // another namespace, old
 
     ASSERT_TRUE(WritePrivateProfileStringA("S", "K", "1", ini.c_str()));
     EXPECT_EQ(tidebell_test::temporaryFiles(dir.path()), std::set<std::string>{elsewhere});

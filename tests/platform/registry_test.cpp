@@ -10,8 +10,8 @@
 
 #include "platform/platform.h"
 #include "platform/registry_store.h"
-#include "support/stopped_writer.h"
-#include "support/temp_dir.h"
+#include "tests/support/stopped_writer.h"
+#include "tests/support/temp_dir.h"
 
 using tidebell_test::ScopedPlatformFiles;
 using tidebell_test::TempDir;
@@ -27,13 +27,11 @@ protected:
     HKEY create(HKEY root, const char* path, DWORD* disposition = nullptr)
     {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, disposition), ERROR_SUCCESS);
+        EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, disposition),
+                  ERROR_SUCCESS);
         return key;
     }
-    LONG open(HKEY root, const char* path, HKEY* key)
-    {
-        return RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, key);
-    }
+    LONG open(HKEY root, const char* path, HKEY* key) { return RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, key); }
     static void setString(HKEY key, const char* name, const std::string& value)
     {
         ASSERT_EQ(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -82,7 +80,7 @@ TEST_F(RegistryTest, KeysCompareWithoutCaseKeepSpellingAndEnumerateInOrder)
 
     HKEY software;
     ASSERT_EQ(open(HKEY_CURRENT_USER, "software", &software), ERROR_SUCCESS);
-    EXPECT_EQ(subKeys(software), std::vector<std::string>{"Test"});   // spelling as first created
+    EXPECT_EQ(subKeys(software), std::vector<std::string>{"Test"});  // spelling as first created
     RegCloseKey(software);
     RegCloseKey(parent);
 
@@ -93,7 +91,7 @@ TEST_F(RegistryTest, KeysCompareWithoutCaseKeepSpellingAndEnumerateInOrder)
 
 TEST_F(RegistryTest, DefaultAndNamedValuesOfStringAndNumberType)
 {
-    HKEY key = create(HKEY_CLASSES_ROOT, "\\Type\\shell\\events");   // leading "\" is accepted
+    HKEY key = create(HKEY_CLASSES_ROOT, "\\Type\\shell\\events");  // leading "\" is accepted
     EXPECT_EQ(getString(key, nullptr), "<missing>");
     setString(key, nullptr, "サウンドイベント設定");
     setString(key, "Name", "value");
@@ -123,8 +121,9 @@ TEST_F(RegistryTest, DefaultAndNamedValuesOfStringAndNumberType)
     // Values survive in the file, in the export text format.
     std::string text = dir.read("config/tidebell/registry.reg");
     EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00", 0), 0u);
-    EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\Type\\shell\\events]\n@=\"サウンドイベント設定\"\n\"Num\"=dword:deadbeef\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find("[HKEY_CLASSES_ROOT\\Type\\shell\\events]\n@=\"サウンドイベント設定\"\n\"Num\"=dword:deadbeef\n"),
+        std::string::npos);
 }
 
 TEST_F(RegistryTest, DeleteRules)
@@ -209,7 +208,7 @@ TEST_F(RegistryTest, CorruptOrUnreadableFileFailsAndIsLeftAlone)
     EXPECT_EQ(open(HKEY_CURRENT_USER, "A", &key), ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(dir.read("config/tidebell/registry.reg"), "not a registry at all");
 
-    if (::geteuid() != 0) {   // root reads files whatever their mode
+    if (::geteuid() != 0) {  // root reads files whatever their mode
         dir.write("config/tidebell/registry.reg", "Windows Registry Editor Version 5.00\n");
         ::chmod(registryFile.c_str(), 0);
         EXPECT_EQ(open(HKEY_CURRENT_USER, "A", &key), ERROR_CANTREAD);
@@ -300,9 +299,15 @@ TEST(RegistryText, DamagedFilesAreRefusedOrReadConsistently)
         for (int e = 0; e < edits && !text.empty(); ++e) {
             size_t at = random() % text.size();
             switch (random() % 3) {
-            case 0: text[at] = interesting[random() % (sizeof interesting - 1)]; break;
-            case 1: text.resize(at); break;
-            default: text.insert(at, text.substr(at, random() % 40)); break;
+            case 0:
+                text[at] = interesting[random() % (sizeof interesting - 1)];
+                break;
+            case 1:
+                text.resize(at);
+                break;
+            default:
+                text.insert(at, text.substr(at, random() % 40));
+                break;
             }
         }
         auto tree = platform::RegistryTree::parse(text);

@@ -22,7 +22,7 @@
 #include "platform/qt/qt_message_box_service.h"
 #include "platform/terminal_message_box.h"
 #include "platform/version_resource.h"
-#include "support/fake_services.h"
+#include "tests/support/fake_services.h"
 
 using namespace tidebell_test;
 
@@ -41,7 +41,7 @@ TEST(Services, CallsGoToTheInstalledDoubles)
     {
         ScopedService sound(std::make_shared<FakeSoundService>());
         EXPECT_TRUE(sndPlaySoundA("C:\\a.wav", SND_ASYNC));
-        EXPECT_TRUE(sndPlaySoundA(nullptr, 0));   // stop
+        EXPECT_TRUE(sndPlaySoundA(nullptr, 0));  // stop
         ASSERT_EQ(sound->calls.size(), 2u);
         EXPECT_EQ(sound->calls[0].path, "C:\\a.wav");
         EXPECT_EQ(sound->calls[1].path, "");
@@ -82,7 +82,7 @@ TEST(Services, SoundIsPreparedInTheBackgroundOnce)
 {
     auto sound = std::make_shared<SlowToPrepare>();
     ScopedService<platform::SoundService> installed(sound);
-    platform::prepareSoundService();   // returns while the preparation waits
+    platform::prepareSoundService();  // returns while the preparation waits
     platform::prepareSoundService();
     {
         std::unique_lock lock(sound->mutex);
@@ -98,10 +98,10 @@ TEST(Services, SoundIsPreparedInTheBackgroundOnce)
 
 TEST(Services, VersionDataThroughTheVersionFunctions)
 {
-    EXPECT_EQ(GetFileVersionInfoSizeA("C:\\x.exe", nullptr), 0u);   // no such file: no data
+    EXPECT_EQ(GetFileVersionInfoSizeA("C:\\x.exe", nullptr), 0u);  // no such file: no data
     ScopedService version(std::make_shared<FakeVersionInfoService>());
     platform::VersionResource resource;
-    resource.translations = {0x03A40411};   // language 0x0411, code page 0x03A4
+    resource.translations = {0x03A40411};  // language 0x0411, code page 0x03A4
     resource.stringTables = {{"041103a4", {{"FileVersion", "1.20.2001.610"}}}};
     version->blocks["C:\\TIDEBELL"] = platform::encodeVersionResource(resource);
     EXPECT_EQ(GetFileVersionInfoSizeA("C:\\other", nullptr), 0u);
@@ -215,7 +215,7 @@ TEST(Arguments, ALinuxPathOfAnExistingFileComesInItsDriveLetterForm)
 TEST(Services, QtBoxShowsTheFlagsAndAnswersTheButtonPressed)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");   // also when run by hand without a display
+        qputenv("QT_QPA_PLATFORM", "offscreen");  // also when run by hand without a display
     int argc = 1;
     char name[] = "platform_tests";
     char* argv[] = {name, nullptr};

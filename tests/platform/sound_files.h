@@ -95,8 +95,9 @@ inline const char* noFfmpeg = "ffmpeg is not installed (tools/install-deps.sh --
 // ffmpeg fails.
 inline bool ffmpegTone(const std::string& path, int rate, double seconds, const std::string& encoder)
 {
-    std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*440*t):s="
-        + std::to_string(rate) + ":d=" + std::to_string(seconds) + "' " + encoder + " '" + path + "'";
+    std::string command =
+        "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*440*t):s=" +
+        std::to_string(rate) + ":d=" + std::to_string(seconds) + "' " + encoder + " '" + path + "'";
     return std::system(command.c_str()) == 0;
 }
 

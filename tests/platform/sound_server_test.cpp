@@ -22,7 +22,7 @@
 #include "platform/sound/pulse_output.h"
 #include "platform/sound/sound_player.h"
 #include "sound_files.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tidebell_test;
 using namespace std::chrono_literals;
@@ -30,7 +30,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int monitorRate = 48000;
-constexpr int window = monitorRate / 100;   // 10 ms
+constexpr int window = monitorRate / 100;  // 10 ms
 
 // Records the default sink's monitor, mono, on its own thread, for the
 // whole run. A null sink with nothing attached renders up to two seconds
@@ -76,7 +76,7 @@ private:
                 m_samples.insert(m_samples.end(), block.begin(), block.end());
             }
         });
-        std::this_thread::sleep_for(2500ms);   // what the sink rendered ahead has played
+        std::this_thread::sleep_for(2500ms);  // what the sink rendered ahead has played
     }
     ~MonitorRecorder()
     {
@@ -112,9 +112,10 @@ const char* noServer = "no sound server: tools/test.sh starts one with a null si
 TEST(SoundServer, SoundArrivesAndASecondSoundCutsTheFirstOff)
 {
     TempDir dir;
-    ASSERT_TRUE(writeSound(dir.file("low.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, tone(44100, 2, 88200, 440)));
-    ASSERT_TRUE(writeSound(dir.file("high.wav"), SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 22050, 1,
-                           tone(22050, 1, 8820, 2000)));
+    ASSERT_TRUE(
+        writeSound(dir.file("low.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, tone(44100, 2, 88200, 440)));
+    ASSERT_TRUE(
+        writeSound(dir.file("high.wav"), SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 22050, 1, tone(22050, 1, 8820, 2000)));
     auto& recorder = MonitorRecorder::instance();
     ASSERT_EQ(recorder.error(), "") << noServer;
     size_t mark = recorder.mark();
@@ -147,7 +148,7 @@ TEST(SoundServer, SoundArrivesAndASecondSoundCutsTheFirstOff)
     EXPECT_LT(highWindows, 50);
     ASSERT_GE(firstHigh, 0);
     EXPECT_LE(lastLow, firstHigh + 1);
-    EXPECT_LT(lastLow - lowWindows, firstHigh);   // the low tone came first
+    EXPECT_LT(lastLow - lowWindows, firstHigh);  // the low tone came first
 }
 
 TEST(SoundServer, ASynchronousCallReturnsWhenTheSoundHasEnded)
@@ -159,7 +160,7 @@ TEST(SoundServer, ASynchronousCallReturnsWhenTheSoundHasEnded)
     size_t mark = recorder.mark();
     auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(sndPlaySoundA(platform::toWindowsPath(dir.file("a.wav")).c_str(), SND_SYNC));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);   // the file lasts 300 ms
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);  // the file lasts 300 ms
     std::vector<float> heard = recorder.since(mark);
     int windows = 0;
     for (size_t at = 0; at + window <= heard.size(); at += window)
@@ -225,7 +226,7 @@ TEST(SoundServer, EveryEncodingFfmpegWritesIntoWaveIsHeard)
         int windows = 0;
         for (size_t at = 0; at + window <= heard.size(); at += window)
             windows += level(heard, at, 440) > 0.2;
-        EXPECT_GE(windows, 30);   // of the tone's 40
+        EXPECT_GE(windows, 30);  // of the tone's 40
         EXPECT_LE(windows, 60);
     }
 }
@@ -258,7 +259,7 @@ public:
     void stop()
     {
         if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);   // as a crashed server would go
+            ::kill(m_pid, SIGKILL);  // as a crashed server would go
             ::waitpid(m_pid, nullptr, 0);
         }
         m_pid = -1;
@@ -276,7 +277,7 @@ TEST(SoundServer, AServerThatWentAwayIsReconnectedOnTheNextCall)
     ASSERT_TRUE(server.start()) << "pulseaudio did not start";
     auto output = std::make_shared<platform::PulseOutput>(server.address());
     platform::SoundPlayer player({output}, {});
-    EXPECT_TRUE(player.play("C:\\missing.wav", SND_ASYNC));   // the default sound
+    EXPECT_TRUE(player.play("C:\\missing.wav", SND_ASYNC));  // the default sound
     server.stop();
     // The connection learns of the loss on its own thread.
     bool gone = false;

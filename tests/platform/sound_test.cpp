@@ -15,7 +15,7 @@
 #include "platform/sound/default_sound.h"
 #include "platform/sound/sound_player.h"
 #include "sound_files.h"
-#include "support/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tidebell_test;
 using platform::SoundPlayer;
@@ -26,7 +26,7 @@ namespace {
 struct Rig {
     std::shared_ptr<FakeAudioOutput> output = std::make_shared<FakeAudioOutput>();
     TempDir dir;
-    std::vector<std::string> themeFolders;   // none: the default sound is the beep
+    std::vector<std::string> themeFolders;  // none: the default sound is the beep
     SoundPlayer player{{output}, {}};
 
     // The player is given paths the Windows way, as the program has them.
@@ -52,8 +52,8 @@ double channelError(const Stream& s, const std::vector<float>& original, int cha
 
 bool isBeep(const Stream& s)
 {
-    return s.format.rate == platform::BeepSource::rate && s.format.channels == 1
-        && s.samples.size() == static_cast<size_t>(platform::BeepSource::frames);
+    return s.format.rate == platform::BeepSource::rate && s.format.channels == 1 &&
+           s.samples.size() == static_cast<size_t>(platform::BeepSource::frames);
 }
 
 TEST(SoundPlayer, EveryWaveEncodingDecodesToItsSamples)
@@ -62,7 +62,7 @@ TEST(SoundPlayer, EveryWaveEncodingDecodesToItsSamples)
         const char* name;
         int format;
         int channels;
-        double tolerance;   // relative RMS error
+        double tolerance;  // relative RMS error
     };
     const Case cases[] = {
         {"pcm8", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 2, 0.03},
@@ -79,7 +79,7 @@ TEST(SoundPlayer, EveryWaveEncodingDecodesToItsSamples)
         {"extensible-float", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, 2, 1e-6},
     };
     Rig rig;
-    constexpr int rate = 8000, frames = 6000;   // longer than a few of the player's pieces
+    constexpr int rate = 8000, frames = 6000;  // longer than a few of the player's pieces
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto original = tone(rate, c.channels, frames, 440);
@@ -91,7 +91,7 @@ TEST(SoundPlayer, EveryWaveEncodingDecodesToItsSamples)
         const Stream& s = streams.back();
         EXPECT_EQ(s.format.rate, rate);
         ASSERT_EQ(s.format.channels, c.channels);
-        EXPECT_TRUE(s.drained && s.closed);   // a call without SND_ASYNC returns when the sound has ended
+        EXPECT_TRUE(s.drained && s.closed);  // a call without SND_ASYNC returns when the sound has ended
         // Block codecs round the length up to whole blocks.
         size_t got = s.samples.size() / c.channels;
         ASSERT_GE(got, static_cast<size_t>(frames));
@@ -116,7 +116,7 @@ TEST(SoundPlayer, UnusualLayoutsAndDamagedFilesPlayWhatIsThere)
         size_t frames;
     };
     std::string truncated = riffWave(fmt + data);
-    truncated.resize(truncated.size() - 2000);   // the data chunk claims 1000 frames more than there are
+    truncated.resize(truncated.size() - 2000);  // the data chunk claims 1000 frames more than there are
     std::string unsized = riffWave(fmt + "data" + std::string("\xFF\xFF\xFF\xFF", 4) + pcm16Data(samples));
     // LIST chunks libsndfile reads into and loses its way in, where a
     // sub-chunk is cut short or a "data" sits inside; Windows steps over
@@ -126,8 +126,9 @@ TEST(SoundPlayer, UnusualLayoutsAndDamagedFilesPlayWhatIsThere)
     const std::string sizeCutShort = riffChunk("LIST", "INFOICMT\xff\xff\xff");
     const Case cases[] = {
         {"list-first", riffWave(info + fmt + data), 3000},
-        {"padded-chunks", riffWave(riffChunk("JUNK", "odd") + fmt + riffChunk("fact", std::string(4, '\0'))
-                                   + riffChunk("bext", "x") + data + info),
+        {"padded-chunks",
+         riffWave(riffChunk("JUNK", "odd") + fmt + riffChunk("fact", std::string(4, '\0')) + riffChunk("bext", "x") +
+                  data + info),
          3000},
         {"truncated", truncated, 2000},
         {"unsized-data", unsized, 3000},
@@ -163,9 +164,10 @@ TEST(SoundPlayer, FfmpegIsLoadedOnlyForAWaveLibsndfileRefuses)
 {
     Rig rig;
     ASSERT_FALSE(loaded("libtidebell-sound-ffmpeg.so")) << "run this test in a process of its own";
-    ASSERT_TRUE(writeSound(rig.dir.file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 8000, 1, tone(8000, 1, 800, 440)));
-    rig.dir.write("list.wav", riffWave(riffChunk("LIST", "INFOICMTx") + riffChunk("fmt ", pcm16Format(8000, 1))
-                                       + riffChunk("data", pcm16Data({1, 2, 3}))));
+    ASSERT_TRUE(
+        writeSound(rig.dir.file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 8000, 1, tone(8000, 1, 800, 440)));
+    rig.dir.write("list.wav", riffWave(riffChunk("LIST", "INFOICMTx") + riffChunk("fmt ", pcm16Format(8000, 1)) +
+                                       riffChunk("data", pcm16Data({1, 2, 3}))));
     EXPECT_TRUE(rig.play("a.wav", SND_SYNC | SND_NODEFAULT));
     EXPECT_TRUE(rig.play("list.wav", SND_SYNC | SND_NODEFAULT));
     for (const char* library : {"libtidebell-sound-ffmpeg.so", "libavformat.so.59", "libavcodec.so.59"})
@@ -179,7 +181,7 @@ TEST(SoundPlayer, FfmpegIsLoadedOnlyForAWaveLibsndfileRefuses)
     const Stream& s = rig.output->streams().back();
     EXPECT_EQ(s.format.rate, 8000);
     EXPECT_GE(s.samples.size(), 4000u);
-    EXPECT_LE(s.samples.size(), 4000u + 1024);   // the encoder's last block, filled up
+    EXPECT_LE(s.samples.size(), 4000u + 1024);  // the encoder's last block, filled up
 }
 
 TEST(SoundPlayer, FfmpegsDecodingKeepsTheChannelsAndLoops)
@@ -212,22 +214,25 @@ TEST(SoundPlayer, FilesThatCannotBePlayedGiveTheDefaultSoundUnlessSuppressed)
 {
     Rig rig;
     // Containers FFmpeg would read but Windows does not play as WAVE.
-    ASSERT_TRUE(writeSound(rig.dir.file("ogg.wav"), SF_FORMAT_OGG | SF_FORMAT_VORBIS, 8000, 1, tone(8000, 1, 800, 440)));
+    ASSERT_TRUE(
+        writeSound(rig.dir.file("ogg.wav"), SF_FORMAT_OGG | SF_FORMAT_VORBIS, 8000, 1, tone(8000, 1, 800, 440)));
     std::string avi("RIFF");
     std::string aviChunks = riffChunk("fmt ", pcm16Format(8000, 1)) + riffChunk("data", pcm16Data({1, 2, 3, 4}));
     appendLe(avi, static_cast<uint32_t>(aviChunks.size() + 4), 4);
     rig.dir.write("avi.wav", avi + "AVI " + aviChunks);
-    rig.dir.write("unknown-tag.wav", riffWave(riffChunk("fmt ", std::string("\x34\x12\x01\0\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0", 16))
-                                              + riffChunk("data", std::string(4000, 'x'))));
+    rig.dir.write("unknown-tag.wav",
+                  riffWave(riffChunk("fmt ", std::string("\x34\x12\x01\0\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0", 16)) +
+                           riffChunk("data", std::string(4000, 'x'))));
     rig.dir.write("format-cut-short.wav", riffWave(riffChunk("fmt ", "\x01\0\x01\0") + riffChunk("data", "abcd")));
-    ASSERT_TRUE(writeSound(rig.dir.file("aiff.wav"), SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1, tone(8000, 1, 800, 440)));
+    ASSERT_TRUE(
+        writeSound(rig.dir.file("aiff.wav"), SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1, tone(8000, 1, 800, 440)));
     rig.dir.write("empty.wav", "");
     rig.dir.write("garbage.wav", std::string(500, 'x'));
     rig.dir.write("no-frames.wav", riffWave(riffChunk("fmt ", pcm16Format(8000, 1)) + riffChunk("data", "")));
     rig.dir.write("no-rate.wav", riffWave(riffChunk("fmt ", pcm16Format(0, 1)) + riffChunk("data", "abcd")));
     rig.dir.write("data-before-format.wav",
                   riffWave(riffChunk("data", pcm16Data({1, 2})) + riffChunk("fmt ", pcm16Format(8000, 1))));
-    ASSERT_EQ(::mkfifo(rig.dir.file("pipe.wav").c_str(), 0600), 0);   // no writer: opening it would wait
+    ASSERT_EQ(::mkfifo(rig.dir.file("pipe.wav").c_str(), 0600), 0);  // no writer: opening it would wait
     std::filesystem::create_directory(rig.dir.file("folder.wav"));
     for (const char* name : {"missing.wav", "aiff.wav", "empty.wav", "garbage.wav", "no-frames.wav", "no-rate.wav",
                              "data-before-format.wav", "pipe.wav", "folder.wav", "ogg.wav", "avi.wav",
@@ -253,11 +258,11 @@ TEST(SoundPlayer, DefaultSoundIsTheDesktopWarningSoundWhereTheThemeHasOne)
     std::string broken = dir.path() + "/broken", good = dir.path() + "/good", empty = dir.path() + "/empty";
     dir.write("broken" + theme + ".oga", "not a sound");
     dir.write("good" + theme + ".oga", "");
-    ASSERT_TRUE(writeSound(good + theme + ".oga", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 2,
-                           tone(44100, 2, 4410, 660)));
+    ASSERT_TRUE(
+        writeSound(good + theme + ".oga", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 2, tone(44100, 2, 4410, 660)));
 
     auto format = [](std::vector<std::string> folders) { return platform::openDefaultSound(folders)->format(); };
-    EXPECT_EQ(format({empty, broken, good}).rate, 44100);   // the first one that decodes
+    EXPECT_EQ(format({empty, broken, good}).rate, 44100);  // the first one that decodes
     EXPECT_EQ(format({empty, broken}).rate, platform::BeepSource::rate);
 
     auto output = std::make_shared<FakeAudioOutput>();
@@ -292,10 +297,10 @@ TEST(SoundPlayer, ThemeFoldersFollowTheDesktopsDataFolders)
 TEST(SoundPlayer, ANewSoundCutsOffThePlayingOneAtOnce)
 {
     Rig rig;
-    auto first = tone(8000, 1, 80000, 440);   // ten seconds
+    auto first = tone(8000, 1, 80000, 440);  // ten seconds
     ASSERT_TRUE(writeSound(rig.dir.file("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, first));
-    ASSERT_TRUE(writeSound(rig.dir.file("short.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 2,
-                           tone(22050, 2, 500, 880)));
+    ASSERT_TRUE(
+        writeSound(rig.dir.file("short.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 2, tone(22050, 2, 500, 880)));
     rig.output->hold(true);
     // A waiting (synchronous) sound on another thread is cut off too.
     std::thread waiting([&] { EXPECT_TRUE(rig.play("long.wav", SND_SYNC)); });
@@ -303,7 +308,7 @@ TEST(SoundPlayer, ANewSoundCutsOffThePlayingOneAtOnce)
     // Decoding keeps pace with the output: one piece is held, not the file.
     EXPECT_LE(rig.output->streams()[0].samples.size(), 4096u);
 
-    EXPECT_TRUE(rig.play("short.wav", SND_ASYNC));   // returns although the output holds
+    EXPECT_TRUE(rig.play("short.wav", SND_ASYNC));  // returns although the output holds
     rig.output->hold(false);
     ASSERT_TRUE(rig.output->waitFor([](auto& s) { return s.size() == 2 && s[1].closed; }));
     waiting.join();
@@ -317,8 +322,9 @@ TEST(SoundPlayer, ANewSoundCutsOffThePlayingOneAtOnce)
 TEST(SoundPlayer, NullPathStopsAndNoStopLeavesAPlayingSoundAlone)
 {
     Rig rig;
-    ASSERT_TRUE(writeSound(rig.dir.file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, tone(8000, 1, 20000, 440)));
-    EXPECT_TRUE(rig.player.play("", SND_ASYNC));   // nothing playing: nothing to do
+    ASSERT_TRUE(
+        writeSound(rig.dir.file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, tone(8000, 1, 20000, 440)));
+    EXPECT_TRUE(rig.player.play("", SND_ASYNC));  // nothing playing: nothing to do
     rig.output->hold(true);
     ASSERT_TRUE(rig.play("a.wav", SND_ASYNC));
     ASSERT_TRUE(rig.output->waitFor([](auto& s) { return s.size() == 1 && !s[0].samples.empty(); }));
@@ -326,7 +332,7 @@ TEST(SoundPlayer, NullPathStopsAndNoStopLeavesAPlayingSoundAlone)
     EXPECT_FALSE(rig.play("missing.wav", SND_ASYNC | SND_NOSTOP));
     EXPECT_EQ(rig.output->streams().size(), 1u);
     EXPECT_TRUE(rig.player.play("", 0));
-    auto streams = rig.output->streams();   // stopped when the call returns
+    auto streams = rig.output->streams();  // stopped when the call returns
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_TRUE(streams[0].closed && streams[0].interrupted);
     rig.output->hold(false);
@@ -354,7 +360,7 @@ TEST(SoundPlayer, FirstAvailableOutputPlaysAndNoneFailsQuietly)
 {
     TempDir dir;
     ASSERT_TRUE(writeSound(dir.file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, tone(8000, 1, 100, 440)));
-    std::string path = platform::toWindowsPath(dir.file("A.WAV"));   // Windows names ignore case
+    std::string path = platform::toWindowsPath(dir.file("A.WAV"));  // Windows names ignore case
     auto server = std::make_shared<FakeAudioOutput>(), card = std::make_shared<FakeAudioOutput>();
     SoundPlayer player({server, card}, {});
     server->isAvailable = false;
@@ -364,8 +370,8 @@ TEST(SoundPlayer, FirstAvailableOutputPlaysAndNoneFailsQuietly)
     EXPECT_EQ(card->streams()[0].samples.size(), 100u);
     card->isAvailable = false;
     EXPECT_FALSE(player.play(path, SND_SYNC));
-    EXPECT_FALSE(player.play("C:\\missing.wav", SND_ASYNC));   // not even the default sound
-    server->isAvailable = true;                                // the server is back
+    EXPECT_FALSE(player.play("C:\\missing.wav", SND_ASYNC));  // not even the default sound
+    server->isAvailable = true;                               // the server is back
     EXPECT_TRUE(player.play(path, SND_SYNC));
     EXPECT_EQ(server->streams().size(), 1u);
 }
@@ -375,7 +381,7 @@ TEST(SoundPlayer, PreparingConnectsBeforeTheFirstSound)
     auto server = std::make_shared<FakeAudioOutput>();
     SoundPlayer player({server}, {});
     player.prepare();
-    EXPECT_EQ(server->availableCalls.load(), 1);   // the server was asked for (and so connected to) already
+    EXPECT_EQ(server->availableCalls.load(), 1);  // the server was asked for (and so connected to) already
     EXPECT_TRUE(player.play("C:\\missing.wav", SND_SYNC));
     EXPECT_EQ(server->streams().size(), 1u);
 }
@@ -386,7 +392,7 @@ TEST(SoundPlayer, AlsaDevicesPlayAndMissingOnesAreUnavailable)
     auto card = std::make_shared<platform::AlsaOutput>("null");
     ASSERT_TRUE(card->available());
     SoundPlayer player({card}, {});
-    EXPECT_TRUE(player.play("C:\\missing.wav", SND_SYNC));   // the beep, through ALSA's null device
+    EXPECT_TRUE(player.play("C:\\missing.wav", SND_SYNC));  // the beep, through ALSA's null device
     EXPECT_TRUE(player.play("C:\\missing.wav", SND_ASYNC));
     EXPECT_TRUE(player.play("", 0));
 }

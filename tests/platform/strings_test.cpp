@@ -20,9 +20,9 @@ TEST(WordSort, OrdersAsTheWindowsWordSort)
         EXPECT_GT(lstrcmpA(expected[i + 1].c_str(), expected[i].c_str()), 0) << expected[i];
     }
     EXPECT_EQ(lstrcmpA("same", "same"), 0);
-    EXPECT_LT(lstrcmpA("ab", "Ab"), 0);        // lower case first
-    EXPECT_GT(lstrcmpA("Ab", "a-b"), 0);       // case decides before the hyphen
-    EXPECT_LT(lstrcmpA("1", "a"), 0);          // digits before letters
+    EXPECT_LT(lstrcmpA("ab", "Ab"), 0);   // lower case first
+    EXPECT_GT(lstrcmpA("Ab", "a-b"), 0);  // case decides before the hyphen
+    EXPECT_LT(lstrcmpA("1", "a"), 0);     // digits before letters
     EXPECT_LT(lstrcmpA("", "a"), 0);
     EXPECT_EQ(lstrcmpiA("ALPHA", "alpha"), 0);
     EXPECT_LT(lstrcmpiA("alpha", "Beta"), 0);
@@ -49,7 +49,7 @@ TEST(Wsprintf, FormatsTheWindowsSubset)
     wsprintfA(buffer, "%s(%s) %c %x %X %05d %% %-3s|", "SYSTEM", "C:", 'z', 255u, 255u, 42, "a");
     EXPECT_STREQ(buffer, "SYSTEM(C:) z ff FF 00042 % a  |");
     std::string longText(2000, 'x');
-    EXPECT_EQ(wsprintfA(buffer, "%s", longText.c_str()), 1023);   // at most 1024 bytes with the NUL
+    EXPECT_EQ(wsprintfA(buffer, "%s", longText.c_str()), 1023);  // at most 1024 bytes with the NUL
 }
 
 TEST(DoubleByte, ShiftJisTrailBytesAreNotBackslashes)
@@ -74,12 +74,12 @@ TEST(DoubleByte, ShiftJisTrailBytesAreNotBackslashes)
 TEST(DoubleByte, Utf8IsTheAnsiCodePage)
 {
     EXPECT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
-    const char text[] = "a表\\";   // 'a', three bytes, '\'
+    const char text[] = "a表\\";  // 'a', three bytes, '\'
     EXPECT_TRUE(platform::lastCharIs(text, '\\'));
     EXPECT_FALSE(platform::lastCharIs("a表", '\\'));
     EXPECT_EQ(CharPrevA(text, text + 4), text + 1);
     EXPECT_EQ(CharNextA(text + 1), text + 4);
-    EXPECT_EQ(CharNextA(text + 5), text + 5);   // at the end it stays
+    EXPECT_EQ(CharNextA(text + 5), text + 5);  // at the end it stays
     const char broken[] = "\xE8\x41";          // a lead byte without its continuation
     EXPECT_EQ(CharNextA(broken), broken + 1);
 }

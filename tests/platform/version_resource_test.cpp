@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/version_resource.h"
-#include "support/fake_services.h"
+#include "tests/support/fake_services.h"
 
 using namespace platform;
 using tidebell_test::FakeVersionInfoService;
@@ -84,10 +84,7 @@ VersionResource sample()
     r.fixed->fileVersionMS = 0x00010014;
     r.fixed->fileVersionLS = 0x07D10262;
     r.translations = {0x04B00409};
-    r.stringTables = {{"040904b0",
-                       {{"FileVersion", "2.5"},
-                        {"LegalCopyright", "© 2026 鈴の音 🔔"},
-                        {"Comments", ""}}}};
+    r.stringTables = {{"040904b0", {{"FileVersion", "2.5"}, {"LegalCopyright", "© 2026 鈴の音 🔔"}, {"Comments", ""}}}};
     return r;
 }
 
@@ -144,7 +141,7 @@ TEST(VersionResource, DamagedResourcesAnswerNothingAndReadNothingOutside)
     // A key without its end.
     std::string keyless = good;
     const size_t table = nodeOf(keyless, u"040904b0");
-    setWord(keyless, table, 6 + 4);   // the node ends inside its key
+    setWord(keyless, table, 6 + 4);  // the node ends inside its key
     EXPECT_EQ(VersionFile(keyless).text("\\StringFileInfo\\040904b0\\FileVersion"), std::nullopt);
 
     // A string whose value length counts bytes (as some resource compilers
@@ -170,6 +167,8 @@ TEST(VersionResource, VersionNumbersAndTextConversion)
     EXPECT_EQ(utf8ToUtf16("鈴🔔"), u"鈴🔔");
     EXPECT_EQ(utf16ToUtf8(u"鈴🔔"), "鈴🔔");
     // Broken input never stops the conversion: each bad piece is U+FFFD.
-    EXPECT_EQ(utf8ToUtf16("a\xFF" "b\xE3\x81"), u"a\uFFFDb\uFFFD\uFFFD");
+    EXPECT_EQ(utf8ToUtf16("a\xFF"
+                          "b\xE3\x81"),
+              u"a\uFFFDb\uFFFD\uFFFD");
     EXPECT_EQ(utf16ToUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");
 }

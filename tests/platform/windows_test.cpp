@@ -53,7 +53,7 @@ TEST(WindowMessages, SendCallsTheProcedureSynchronously)
     EXPECT_EQ(context.lastMessage, 0xC123u);
     EXPECT_EQ(context.lastW, 5u);
     EXPECT_EQ(context.lastL, -6);
-    EXPECT_EQ(SendMessageA(window, 0x10, 0, 0), 0);   // DefWindowProcA answers 0
+    EXPECT_EQ(SendMessageA(window, 0x10, 0, 0), 0);  // DefWindowProcA answers 0
     EXPECT_TRUE(SetForegroundWindow(window));
     EXPECT_TRUE(DestroyWindow(window));
 

@@ -12,7 +12,7 @@
 
 #include "core/registry.h"
 #include "sound_events/form_events.h"
-#include "support/sandbox.h"
+#include "tests/support/sandbox.h"
 
 using testing_support::Sandbox;
 using tidebell::SharedState;
@@ -143,7 +143,7 @@ TEST_F(SoundEvents, AppsKeepRegistryOrderAndEventsAreSortedLabels)
     dialog.show();
     ASSERT_EQ(dialog.TreeView1->topLevelItemCount(), 2);
     EXPECT_EQ(appNode(dialog, "Zeta")->text(0), QStringLiteral("Zeta App"));
-    EXPECT_EQ(appNode(dialog, "Alpha")->text(0), QString());   // no fallback to the key name
+    EXPECT_EQ(appNode(dialog, "Alpha")->text(0), QString());  // no fallback to the key name
     EXPECT_EQ(texts(appNode(dialog, "Zeta")), (std::vector<std::string>{"Beep sound", "NoLabel", "起動"}));
     EXPECT_EQ(texts(appNode(dialog, "Alpha")), std::vector<std::string>{"起動"});
 }
@@ -159,7 +159,7 @@ TEST_F(SoundEvents, OkFollowsTheSelectionAndAssignsTheFirstEventWithTheLabel)
 
     dialog.TreeView1->setCurrentItem(zeta);
     EXPECT_FALSE(dialog.Button1->isEnabled());
-    dialog.TreeView1DblClick();   // on an application: nothing
+    dialog.TreeView1DblClick();  // on an application: nothing
     EXPECT_TRUE(dialog.isVisible());
     dialog.TreeView1->setCurrentItem(alpha->child(0));
     EXPECT_TRUE(dialog.Button1->isEnabled());
@@ -196,9 +196,9 @@ TEST_F(SoundEvents, AValueOfTheWrongTypeIsShownAndTheTreeKeepsWhatWasBuilt)
     const std::string broken = m_appOrder.back();
     const DWORD number = 7;
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, ("AppEvents\\Schemes\\Apps\\" + broken).c_str(), 0, KEY_ALL_ACCESS,
-                            &key),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegOpenKeyExA(HKEY_CURRENT_USER, ("AppEvents\\Schemes\\Apps\\" + broken).c_str(), 0, KEY_ALL_ACCESS, &key),
+        ERROR_SUCCESS);
     RegSetValueExA(key, "", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
     RegCloseKey(key);
 
@@ -214,7 +214,7 @@ TEST_F(SoundEvents, AnUnreadableRegistryIsSaidAndNothingIsLost)
 {
     const std::string file = *platform::overrides().registryFile;
     std::filesystem::remove(file);
-    std::filesystem::create_directories(file);   // a folder where the file should be
+    std::filesystem::create_directories(file);  // a folder where the file should be
     TFormEvents dialog(m_state, kMain);
     dialog.show();
     EXPECT_EQ(dialog.TreeView1->topLevelItemCount(), 0);
@@ -235,7 +235,7 @@ TEST_F(SoundEvents, HelpUsesTopicSixAndThePopUpsOfPathAndTree)
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
     QApplication::sendEvent(dialog.StaticText1, &f1);
     QApplication::sendEvent(dialog.TreeView1, &f1);
-    QApplication::sendEvent(dialog.Button1, &f1);   // no number, no pop-up
+    QApplication::sendEvent(dialog.Button1, &f1);  // no number, no pop-up
     ASSERT_EQ(help->calls.size(), 5u);
     EXPECT_EQ(help->calls[0].command, static_cast<UINT>(HELP_CONTEXT));
     EXPECT_EQ(help->calls[0].data, 6u);

@@ -21,7 +21,7 @@ struct MessageBoxCall {
 class FakeMessageBoxService : public platform::MessageBoxService {
 public:
     std::vector<MessageBoxCall> calls;
-    std::deque<int> answers;   // given in order; when empty, IDOK / IDYES
+    std::deque<int> answers;  // given in order; when empty, IDOK / IDYES
     int show(HWND, const std::string& text, const std::string& caption, UINT type) override
     {
         calls.push_back({text, caption, type});
@@ -71,7 +71,7 @@ public:
 class FakeVersionInfoService : public platform::VersionInfoService {
 public:
     std::vector<std::string> calls;
-    std::map<std::string, std::string> blocks;   // Windows path -> resource (platform::encodeVersionResource)
+    std::map<std::string, std::string> blocks;  // Windows path -> resource (platform::encodeVersionResource)
     std::string versionBlock(const std::string& windowsPath) override
     {
         calls.push_back(windowsPath);
@@ -81,8 +81,7 @@ public:
 };
 
 // Installs a service for the lifetime of the guard.
-template <typename Service>
-class ScopedService {
+template <typename Service> class ScopedService {
 public:
     explicit ScopedService(std::shared_ptr<Service> service) : m_service(service) { m_previous = install(service); }
     ~ScopedService() { install(m_previous); }
@@ -92,8 +91,7 @@ public:
     Service* operator->() const { return m_service.get(); }
 
 private:
-    template <typename T>
-    static auto install(std::shared_ptr<T> s)
+    template <typename T> static auto install(std::shared_ptr<T> s)
     {
         if constexpr (std::is_base_of_v<platform::MessageBoxService, T>)
             return platform::setMessageBoxService(std::move(s));

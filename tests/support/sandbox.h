@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "support/fake_services.h"
-#include "support/temp_dir.h"
+#include "tests/support/fake_services.h"
+#include "tests/support/temp_dir.h"
 
 namespace testing_support {
 

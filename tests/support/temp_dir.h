@@ -36,6 +36,8 @@ public:
 
     const std::string& path() const { return m_path; }
     std::string file(const std::string& name) const { return m_path + "/" + name; }
+    // A file's path as the system code spells it, with a drive letter.
+    std::string windows(const std::string& name) const { return platform::toWindowsPath(file(name)); }
     // Writes a file below the folder (creating folders) and answers its path.
     std::string write(const std::string& name, const std::string& contents) const
     {

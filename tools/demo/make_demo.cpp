@@ -27,9 +27,8 @@ std::vector<float> bell(double pitch, double seconds, int rate, double gain = 0.
     struct Partial {
         double ratio, level, decay;
     };
-    static const Partial partials[] = {
-        {0.5, 0.35, 1.2}, {1.0, 1.0, 2.0}, {1.19, 0.45, 2.8}, {1.56, 0.35, 3.5}, {2.0, 0.5, 4.5}, {2.74, 0.25, 6.0},
-        {3.76, 0.12, 8.0}};
+    static const Partial partials[] = {{0.5, 0.35, 1.2}, {1.0, 1.0, 2.0},   {1.19, 0.45, 2.8}, {1.56, 0.35, 3.5},
+                                       {2.0, 0.5, 4.5},  {2.74, 0.25, 6.0}, {3.76, 0.12, 8.0}};
     const auto frames = static_cast<size_t>(seconds * rate);
     std::vector<float> out(frames);
     double peak = 0;
@@ -38,7 +37,7 @@ std::vector<float> bell(double pitch, double seconds, int rate, double gain = 0.
         double v = 0;
         for (const Partial& p : partials)
             v += p.level * std::exp(-p.decay * t) * std::sin(2 * std::numbers::pi * pitch * p.ratio * t);
-        const double attack = std::min(1.0, t * 400);   // no click at the start
+        const double attack = std::min(1.0, t * 400);  // no click at the start
         out[i] = static_cast<float>(v * attack);
         peak = std::max(peak, std::abs(v));
     }
@@ -107,7 +106,7 @@ bool writeArchive(const fs::path& path, const fs::path& folder, const std::vecto
         archive_entry_set_filetype(entry, AE_IFREG);
         archive_entry_set_perm(entry, 0644);
         archive_entry_set_size(entry, static_cast<la_int64_t>(data.size()));
-        archive_entry_set_mtime(entry, 992146508, 0);   // a fixed time keeps the build reproducible
+        archive_entry_set_mtime(entry, 992146508, 0);  // a fixed time keeps the build reproducible
         ok = archive_write_header(a, entry) == ARCHIVE_OK &&
              archive_write_data(a, data.data(), data.size()) == static_cast<la_ssize_t>(data.size());
         archive_entry_free(entry);

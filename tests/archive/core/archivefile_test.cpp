@@ -5,7 +5,7 @@
 #include "archive/wrappers/lha32.h"
 #include "archive/wrappers/zip32.h"
 #include "fakes.h"
-#include "tempfolder.h"
+#include "tests/support/temp_dir.h"
 
 using namespace archives;
 
@@ -14,8 +14,7 @@ namespace {
 const char* const kNotIdentified = "書庫の形式を特定できませんでした。";
 const char* const kUndetermined = "書庫の形式を判別できません。";
 
-template <class F>
-std::string messageOf(F f)
+template <class F> std::string messageOf(F f)
 {
     try {
         f();
@@ -81,7 +80,7 @@ TEST(ArchiveFile, KnownExtensionMakesAFreshWrapperEachTime)
 
 TEST(ArchiveFile, UnknownExtensionKeepsTypeAndWrapper)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("sounds.dat", "x");
     FakeLibraries libs("all");
     TArchiveFile f;
@@ -105,7 +104,7 @@ TEST(ArchiveFile, UnknownExtensionKeepsTypeAndWrapper)
 
 TEST(ArchiveFile, OpenOnUndecidedTypeDetectsFromContents)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("a.dat", "x");
     FakeLibraries libs("all");
     for (const char* lib : {"unrar32", "unarj32j", "unzip32", "bga32", "cab32"})
@@ -124,7 +123,7 @@ TEST(ArchiveFile, OpenOnUndecidedTypeDetectsFromContents)
 
 TEST(ArchiveFile, OpenRaisesWhenNoLibraryAcceptsTheFile)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("a.dat", "x");
     FakeLibraries libs("all");
     for (const char* lib : {"unrar32", "unarj32j", "unzip32", "bga32", "cab32", "unlha32"})
@@ -173,7 +172,7 @@ TEST(ArchiveFile, TypesWithoutWrapper)
 
 TEST(ArchiveFile, DesignerOnlyStoresTheType)
 {
-    FakeLibraries libs("none");   // nothing could be loaded anyway
+    FakeLibraries libs("none");  // nothing could be loaded anyway
     TArchiveFile f;
     f.SetDesigning(true);
     for (TArchiverType t : {atLha, atGCA, atNone, atTar}) {
@@ -307,7 +306,7 @@ TEST(ArchiveFile, ExtractPassesTheLibraryResultAndKeepsTheCommandLine)
 
 TEST(ArchiveFile, ResponseFileFollowsUnpackUsage)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     FakeLibraries libs("all");
     TArchiveFile f;
     f.SetFileName("C:\\s.lzh");
@@ -344,9 +343,8 @@ TEST(ArchiveFile, ProgressReachesHandlerAndAbortReachesLibrary)
     EXPECT_NE(TArchiveFile::ArcExtractMessageId(), 0u);
     ASSERT_NE(f.ProgressWindow(), nullptr);
     EXPECT_EQ(fakearc::sequence(),
-              (std::vector<std::string>{"unlha32:UnlhaSetOwnerWindowEx", "unlha32:Unlha",
-                                        "unlha32:progress", "unlha32:progress",
-                                        "unlha32:UnlhaKillOwnerWindowEx"}));
+              (std::vector<std::string>{"unlha32:UnlhaSetOwnerWindowEx", "unlha32:Unlha", "unlha32:progress",
+                                        "unlha32:progress", "unlha32:UnlhaKillOwnerWindowEx"}));
     const auto answers = fakearc::callsOf("progress");
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(answers[0][3], "0");
@@ -368,7 +366,7 @@ TEST(ArchiveFile, NoHandlerNoWindowNoRegisteredMessage)
     fakearc::script("unlha32", "progress", "1,2");
     EXPECT_EQ(f.Extract(nullptr, nullptr, "C:\\tmp", {"a.wav"}), 0);
     EXPECT_EQ(f.ProgressWindow(), nullptr);
-    if (before == 0) {   // process-wide: only meaningful in a fresh process
+    if (before == 0) {  // process-wide: only meaningful in a fresh process
         EXPECT_EQ(TArchiveFile::ArcExtractMessageId(), 0u);
     }
     EXPECT_FALSE(logHas("UnlhaSetOwnerWindowEx"));

@@ -13,29 +13,28 @@ using Num = std::int8_t TArchiverOptions::*;
 
 // Every number option, listed independently of the implementation.
 const std::vector<std::pair<std::string, Num>> kNumbers = {
-    {"a", &TArchiverOptions::a}, {"c", &TArchiverOptions::c}, {"e", &TArchiverOptions::e},
-    {"f", &TArchiverOptions::f}, {"h", &TArchiverOptions::h}, {"i", &TArchiverOptions::i},
-    {"l", &TArchiverOptions::l}, {"m", &TArchiverOptions::m}, {"n", &TArchiverOptions::n},
-    {"o", &TArchiverOptions::o}, {"p", &TArchiverOptions::p}, {"r", &TArchiverOptions::r},
-    {"s", &TArchiverOptions::s}, {"t", &TArchiverOptions::t}, {"u", &TArchiverOptions::u},
-    {"x", &TArchiverOptions::x}, {"y", &TArchiverOptions::y}, {"z", &TArchiverOptions::z},
-    {"jc", &TArchiverOptions::jc}, {"jd", &TArchiverOptions::jd}, {"je", &TArchiverOptions::je},
-    {"jf", &TArchiverOptions::jf}, {"jh", &TArchiverOptions::jh}, {"ji", &TArchiverOptions::ji},
-    {"jm", &TArchiverOptions::jm}, {"jn", &TArchiverOptions::jn}, {"jp", &TArchiverOptions::jp},
-    {"jr", &TArchiverOptions::jr}, {"jsb", &TArchiverOptions::jsb}, {"jsc", &TArchiverOptions::jsc},
+    {"a", &TArchiverOptions::a},     {"c", &TArchiverOptions::c},     {"e", &TArchiverOptions::e},
+    {"f", &TArchiverOptions::f},     {"h", &TArchiverOptions::h},     {"i", &TArchiverOptions::i},
+    {"l", &TArchiverOptions::l},     {"m", &TArchiverOptions::m},     {"n", &TArchiverOptions::n},
+    {"o", &TArchiverOptions::o},     {"p", &TArchiverOptions::p},     {"r", &TArchiverOptions::r},
+    {"s", &TArchiverOptions::s},     {"t", &TArchiverOptions::t},     {"u", &TArchiverOptions::u},
+    {"x", &TArchiverOptions::x},     {"y", &TArchiverOptions::y},     {"z", &TArchiverOptions::z},
+    {"jc", &TArchiverOptions::jc},   {"jd", &TArchiverOptions::jd},   {"je", &TArchiverOptions::je},
+    {"jf", &TArchiverOptions::jf},   {"jh", &TArchiverOptions::jh},   {"ji", &TArchiverOptions::ji},
+    {"jm", &TArchiverOptions::jm},   {"jn", &TArchiverOptions::jn},   {"jp", &TArchiverOptions::jp},
+    {"jr", &TArchiverOptions::jr},   {"jsb", &TArchiverOptions::jsb}, {"jsc", &TArchiverOptions::jsc},
     {"jsd", &TArchiverOptions::jsd}, {"jse", &TArchiverOptions::jse}, {"jsf", &TArchiverOptions::jsf},
     {"jsl", &TArchiverOptions::jsl}, {"jso", &TArchiverOptions::jso}, {"jss", &TArchiverOptions::jss},
     {"jst", &TArchiverOptions::jst}, {"jsv", &TArchiverOptions::jsv}, {"jsz", &TArchiverOptions::jsz},
-    {"jw", &TArchiverOptions::jw}, {"jyc", &TArchiverOptions::jyc}, {"jyd", &TArchiverOptions::jyd},
+    {"jw", &TArchiverOptions::jw},   {"jyc", &TArchiverOptions::jyc}, {"jyd", &TArchiverOptions::jyd},
     {"jyk", &TArchiverOptions::jyk}, {"jyn", &TArchiverOptions::jyn}, {"jyo", &TArchiverOptions::jyo},
-    {"ga", &TArchiverOptions::ga}, {"gd", &TArchiverOptions::gd}, {"ge", &TArchiverOptions::ge},
-    {"gf", &TArchiverOptions::gf}, {"gj", &TArchiverOptions::gj}, {"gm", &TArchiverOptions::gm},
-    {"gn", &TArchiverOptions::gn}, {"go", &TArchiverOptions::go}, {"gp", &TArchiverOptions::gp},
-    {"gs", &TArchiverOptions::gs}, {"gu", &TArchiverOptions::gu}, {"gw", &TArchiverOptions::gw},
+    {"ga", &TArchiverOptions::ga},   {"gd", &TArchiverOptions::gd},   {"ge", &TArchiverOptions::ge},
+    {"gf", &TArchiverOptions::gf},   {"gj", &TArchiverOptions::gj},   {"gm", &TArchiverOptions::gm},
+    {"gn", &TArchiverOptions::gn},   {"go", &TArchiverOptions::go},   {"gp", &TArchiverOptions::gp},
+    {"gs", &TArchiverOptions::gs},   {"gu", &TArchiverOptions::gu},   {"gw", &TArchiverOptions::gw},
 };
 
-const std::vector<std::string> kKeptByAssign = {"jsb", "jsc", "jsd", "jse", "jsf",
-                                                "jsl", "jso", "jst", "jsv", "jsz"};
+const std::vector<std::string> kKeptByAssign = {"jsb", "jsc", "jsd", "jse", "jsf", "jsl", "jso", "jst", "jsv", "jsz"};
 
 // Every property rendered as text, so two option sets compare by name.
 std::map<std::string, std::string> snapshot(const TArchiverOptions& o)
@@ -137,8 +136,8 @@ TEST(ArchiverOptions, StoredFormLeavesOutUnsetNumbersButJycAndDefaultPackFilter)
     EXPECT_EQ(all.back(), "ResFileUsage");
 
     TArchiverOptions o;
-    const std::vector<std::string> defaults = {"w", "jo", "job", "jx", "jyc", "jz", "gr",
-                                               "UserOptions", "UserFileList", "ResFileName", "ResFileUsage"};
+    const std::vector<std::string> defaults = {"w",  "jo",          "job",          "jx",          "jyc",         "jz",
+                                               "gr", "UserOptions", "UserFileList", "ResFileName", "ResFileUsage"};
     EXPECT_EQ(o.StoredPropertyNames(), defaults);
 
     o.c = 0;

@@ -6,7 +6,7 @@
 
 #include "archive/archiveroptions.h"
 #include "fakes.h"
-#include "tempfolder.h"
+#include "tests/support/temp_dir.h"
 
 using namespace archives;
 
@@ -15,8 +15,7 @@ namespace {
 // The content libraries, from the lowest priority to the highest, with the
 // type each one makes the file.
 const std::vector<std::pair<std::string, TArchiverType>> kPriority = {
-    {"unrar32", atRar}, {"unarj32j", atArj}, {"unzip32", atZip},
-    {"bga32", atBga},   {"cab32", atCab},    {"unlha32", atLha},
+    {"unrar32", atRar}, {"unarj32j", atArj}, {"unzip32", atZip}, {"bga32", atBga}, {"cab32", atCab}, {"unlha32", atLha},
 };
 
 }  // namespace
@@ -25,17 +24,38 @@ TEST(DetectArchiverType, ExtensionTableNeedsNoLibrary)
 {
     FakeLibraries libs("all");
     const std::vector<std::pair<std::string, TArchiverType>> cases = {
-        {"SOUNDS.LZH", atLha},          {"C:\\a\\Sounds.Zip", atZip},   {"x.cab", atCab},
-        {"x.ARJ", atArj},               {"x.rar", atRar},               {"a.tar.gz", atTgz},
-        {"a.tar.bz2", atBZ2},           {"a.tgz", atTgz},               {"a.TAZ", atTgz},
-        {"a.z", atTgz},                 {"a.Z", atTgz},                 {"a.tar", atTar},
-        {"a.deb", atTar},               {"a.rpm", atTar},               {"a.cpio", atTar},
-        {"liba.a", atTar},              {"x.lib", atTar},               {"x.gza", atBga},
-        {"x.bza", atBga},               {"x.gca", atGCA},               {"x.wav", atNone},
-        {"noextension", atNone},        {"C:\\dir.lzh\\file", atNone},  {"C:dir.lzh", atLha},
-        {"D:.lzh", atLha},              {"C:\\dir\\.lzh", atLha},       {"x.lzh.", atNone},
-        {"x.lzhx", atNone},             {"", atNone},                   {UnsetText, atNone},
-        {"音楽.lzh", atLha},            {"x.ｌｚｈ", atNone},
+        {"SOUNDS.LZH", atLha},
+        {"C:\\a\\Sounds.Zip", atZip},
+        {"x.cab", atCab},
+        {"x.ARJ", atArj},
+        {"x.rar", atRar},
+        {"a.tar.gz", atTgz},
+        {"a.tar.bz2", atBZ2},
+        {"a.tgz", atTgz},
+        {"a.TAZ", atTgz},
+        {"a.z", atTgz},
+        {"a.Z", atTgz},
+        {"a.tar", atTar},
+        {"a.deb", atTar},
+        {"a.rpm", atTar},
+        {"a.cpio", atTar},
+        {"liba.a", atTar},
+        {"x.lib", atTar},
+        {"x.gza", atBga},
+        {"x.bza", atBga},
+        {"x.gca", atGCA},
+        {"x.wav", atNone},
+        {"noextension", atNone},
+        {"C:\\dir.lzh\\file", atNone},
+        {"C:dir.lzh", atLha},
+        {"D:.lzh", atLha},
+        {"C:\\dir\\.lzh", atLha},
+        {"x.lzh.", atNone},
+        {"x.lzhx", atNone},
+        {"", atNone},
+        {UnsetText, atNone},
+        {"音楽.lzh", atLha},
+        {"x.ｌｚｈ", atNone},
     };
     for (const auto& [name, type] : cases)
         EXPECT_EQ(DetectArchiverType(name, true), type) << name;
@@ -53,7 +73,7 @@ TEST(DetectArchiverType, ExtensionOfAWindowsPath)
 
 TEST(DetectArchiverType, ContentsPriorityWhenSeveralLibrariesAccept)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("sfx.exe", "MZ not really an archive");
     const std::string file = dir.windows("sfx.exe");
     FakeLibraries libs("all");
@@ -71,7 +91,7 @@ TEST(DetectArchiverType, ContentsPriorityWhenSeveralLibrariesAccept)
 
 TEST(DetectArchiverType, EveryProbeRunsInItsOrder)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("a.dat", "data");
     FakeLibraries libs("all");
     ASSERT_EQ(DetectArchiverType(dir.windows("a.dat"), false), atLha);
@@ -83,21 +103,20 @@ TEST(DetectArchiverType, EveryProbeRunsInItsOrder)
         if (std::find(firstUse.begin(), firstUse.end(), lib) == firstUse.end())
             firstUse.push_back(lib);
     }
-    const std::vector<std::string> expected = {"tar32", "unrar32", "unarj32j", "zip",
-                                               "bga32", "cab32", "unlha32"};
+    const std::vector<std::string> expected = {"tar32", "unrar32", "unarj32j", "zip", "bga32", "cab32", "unlha32"};
     EXPECT_EQ(firstUse, expected);
 }
 
 TEST(DetectArchiverType, TarLibraryKinds)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("a.bin", "data");
     const std::string file = dir.windows("a.bin");
     FakeLibraries libs("all");
     for (const auto& [library, type] : kPriority)
         FakeLibraries::reject(library);
     const std::vector<std::pair<std::string, TArchiverType>> kinds = {
-        {"0", atNone}, {"1", atTar}, {"2", atTgz}, {"5", atTgz},
+        {"0", atNone}, {"1", atTar}, {"2", atTgz},  {"5", atTgz},
         {"6", atBZ2},  {"7", atBZ2}, {"8", atNone}, {"-1", atNone},
     };
     for (const auto& [code, type] : kinds) {
@@ -108,7 +127,7 @@ TEST(DetectArchiverType, TarLibraryKinds)
 
 TEST(DetectArchiverType, NoLibraryInstalledGivesNoneQuietly)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("a.exe", "MZ");
     FakeLibraries libs("none");
     EXPECT_EQ(DetectArchiverType(dir.windows("a.exe"), true), atNone);
@@ -119,7 +138,7 @@ TEST(DetectArchiverType, NoLibraryInstalledGivesNoneQuietly)
 
 TEST(DetectArchiverType, ExeNoLibraryAccepts)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     dir.write("plain.exe", "MZ");
     FakeLibraries libs("all");
     for (const auto& [library, type] : kPriority)

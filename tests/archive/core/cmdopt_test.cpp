@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/archiveroptions.h"
-#include "tempfolder.h"
+#include "tests/support/temp_dir.h"
 
 using namespace archives;
 
@@ -26,9 +26,18 @@ TEST(CmdOpt, NumberAndBooleanSwitches)
     EXPECT_EQ(textOf([](TCmdOpt& c) { c.AddNum("c", 0); }), " -c0");
     EXPECT_EQ(textOf([](TCmdOpt& c) { c.AddNum("jyc", 127); }), " -jyc127");
     EXPECT_EQ(textOf([](TCmdOpt& c) { c.AddNum("c", -2); }), " -c-2");
-    EXPECT_EQ(textOf([](TCmdOpt& c) { c.AddBool("r", true); c.AddBool("x", false); }), " -r");
+    EXPECT_EQ(textOf([](TCmdOpt& c) {
+                  c.AddBool("r", true);
+                  c.AddBool("x", false);
+              }),
+              " -r");
     EXPECT_EQ(textOf([](TCmdOpt& c) { c.Add(""); }), " ");
-    EXPECT_EQ(textOf([](TCmdOpt& c) { c.Add("e"); c.Add(""); c.Add("x"); }), " e  x");
+    EXPECT_EQ(textOf([](TCmdOpt& c) {
+                  c.Add("e");
+                  c.Add("");
+                  c.Add("x");
+              }),
+              " e  x");
 }
 
 TEST(CmdOpt, TextSwitchForms)
@@ -77,8 +86,8 @@ TEST(CmdOpt, AddFilesCountsOnlyNamesItContributes)
 
 TEST(CmdOpt, ResponseFileBytesAndToken)
 {
-    TempFolder dir;
-    dir.write("list.rsp", std::string(200, 'x'));   // longer than what follows: must be replaced
+    tidebell_test::TempDir dir;
+    dir.write("list.rsp", std::string(200, 'x'));  // longer than what follows: must be replaced
     const std::string path = dir.windows("list.rsp");
 
     TCmdOpt cmd;
@@ -91,18 +100,18 @@ TEST(CmdOpt, ResponseFileBytesAndToken)
 
 TEST(CmdOpt, EmptyResponseFileStillNamed)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     const std::string path = dir.windows("empty.rsp");
     TCmdOpt cmd;
     EXPECT_EQ(cmd.AddResFile({7, false}, path), 0);
-    EXPECT_TRUE(std::filesystem::exists(dir.posix() / "empty.rsp"));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("empty.rsp")));
     EXPECT_EQ(dir.read("empty.rsp"), "");
     EXPECT_EQ(cmd.Text, " \"@" + path + "\"");
 }
 
 TEST(CmdOpt, ResponseFileFailureLeavesTextAlone)
 {
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     TCmdOpt cmd;
     cmd.Add("e");
     EXPECT_THROW(cmd.AddResFile({"a.wav"}, dir.windows("missing\\list.rsp")), EFileError);
@@ -125,7 +134,7 @@ TEST(CmdOpt, NameConverterAppliesInlineAndInResponseFile)
     EXPECT_EQ(inlineCmd.Text, " \"A.WAV\" \"-jxB.TXT\"");
     EXPECT_EQ(inlineCmd.ConvertName("x"), "X");
 
-    TempFolder dir;
+    tidebell_test::TempDir dir;
     TCmdOpt resCmd;
     resCmd.NameConverter = upper;
     resCmd.AddResFile({"a.wav"}, dir.windows("r.rsp"));

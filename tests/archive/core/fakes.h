@@ -18,8 +18,7 @@
 
 class FakeLibraries {
 public:
-    explicit FakeLibraries(const std::string& scenario)
-        : m_previous(platform::overrides().librarySearchFolders)
+    explicit FakeLibraries(const std::string& scenario) : m_previous(platform::overrides().librarySearchFolders)
     {
         platform::overrides().librarySearchFolders =
             std::vector<std::string>{std::string(FAKELIBS_DIR) + "/" + scenario};

@@ -23,11 +23,15 @@ TEST(FileList, EveryKindContributesItsNamesInOrder)
         Variant(std::string("var")),
         Variant(Variant::Array{Variant(1), Variant("two"), Variant(2.5), Variant(), Variant(true)}),
         Variant(),
-        5, std::int64_t(6), true, 'c', 1.5,
+        5,
+        std::int64_t(6),
+        true,
+        'c',
+        1.5,
     };
-    const TStringList expected = {"text", "cstr", "p1", "p2", "s1", "s2",
-                                  "wide\xE3\x81\x82", "\xF0\x9F\x98\x80", "w\xE8\xA1\xA8",
-                                  "7", "var", "1", "two", "2.5", "True"};
+    const TStringList expected = {
+        "text", "cstr", "p1", "p2",  "s1",  "s2",  "wide\xE3\x81\x82", "\xF0\x9F\x98\x80", "w\xE8\xA1\xA8",
+        "7",    "var",  "1",  "two", "2.5", "True"};
     EXPECT_EQ(FileListToStrings(list), expected);
 }
 

@@ -13,21 +13,42 @@ namespace {
 
 class Stand : public TArchiver {
 public:
-    int Extract(HWND, const std::string&, const TArchiverOptions&, const std::string&,
-                const FileList&, bool, std::string&) override
+    int Extract(HWND, const std::string&, const TArchiverOptions&, const std::string&, const FileList&, bool,
+                std::string&) override
     {
         return 42;
     }
 };
 
-std::unique_ptr<TArchiver> createStand() { return std::make_unique<Stand>(); }
-std::unique_ptr<TArchiver> refuse() { throw EArchiver("missing library"); }
+std::unique_ptr<TArchiver> createStand()
+{
+    return std::make_unique<Stand>();
+}
+std::unique_ptr<TArchiver> refuse()
+{
+    throw EArchiver("missing library");
+}
 
-TArchiverType tgzKind(const std::string&) { return atTgz; }
-TArchiverType zipYes(const std::string&) { return atZip; }
-TArchiverType no(const std::string&) { return atNone; }
-TArchiverType lhaIfNamed(const std::string& name) { return name == "lha.exe" ? atLha : atNone; }
-TArchiverType broken(const std::string&) { throw std::runtime_error("probe failed"); }
+TArchiverType tgzKind(const std::string&)
+{
+    return atTgz;
+}
+TArchiverType zipYes(const std::string&)
+{
+    return atZip;
+}
+TArchiverType no(const std::string&)
+{
+    return atNone;
+}
+TArchiverType lhaIfNamed(const std::string& name)
+{
+    return name == "lha.exe" ? atLha : atNone;
+}
+TArchiverType broken(const std::string&)
+{
+    throw std::runtime_error("probe failed");
+}
 
 }  // namespace
 

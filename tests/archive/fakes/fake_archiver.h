@@ -88,9 +88,10 @@ int FakeArc_Loads(const char* library);
 
 namespace fakearc {
 
-using Call = std::vector<std::string>;   // library, entry, arguments...
+using Call = std::vector<std::string>;  // library, entry, arguments...
 
-inline std::vector<Call> calls() {
+inline std::vector<Call> calls()
+{
     std::vector<Call> out;
     std::istringstream in(FakeArc_Log());
     std::string line;
@@ -100,7 +101,8 @@ inline std::vector<Call> calls() {
         for (;;) {
             auto tab = line.find('\t', start);
             c.push_back(line.substr(start, tab - start));
-            if (tab == std::string::npos) break;
+            if (tab == std::string::npos)
+                break;
             start = tab + 1;
         }
         out.push_back(std::move(c));
@@ -109,25 +111,31 @@ inline std::vector<Call> calls() {
 }
 
 // The calls of one entry (exported name, e.g. "UnlhaOpenArchive").
-inline std::vector<Call> callsOf(const std::string& entry) {
+inline std::vector<Call> callsOf(const std::string& entry)
+{
     std::vector<Call> out;
     for (auto& c : calls())
-        if (c.size() > 1 && c[1] == entry) out.push_back(c);
+        if (c.size() > 1 && c[1] == entry)
+            out.push_back(c);
     return out;
 }
 
 // "library:entry" for each call, in order.
-inline std::vector<std::string> sequence() {
+inline std::vector<std::string> sequence()
+{
     std::vector<std::string> out;
-    for (auto& c : calls()) out.push_back(c[0] + ":" + c[1]);
+    for (auto& c : calls())
+        out.push_back(c[0] + ":" + c[1]);
     return out;
 }
 
-inline std::string windowText(const void* window) {
+inline std::string windowText(const void* window)
+{
     return std::to_string(reinterpret_cast<std::uintptr_t>(window));
 }
 
-inline void script(const std::string& library, const std::string& key, const std::string& value) {
+inline void script(const std::string& library, const std::string& key, const std::string& value)
+{
     FakeArc_Script(library.c_str(), key.c_str(), value.c_str());
 }
 

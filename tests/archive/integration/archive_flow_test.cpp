@@ -25,9 +25,9 @@ namespace {
 
 struct Format {
     const char* name;
-    const char* archive;   // file name of the archive
-    const char* tool;      // program that must be installed; null: written here
-    const char* command;   // run inside the source folder; %A is the archive path
+    const char* archive;  // file name of the archive
+    const char* tool;     // program that must be installed; null: written here
+    const char* command;  // run inside the source folder; %A is the archive path
     archives::TArchiverType type;
 };
 
@@ -73,8 +73,7 @@ protected:
             const std::string bytes = fixtures::buildRar({sound, {"readme.txt", "not a sound\n"}});
             return platform::toWindowsPath(m_dir.write(format.archive, bytes));
         }
-        EXPECT_TRUE(haveTool(format.tool))
-            << format.tool << " is not installed (tools/install-deps.sh installs it)";
+        EXPECT_TRUE(haveTool(format.tool)) << format.tool << " is not installed (tools/install-deps.sh installs it)";
         m_dir.write("src/snd/ding.wav", waveBytes());
         m_dir.write("src/readme.txt", "not a sound\n");
         std::string command = format.command;
@@ -155,7 +154,7 @@ TEST_P(ArchiveFlow, ADamagedArchiveNeverLeavesADamagedWorkingCopy)
 
     TArchiveFile file;
     file.SetFileName(archive);
-    listWaves(file);   // whatever it still lists, it must not crash
+    listWaves(file);  // whatever it still lists, it must not crash
     std::filesystem::create_directories(m_dir.file("work"));
     file.Options().c = 1;
     file.Options().n = 1;

@@ -14,8 +14,9 @@ namespace {
 // A wrapper that offers nothing but the one operation every wrapper must have.
 class Minimal : public TArchiver {
 public:
-    int Extract(HWND, const std::string&, const TArchiverOptions&, const std::string&,
-                const FileList&, bool, std::string&) override {
+    int Extract(HWND, const std::string&, const TArchiverOptions&, const std::string&, const FileList&, bool,
+                std::string&) override
+    {
         CommandLine = "extract";
         return 0;
     }
@@ -34,7 +35,8 @@ protected:
     struct Refusals {
         std::string pack, remove, update, sfx, mem, check;
     };
-    Refusals refusalsOf(TArchiver& a) {
+    Refusals refusalsOf(TArchiver& a)
+    {
         TArchiverOptions o;
         const FileList files{std::string("a.wav")};
         unsigned char buffer[4];
@@ -49,7 +51,8 @@ protected:
     }
 };
 
-TEST_F(ArchiverTest, BaseAnswersListNothingAndRefusesTheRest) {
+TEST_F(ArchiverTest, BaseAnswersListNothingAndRefusesTheRest)
+{
     Minimal m;
     EntryRecord record;
     EXPECT_EQ(m.OpenArchive(nullptr, "x", 0), 0u);
@@ -67,12 +70,9 @@ TEST_F(ArchiverTest, BaseAnswersListNothingAndRefusesTheRest) {
     EXPECT_EQ(r.check, kCheck);
     EXPECT_EQ(m.GetCommandLine(), "extract");
 
-    EXPECT_EQ(messageOf([] { TArchiver::LoadDLL(); }),
-              "Abstract method 'TArchiver.LoadDLL' was called");
-    EXPECT_EQ(messageOf([] { TArchiver::FreeDLL(); }),
-              "Abstract method 'TArchiver.FreeDLL' was called");
-    EXPECT_EQ(messageOf([&] { m.LoadPackDLL(); }),
-              "Abstract method 'TArchiver.LoadDLL' was called");
+    EXPECT_EQ(messageOf([] { TArchiver::LoadDLL(); }), "Abstract method 'TArchiver.LoadDLL' was called");
+    EXPECT_EQ(messageOf([] { TArchiver::FreeDLL(); }), "Abstract method 'TArchiver.FreeDLL' was called");
+    EXPECT_EQ(messageOf([&] { m.LoadPackDLL(); }), "Abstract method 'TArchiver.LoadDLL' was called");
 
     EXPECT_FALSE(m.SetOwnerWindow(kWindow, nullptr));
     EXPECT_TRUE(m.HasOwnerWindow());
@@ -80,14 +80,15 @@ TEST_F(ArchiverTest, BaseAnswersListNothingAndRefusesTheRest) {
     EXPECT_FALSE(m.HasOwnerWindow());
 }
 
-TEST_F(ArchiverTest, EachWrapperRefusesWhatItsFormatLacks) {
+TEST_F(ArchiverTest, EachWrapperRefusesWhatItsFormatLacks)
+{
     TRar32 rar;
     TCab32 cab;
     TBGA32 bga;
     TTar32 tar;
     struct Case {
         TArchiver* wrapper;
-        Refusals expected;   // "" = offered
+        Refusals expected;  // "" = offered
     };
     const std::vector<Case> cases{
         {&rar, {kPack, kRemove, kUpdate, kSfx, "", ""}},
@@ -100,8 +101,7 @@ TEST_F(ArchiverTest, EachWrapperRefusesWhatItsFormatLacks) {
         // An offered operation may fail otherwise (tar's missing stub); only
         // refusal texts are compared.
         auto same = [](const std::string& expected, const std::string& got) {
-            return expected.empty() ? got.find("サポートしておりません") == std::string::npos
-                                    : expected == got;
+            return expected.empty() ? got.find("サポートしておりません") == std::string::npos : expected == got;
         };
         EXPECT_TRUE(same(c.expected.pack, r.pack)) << r.pack;
         EXPECT_TRUE(same(c.expected.remove, r.remove)) << r.remove;
@@ -112,10 +112,10 @@ TEST_F(ArchiverTest, EachWrapperRefusesWhatItsFormatLacks) {
     }
 }
 
-TEST_F(ArchiverTest, RefusedOperationSendsNothingAndKeepsTheCommandLine) {
+TEST_F(ArchiverTest, RefusedOperationSendsNothingAndKeepsTheCommandLine)
+{
     TRar32 rar;
-    rar.Extract(nullptr, R"(C:\s.rar)", TArchiverOptions(), "", {std::string("a.wav")}, false,
-                m_output);
+    rar.Extract(nullptr, R"(C:\s.rar)", TArchiverOptions(), "", {std::string("a.wav")}, false, m_output);
     const std::string line = rar.GetCommandLine();
     FakeArc_Reset();
     TArchiverOptions o;
@@ -123,8 +123,7 @@ TEST_F(ArchiverTest, RefusedOperationSendsNothingAndKeepsTheCommandLine) {
     const FileList files{std::string("a.wav")};
     const std::string arc = R"(C:\s.rar)";
     EXPECT_EQ(messageOf([&] { rar.Pack(nullptr, arc, o, "", files, true, m_output); }), kPack);
-    EXPECT_EQ(messageOf([&] { rar.RemoveItems(nullptr, arc, o, "", files, true, m_output); }),
-              kRemove);
+    EXPECT_EQ(messageOf([&] { rar.RemoveItems(nullptr, arc, o, "", files, true, m_output); }), kRemove);
     EXPECT_EQ(messageOf([&] { rar.Update(nullptr, arc, o, "", files, true, m_output); }), kUpdate);
     EXPECT_EQ(messageOf([&] { rar.MakeSFX(nullptr, arc, o, "", m_output); }), kSfx);
     EXPECT_TRUE(fakearc::calls().empty());
@@ -132,16 +131,19 @@ TEST_F(ArchiverTest, RefusedOperationSendsNothingAndKeepsTheCommandLine) {
     EXPECT_EQ(rar.GetCommandLine(), line);
 }
 
-TEST(JoinPath, AddsExactlyOneSeparator) {
+TEST(JoinPath, AddsExactlyOneSeparator)
+{
     EXPECT_EQ(JoinPath(R"(C:\tmp)", "a.exe"), R"(C:\tmp\a.exe)");
     EXPECT_EQ(JoinPath(R"(C:\tmp\)", "a.exe"), R"(C:\tmp\a.exe)");
     EXPECT_EQ(JoinPath("", "a.exe"), "a.exe");
     EXPECT_EQ(JoinPath(R"(C:\音\表)", "a.exe"), R"(C:\音\表\a.exe)");
 }
 
-TEST(JoinPath, DoubleByteTrailBackslashIsNoSeparator) {
+TEST(JoinPath, DoubleByteTrailBackslashIsNoSeparator)
+{
     // 表 in Shift-JIS is 0x95 0x5C: its second byte has the code of "\".
-    if (!IsDBCSLeadByteEx(932, 0x95)) GTEST_SKIP() << "code page 932 not known to the platform";
+    if (!IsDBCSLeadByteEx(932, 0x95))
+        GTEST_SKIP() << "code page 932 not known to the platform";
     const std::string folder = "C:\\\x95\x5C";
     EXPECT_EQ(JoinPath(folder, "a.exe", 932), folder + "\\a.exe");
     EXPECT_EQ(JoinPath(folder + "\\", "a.exe", 932), folder + "\\a.exe");

@@ -39,7 +39,8 @@ const NumberOption kNumberOptions[] = {
 
 void setNumbers(TArchiverOptions& o, int value)
 {
-    for (NumberOption option : kNumberOptions) o.*option = std::int8_t(value);
+    for (NumberOption option : kNumberOptions)
+        o.*option = std::int8_t(value);
 }
 
 void setTexts(TArchiverOptions& o, bool empty)
@@ -121,12 +122,11 @@ protected:
         // A lookup in a library that is not loaded names the program itself.
         char program[MAX_PATH] = {};
         GetModuleFileNameA(nullptr, program, sizeof program);
-        const std::pair<std::string, std::string> folders[] = {
-            {program, "%PROGRAM%"},
-            {winPath(""), "%TEMP%\\"},
-            {m_temp.string() + "/", "%TEMP%\\"},
-            {platform::toWindowsPath(fakes), "%FAKELIBS%\\"},
-            {fakes, "%FAKELIBS%\\"}};
+        const std::pair<std::string, std::string> folders[] = {{program, "%PROGRAM%"},
+                                                               {winPath(""), "%TEMP%\\"},
+                                                               {m_temp.string() + "/", "%TEMP%\\"},
+                                                               {platform::toWindowsPath(fakes), "%FAKELIBS%\\"},
+                                                               {fakes, "%FAKELIBS%\\"}};
         for (const auto& [folder, name] : folders) {
             for (auto at = text.find(folder); at != std::string::npos; at = text.find(folder, at))
                 text.replace(at, folder.size(), name);
@@ -149,10 +149,13 @@ protected:
         m_record += "## " + title + "\n";
         std::string log = FakeArc_Log();
         for (char& ch : log)
-            if (ch == '\t') ch = '|';
+            if (ch == '\t')
+                ch = '|';
         m_record += log;
-        if (archiver) m_record += "CommandLine [" + archiver->GetCommandLine() + "]\n";
-        if (exists("list.txt")) m_record += "list.txt [" + readFile("list.txt") + "]\n";
+        if (archiver)
+            m_record += "CommandLine [" + archiver->GetCommandLine() + "]\n";
+        if (exists("list.txt"))
+            m_record += "list.txt [" + readFile("list.txt") + "]\n";
         m_record += outcome + "\n";
     }
 
@@ -169,8 +172,7 @@ protected:
                 const std::string f = flag ? " flag" : "";
                 step(name + " Extract" + f + tag, &w,
                      [&] { return w.Extract(kWindow, arc, o, dir, files, flag, m_output); });
-                step(name + " Pack" + f + tag, &w,
-                     [&] { return w.Pack(kWindow, arc, o, dir, files, flag, m_output); });
+                step(name + " Pack" + f + tag, &w, [&] { return w.Pack(kWindow, arc, o, dir, files, flag, m_output); });
                 step(name + " RemoveItems" + f + tag, &w,
                      [&] { return w.RemoveItems(kWindow, arc, o, dir, files, flag, m_output); });
                 step(name + " Update" + f + tag, &w,
@@ -224,8 +226,7 @@ protected:
     // A wrapper, then its probe on an existing and a missing file, then both
     // again with the library answering 0 to scriptKey.
     void recordWithProbe(const std::string& name, const Factory& make, const std::string& probeName,
-                         bool (*check)(const std::string&), const std::string& library,
-                         const std::string& scriptKey)
+                         bool (*check)(const std::string&), const std::string& library, const std::string& scriptKey)
     {
         record(name, make);
         probe(probeName, check);
@@ -253,8 +254,10 @@ protected:
             const bool moreWant = bool(std::getline(want, wantLine));
             const bool moreGot = bool(std::getline(got, gotLine));
             ++line;
-            if (!moreWant && !moreGot) break;
-            if (gotLine.rfind("## ", 0) == 0) title = gotLine;
+            if (!moreWant && !moreGot)
+                break;
+            if (gotLine.rfind("## ", 0) == 0)
+                title = gotLine;
             ASSERT_EQ(moreWant ? wantLine : "<end>", moreGot ? gotLine : "<end>")
                 << file << ":" << line << " in " << title;
         }
@@ -263,8 +266,7 @@ protected:
     std::string m_record;
 };
 
-template <class Wrapper>
-Factory make()
+template <class Wrapper> Factory make()
 {
     return [] { return std::make_unique<Wrapper>(); };
 }
@@ -277,7 +279,7 @@ TEST_F(GoldenCommandLines, Lha32)
 
 TEST_F(GoldenCommandLines, Arj32)
 {
-    TLha32::LoadDLL();   // its owner-window half runs through UNLHA32.DLL
+    TLha32::LoadDLL();  // its owner-window half runs through UNLHA32.DLL
     recordWithProbe("TArj32", make<TArj32>(), "CheckArjArchive", CheckArjArchive, "unarj32j", "open");
     compareWith("arj32.txt");
 }
@@ -350,10 +352,15 @@ TEST_F(GoldenCommandLines, Bga32)
 TEST_F(GoldenCommandLines, MissingLibraries)
 {
     useScenario("none");
-    for (auto [name, factory] : std::vector<std::pair<std::string, Factory>>{
-             {"TLha32", make<TLha32>()}, {"TArj32", make<TArj32>()}, {"TZip32", make<TZip32>()},
-             {"TCab32", make<TCab32>()}, {"TTar32", make<TTar32>()}, {"TTgz32", make<TTgz32>()},
-             {"TBZ232", make<TBZ232>()}, {"TRar32", make<TRar32>()}, {"TBGA32", make<TBGA32>()}})
+    for (auto [name, factory] : std::vector<std::pair<std::string, Factory>>{{"TLha32", make<TLha32>()},
+                                                                             {"TArj32", make<TArj32>()},
+                                                                             {"TZip32", make<TZip32>()},
+                                                                             {"TCab32", make<TCab32>()},
+                                                                             {"TTar32", make<TTar32>()},
+                                                                             {"TTgz32", make<TTgz32>()},
+                                                                             {"TBZ232", make<TBZ232>()},
+                                                                             {"TRar32", make<TRar32>()},
+                                                                             {"TBGA32", make<TBGA32>()}})
         step(name + " construct", nullptr, [&] { return factory() ? 0 : 1; });
     probe("CheckLhaArchive", CheckLhaArchive);
     probe("CheckArjArchive", CheckArjArchive);

@@ -10,16 +10,15 @@ namespace {
 
 class Lha32Test : public WrapperTest {};
 
-TEST_F(Lha32Test, ExtractRendersTheLhaSwitchesInTheirFixedOrder) {
+TEST_F(Lha32Test, ExtractRendersTheLhaSwitchesInTheirFixedOrder)
+{
     TLha32 lha;
     TArchiverOptions o;
     o.c = 1;
     o.n = 1;
     o.x = 0;
     fakearc::script("unlha32", "result", "7");
-    EXPECT_EQ(lha.Extract(nullptr, R"(C:\s.lzh)", o, R"(C:\TEMP)", {std::string("a.wav")}, false,
-                          m_output),
-              7);
+    EXPECT_EQ(lha.Extract(nullptr, R"(C:\s.lzh)", o, R"(C:\TEMP)", {std::string("a.wav")}, false, m_output), 7);
     const std::string expected = R"(x -+ -c1 -n1 -x0  "C:\s.lzh" "C:\TEMP\" "a.wav" )";
     EXPECT_EQ(lha.GetCommandLine(), expected);
     auto calls = fakearc::callsOf("Unlha");
@@ -28,17 +27,17 @@ TEST_F(Lha32Test, ExtractRendersTheLhaSwitchesInTheirFixedOrder) {
 
     // Every number option unset: only "-+" before the user options' blank.
     TArchiverOptions defaults;
-    lha.Extract(nullptr, R"(C:\s.lzh)", defaults, R"(C:\TEMP)", {std::string("a.wav")}, false,
-                m_output);
+    lha.Extract(nullptr, R"(C:\s.lzh)", defaults, R"(C:\TEMP)", {std::string("a.wav")}, false, m_output);
     EXPECT_EQ(lha.GetCommandLine(), R"(x -+  "C:\s.lzh" "C:\TEMP\" "a.wav" )");
 }
 
-TEST_F(Lha32Test, TextListAndLateOptionsKeepTheirPlaceAndForm) {
+TEST_F(Lha32Test, TextListAndLateOptionsKeepTheirPlaceAndForm)
+{
     TLha32 lha;
     TArchiverOptions o;
     o.a = 1;
     o.w = R"(C:\work)";
-    o.jo = "";   // set but empty: the switch without a value
+    o.jo = "";  // set but empty: the switch without a value
     o.jx = {"*.txt", "*.bak"};
     o.jyc = 0;
     o.jz = "zz";
@@ -46,13 +45,15 @@ TEST_F(Lha32Test, TextListAndLateOptionsKeepTheirPlaceAndForm) {
     o.gw = 2;
     o.UserOptions = "-user";
     o.UserFileList = "tail";
-    lha.RemoveItems(nullptr, R"(C:\s.lzh)", o, R"(C:\ignored)",
-                    {std::string("a.wav"), TStringList{"b.wav"}}, false, m_output);
-    EXPECT_EQ(lha.GetCommandLine(),
-              R"(d -+ -a1 "-wC:\work\" "-jo" "-jx*.txt" "-jx*.bak" -jyc0 "-jzzz" "-grg" -gw2 -user "C:\s.lzh" "a.wav" "b.wav" tail)");
+    lha.RemoveItems(nullptr, R"(C:\s.lzh)", o, R"(C:\ignored)", {std::string("a.wav"), TStringList{"b.wav"}}, false,
+                    m_output);
+    EXPECT_EQ(
+        lha.GetCommandLine(),
+        R"(d -+ -a1 "-wC:\work\" "-jo" "-jx*.txt" "-jx*.bak" -jyc0 "-jzzz" "-grg" -gw2 -user "C:\s.lzh" "a.wav" "b.wav" tail)");
 }
 
-TEST_F(Lha32Test, CommandWordsFoldersAndFilesPerOperation) {
+TEST_F(Lha32Test, CommandWordsFoldersAndFilesPerOperation)
+{
     TLha32 lha;
     TArchiverOptions o;
     const FileList files{std::string("a.wav")};
@@ -67,7 +68,8 @@ TEST_F(Lha32Test, CommandWordsFoldersAndFilesPerOperation) {
     EXPECT_EQ(sent[2][3], lha.GetCommandLine());
 }
 
-TEST_F(Lha32Test, OwnerWindowForcesTheQuietSwitch) {
+TEST_F(Lha32Test, OwnerWindowForcesTheQuietSwitch)
+{
     TLha32 lha;
     EXPECT_TRUE(lha.SetOwnerWindow(kWindow, nullptr));
     EXPECT_TRUE(lha.HasOwnerWindow());
@@ -78,22 +80,23 @@ TEST_F(Lha32Test, OwnerWindowForcesTheQuietSwitch) {
         EXPECT_EQ(lha.GetCommandLine(), R"(x -+ -n1  "C:\s.lzh" "a.wav" )");
     }
     fakearc::script("unlha32", "killowner", "0");
-    EXPECT_FALSE(lha.KillOwnerWindow(kWindow));   // the library's answer
-    EXPECT_FALSE(lha.HasOwnerWindow());           // the window is forgotten all the same
-    EXPECT_EQ(fakearc::sequence(),
-              (std::vector<std::string>{"unlha32:UnlhaSetOwnerWindowEx", "unlha32:Unlha",
-                                        "unlha32:Unlha", "unlha32:UnlhaKillOwnerWindowEx"}));
+    EXPECT_FALSE(lha.KillOwnerWindow(kWindow));  // the library's answer
+    EXPECT_FALSE(lha.HasOwnerWindow());          // the window is forgotten all the same
+    EXPECT_EQ(fakearc::sequence(), (std::vector<std::string>{"unlha32:UnlhaSetOwnerWindowEx", "unlha32:Unlha",
+                                                             "unlha32:Unlha", "unlha32:UnlhaKillOwnerWindowEx"}));
     EXPECT_EQ(fakearc::callsOf("UnlhaSetOwnerWindowEx")[0][2], fakearc::windowText(kWindow));
 }
 
-TEST_F(Lha32Test, ProgressReachesTheRegisteredWindowAndItsAnswerStopsTheLibrary) {
+TEST_F(Lha32Test, ProgressReachesTheRegisteredWindowAndItsAnswerStopsTheLibrary)
+{
     struct Seen {
         UINT message = RegisterWindowMessageA("wm_arcextract");
         std::vector<WPARAM> states;
     } seen;
     auto proc = [](HWND w, UINT message, WPARAM state, LPARAM info) -> LRESULT {
         auto* s = static_cast<Seen*>(GetWindowContext(w));
-        if (message != s->message || info == 0) return DefWindowProcA(w, message, state, info);
+        if (message != s->message || info == 0)
+            return DefWindowProcA(w, message, state, info);
         s->states.push_back(state);
         return state == 2 ? 1 : 0;
     };
@@ -102,15 +105,14 @@ TEST_F(Lha32Test, ProgressReachesTheRegisteredWindowAndItsAnswerStopsTheLibrary)
     TLha32 lha;
     lha.SetOwnerWindow(window, nullptr);
     fakearc::script("unlha32", "progress", "1,2,3");
-    EXPECT_EQ(lha.Extract(nullptr, R"(C:\s.lzh)", TArchiverOptions(), "", {std::string("a.wav")},
-                          false, m_output),
-              1);
+    EXPECT_EQ(lha.Extract(nullptr, R"(C:\s.lzh)", TArchiverOptions(), "", {std::string("a.wav")}, false, m_output), 1);
     lha.KillOwnerWindow(window);
     EXPECT_EQ(seen.states, (std::vector<WPARAM>{1, 2}));
     DestroyWindow(window);
 }
 
-TEST_F(Lha32Test, ResponseFileFlagComesFromTheOptionsNotTheCaller) {
+TEST_F(Lha32Test, ResponseFileFlagComesFromTheOptionsNotTheCaller)
+{
     TLha32 lha;
     TArchiverOptions o;
     o.ResFileName = winPath("list.txt");
@@ -127,7 +129,8 @@ TEST_F(Lha32Test, ResponseFileFlagComesFromTheOptionsNotTheCaller) {
     EXPECT_EQ(readFile("list.txt"), "\"a.wav\"\r\n\"sub\\b.wav\"\r\n");
 }
 
-TEST_F(Lha32Test, OutputBufferIsPassedWithItsLengthOrAsNull) {
+TEST_F(Lha32Test, OutputBufferIsPassedWithItsLengthOrAsNull)
+{
     TLha32 lha;
     TArchiverOptions o;
     fakearc::script("unlha32", "output", "done");
@@ -143,31 +146,32 @@ TEST_F(Lha32Test, OutputBufferIsPassedWithItsLengthOrAsNull) {
     EXPECT_EQ(std::string(buffer.c_str()), "done");
 }
 
-TEST_F(Lha32Test, ExtractMemSendsTheLineWithoutCommandWord) {
+TEST_F(Lha32Test, ExtractMemSendsTheLineWithoutCommandWord)
+{
     TLha32 lha;
     TArchiverOptions o;
     o.c = 1;
     fakearc::script("unlha32", "mem", "RIFFdata");
     unsigned char buffer[16] = {};
     DWORD written = 0;
-    EXPECT_EQ(lha.ExtractMem(nullptr, R"(C:\s.lzh)", o, "a.wav", buffer, sizeof buffer, &written),
-              0);
+    EXPECT_EQ(lha.ExtractMem(nullptr, R"(C:\s.lzh)", o, "a.wav", buffer, sizeof buffer, &written), 0);
     EXPECT_EQ(lha.GetCommandLine(), R"( -+ -c1  "C:\s.lzh" "a.wav" )");
     auto sent = fakearc::callsOf("UnlhaExtractMem");
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], (fakearc::Call{"unlha32", "UnlhaExtractMem", "0", lha.GetCommandLine(),
-                                      "ptr", "16", "null", "null", "ptr"}));
+    EXPECT_EQ(sent[0], (fakearc::Call{"unlha32", "UnlhaExtractMem", "0", lha.GetCommandLine(), "ptr", "16", "null",
+                                      "null", "ptr"}));
     EXPECT_EQ(written, 8u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 8), "RIFFdata");
 }
 
-TEST_F(Lha32Test, ListingExpandsTheNameAndPassesResultsThrough) {
+TEST_F(Lha32Test, ListingExpandsTheNameAndPassesResultsThrough)
+{
     TLha32 lha;
     writeFile("s.lzh", "x");
     fakearc::script("unlha32", "open", "42");
     fakearc::script("unlha32", "entries", "a.wav|b.txt|c.WAV");
     fakearc::script("unlha32", "close", "5");
-    ArchiveHandle h = lha.OpenArchive(nullptr, "s.lzh", 0);   // relative to the current folder
+    ArchiveHandle h = lha.OpenArchive(nullptr, "s.lzh", 0);  // relative to the current folder
     EXPECT_EQ(h, 42u);
     EXPECT_EQ(fakearc::callsOf("UnlhaOpenArchive")[0][3], winPath("s.lzh"));
     EntryRecord record;
@@ -179,7 +183,8 @@ TEST_F(Lha32Test, ListingExpandsTheNameAndPassesResultsThrough) {
     EXPECT_EQ(lha.CloseArchive(h), 5);
 }
 
-TEST_F(Lha32Test, CheckArchiveAddsTheModesAndKeepsTheNameAsGiven) {
+TEST_F(Lha32Test, CheckArchiveAddsTheModesAndKeepsTheNameAsGiven)
+{
     TLha32 lha;
     fakearc::script("unlha32", "check", "0");
     EXPECT_EQ(lha.CheckArchive("rel.lzh", 1, 16), 0);
@@ -187,7 +192,8 @@ TEST_F(Lha32Test, CheckArchiveAddsTheModesAndKeepsTheNameAsGiven) {
               (fakearc::Call{"unlha32", "UnlhaCheckArchive", "rel.lzh", "17"}));
 }
 
-TEST_F(Lha32Test, ObjectsShareOneLoadAndOneBindingPerEntry) {
+TEST_F(Lha32Test, ObjectsShareOneLoadAndOneBindingPerEntry)
+{
     const int loads = FakeArc_Loads("unlha32");
     {
         TLha32 first;
@@ -207,13 +213,14 @@ TEST_F(Lha32Test, ObjectsShareOneLoadAndOneBindingPerEntry) {
     EXPECT_EQ(EntryLookupCount(), lookups + 1);
 }
 
-TEST_F(Lha32Test, MissingExportNamesTheLibraryAndIsLookedUpAgain) {
+TEST_F(Lha32Test, MissingExportNamesTheLibraryAndIsLookedUpAgain)
+{
     useScenario("lha-missing-findfirst");
     TLha32 lha;
     ArchiveHandle h = lha.OpenArchive(nullptr, R"(C:\s.lzh)", 0);
     EntryRecord record;
-    const std::string expected = libraryPath("lha-missing-findfirst", "libunlha32.so") +
-                                 " に UnlhaFindFirst のエントリが見つかりません。";
+    const std::string expected =
+        libraryPath("lha-missing-findfirst", "libunlha32.so") + " に UnlhaFindFirst のエントリが見つかりません。";
     EXPECT_EQ(messageOf([&] { lha.FindFirst(h, record, "*.wav"); }), expected);
     const auto lookups = EntryLookupCount();
     EXPECT_EQ(messageOf([&] { lha.FindFirst(h, record, "*.wav"); }), expected);
@@ -223,7 +230,8 @@ TEST_F(Lha32Test, MissingExportNamesTheLibraryAndIsLookedUpAgain) {
     EXPECT_EQ(lha.CloseArchive(h), 0);
 }
 
-TEST_F(Lha32Test, ProbeChecksFirstThenOpensAndAlwaysCloses) {
+TEST_F(Lha32Test, ProbeChecksFirstThenOpensAndAlwaysCloses)
+{
     writeFile("s.dat", "x");
     fakearc::script("unlha32", "check", "0");
     EXPECT_FALSE(CheckLhaArchive("s.dat"));
@@ -244,7 +252,8 @@ TEST_F(Lha32Test, ProbeChecksFirstThenOpensAndAlwaysCloses) {
     EXPECT_EQ(fakearc::callsOf("UnlhaCloseArchive")[0][2], "9");
 }
 
-TEST_F(Lha32Test, ProbeWithoutLibraryAnswersFalse) {
+TEST_F(Lha32Test, ProbeWithoutLibraryAnswersFalse)
+{
     useScenario("none");
     EXPECT_FALSE(CheckLhaArchive(R"(C:\s.lzh)"));
     EXPECT_EQ(messageOf([] { TLha32 lha; }), "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。");

@@ -29,7 +29,8 @@ std::uint64_t EntryLookupCount();
 
 class WrapperTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         // ctest runs each test in a process of its own. Unloading here keeps
         // tests apart when the program runs them all in one process, except
         // for missing-library tests: an unloaded library may stay resident
@@ -44,46 +45,49 @@ protected:
         FakeArc_Reset();
         useScenario("all");
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_temp = std::filesystem::temp_directory_path() /
-                 (std::string("tidebell-wrappers-") + std::to_string(::getpid()) + "-" +
-                  info->test_suite_name() + "-" + info->name());
+        m_temp =
+            std::filesystem::temp_directory_path() / (std::string("tidebell-wrappers-") + std::to_string(::getpid()) +
+                                                      "-" + info->test_suite_name() + "-" + info->name());
         std::filesystem::remove_all(m_temp);
         std::filesystem::create_directories(m_temp);
         m_previousDir = std::filesystem::current_path();
         std::filesystem::current_path(m_temp);
         platform::overrides().tempFolder = m_temp.string();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         std::filesystem::current_path(m_previousDir);
         std::filesystem::remove_all(m_temp);
         platform::overrides().librarySearchFolders.reset();
         platform::overrides().tempFolder.reset();
     }
 
-    static void useScenario(const std::string& scenario) {
+    static void useScenario(const std::string& scenario)
+    {
         platform::overrides().librarySearchFolders =
             std::vector<std::string>{std::string(FAKELIBS_DIR) + "/" + scenario};
     }
-    static std::string libraryPath(const std::string& scenario, const std::string& file) {
+    static std::string libraryPath(const std::string& scenario, const std::string& file)
+    {
         return platform::toWindowsPath(std::string(FAKELIBS_DIR) + "/" + scenario + "/" + file);
     }
 
     // Windows-style path of a file in the temporary folder.
-    std::string winPath(const std::string& name) const {
-        return platform::toWindowsPath((m_temp / name).string());
-    }
-    void writeFile(const std::string& name, const std::string& content) const {
+    std::string winPath(const std::string& name) const { return platform::toWindowsPath((m_temp / name).string()); }
+    void writeFile(const std::string& name, const std::string& content) const
+    {
         std::ofstream(m_temp / name, std::ios::binary) << content;
     }
-    std::string readFile(const std::string& name) const {
+    std::string readFile(const std::string& name) const
+    {
         std::ifstream in(m_temp / name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     bool exists(const std::string& name) const { return std::filesystem::exists(m_temp / name); }
 
     // Runs f and returns the EArchiver message it throws ("" when none).
-    template <class F>
-    static std::string messageOf(F&& f) {
+    template <class F> static std::string messageOf(F&& f)
+    {
         try {
             f();
         } catch (const archives::EArchiver& e) {
@@ -94,7 +98,7 @@ protected:
 
     std::filesystem::path m_temp;
     std::filesystem::path m_previousDir;
-    std::string m_output;   // no output buffer
+    std::string m_output;  // no output buffer
 };
 
 inline const HWND kWindow = reinterpret_cast<HWND>(0x5150);

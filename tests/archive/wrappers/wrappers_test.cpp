@@ -16,7 +16,8 @@ protected:
     const FileList m_files{std::string("a.wav")};
 };
 
-TEST_F(WrappersTest, CabSwitchesAndCommandWords) {
+TEST_F(WrappersTest, CabSwitchesAndCommandWords)
+{
     TCab32 cab;
     TArchiverOptions o;
     o.c = 1;
@@ -26,8 +27,7 @@ TEST_F(WrappersTest, CabSwitchesAndCommandWords) {
     o.ji = 1;
     // Extraction expands the archive name first.
     cab.Extract(nullptr, "s.cab", o, R"(C:\TEMP)", m_files, false, m_output);
-    EXPECT_EQ(cab.GetCommandLine(),
-              "-x -o -i -r -j -q  \"" + winPath("s.cab") + R"(" "C:\TEMP\" "a.wav" )");
+    EXPECT_EQ(cab.GetCommandLine(), "-x -o -i -r -j -q  \"" + winPath("s.cab") + R"(" "C:\TEMP\" "a.wav" )");
     EXPECT_EQ(fakearc::callsOf("Cab")[0][3], cab.GetCommandLine());
 
     TArchiverOptions d;
@@ -41,15 +41,16 @@ TEST_F(WrappersTest, CabSwitchesAndCommandWords) {
     EXPECT_EQ(fakearc::callsOf("CabCheckArchive")[0][3], "3");
 }
 
-TEST_F(WrappersTest, CabArjRarProbesCloseEvenAFailedHandle) {
+TEST_F(WrappersTest, CabArjRarProbesCloseEvenAFailedHandle)
+{
     struct Case {
         bool (*probe)(const std::string&);
         const char* library;
         const char* close;
     };
-    for (const Case& c : {Case{CheckCabArchive, "cab32", "CabCloseArchive"},
-                          Case{CheckArjArchive, "unarj32j", "UnarjCloseArchive"},
-                          Case{CheckRarArchive, "unrar32", "UnrarCloseArchive"}}) {
+    for (const Case& c :
+         {Case{CheckCabArchive, "cab32", "CabCloseArchive"}, Case{CheckArjArchive, "unarj32j", "UnarjCloseArchive"},
+          Case{CheckRarArchive, "unrar32", "UnrarCloseArchive"}}) {
         FakeArc_Reset();
         fakearc::script(c.library, "open", "0");
         EXPECT_FALSE(c.probe(R"(C:\nowhere\s.bin)"));
@@ -60,7 +61,8 @@ TEST_F(WrappersTest, CabArjRarProbesCloseEvenAFailedHandle) {
     }
 }
 
-TEST_F(WrappersTest, ArjExtractsWithLhaSwitchesThroughItsOwnLibrary) {
+TEST_F(WrappersTest, ArjExtractsWithLhaSwitchesThroughItsOwnLibrary)
+{
     TArj32 arj;
     TArchiverOptions o;
     o.c = 1;
@@ -68,8 +70,7 @@ TEST_F(WrappersTest, ArjExtractsWithLhaSwitchesThroughItsOwnLibrary) {
     o.ResFileUsage = TResFileUsage{};
     // Unlike TLha32, the caller's response-file flag counts.
     arj.Extract(nullptr, R"(C:\s.arj)", o, R"(C:\TEMP)", m_files, true, m_output);
-    EXPECT_EQ(arj.GetCommandLine(),
-              "x -+ -c1  \"C:\\s.arj\" \"C:\\TEMP\\\" \"@" + o.ResFileName + "\" ");
+    EXPECT_EQ(arj.GetCommandLine(), "x -+ -c1  \"C:\\s.arj\" \"C:\\TEMP\\\" \"@" + o.ResFileName + "\" ");
     EXPECT_EQ(readFile("list.txt"), "\"a.wav\"\r\n");
     // Packing is TLha32's and goes to UNLHA32.DLL.
     arj.Pack(nullptr, R"(C:\s.arj)", TArchiverOptions(), "", m_files, false, m_output);
@@ -78,43 +79,40 @@ TEST_F(WrappersTest, ArjExtractsWithLhaSwitchesThroughItsOwnLibrary) {
     arj.CloseArchive(h);
     arj.CheckArchive(R"(C:\s.arj)", 1, 2);
     EXPECT_EQ(fakearc::sequence(),
-              (std::vector<std::string>{"unarj32j:Unarj", "unlha32:Unlha",
-                                        "unarj32j:UnarjOpenArchive", "unarj32j:UnarjCloseArchive",
-                                        "unarj32j:UnarjCheckArchive"}));
+              (std::vector<std::string>{"unarj32j:Unarj", "unlha32:Unlha", "unarj32j:UnarjOpenArchive",
+                                        "unarj32j:UnarjCloseArchive", "unarj32j:UnarjCheckArchive"}));
     EXPECT_EQ(fakearc::callsOf("UnarjCheckArchive")[0][3], "3");
 }
 
-TEST_F(WrappersTest, ArjOwnerWindowGoesThroughBothLibrariesInOrder) {
+TEST_F(WrappersTest, ArjOwnerWindowGoesThroughBothLibrariesInOrder)
+{
     TArj32 arj;
-    TLha32::LoadDLL();   // the inherited half needs UNLHA32.DLL loaded already
+    TLha32::LoadDLL();  // the inherited half needs UNLHA32.DLL loaded already
     fakearc::script("unlha32", "setowner", "0");
-    EXPECT_TRUE(arj.SetOwnerWindow(kWindow, nullptr));   // the ARJ library's answer
+    EXPECT_TRUE(arj.SetOwnerWindow(kWindow, nullptr));  // the ARJ library's answer
     EXPECT_TRUE(arj.HasOwnerWindow());
     fakearc::script("unarj32j", "killowner", "0");
     EXPECT_FALSE(arj.KillOwnerWindow(kWindow));
     EXPECT_FALSE(arj.HasOwnerWindow());
     EXPECT_EQ(fakearc::sequence(),
-              (std::vector<std::string>{
-                  "unlha32:UnlhaSetOwnerWindowEx", "unarj32j:UnarjSetOwnerWindowEx",
-                  "unarj32j:UnarjKillOwnerWindowEx", "unlha32:UnlhaKillOwnerWindowEx"}));
+              (std::vector<std::string>{"unlha32:UnlhaSetOwnerWindowEx", "unarj32j:UnarjSetOwnerWindowEx",
+                                        "unarj32j:UnarjKillOwnerWindowEx", "unlha32:UnlhaKillOwnerWindowEx"}));
 }
 
-TEST_F(WrappersTest, ArjWithoutLhaLibraryListsButCannotPack) {
+TEST_F(WrappersTest, ArjWithoutLhaLibraryListsButCannotPack)
+{
     useScenario("arj-only");
     TArj32 arj;
     arj.Extract(nullptr, R"(C:\s.arj)", TArchiverOptions(), "", m_files, false, m_output);
     EXPECT_EQ(fakearc::sequence(), std::vector<std::string>{"unarj32j:Unarj"});
-    EXPECT_EQ(messageOf([&] {
-                  arj.Pack(nullptr, R"(C:\s.arj)", TArchiverOptions(), "", m_files, false,
-                           m_output);
-              }),
+    EXPECT_EQ(messageOf([&] { arj.Pack(nullptr, R"(C:\s.arj)", TArchiverOptions(), "", m_files, false, m_output); }),
               "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。");
     const std::string message = messageOf([&] { arj.SetOwnerWindow(kWindow, nullptr); });
-    EXPECT_NE(message.find(" に UnlhaSetOwnerWindowEx のエントリが見つかりません。"), std::string::npos)
-        << message;
+    EXPECT_NE(message.find(" に UnlhaSetOwnerWindowEx のエントリが見つかりません。"), std::string::npos) << message;
 }
 
-TEST_F(WrappersTest, TarFamilySwitches) {
+TEST_F(WrappersTest, TarFamilySwitches)
+{
     TTgz32 tgz;
     TArchiverOptions o;
     o.p = 1;
@@ -154,7 +152,8 @@ TEST_F(WrappersTest, TarFamilySwitches) {
     EXPECT_EQ(fakearc::callsOf("TarExtractMem")[0][3], tgz.GetCommandLine());
 }
 
-TEST_F(WrappersTest, TarSelfExtractorIsWrittenWithoutTheLibrary) {
+TEST_F(WrappersTest, TarSelfExtractorIsWrittenWithoutTheLibrary)
+{
     TTar32 tar;
     tar.Extract(nullptr, R"(C:\s.tar)", TArchiverOptions(), "", m_files, false, m_output);
     const std::string line = tar.GetCommandLine();
@@ -173,9 +172,10 @@ TEST_F(WrappersTest, TarSelfExtractorIsWrittenWithoutTheLibrary) {
               "BZ2 形式書庫は自己解凍形式にできません。");
 }
 
-TEST_F(WrappersTest, TarArchiveKindFromTheLibrarysType) {
-    const std::vector<std::pair<int, TArchiverType>> table{
-        {1, atTar}, {2, atTgz}, {4, atTgz}, {5, atTgz}, {6, atBZ2}, {7, atBZ2}, {0, atNone}, {8, atNone}};
+TEST_F(WrappersTest, TarArchiveKindFromTheLibrarysType)
+{
+    const std::vector<std::pair<int, TArchiverType>> table{{1, atTar}, {2, atTgz}, {4, atTgz},  {5, atTgz},
+                                                           {6, atBZ2}, {7, atBZ2}, {0, atNone}, {8, atNone}};
     for (auto [type, kind] : table) {
         fakearc::script("tar32", "archivetype", std::to_string(type));
         EXPECT_EQ(GetTarArchiveKind("rel.tgz"), kind) << type;
@@ -184,9 +184,10 @@ TEST_F(WrappersTest, TarArchiveKindFromTheLibrarysType) {
     EXPECT_EQ(fakearc::callsOf("TarGetArchiveType")[0][2], "rel.tgz");
 }
 
-TEST_F(WrappersTest, RarCommandWordFollowsTheFolderOption) {
+TEST_F(WrappersTest, RarCommandWordFollowsTheFolderOption)
+{
     TRar32 rar;
-    TArchiverOptions o;   // x = -1, c = -1
+    TArchiverOptions o;  // x = -1, c = -1
     rar.Extract(nullptr, R"(C:\s.rar)", o, R"(C:\TEMP)", m_files, false, m_output);
     EXPECT_EQ(rar.GetCommandLine(), R"(-x -u  "C:\s.rar" "C:\TEMP\" "a.wav" )");
     o.x = 0;
@@ -198,7 +199,8 @@ TEST_F(WrappersTest, RarCommandWordFollowsTheFolderOption) {
     EXPECT_EQ(fakearc::callsOf("Unrar").size(), 2u);
 }
 
-TEST_F(WrappersTest, BgaSwitchesAndResponseFileSources) {
+TEST_F(WrappersTest, BgaSwitchesAndResponseFileSources)
+{
     TBGA32 bga;
     TArchiverOptions o;
     bga.Extract(nullptr, R"(C:\s.gza)", o, R"(C:\TEMP)", m_files, false, m_output);
@@ -222,17 +224,18 @@ TEST_F(WrappersTest, BgaSwitchesAndResponseFileSources) {
     EXPECT_EQ(fakearc::callsOf("Bga").size(), 4u);
 }
 
-TEST_F(WrappersTest, BgaProbeNeedsAnExistingFile) {
+TEST_F(WrappersTest, BgaProbeNeedsAnExistingFile)
+{
     EXPECT_FALSE(CheckBgaArchive(winPath("missing.gza")));
     EXPECT_TRUE(fakearc::calls().empty());
     writeFile("s.gza", "x");
     fakearc::script("bga32", "open", "0");
     EXPECT_FALSE(CheckBgaArchive(winPath("s.gza")));
-    EXPECT_EQ(fakearc::sequence(),
-              (std::vector<std::string>{"bga32:BgaOpenArchive", "bga32:BgaCloseArchive"}));
+    EXPECT_EQ(fakearc::sequence(), (std::vector<std::string>{"bga32:BgaOpenArchive", "bga32:BgaCloseArchive"}));
 }
 
-TEST_F(WrappersTest, MissingLibrariesNameTheFileNeeded) {
+TEST_F(WrappersTest, MissingLibrariesNameTheFileNeeded)
+{
     useScenario("none");
     EXPECT_EQ(messageOf([] { TCab32 w; }), "CAB 形式書庫を扱うには CAB32.DLL が 必要です。");
     EXPECT_EQ(messageOf([] { TArj32 w; }), "ARJ 形式書庫を扱うには UNARJ32J.DLL が 必要です。");

@@ -16,7 +16,8 @@ using fixtures::windowsPath;
 
 namespace {
 
-std::string extractLine(const std::string& cab, const std::string& dest, const std::string& name, bool flat) {
+std::string extractLine(const std::string& cab, const std::string& dest, const std::string& name, bool flat)
+{
     return std::string("-x -o -i") + (flat ? " -j" : "") + "  \"" + windowsPath(cab) + "\" \"" + windowsPath(dest) +
            "\\\" \"" + name + "\" ";
 }
@@ -25,15 +26,19 @@ using fixtures::buildCab;
 
 }  // namespace
 
-TEST(Cab32, ShiftJisNamesOfAHandMadeCabinet) {
+TEST(Cab32, ShiftJisNamesOfAHandMadeCabinet)
+{
     fixtures::LibraryDriver lib(ARCHIVER_LIBRARY_PATH, "Cab");
     ASSERT_TRUE(lib.loaded());
     fixtures::TempDir dir;
     std::string big(50000, '\0');
-    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 31);
     // 表\音.wav (表 is 95 5C) and ｻｳﾝﾄﾞ\a.wav (half-width kana, single high bytes).
     fixtures::writeFile(dir.file("jp.cab"), buildCab({{"\x95\x5C\x5C\x89\xB9.wav", big},
-                                                      {"\xBB\xB3\xDD\xC4\xDE\x5C" "a.wav", "small"}}));
+                                                      {"\xBB\xB3\xDD\xC4\xDE\x5C"
+                                                       "a.wav",
+                                                       "small"}}));
     auto listed = lib.list(windowsPath(dir.file("jp.cab")), "*.wav");
     ASSERT_EQ(listed.size(), 2u);
     EXPECT_EQ(listed[0].name, "\xE8\xA1\xA8/\xE9\x9F\xB3.wav");
@@ -45,7 +50,8 @@ TEST(Cab32, ShiftJisNamesOfAHandMadeCabinet) {
     EXPECT_EQ(fixtures::readFile(out + "/" + listed[1].name), "small");
 }
 
-TEST(Cab32, GcabCabinetsListAndExtractThroughTheEntries) {
+TEST(Cab32, GcabCabinetsListAndExtractThroughTheEntries)
+{
     REQUIRE_TOOL("gcab");
     REQUIRE_TOOL("sox");
     fixtures::LibraryDriver lib(ARCHIVER_LIBRARY_PATH, "Cab");
@@ -67,7 +73,8 @@ TEST(Cab32, GcabCabinetsListAndExtractThroughTheEntries) {
                                   " snd/a.wav b.wav readme.txt"));
         auto listed = lib.list(windowsPath(cab), "*.wav");
         std::vector<std::string> names;
-        for (const auto& e : listed) names.push_back(e.name);
+        for (const auto& e : listed)
+            names.push_back(e.name);
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{"b.wav", "snd/a.wav"}));  // "\" in the cabinet becomes "/"
         for (const auto& e : listed) {

@@ -12,18 +12,23 @@ using fake::FakeArchive;
 
 namespace {
 
-std::string recordName(const unsigned char* rec) { return reinterpret_cast<const char*>(rec + 26); }
+std::string recordName(const unsigned char* rec)
+{
+    return reinterpret_cast<const char*>(rec + 26);
+}
 
 class Entries : public ::testing::Test {
 protected:
     fake::TestRoot root;
-    void SetUp() override {
+    void SetUp() override
+    {
         FakeArchive a;
         a.entries = {fake::file("snd/a.wav", "AAAA"), fake::folder("snd/"), fake::file("B.WAV", "BB"),
                      fake::file("readme.txt", "text"), fake::file("deep/er/c.wav", std::string(100000, 'c'))};
         fake::put("s.lzh", a);
     }
-    std::vector<std::string> list(uint32_t h, const char* wild) {
+    std::vector<std::string> list(uint32_t h, const char* wild)
+    {
         std::vector<std::string> names;
         unsigned char rec[558];
         for (int r = entries::findFirst(fake::kLha, h, wild, rec); r == 0; r = entries::findNext(fake::kLha, h, rec))
@@ -34,7 +39,8 @@ protected:
 
 }  // namespace
 
-TEST_F(Entries, FindWalksTheDirectoryWithWildcards) {
+TEST_F(Entries, FindWalksTheDirectoryWithWildcards)
+{
     const uint32_t h = entries::openArchive(fake::kLha, nullptr, "C:\\s.lzh", 0);
     ASSERT_NE(h, 0u);
     EXPECT_EQ(list(h, "*.wav"), (std::vector<std::string>{"snd/a.wav", "B.WAV", "deep/er/c.wav"}));
@@ -47,7 +53,8 @@ TEST_F(Entries, FindWalksTheDirectoryWithWildcards) {
     EXPECT_EQ(entries::closeArchive(fake::kLha, h), ArcOk);
 }
 
-TEST_F(Entries, StaleUnknownAndForeignHandlesAreErrors) {
+TEST_F(Entries, StaleUnknownAndForeignHandlesAreErrors)
+{
     unsigned char rec[558];
     const uint32_t h = entries::openArchive(fake::kLha, nullptr, "C:\\s.lzh", 0x800002);
     ASSERT_NE(h, 0u);
@@ -65,7 +72,8 @@ TEST_F(Entries, StaleUnknownAndForeignHandlesAreErrors) {
     EXPECT_EQ(HandleTable::instance().size(), 0u);
 }
 
-TEST_F(Entries, OpenFailsWithoutReaderOrWithBrokenArchive) {
+TEST_F(Entries, OpenFailsWithoutReaderOrWithBrokenArchive)
+{
     EXPECT_EQ(entries::openArchive(fake::kLha, nullptr, "C:\\missing.lzh", 0), 0u);
     EXPECT_EQ(entries::openArchive(fake::kLha, nullptr, "Q:\\unmapped.lzh", 0), 0u);
     EXPECT_EQ(entries::openArchive(fake::kLha, nullptr, nullptr, 0), 0u);
@@ -76,7 +84,8 @@ TEST_F(Entries, OpenFailsWithoutReaderOrWithBrokenArchive) {
     EXPECT_FALSE(entries::checkArchive(fake::kLha, "C:\\broken.lzh", CheckModeQuick));
 }
 
-TEST_F(Entries, CheckArchiveQuickOpensFullModeDecodesAll) {
+TEST_F(Entries, CheckArchiveQuickOpensFullModeDecodesAll)
+{
     EXPECT_TRUE(entries::checkArchive(fake::kLha, "C:\\s.lzh", CheckModeQuick));
     EXPECT_TRUE(entries::checkArchive(fake::kLha, "C:\\s.lzh", 0));
     FakeArchive bad;
@@ -88,13 +97,15 @@ TEST_F(Entries, CheckArchiveQuickOpensFullModeDecodesAll) {
     EXPECT_FALSE(entries::checkArchive(fake::kLha, nullptr, 0));
 }
 
-TEST_F(Entries, GetArchiveTypeUsesTheHookOrAnswersZero) {
+TEST_F(Entries, GetArchiveTypeUsesTheHookOrAnswersZero)
+{
     EXPECT_EQ(entries::getArchiveType(fake::kTar, "C:\\s.lzh"), 1);
     EXPECT_EQ(entries::getArchiveType(fake::kTar, "C:\\other"), 0);
     EXPECT_EQ(entries::getArchiveType(fake::kLha, "C:\\s.lzh"), 0);
 }
 
-TEST_F(Entries, ExtractMemFillsTheBufferAndChecksTheEntry) {
+TEST_F(Entries, ExtractMemFillsTheBufferAndChecksTheEntry)
+{
     char buffer[16] = {};
     DWORD written = 99;
     DWORD dosTime = 0;
@@ -107,13 +118,14 @@ TEST_F(Entries, ExtractMemFillsTheBufferAndChecksTheEntry) {
     EXPECT_EQ(dosTime, fake::file("x", "").entry.dosDateTime);
     EXPECT_EQ(attributes, 0x20);
     // A bare name finds the entry in its folder.
-    EXPECT_EQ(entries::extractMem(fake::kLha, nullptr, " -+ \"C:\\s.lzh\" \"b.wav\"",
-                                  reinterpret_cast<LPBYTE>(buffer), sizeof buffer, nullptr, nullptr, &written),
+    EXPECT_EQ(entries::extractMem(fake::kLha, nullptr, " -+ \"C:\\s.lzh\" \"b.wav\"", reinterpret_cast<LPBYTE>(buffer),
+                                  sizeof buffer, nullptr, nullptr, &written),
               ArcOk);
     EXPECT_EQ(std::string(buffer, written), "BB");
 }
 
-TEST_F(Entries, ExtractMemReportsSmallBufferNoMatchAndBadLines) {
+TEST_F(Entries, ExtractMemReportsSmallBufferNoMatchAndBadLines)
+{
     char buffer[1000];
     DWORD written = 0;
     auto run = [&](const char* line, LPBYTE buf, DWORD size) {
@@ -130,7 +142,8 @@ TEST_F(Entries, ExtractMemReportsSmallBufferNoMatchAndBadLines) {
     EXPECT_EQ(run(nullptr, b, sizeof buffer), ArcBadArgument);
 }
 
-TEST_F(Entries, OwnerWindowRegistrationPerLibrary) {
+TEST_F(Entries, OwnerWindowRegistrationPerLibrary)
+{
     HWND w = reinterpret_cast<HWND>(0x1234);
     EXPECT_FALSE(entries::setOwnerWindowEx(fake::kLha, nullptr, nullptr));
     EXPECT_FALSE(entries::setOwnerWindowEx(fake::kLha, w, reinterpret_cast<void*>(0x1)));  // callbacks not offered

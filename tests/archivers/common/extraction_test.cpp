@@ -23,25 +23,30 @@ protected:
     fake::TestRoot root;
     char output[4096] = {};
 
-    void SetUp() override {
+    void SetUp() override
+    {
         FakeArchive a;
         a.entries = {fake::file("snd/a.wav", "AAAA"), fake::folder("empty/"), fake::file("B.WAV", "BB"),
                      fake::file("deep/er/c.wav", std::string(200000, 'c'))};
         fake::put("s.lzh", a);
     }
-    int run(const arc::LibraryDefinition& lib, const std::string& line) {
+    int run(const arc::LibraryDefinition& lib, const std::string& line)
+    {
         return entries::command(lib, nullptr, line.c_str(), output, sizeof output);
     }
     std::string out(const std::string& relative) { return root.posix(relative); }
     // No temporary file may remain anywhere below the destination.
-    void expectNoLeftovers(const std::string& folder) {
-        for (const auto& name : fake::listFolder(folder)) EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+    void expectNoLeftovers(const std::string& folder)
+    {
+        for (const auto& name : fake::listFolder(folder))
+            EXPECT_EQ(name.find(".part"), std::string::npos) << name;
     }
 };
 
 }  // namespace
 
-TEST_F(Extraction, WithFoldersCreatesTheDestinationAndTheTree) {
+TEST_F(Extraction, WithFoldersCreatesTheDestinationAndTheTree)
+{
     EXPECT_EQ(run(fake::kLha, "x -+ -c1 \"C:\\s.lzh\" \"C:\\new\\dest\\\""), ArcOk) << output;
     EXPECT_EQ(fake::readFile(out("new/dest/snd/a.wav")), "AAAA");
     EXPECT_EQ(fake::readFile(out("new/dest/B.WAV")), "BB");
@@ -49,15 +54,16 @@ TEST_F(Extraction, WithFoldersCreatesTheDestinationAndTheTree) {
     EXPECT_TRUE(fake::exists(out("new/dest/empty")));
     EXPECT_NE(std::string(output).find("extracted: C:\\new\\dest\\snd\\a.wav"), std::string::npos) << output;
     // The stored DOS time becomes the file's time.
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(out("new/dest/B.WAV").c_str(), &st), 0);
-    struct tm tm{};
+    struct tm tm {};
     localtime_r(&st.st_mtime, &tm);
     EXPECT_EQ(tm.tm_year, 124);
     EXPECT_EQ(tm.tm_hour, 3);
 }
 
-TEST_F(Extraction, ViewerExtractionIsFlatByFullOrBareName) {
+TEST_F(Extraction, ViewerExtractionIsFlatByFullOrBareName)
+{
     EXPECT_EQ(run(fake::kLha, "x -+ -c1 -n1 -x0  \"C:\\s.lzh\" \"C:\\TEMP\\\" \"snd/a.wav\" "), ArcOk) << output;
     EXPECT_EQ(fake::listFolder(out("TEMP")), std::vector<std::string>{"a.wav"});
     EXPECT_EQ(run(fake::kLha, "x -+ -c1 -n1 -x0  \"C:\\s.lzh\" \"C:\\TEMP\\\" \"c.wav\" "), ArcOk) << output;
@@ -66,13 +72,15 @@ TEST_F(Extraction, ViewerExtractionIsFlatByFullOrBareName) {
     EXPECT_EQ(fake::listFolder(out("Z")), std::vector<std::string>{"c.wav"});
 }
 
-TEST_F(Extraction, NameMatchingNothingIsAnError) {
+TEST_F(Extraction, NameMatchingNothingIsAnError)
+{
     EXPECT_EQ(run(fake::kLha, "x -+ -c1 -x0  \"C:\\s.lzh\" \"C:\\T\\\" \"missing.wav\" "), ArcNoMatch);
     EXPECT_TRUE(fake::listFolder(out("T")).empty());
     EXPECT_NE(std::string(output).find("missing.wav"), std::string::npos);
 }
 
-TEST_F(Extraction, OverwriteRulesPerDialect) {
+TEST_F(Extraction, OverwriteRulesPerDialect)
+{
     ::mkdir(out("T").c_str(), 0777);
     fake::writeFile(out("T/B.WAV"), "old");  // newer than the entry (written now)
     EXPECT_EQ(run(fake::kZip, "-x -j  \"C:\\s.lzh\" \"C:\\T\\\" \"B.WAV\" "), ArcOk);
@@ -84,12 +92,13 @@ TEST_F(Extraction, OverwriteRulesPerDialect) {
     EXPECT_EQ(fake::readFile(out("T/B.WAV")), "BB");
 }
 
-TEST_F(Extraction, FailedChecksLeaveNoFileAndKeepTheOldOne) {
+TEST_F(Extraction, FailedChecksLeaveNoFileAndKeepTheOldOne)
+{
     FakeArchive bad;
     bad.entries = {fake::file("crc.wav", "good"), fake::file("long.wav", "1234"), fake::file("broken.wav", "xyz"),
                    fake::file("fine.wav", "fine")};
     bad.entries[0].data = "evil";
-    bad.entries[1].data = "123456789";       // more than the declared size
+    bad.entries[1].data = "123456789";  // more than the declared size
     bad.entries[2].failWith = Status::Corrupt;
     fake::put("bad.lzh", bad);
     ::mkdir(out("T").c_str(), 0777);
@@ -105,7 +114,8 @@ TEST_F(Extraction, FailedChecksLeaveNoFileAndKeepTheOldOne) {
     EXPECT_NE(text.find("archive is corrupt: broken.wav"), std::string::npos) << text;
 }
 
-TEST_F(Extraction, HostileNamesNeverLeaveTheDestination) {
+TEST_F(Extraction, HostileNamesNeverLeaveTheDestination)
+{
     FakeArchive evil;
     evil.entries = {fake::file("../../up.wav", "1"), fake::file("/abs/root.wav", "2"),
                     fake::file("C:\\Windows\\drive.wav", "3"), fake::file("a\\..\\..\\back.wav", "4"),
@@ -128,7 +138,8 @@ TEST_F(Extraction, HostileNamesNeverLeaveTheDestination) {
 // A link refused under a name that a regular entry of the archive writes,
 // before or after it, fails nothing: the name was extracted. A link whose
 // name nothing writes still fails.
-TEST_F(Extraction, RefusedLinkUnderAWrittenNameIsNoFailure) {
+TEST_F(Extraction, RefusedLinkUnderAWrittenNameIsNoFailure)
+{
     fake::FakeEntry link = fake::file("snd/a.wav", "target");
     link.entry.type = EntryType::Symlink;
     fake::FakeEntry other = fake::file("other.wav", "target");
@@ -154,7 +165,8 @@ TEST_F(Extraction, RefusedLinkUnderAWrittenNameIsNoFailure) {
     EXPECT_EQ(fake::readFile(out("U/snd/a.wav")), "AAAA");
 }
 
-TEST_F(Extraction, ExistingLinksAreNeverFollowed) {
+TEST_F(Extraction, ExistingLinksAreNeverFollowed)
+{
     ASSERT_EQ(::mkdir(out("T").c_str(), 0777), 0);
     ASSERT_EQ(::mkdir(out("elsewhere").c_str(), 0777), 0);
     fake::writeFile(out("victim"), "keep");
@@ -163,13 +175,12 @@ TEST_F(Extraction, ExistingLinksAreNeverFollowed) {
     // The file link is replaced by a plain file; its target stays as it was.
     EXPECT_EQ(run(fake::kLha, "x -+ -c1  \"C:\\s.lzh\" \"C:\\T\\\" \"B.WAV\""), ArcOk) << output;
     EXPECT_EQ(fake::readFile(out("victim")), "keep");
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::lstat(out("T/B.WAV").c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(fake::readFile(out("T/B.WAV")), "BB");
     // A linked folder is not entered; the other entries still come out.
-    EXPECT_EQ(run(fake::kLha, "x -+ -c1  \"C:\\s.lzh\" \"C:\\T\\\" \"snd/a.wav\" \"c.wav\""), ArcWriteError)
-        << output;
+    EXPECT_EQ(run(fake::kLha, "x -+ -c1  \"C:\\s.lzh\" \"C:\\T\\\" \"snd/a.wav\" \"c.wav\""), ArcWriteError) << output;
     EXPECT_TRUE(fake::listFolder(out("elsewhere")).empty());
     EXPECT_TRUE(fake::exists(out("T/deep/er/c.wav")));
 }
@@ -186,8 +197,10 @@ struct ProgressLog {
 
 UINT g_message = 0;
 
-LRESULT progressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != g_message) return DefWindowProcA(window, message, wParam, lParam);
+LRESULT progressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != g_message)
+        return DefWindowProcA(window, message, wParam, lParam);
     auto* log = static_cast<ProgressLog*>(GetWindowContext(window));
     const auto* info = reinterpret_cast<const EXTRACTINGINFOEX*>(lParam);
     log->states.push_back(static_cast<uint32_t>(wParam));
@@ -199,7 +212,8 @@ LRESULT progressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-TEST_F(Extraction, ProgressMessagesReachTheOwnerWindow) {
+TEST_F(Extraction, ProgressMessagesReachTheOwnerWindow)
+{
     g_message = RegisterWindowMessageA("wm_arcextract");
     ProgressLog log;
     HWND window = CreateMessageWindow(progressProc, &log);
@@ -230,7 +244,8 @@ TEST_F(Extraction, ProgressMessagesReachTheOwnerWindow) {
     DestroyWindow(window);
 }
 
-TEST_F(Extraction, OutputBufferIsOptionalCutAndTerminated) {
+TEST_F(Extraction, OutputBufferIsOptionalCutAndTerminated)
+{
     EXPECT_EQ(entries::command(fake::kLha, nullptr, "x -+ -c1 \"C:\\s.lzh\" \"C:\\A\\\"", nullptr, 0), ArcOk);
     char small[8];
     std::memset(small, 'x', sizeof small);
@@ -240,7 +255,8 @@ TEST_F(Extraction, OutputBufferIsOptionalCutAndTerminated) {
     EXPECT_EQ(entries::command(fake::kLha, nullptr, nullptr, small, sizeof small), ArcBadCommand);
 }
 
-TEST_F(Extraction, CommandsWithoutArchiveOrFeatureAnswerTheirCodes) {
+TEST_F(Extraction, CommandsWithoutArchiveOrFeatureAnswerTheirCodes)
+{
     EXPECT_EQ(run(fake::kLha, "u -+ \"C:\\s.lzh\" \"C:\\T\\\" \"a.wav\""), ArcNotSupported);
     EXPECT_NE(std::string(output).find("not supported"), std::string::npos);
     EXPECT_EQ(run(fake::kLha, "x -+ \"C:\\none.lzh\" \"C:\\T\\\""), ArcNotArchive);
@@ -248,16 +264,18 @@ TEST_F(Extraction, CommandsWithoutArchiveOrFeatureAnswerTheirCodes) {
     EXPECT_EQ(run(fake::kLha, "t \"C:\\s.lzh\""), ArcOk) << output;
 }
 
-TEST_F(Extraction, ResponseFileSelectsEntries) {
+TEST_F(Extraction, ResponseFileSelectsEntries)
+{
     fake::writeFile(out("list.txt"), "\"snd\\a.wav\"\r\n\"B.WAV\"\r\n");
     EXPECT_EQ(run(fake::kLha, "x -+ -c1 \"C:\\s.lzh\" \"C:\\R\\\" \"@C:\\list.txt\""), ArcOk) << output;
     EXPECT_EQ(fake::listFolder(out("R")), (std::vector<std::string>{"B.WAV", "snd"}));
     EXPECT_EQ(run(fake::kLha, "x -+ -c1 \"C:\\s.lzh\" \"C:\\R\\\" \"@C:\\nolist.txt\""), ArcBadCommand);
 }
 
-TEST_F(Extraction, WriteErrorStopsAndLeavesNoPartialFile) {
+TEST_F(Extraction, WriteErrorStopsAndLeavesNoPartialFile)
+{
     // A file size limit makes writes fail part-way, as a full disk does.
-    struct rlimit old{};
+    struct rlimit old {};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;
@@ -274,7 +292,8 @@ TEST_F(Extraction, WriteErrorStopsAndLeavesNoPartialFile) {
 
 using testlimits::LimitsScope;
 
-TEST_F(Extraction, DecompressionBombStopsTheExtractionAndLeavesNothing) {
+TEST_F(Extraction, DecompressionBombStopsTheExtractionAndLeavesNothing)
+{
     FakeArchive a;
     fake::FakeEntry dense = fake::file("dense.wav", std::string(300000, 'd'));
     dense.entry.packedSize = 1000;  // 300:1, within the ratio
@@ -293,11 +312,11 @@ TEST_F(Extraction, DecompressionBombStopsTheExtractionAndLeavesNothing) {
     EXPECT_EQ(fake::readFile(out("U/bomb.wav")).size(), 300000u);
 }
 
-TEST_F(Extraction, FreeSpaceReserveStopsBeforeTheDiskFills) {
+TEST_F(Extraction, FreeSpaceReserveStopsBeforeTheDiskFills)
+{
     {
         LimitsScope limits("reserve=4611686018427387904");  // 4 EiB: no disk leaves that much
-        EXPECT_EQ(run(fake::kLha, "x -+ -c1  \"C:\\s.lzh\" \"C:\\T\\\" \"c.wav\" \"B.WAV\""), ArcOutputLimit)
-            << output;
+        EXPECT_EQ(run(fake::kLha, "x -+ -c1  \"C:\\s.lzh\" \"C:\\T\\\" \"c.wav\" \"B.WAV\""), ArcOutputLimit) << output;
     }
     EXPECT_FALSE(fake::exists(out("T/deep/er/c.wav")));
     EXPECT_FALSE(fake::exists(out("T/B.WAV")));
@@ -308,10 +327,12 @@ TEST_F(Extraction, FreeSpaceReserveStopsBeforeTheDiskFills) {
     EXPECT_EQ(currentOutputLimits().reserveBytes, uint64_t(512) << 20);
 }
 
-TEST_F(Extraction, TooLongNameFailsItsEntryAlone) {
+TEST_F(Extraction, TooLongNameFailsItsEntryAlone)
+{
     FakeArchive a;
     std::string deep;
-    for (int i = 0; i < 250; ++i) deep += std::string(20, 'd') + "/";
+    for (int i = 0; i < 250; ++i)
+        deep += std::string(20, 'd') + "/";
     a.entries = {fake::file(std::string(300, 'n') + ".wav", "1"), fake::file(deep + "x.wav", "2"),
                  fake::file("fine.wav", "3")};
     fake::put("long.lzh", a);

@@ -11,13 +11,16 @@ namespace {
 
 class LineReader : public arc::Reader {
 public:
-    arc::Result open(const std::string& posixPath) override {
+    arc::Result open(const std::string& posixPath) override
+    {
         std::ifstream in(posixPath, std::ios::binary);
         std::string line;
-        if (!std::getline(in, line) || line != "TBFAKE") return arc::Result::fail(arc::Status::NotArchive, "no magic");
+        if (!std::getline(in, line) || line != "TBFAKE")
+            return arc::Result::fail(arc::Status::NotArchive, "no magic");
         while (std::getline(in, line)) {
             const size_t tab = line.find('\t');
-            if (tab == std::string::npos) return arc::Result::fail(arc::Status::Corrupt, "line without tab");
+            if (tab == std::string::npos)
+                return arc::Result::fail(arc::Status::Corrupt, "line without tab");
             arc::Entry e;
             e.name = line.substr(0, tab);
             m_data.push_back(line.substr(tab + 1));
@@ -31,9 +34,11 @@ public:
         return arc::Result::success();
     }
     const std::vector<arc::Entry>& entries() const override { return m_entries; }
-    arc::Result extract(size_t index, arc::Sink& sink) override {
+    arc::Result extract(size_t index, arc::Sink& sink) override
+    {
         const std::string& d = m_data.at(index);
-        if (!sink.write(d.data(), d.size())) return arc::Result::fail(arc::Status::Aborted, "stopped");
+        if (!sink.write(d.data(), d.size()))
+            return arc::Result::fail(arc::Status::Aborted, "stopped");
         return arc::Result::success();
     }
 
@@ -42,8 +47,14 @@ private:
     std::vector<std::string> m_data;
 };
 
-std::unique_ptr<arc::Reader> makeReader(const std::string&) { return std::make_unique<LineReader>(); }
-int archiveType(const std::string& posixPath) { return LineReader().open(posixPath).ok() ? 1 : 0; }
+std::unique_ptr<arc::Reader> makeReader(const std::string&)
+{
+    return std::make_unique<LineReader>();
+}
+int archiveType(const std::string& posixPath)
+{
+    return LineReader().open(posixPath).ok() ? 1 : 0;
+}
 
 const arc::LibraryDefinition kFake = {"FAKEARC.DLL", arc::Dialect::Lha, makeReader, archiveType};
 

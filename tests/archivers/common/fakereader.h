@@ -12,8 +12,8 @@ namespace fake {
 
 struct FakeEntry {
     arc::Entry entry;
-    std::string data;            // what extract() writes
-    size_t chunk = 4096;         // bytes per Sink::write
+    std::string data;                        // what extract() writes
+    size_t chunk = 4096;                     // bytes per Sink::write
     arc::Status failWith = arc::Status::Ok;  // extract() fails after writing the data
 };
 

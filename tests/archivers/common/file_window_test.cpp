@@ -8,7 +8,8 @@
 #include "archivers/common/file_window.h"
 #include "tests/archivers/support/archivetest.h"
 
-TEST(FileWindow, ReadsAnywhereAndRefusesPastTheEnd) {
+TEST(FileWindow, ReadsAnywhereAndRefusesPastTheEnd)
+{
     fixtures::TempDir dir;
     const std::string data = fixtures::pattern(3 * arc::FileWindow::kWindowSize + 123, 77);
     fixtures::writeFile(dir.file("f"), data);
@@ -16,8 +17,8 @@ TEST(FileWindow, ReadsAnywhereAndRefusesPastTheEnd) {
     ASSERT_GE(fd, 0);
     arc::FileWindow window(fd, data.size());
     const size_t w = arc::FileWindow::kWindowSize;
-    for (auto [offset, size] : {std::pair<size_t, size_t>{0, 10}, {w - 5, 10}, {5, 2 * w}, {w + 1, w},
-                                {data.size() - 7, 7}, {3, 4}}) {
+    for (auto [offset, size] :
+         {std::pair<size_t, size_t>{0, 10}, {w - 5, 10}, {5, 2 * w}, {w + 1, w}, {data.size() - 7, 7}, {3, 4}}) {
         std::string out(size, '\0');
         ASSERT_TRUE(window.read(offset, out.data(), size)) << offset;
         EXPECT_TRUE(out == data.substr(offset, size)) << offset << "+" << size;

@@ -20,7 +20,8 @@ protected:
     void* m_lib = nullptr;
     std::string m_dir;
 
-    void SetUp() override {
+    void SetUp() override
+    {
         m_lib = dlopen(FAKEARC_PATH, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(m_lib, nullptr) << dlerror();
         char templ[] = "/tmp/arc-lib-XXXXXX";
@@ -28,13 +29,16 @@ protected:
         m_dir = templ;
         std::ofstream(m_dir + "/s.fak", std::ios::binary) << "TBFAKE\nsnd/a.wav\tAAAA\nB.WAV\tBB\nread.me\tx\n";
     }
-    void TearDown() override {
-        if (m_lib) dlclose(m_lib);
+    void TearDown() override
+    {
+        if (m_lib)
+            dlclose(m_lib);
         std::error_code ec;
-        if (m_dir.rfind("/tmp/arc-lib-", 0) == 0) std::filesystem::remove_all(m_dir, ec);
+        if (m_dir.rfind("/tmp/arc-lib-", 0) == 0)
+            std::filesystem::remove_all(m_dir, ec);
     }
-    template <typename F>
-    F entry(const char* name) {
+    template <typename F> F entry(const char* name)
+    {
         void* p = dlsym(m_lib, name);
         EXPECT_NE(p, nullptr) << name;
         return reinterpret_cast<F>(p);
@@ -44,16 +48,18 @@ protected:
 
 }  // namespace
 
-TEST_F(LoadedLibrary, ExportsTheEntriesAndNothingOfTheCommonCode) {
-    for (const char* name : {"Fake", "FakeOpenArchive", "FakeCloseArchive", "FakeFindFirst", "FakeFindNext",
-                             "FakeCheckArchive", "FakeSetOwnerWindowEx", "FakeKillOwnerWindowEx", "FakeExtractMem",
-                             "FakeGetArchiveType"})
+TEST_F(LoadedLibrary, ExportsTheEntriesAndNothingOfTheCommonCode)
+{
+    for (const char* name :
+         {"Fake", "FakeOpenArchive", "FakeCloseArchive", "FakeFindFirst", "FakeFindNext", "FakeCheckArchive",
+          "FakeSetOwnerWindowEx", "FakeKillOwnerWindowEx", "FakeExtractMem", "FakeGetArchiveType"})
         EXPECT_NE(dlsym(m_lib, name), nullptr) << name;
     EXPECT_EQ(dlsym(m_lib, "_ZN3arc10nameToUtf8ESt17basic_string_viewIcSt11char_traitsIcEE"), nullptr);
     EXPECT_EQ(dlsym(m_lib, "_ZN3arc11HandleTable8instanceEv"), nullptr);
 }
 
-TEST_F(LoadedLibrary, ListsExtractsAndChecksThroughTheEntries) {
+TEST_F(LoadedLibrary, ListsExtractsAndChecksThroughTheEntries)
+{
     auto open = entry<OpenArchiveEntry>("FakeOpenArchive");
     auto first = entry<FindFirstEntry>("FakeFindFirst");
     auto next = entry<FindNextEntry>("FakeFindNext");
@@ -70,7 +76,8 @@ TEST_F(LoadedLibrary, ListsExtractsAndChecksThroughTheEntries) {
     ASSERT_NE(h, 0u);
     EntryRecord rec;
     std::vector<std::string> names;
-    for (int r = first(h, "*.wav", &rec); r == 0; r = next(h, &rec)) names.push_back(rec.FileName());
+    for (int r = first(h, "*.wav", &rec); r == 0; r = next(h, &rec))
+        names.push_back(rec.FileName());
     EXPECT_EQ(names, (std::vector<std::string>{"snd/a.wav", "B.WAV"}));
     close(h);
 

@@ -13,7 +13,8 @@
 
 using namespace arc;
 
-TEST(Wildcard, PatternWithoutFolderMatchesEveryFolderWithoutCase) {
+TEST(Wildcard, PatternWithoutFolderMatchesEveryFolderWithoutCase)
+{
     EXPECT_TRUE(wildcardMatch("*.wav", "snd/a.wav"));
     EXPECT_TRUE(wildcardMatch("*.wav", "B.WAV"));
     EXPECT_TRUE(wildcardMatch("*.WAV", "deep/er/c.wav"));
@@ -28,7 +29,8 @@ TEST(Wildcard, PatternWithoutFolderMatchesEveryFolderWithoutCase) {
     EXPECT_TRUE(wildcardMatch("", "anything"));
 }
 
-TEST(Wildcard, PatternWithFolderMatchesWholeName) {
+TEST(Wildcard, PatternWithFolderMatchesWholeName)
+{
     EXPECT_TRUE(wildcardMatch("snd/a.wav", "snd/a.wav"));
     EXPECT_TRUE(wildcardMatch("SND\\A.WAV", "snd/a.wav"));
     EXPECT_FALSE(wildcardMatch("snd/a.wav", "other/snd/a.wav"));
@@ -36,7 +38,8 @@ TEST(Wildcard, PatternWithFolderMatchesWholeName) {
     EXPECT_FALSE(wildcardMatch("snd/*.wav", "x.wav"));
 }
 
-TEST(Wildcard, BracketsOnlyInZipDialect) {
+TEST(Wildcard, BracketsOnlyInZipDialect)
+{
     EXPECT_TRUE(wildcardMatch("a/b[[]1].wav", "a/b[1].wav", true));
     EXPECT_FALSE(wildcardMatch("a/b[[]1].wav", "a/b[1].wav", false));
     EXPECT_TRUE(wildcardMatch("b[[]1].wav", "b[1].wav", true));
@@ -46,10 +49,12 @@ TEST(Wildcard, BracketsOnlyInZipDialect) {
     EXPECT_TRUE(wildcardMatch("b[1].wav", "b[1].wav", false));
 }
 
-TEST(Wildcard, PartsBetweenStarsMatchInOrder) {
+TEST(Wildcard, PartsBetweenStarsMatchInOrder)
+{
     EXPECT_TRUE(wildcardMatch("*ab*ab", "xabyab"));
     EXPECT_FALSE(wildcardMatch("*ab*ab", "xab"));
-    EXPECT_TRUE(wildcardMatch("a*a", "a\xE9\x9F\xB3" "a"));
+    EXPECT_TRUE(wildcardMatch("a*a", "a\xE9\x9F\xB3"
+                                     "a"));
     EXPECT_FALSE(wildcardMatch("a*a", "a"));
     EXPECT_TRUE(wildcardMatch("*?b?*", "aaXbY"));
     EXPECT_TRUE(wildcardMatch("*\xE9\x9F\xB3?", "x\xE9\x9F\xB3\xE9\x9F\xB3"));
@@ -61,7 +66,8 @@ TEST(Wildcard, PartsBetweenStarsMatchInOrder) {
     EXPECT_FALSE(wildcardMatch("*\x9F\xB3*", "\xE9\x9F\xB3"));
 }
 
-TEST(Wildcard, HostilePatternsAndNamesCostAboutTheirLength) {
+TEST(Wildcard, HostilePatternsAndNamesCostAboutTheirLength)
+{
     // Every one of these took quadratic time or worse per name (a listed
     // name handed back as the pattern may hold "*").
     const std::string name = std::string(10000, 'a') + ".wav";
@@ -78,7 +84,8 @@ TEST(Wildcard, HostilePatternsAndNamesCostAboutTheirLength) {
     EXPECT_TRUE(wildcardMatch(star, std::string(9000, 'a') + "b.wav"));
 }
 
-TEST(Wildcard, SetSplitsOnBlanksAndHonoursQuotes) {
+TEST(Wildcard, SetSplitsOnBlanksAndHonoursQuotes)
+{
     EXPECT_EQ(splitWildcards("*.wav  *.lzh"), (std::vector<std::string>{"*.wav", "*.lzh"}));
     EXPECT_EQ(splitWildcards("\"my file.wav\""), (std::vector<std::string>{"my file.wav"}));
     EXPECT_TRUE(splitWildcards(nullptr).empty());
@@ -88,7 +95,8 @@ TEST(Wildcard, SetSplitsOnBlanksAndHonoursQuotes) {
     EXPECT_TRUE(WildcardSet().matches("whatever"));
 }
 
-TEST(SafePath, HostileNamesStayBelowTheDestination) {
+TEST(SafePath, HostileNamesStayBelowTheDestination)
+{
     using V = std::vector<std::string>;
     EXPECT_EQ(safeComponents("../../etc/passwd"), (V{"etc", "passwd"}));
     EXPECT_EQ(safeComponents("/abs/x"), (V{"abs", "x"}));
@@ -97,13 +105,16 @@ TEST(SafePath, HostileNamesStayBelowTheDestination) {
     EXPECT_EQ(safeComponents("a\\..\\..\\b"), (V{"a", "b"}));
     EXPECT_EQ(safeComponents("a/./b//c"), (V{"a", "b", "c"}));
     EXPECT_EQ(safeComponents(".. /x"), (V{"x"}));
-    EXPECT_EQ(safeComponents("a\x01" "b"), (V{"a_b"}));
+    EXPECT_EQ(safeComponents("a\x01"
+                             "b"),
+              (V{"a_b"}));
     EXPECT_EQ(safeComponents("d/C:/x"), (V{"d", "C:", "x"}));  // not at the start: an ordinary name
     EXPECT_TRUE(safeComponents("../..").empty());
     EXPECT_TRUE(safeComponents("").empty());
 }
 
-TEST(EntryRecord, LayoutHoldsSizesCrcDateNameAndTexts) {
+TEST(EntryRecord, LayoutHoldsSizesCrcDateNameAndTexts)
+{
     Entry e;
     e.name = "snd/\xE9\x9F\xB3.wav";
     e.size = 0x100000002ull;
@@ -135,10 +146,12 @@ TEST(EntryRecord, LayoutHoldsSizesCrcDateNameAndTexts) {
     EXPECT_EQ(rec[557], 0);
 }
 
-TEST(EntryRecord, LongNameIsCutAtACharacterBoundary) {
+TEST(EntryRecord, LongNameIsCutAtACharacterBoundary)
+{
     Entry e;
     e.name = "a";
-    for (int i = 0; i < 300; ++i) e.name += "\xE9\x9F\xB3";
+    for (int i = 0; i < 300; ++i)
+        e.name += "\xE9\x9F\xB3";
     unsigned char rec[558];
     fillEntryRecord(e, rec);
     const size_t len = strnlen(reinterpret_cast<char*>(rec + 26), 513);
@@ -146,16 +159,20 @@ TEST(EntryRecord, LongNameIsCutAtACharacterBoundary) {
     EXPECT_EQ((len - 1) % 3, 0u);
 }
 
-TEST(Names, ShiftJisBecomesUtf8AndUtf8Stays) {
+TEST(Names, ShiftJisBecomesUtf8AndUtf8Stays)
+{
     EXPECT_EQ(nameToUtf8("\x89\xb9\x8a\x79/a.wav"), "\xE9\x9F\xB3\xE6\xA5\xBD/a.wav");  // 音楽
     EXPECT_EQ(nameToUtf8("\xE9\x9F\xB3.wav"), "\xE9\x9F\xB3.wav");
     EXPECT_EQ(shiftJisToUtf8("a\\b"), "a\\b");  // 0x5C stays a backslash in code page 932
     // Undecodable bytes are marked, the rest still comes through.
-    EXPECT_EQ(nameToUtf8("x\xFF" "y"), "x\xEF\xBF\xBDy");
+    EXPECT_EQ(nameToUtf8("x\xFF"
+                         "y"),
+              "x\xEF\xBF\xBDy");
     EXPECT_EQ(nameToUtf8("end\x89"), "end\xEF\xBF\xBD");
 }
 
-TEST(Crc, KnownCheckValues) {
+TEST(Crc, KnownCheckValues)
+{
     EXPECT_EQ(crc16Update(0, "123456789", 9), 0xBB3D);
     EXPECT_EQ(crc32Update(0, "123456789", 9), 0xCBF43926u);
     EXPECT_EQ(crc32Update(crc32Update(0, "1234", 4), "56789", 5), 0xCBF43926u);
@@ -163,11 +180,13 @@ TEST(Crc, KnownCheckValues) {
     // CRC-16 eight bytes at a time, against the bit by bit definition, at
     // every length and split around the eight-byte steps.
     std::string data;
-    for (int i = 0; i < 70; ++i) data += char(i * 37 + 11);
+    for (int i = 0; i < 70; ++i)
+        data += char(i * 37 + 11);
     auto bitwise = [](uint16_t crc, const std::string& bytes) {
         for (unsigned char b : bytes) {
             crc ^= b;
-            for (int k = 0; k < 8; ++k) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+            for (int k = 0; k < 8; ++k)
+                crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
         }
         return crc;
     };
@@ -179,7 +198,8 @@ TEST(Crc, KnownCheckValues) {
     }
 }
 
-TEST(CheckedSink, RefusesMoreThanTheSizeAndJudgesCrcAndSize) {
+TEST(CheckedSink, RefusesMoreThanTheSizeAndJudgesCrcAndSize)
+{
     Entry e;
     e.size = 4;
     e.crcKind = CrcKind::Crc16;
@@ -213,7 +233,8 @@ TEST(CheckedSink, RefusesMoreThanTheSizeAndJudgesCrcAndSize) {
     }
 }
 
-TEST(OutputText, CutToBufferAtCharacterBoundaryAndTerminated) {
+TEST(OutputText, CutToBufferAtCharacterBoundaryAndTerminated)
+{
     OutputText out;
     out.line("\xE9\x9F\xB3\xE9\x9F\xB3");
     char buf[5];

@@ -21,29 +21,36 @@ namespace {
 const std::vector<Filter> kTarFilters = {Filter::Gzip, Filter::Bzip2, Filter::Compress, Filter::Rpm};
 const std::vector<Format> kTarFormats = {Format::Tar, Format::Cpio, Format::Ar, Format::Raw};
 
-std::string extractToString(LibarchiveReader& r, size_t index, arc::Result* result = nullptr) {
+std::string extractToString(LibarchiveReader& r, size_t index, arc::Result* result = nullptr)
+{
     fixtures::MemorySink sink;
     arc::Result res = r.extract(index, sink);
-    if (result) *result = res;
-    else EXPECT_TRUE(res.ok()) << res.message;
+    if (result)
+        *result = res;
+    else
+        EXPECT_TRUE(res.ok()) << res.message;
     return sink.m_data;
 }
 
-const arc::Entry* findEntry(const LibarchiveReader& r, const std::string& name) {
+const arc::Entry* findEntry(const LibarchiveReader& r, const std::string& name)
+{
     for (const auto& e : r.entries())
-        if (e.name == name) return &e;
+        if (e.name == name)
+            return &e;
     return nullptr;
 }
 
 // Folders are listed as stored, with or without a final "/".
-const arc::Entry* findFolder(const LibarchiveReader& r, const std::string& name) {
+const arc::Entry* findFolder(const LibarchiveReader& r, const std::string& name)
+{
     const arc::Entry* e = findEntry(r, name + "/");
     return e ? e : findEntry(r, name);
 }
 
 // Three source files (two WAVE files in a folder and a text file) in dir/src.
 struct SourceTree {
-    explicit SourceTree(const fixtures::TempDir& dir) {
+    explicit SourceTree(const fixtures::TempDir& dir)
+    {
         fixtures::run("mkdir -p " + quote(dir.file("src/snd")));
         files["snd/a.wav"] = fixtures::makeWave(dir.file("src/snd/a.wav"), 0.3, 440);
         files["snd/b.wav"] = fixtures::makeWave(dir.file("src/snd/b.wav"), 0.2, 880);
@@ -54,14 +61,16 @@ struct SourceTree {
 };
 
 // Compares without printing binary contents.
-void expectBytes(const std::string& got, const std::string& want) {
+void expectBytes(const std::string& got, const std::string& want)
+{
     EXPECT_TRUE(got == want) << "got " << got.size() << " bytes (CRC " << std::hex << fixtures::crc32Of(got)
                              << "), want " << std::dec << want.size() << " bytes (CRC " << std::hex
                              << fixtures::crc32Of(want) << ")";
 }
 
 // Every file of `tree` is listed with its size and extracts to its bytes.
-void expectAllFiles(LibarchiveReader& r, const SourceTree& tree) {
+void expectAllFiles(LibarchiveReader& r, const SourceTree& tree)
+{
     for (const auto& [name, data] : tree.files) {
         SCOPED_TRACE(name);
         const arc::Entry* e = findEntry(r, name);
@@ -76,23 +85,27 @@ void expectAllFiles(LibarchiveReader& r, const SourceTree& tree) {
 // Sets the LZMA2 dictionary of an xz stream's first block (`bits` as the
 // filter stores it; 40 means 4 GiB) and makes its header CRC right again, so
 // only the size asked for is wrong.
-void setXzDictionary(std::string& xz, uint8_t bits) {
+void setXzDictionary(std::string& xz, uint8_t bits)
+{
     const size_t block = 12;
     const size_t size = (static_cast<uint8_t>(xz[block]) + 1) * 4;
     size_t pos = block + 2;
     const uint8_t flags = static_cast<uint8_t>(xz[block + 1]);
     for (int field = 0; field < ((flags & 0x40) != 0) + ((flags & 0x80) != 0); ++field)
-        while (static_cast<uint8_t>(xz[pos++]) & 0x80) {}
+        while (static_cast<uint8_t>(xz[pos++]) & 0x80) {
+        }
     ASSERT_EQ(static_cast<uint8_t>(xz[pos]), 0x21);  // LZMA2
     ASSERT_EQ(static_cast<uint8_t>(xz[pos + 1]), 1);
     xz[pos + 2] = static_cast<char>(bits);
     const uint32_t crc = fixtures::crc32Of(std::string_view(xz).substr(block, size - 4));
-    for (int i = 0; i < 4; ++i) xz[block + size - 4 + i] = static_cast<char>(crc >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        xz[block + size - 4 + i] = static_cast<char>(crc >> (8 * i));
 }
 
 }  // namespace
 
-TEST(LibarchiveReaderZip, MethodsMadeBy7zipListWithCrcAndExtractInAnyOrder) {
+TEST(LibarchiveReaderZip, MethodsMadeBy7zipListWithCrcAndExtractInAnyOrder)
+{
     REQUIRE_TOOL("7zz");
     REQUIRE_TOOL("sox");
     fixtures::TempDir dir;
@@ -111,21 +124,25 @@ TEST(LibarchiveReaderZip, MethodsMadeBy7zipListWithCrcAndExtractInAnyOrder) {
             EXPECT_EQ(e->crcKind, arc::CrcKind::Crc32);
             EXPECT_EQ(e->crc, fixtures::crc32Of(data));
             EXPECT_NE(e->dosDateTime, 0u);
-            if (std::string(method) == "Copy") EXPECT_EQ(e->method, "Stored");
-            else EXPECT_NE(e->method, "Stored");
+            if (std::string(method) == "Copy")
+                EXPECT_EQ(e->method, "Stored");
+            else
+                EXPECT_NE(e->method, "Stored");
         }
         const arc::Entry* folder = findFolder(r, "snd");
         ASSERT_NE(folder, nullptr);
         EXPECT_EQ(folder->type, arc::EntryType::Directory);
         EXPECT_TRUE(folder->attributes & 0x10);
         // Backwards (reopens each time), then forwards, then the same twice.
-        for (size_t i = r.entries().size(); i-- > 0;) extractToString(r, i);
+        for (size_t i = r.entries().size(); i-- > 0;)
+            extractToString(r, i);
         expectAllFiles(r, tree);
         expectAllFiles(r, tree);
     }
     // A method libarchive cannot decode lists but refuses to extract.
     std::string zip = dir.file("d64.zip");
-    ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && 7zz a -tzip -mm=Deflate64 " + quote(zip) + " readme.txt"));
+    ASSERT_TRUE(
+        fixtures::run("cd " + quote(dir.file("src")) + " && 7zz a -tzip -mm=Deflate64 " + quote(zip) + " readme.txt"));
     LibarchiveReader r({Format::Zip});
     ASSERT_TRUE(r.open(zip).ok());
     ASSERT_EQ(r.entries().size(), 1u);
@@ -134,11 +151,13 @@ TEST(LibarchiveReaderZip, MethodsMadeBy7zipListWithCrcAndExtractInAnyOrder) {
     EXPECT_EQ(r.extract(0, sink).status, arc::Status::Unsupported);
 }
 
-TEST(LibarchiveReaderZip, XzZstdAndZip64RecordsWrittenByHand) {
+TEST(LibarchiveReaderZip, XzZstdAndZip64RecordsWrittenByHand)
+{
     REQUIRE_TOOL("bsdtar");
     fixtures::TempDir dir;
     std::string data;
-    for (int i = 0; i < 20000; ++i) data += static_cast<char>((i * 7) % 251);
+    for (int i = 0; i < 20000; ++i)
+        data += static_cast<char>((i * 7) % 251);
     std::vector<fixtures::ZipMember> members(3);
     members[0] = {"x.bin", data, fixtures::compressWith("-J", data, dir), 95, 0, 0x0014, false};
     members[1] = {"z.bin", data, fixtures::compressWith("--zstd", data, dir), 93, 0, 0x0014, false};
@@ -164,12 +183,13 @@ TEST(LibarchiveReaderZip, XzZstdAndZip64RecordsWrittenByHand) {
     }
 }
 
-TEST(LibarchiveReaderZip, NamesShiftJisUtf8UndecodableAndBackslashFolders) {
+TEST(LibarchiveReaderZip, NamesShiftJisUtf8UndecodableAndBackslashFolders)
+{
     fixtures::TempDir dir;
     // "表\音.wav" in Shift-JIS: 表 is 95 5C, whose second byte is "\".
     const std::string sjis = "\x95\x5C\x5C\x89\xB9.wav";
     const std::string utf8 = "\xE9\x9F\xB3/\xE5\xA3\xB0.wav";  // 音/声.wav, flagged UTF-8
-    const std::string broken = "bad\x81\xFF.wav";             // neither encoding
+    const std::string broken = "bad\x81\xFF.wav";              // neither encoding
     std::vector<fixtures::ZipMember> members(3);
     members[0] = {sjis, "one"};
     members[1] = {utf8, "two"};
@@ -191,7 +211,8 @@ TEST(LibarchiveReaderZip, NamesShiftJisUtf8UndecodableAndBackslashFolders) {
     EXPECT_EQ(extractToString(r, 2), "three");
 }
 
-TEST(LibarchiveReaderZip, DirectoryOrderNameMismatchAndUnicodePathField) {
+TEST(LibarchiveReaderZip, DirectoryOrderNameMismatchAndUnicodePathField)
+{
     fixtures::TempDir dir;
     std::vector<fixtures::ZipMember> members(4);
     members[0] = {"first.wav", "1111"};
@@ -218,7 +239,8 @@ TEST(LibarchiveReaderZip, DirectoryOrderNameMismatchAndUnicodePathField) {
     }
 }
 
-TEST(LibarchiveReaderZip, ExtractingOneEntryNeverDecodesTheOthers) {
+TEST(LibarchiveReaderZip, ExtractingOneEntryNeverDecodesTheOthers)
+{
     // The first entry's deflate data is garbage; the central directory is
     // sound, so listing works and the second entry extracts untouched.
     fixtures::TempDir dir;
@@ -238,7 +260,8 @@ TEST(LibarchiveReaderZip, ExtractingOneEntryNeverDecodesTheOthers) {
     EXPECT_EQ(extractToString(r, 1), "good data");
 }
 
-TEST(LibarchiveReaderZip, DamagedAndTruncatedFilesFailWithoutCrashing) {
+TEST(LibarchiveReaderZip, DamagedAndTruncatedFilesFailWithoutCrashing)
+{
     REQUIRE_TOOL("7zz");
     REQUIRE_TOOL("sox");
     fixtures::TempDir dir;
@@ -250,13 +273,15 @@ TEST(LibarchiveReaderZip, DamagedAndTruncatedFilesFailWithoutCrashing) {
     auto exercise = [&](const std::string& bytes) {
         fixtures::writeFile(bad, bytes);
         LibarchiveReader r({Format::Zip});
-        if (!r.open(bad).ok()) return;
+        if (!r.open(bad).ok())
+            return;
         for (size_t i = 0; i < r.entries().size(); ++i) {
             arc::Result res;
             extractToString(r, i, &res);
         }
     };
-    for (size_t len = 0; len < good.size(); len += 37) exercise(good.substr(0, len));
+    for (size_t len = 0; len < good.size(); len += 37)
+        exercise(good.substr(0, len));
     for (size_t at = 0; at < good.size(); at += 23) {
         std::string flipped = good;
         flipped[at] = static_cast<char>(flipped[at] ^ 0x5A);
@@ -269,7 +294,8 @@ TEST(LibarchiveReaderZip, DamagedAndTruncatedFilesFailWithoutCrashing) {
     EXPECT_EQ(r.open(dir.file("missing.zip")).ok(), false);
 }
 
-TEST(LibarchiveReaderZip, EncryptedEntryIsListedButNotExtracted) {
+TEST(LibarchiveReaderZip, EncryptedEntryIsListedButNotExtracted)
+{
     fixtures::TempDir dir;
     std::vector<fixtures::ZipMember> members(2);
     members[0] = {"secret.wav", "ciphertext", "", 0, 0x0001};
@@ -285,7 +311,8 @@ TEST(LibarchiveReaderZip, EncryptedEntryIsListedButNotExtracted) {
     EXPECT_EQ(extractToString(r, 1), "plain");
 }
 
-TEST(LibarchiveReaderZip, SinkRefusalAbortsAndTheEntryCanBeExtractedAgain) {
+TEST(LibarchiveReaderZip, SinkRefusalAbortsAndTheEntryCanBeExtractedAgain)
+{
     fixtures::TempDir dir;
     std::string data(300000, 'q');
     std::string zip = dir.file("s.zip");
@@ -299,7 +326,8 @@ TEST(LibarchiveReaderZip, SinkRefusalAbortsAndTheEntryCanBeExtractedAgain) {
     EXPECT_EQ(extractToString(r, 1), "b");
 }
 
-TEST(LibarchiveReaderTar, TarFamilyMadeByBsdtarListsTypesAndExtracts) {
+TEST(LibarchiveReaderTar, TarFamilyMadeByBsdtarListsTypesAndExtracts)
+{
     REQUIRE_TOOL("bsdtar");
     REQUIRE_TOOL("sox");
     fixtures::TempDir dir;
@@ -311,8 +339,8 @@ TEST(LibarchiveReaderTar, TarFamilyMadeByBsdtarListsTypesAndExtracts) {
         int filter;
     };
     const Kind kinds[] = {
-        {"t.tar", "", 0},         {"t.tar.gz", "-z", 1},       {"t.tar.bz2", "-j", 2},
-        {"t.tar.Z", "-Z", 3},     {"t.cpio", "--format cpio", 0}, {"t.newc.gz", "-z --format newc", 1},
+        {"t.tar", "", 0},     {"t.tar.gz", "-z", 1},          {"t.tar.bz2", "-j", 2},
+        {"t.tar.Z", "-Z", 3}, {"t.cpio", "--format cpio", 0}, {"t.newc.gz", "-z --format newc", 1},
     };
     for (const Kind& k : kinds) {
         SCOPED_TRACE(k.file);
@@ -334,7 +362,8 @@ TEST(LibarchiveReaderTar, TarFamilyMadeByBsdtarListsTypesAndExtracts) {
     }
 }
 
-TEST(LibarchiveReaderTar, ArArchiveAndLoneCompressedFiles) {
+TEST(LibarchiveReaderTar, ArArchiveAndLoneCompressedFiles)
+{
     REQUIRE_TOOL("ar");
     REQUIRE_TOOL("bsdtar");
     REQUIRE_TOOL("sox");
@@ -364,14 +393,16 @@ TEST(LibarchiveReaderTar, ArArchiveAndLoneCompressedFiles) {
     EXPECT_EQ(plain.open(dir.file("src/readme.txt")).status, arc::Status::NotArchive);
 }
 
-TEST(LibarchiveReaderTar, GzipCrcIsCheckedSinceLibarchiveDoesNot) {
+TEST(LibarchiveReaderTar, GzipCrcIsCheckedSinceLibarchiveDoesNot)
+{
     REQUIRE_TOOL("bsdtar");
     fixtures::TempDir dir;
     // Incompressible data: deflate stores it, so a flipped byte decodes
     // "fine" and only the CRC after the member can tell.
     std::string noise(60000, '\0');
     uint32_t seed = 1;
-    for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    for (char& c : noise)
+        c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
     fixtures::writeFile(dir.file("noise.wav"), noise);
     ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && bsdtar -czf t.tgz noise.wav"));
     ASSERT_TRUE(fixtures::compressFile("-z", dir.file("noise.wav"), dir.file("one.gz")));
@@ -389,7 +420,8 @@ TEST(LibarchiveReaderTar, GzipCrcIsCheckedSinceLibarchiveDoesNot) {
     EXPECT_EQ(r.open(damaged(tgz, tgz.size() / 2, "bad.tgz")).status, arc::Status::CrcError);
     for (size_t at : {gz.size() / 2, gz.size() - 6}) {  // the data, the stored CRC itself
         arc::Result res = r.open(damaged(gz, at, "bad.gz"));
-        if (res.ok()) extractToString(r, 0, &res);
+        if (res.ok())
+            extractToString(r, 0, &res);
         EXPECT_EQ(res.status, arc::Status::CrcError) << res.message;
     }
 
@@ -403,11 +435,13 @@ TEST(LibarchiveReaderTar, GzipCrcIsCheckedSinceLibarchiveDoesNot) {
     expectBytes(extractToString(r, 0), noise + noise);
 }
 
-TEST(LibarchiveReaderTar, EntryCutInACompressedTarFails) {
+TEST(LibarchiveReaderTar, EntryCutInACompressedTarFails)
+{
     REQUIRE_TOOL("bsdtar");
     fixtures::TempDir dir;
     std::string data(200000, '\0');
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 31) ^ (i >> 7));
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>((i * 31) ^ (i >> 7));
     fixtures::writeFile(dir.file("d.bin"), data);
     ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && bsdtar -czf t.tgz d.bin"));
     std::string tgz = fixtures::readFile(dir.file("t.tgz"));
@@ -419,7 +453,8 @@ TEST(LibarchiveReaderTar, EntryCutInACompressedTarFails) {
     EXPECT_FALSE(res.ok());
 }
 
-TEST(LibarchiveReaderTar, ListingACompressedTarStopsWhereItsDataPassesTheRatio) {
+TEST(LibarchiveReaderTar, ListingACompressedTarStopsWhereItsDataPassesTheRatio)
+{
     // 8 MiB of one letter before the second header: walking to it decodes
     // them, past the ratio allowed (tightened to 1 MiB here) to a file of a
     // few hundred bytes. Within the ratio, the same files list.
@@ -446,7 +481,8 @@ TEST(LibarchiveReaderTar, ListingACompressedTarStopsWhereItsDataPassesTheRatio) 
     }
 }
 
-TEST(LibarchiveReaderTar, LoneGzipOpensWithoutDecodingItsData) {
+TEST(LibarchiveReaderTar, LoneGzipOpensWithoutDecodingItsData)
+{
     // 8 MiB of one byte in 8 KiB of gzip: opening reads the first block
     // only (what libarchive needs to tell the format), far less than all.
     fixtures::TempDir dir;
@@ -461,7 +497,8 @@ TEST(LibarchiveReaderTar, LoneGzipOpensWithoutDecodingItsData) {
     EXPECT_EQ(r.extract(0, null).status, arc::Status::CrcError);
 }
 
-TEST(LibarchiveReader, StreamsAskingForAHugeDictionaryAreRefusedBeforeDecoding) {
+TEST(LibarchiveReader, StreamsAskingForAHugeDictionaryAreRefusedBeforeDecoding)
+{
     REQUIRE_TOOL("bsdtar");
     fixtures::TempDir dir;
     const std::string data(5000, 'w');
@@ -487,8 +524,7 @@ TEST(LibarchiveReader, StreamsAskingForAHugeDictionaryAreRefusedBeforeDecoding) 
         // Large files have only their listed members checked.
         EXPECT_EQ(arc::checkZipDictionaries(dir.file(name), {{0, 0}}, 0).status, arc::Status::Ok);
         const uint64_t second = fixtures::readFile(dir.file(name)).find("PK\x03\x04", 4);
-        EXPECT_EQ(arc::checkZipDictionaries(dir.file(name), {{0, 0}, {second, 0}}, 0).status,
-                  arc::Status::Unsupported);
+        EXPECT_EQ(arc::checkZipDictionaries(dir.file(name), {{0, 0}, {second, 0}}, 0).status, arc::Status::Unsupported);
     }
     fixtures::writeFile(dir.file("fine.zip"), fixtures::buildZip({{"fine.wav", data, xz, 95}}));
     ASSERT_TRUE(zip.open(dir.file("fine.zip")).ok());
@@ -517,7 +553,8 @@ TEST(LibarchiveReader, StreamsAskingForAHugeDictionaryAreRefusedBeforeDecoding) 
     EXPECT_EQ(tar.open(dir.file("huge.rpm")).status, arc::Status::Unsupported);
 }
 
-TEST(LibarchiveReaderCab, NoneAndMszipMadeByGcab) {
+TEST(LibarchiveReaderCab, NoneAndMszipMadeByGcab)
+{
     REQUIRE_TOOL("gcab");
     REQUIRE_TOOL("sox");
     fixtures::TempDir dir;
@@ -531,11 +568,13 @@ TEST(LibarchiveReaderCab, NoneAndMszipMadeByGcab) {
         arc::Result res = r.open(cab);
         ASSERT_TRUE(res.ok()) << res.message;
         expectAllFiles(r, tree);
-        for (size_t i = r.entries().size(); i-- > 0;) extractToString(r, i);
+        for (size_t i = r.entries().size(); i-- > 0;)
+            extractToString(r, i);
     }
 }
 
-TEST(LibarchiveReaderTar, CutInsideALaterEntryKeepsTheEarlierOnes) {
+TEST(LibarchiveReaderTar, CutInsideALaterEntryKeepsTheEarlierOnes)
+{
     REQUIRE_TOOL("bsdtar");
     fixtures::TempDir dir;
     const std::string a(3000, 'a'), b(50000, 'b');
@@ -557,12 +596,14 @@ TEST(LibarchiveReaderTar, CutInsideALaterEntryKeepsTheEarlierOnes) {
     EXPECT_FALSE(r.open(dir.file("head.tar")).ok());
 }
 
-TEST(LibarchiveReaderTar, HardLinkPairsGiveTheirDataToEveryName) {
+TEST(LibarchiveReaderTar, HardLinkPairsGiveTheirDataToEveryName)
+{
     REQUIRE_TOOL("bsdtar");
     fixtures::TempDir dir;
     const std::string data(20000, 'h');
     fixtures::writeFile(dir.file("one.wav"), data);
-    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && ln one.wav two.wav && "
+    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) +
+                              " && ln one.wav two.wav && "
                               "bsdtar -cf t.tar one.wav two.wav && bsdtar --format newc -cf t.cpio one.wav two.wav && "
                               "bsdtar --format odc -cf o.cpio one.wav two.wav"));
     for (const char* name : {"t.tar", "t.cpio", "o.cpio"}) {
@@ -579,11 +620,14 @@ TEST(LibarchiveReaderTar, HardLinkPairsGiveTheirDataToEveryName) {
     }
 }
 
-TEST(LibarchiveReaderTar, EntryCountIsCapped) {
+TEST(LibarchiveReaderTar, EntryCountIsCapped)
+{
     REQUIRE_TOOL("bsdtar");
     fixtures::TempDir dir;
-    for (const char* n : {"1", "2", "3", "4"}) fixtures::writeFile(dir.file(n), n);
-    ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && bsdtar -cjf three.tbz 1 2 3 && bsdtar -cjf four.tbz 1 2 3 4"));
+    for (const char* n : {"1", "2", "3", "4"})
+        fixtures::writeFile(dir.file(n), n);
+    ASSERT_TRUE(
+        fixtures::run("cd " + quote(dir.path()) + " && bsdtar -cjf three.tbz 1 2 3 && bsdtar -cjf four.tbz 1 2 3 4"));
     LibarchiveReader r(kTarFormats, kTarFilters);
     r.setMaxEntries(3);
     EXPECT_TRUE(r.open(dir.file("three.tbz")).ok());
@@ -593,13 +637,15 @@ TEST(LibarchiveReaderTar, EntryCountIsCapped) {
     EXPECT_EQ(LibarchiveReader::kMaxEntries, size_t(1) << 20);
 }
 
-TEST(LibarchiveReaderCab, EmptyFilesOfAFolderWithAnInvalidBlockFailOnceEach) {
+TEST(LibarchiveReaderCab, EmptyFilesOfAFolderWithAnInvalidBlockFailOnceEach)
+{
     // One uncompressed folder of empty files whose only data block is
     // invalid: each file fails, and the next must not reopen the cabinet
     // (reading every file record again) to fail once more.
     fixtures::TempDir dir;
     std::vector<std::pair<std::string, std::string>> files;
-    for (int i = 0; i < 300; ++i) files.emplace_back("e" + std::to_string(i) + ".wav", "");
+    for (int i = 0; i < 300; ++i)
+        files.emplace_back("e" + std::to_string(i) + ".wav", "");
     fixtures::CabLayout layout;
     layout.invalidBlock = true;
     fixtures::writeFile(dir.file("e.cab"), fixtures::buildCab(files, layout));
@@ -616,13 +662,15 @@ TEST(LibarchiveReaderCab, EmptyFilesOfAFolderWithAnInvalidBlockFailOnceEach) {
     EXPECT_LE(r.headersRead(), 2 * files.size());
 }
 
-TEST(LibarchiveReaderCab, FailingEntriesCostNoMoreThanGoodOnes) {
+TEST(LibarchiveReaderCab, FailingEntriesCostNoMoreThanGoodOnes)
+{
     // Every entry's data fails to decode, in one folder or each in its own:
     // extracting them all in order must read about one header per entry,
     // not reopen the cabinet and walk from its start for each.
     fixtures::TempDir dir;
     std::vector<std::pair<std::string, std::string>> files;
-    for (int i = 0; i < 300; ++i) files.emplace_back("f" + std::to_string(i) + ".wav", std::string(100, 'a' + i % 26));
+    for (int i = 0; i < 300; ++i)
+        files.emplace_back("f" + std::to_string(i) + ".wav", std::string(100, 'a' + i % 26));
     for (bool folderPerFile : {false, true}) {
         SCOPED_TRACE(folderPerFile ? "a folder per file" : "one folder");
         for (bool damaged : {false, true}) {
@@ -643,7 +691,8 @@ TEST(LibarchiveReaderCab, FailingEntriesCostNoMoreThanGoodOnes) {
             EXPECT_EQ(failed, damaged ? files.size() : 0u);
             EXPECT_LE(r.headersRead(), 2 * files.size());
             if (!damaged)  // out of order: each starts its folder afresh
-                for (size_t i : {size_t(299), size_t(150), size_t(3)}) expectBytes(extractToString(r, i), files[i].second);
+                for (size_t i : {size_t(299), size_t(150), size_t(3)})
+                    expectBytes(extractToString(r, i), files[i].second);
         }
     }
 }

@@ -11,86 +11,74 @@
 
 namespace fixtures {
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tidebell-la-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    m_path = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
-
-bool haveTool(const std::string& name) {
+bool haveTool(const std::string& name)
+{
     return run("command -v " + name);
 }
 
-bool run(const std::string& shellCommand) {
+bool run(const std::string& shellCommand)
+{
     std::string line = "( " + shellCommand + " ) >/dev/null 2>&1";
     return std::system(line.c_str()) == 0;
 }
 
-std::string quote(const std::string& s) {
+std::string quote(const std::string& s)
+{
     std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
-std::string readFile(const std::string& path) {
+std::string readFile(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
-void writeFile(const std::string& path, std::string_view data) {
+void writeFile(const std::string& path, std::string_view data)
+{
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
-uint32_t crc32Of(std::string_view data) {
-    return static_cast<uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+uint32_t crc32Of(std::string_view data)
+{
+    return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
-std::string makeWave(const std::string& path, double seconds, int frequency) {
+std::string makeWave(const std::string& path, double seconds, int frequency)
+{
     if (!run("sox -n -r 22050 -c 1 -b 16 " + quote(path) + " synth " + std::to_string(seconds) + " sine " +
              std::to_string(frequency)))
         return {};
     return readFile(path);
 }
 
-bool compressFile(const std::string& filter, const std::string& in, const std::string& out) {
+bool compressFile(const std::string& filter, const std::string& in, const std::string& out)
+{
     const std::filesystem::path p(in);
     return run("bsdtar -c --format raw " + filter + " -f " + quote(out) + " -C " + quote(p.parent_path().string()) +
                " " + quote(p.filename().string()));
 }
 
-std::string compressWith(const std::string& filter, std::string_view data, const TempDir& dir) {
+std::string compressWith(const std::string& filter, std::string_view data, const TempDir& dir)
+{
     std::string in = dir.file("compress-in"), out = dir.file("compress-out");
     writeFile(in, data);
-    if (!compressFile(filter, in, out)) return {};
+    if (!compressFile(filter, in, out))
+        return {};
     return readFile(out);
-}
-
-void putLe16(std::string& s, uint32_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void putLe32(std::string& s, uint32_t v) {
-    putLe16(s, v & 0xFFFF);
-    putLe16(s, v >> 16);
 }
 
 namespace {
 
-void put16(std::string& s, uint32_t v) { putLe16(s, v); }
-void put32(std::string& s, uint32_t v) { putLe32(s, v); }
-void put64(std::string& s, uint64_t v) {
-    put32(s, static_cast<uint32_t>(v));
-    put32(s, static_cast<uint32_t>(v >> 32));
+void put64(std::string& s, uint64_t v)
+{
+    putLe32(s, static_cast<uint32_t>(v));
+    putLe32(s, static_cast<uint32_t>(v >> 32));
 }
 
 }  // namespace
@@ -98,7 +86,8 @@ void put64(std::string& s, uint64_t v) {
 namespace {
 
 // One CFDATA block: no checksum, the stored and the original length.
-void putCabBlock(std::string& out, const std::string& chunk, const CabLayout& layout) {
+void putCabBlock(std::string& out, const std::string& chunk, const CabLayout& layout)
+{
     std::string stored = chunk;
     if (layout.mszip && layout.damaged) {
         stored = std::string("CK\x07\xFF\xFF", 5);  // a deflate block of the reserved type
@@ -123,7 +112,8 @@ void putCabBlock(std::string& out, const std::string& chunk, const CabLayout& la
 
 }  // namespace
 
-std::string buildCab(const std::vector<std::pair<std::string, std::string>>& files, CabLayout layout) {
+std::string buildCab(const std::vector<std::pair<std::string, std::string>>& files, CabLayout layout)
+{
     // Folder contents first: each folder's data and its blocks.
     std::vector<std::string> folderData(layout.folderPerFile ? files.size() : 1);
     std::string fileRecords;
@@ -174,8 +164,10 @@ std::string buildCab(const std::vector<std::pair<std::string, std::string>>& fil
     return cab + folders + fileRecords + blocks;
 }
 
-std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirectory) {
-    constexpr uint32_t kDosTime = (44u << 25) | (5u << 21) | (17u << 16) | (12u << 11) | (34u << 5) | 28u;  // 2024-05-17 12:34:56
+std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirectory)
+{
+    constexpr uint32_t kDosTime =
+        (44u << 25) | (5u << 21) | (17u << 16) | (12u << 11) | (34u << 5) | 28u;  // 2024-05-17 12:34:56
     std::string out;
     std::vector<std::string> centrals;
     bool anyZip64 = false;
@@ -186,94 +178,96 @@ std::string buildZip(const std::vector<ZipMember>& members, bool reverseDirector
         uint32_t crc = crc32Of(m.original);
         std::string extra;
         if (!m.unicodePath.empty()) {
-            put16(extra, 0x7075);
-            put16(extra, static_cast<uint32_t>(5 + m.unicodePath.size()));
+            putLe16(extra, 0x7075);
+            putLe16(extra, static_cast<uint32_t>(5 + m.unicodePath.size()));
             extra += '\x01';
-            put32(extra, crc32Of(m.rawName));
+            putLe32(extra, crc32Of(m.rawName));
             extra += m.unicodePath;
         }
         const std::string unicodeExtra = extra;
         if (m.zip64) {
             anyZip64 = true;
-            put16(extra, 1);
-            put16(extra, 16);
+            putLe16(extra, 1);
+            putLe16(extra, 16);
             put64(extra, m.original.size());
             put64(extra, data.size());
         }
         uint16_t need = m.zip64 ? 45 : 20;
-        put32(out, 0x04034b50);
-        put16(out, need);
-        put16(out, m.flags);
-        put16(out, m.method);
-        put32(out, kDosTime);
-        put32(out, crc);
-        put32(out, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(data.size()));
-        put32(out, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(m.original.size()));
+        putLe32(out, 0x04034b50);
+        putLe16(out, need);
+        putLe16(out, m.flags);
+        putLe16(out, m.method);
+        putLe32(out, kDosTime);
+        putLe32(out, crc);
+        putLe32(out, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(data.size()));
+        putLe32(out, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(m.original.size()));
         const std::string& localName = m.localName.empty() ? m.rawName : m.localName;
-        put16(out, static_cast<uint32_t>(localName.size()));
-        put16(out, static_cast<uint32_t>(extra.size()));
+        putLe16(out, static_cast<uint32_t>(localName.size()));
+        putLe16(out, static_cast<uint32_t>(extra.size()));
         out += localName;
         out += extra;
         out += data;
 
         std::string cextra = m.unicodePathLocalOnly ? std::string() : unicodeExtra;
         if (m.zip64) {
-            put16(cextra, 1);
-            put16(cextra, 24);
+            putLe16(cextra, 1);
+            putLe16(cextra, 24);
             put64(cextra, m.original.size());
             put64(cextra, data.size());
             put64(cextra, offset);
         }
-        put32(central, 0x02014b50);
-        put16(central, m.madeBy);
-        put16(central, need);
-        put16(central, m.flags);
-        put16(central, m.method);
-        put32(central, kDosTime);
-        put32(central, crc);
-        put32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(data.size()));
-        put32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(m.original.size()));
-        put16(central, static_cast<uint32_t>(m.rawName.size()));
-        put16(central, static_cast<uint32_t>(cextra.size()));
-        put16(central, 0);  // comment
-        put16(central, 0);  // disk
-        put16(central, 0);  // internal attributes
-        put32(central, m.rawName.ends_with("/") ? 0x10 : 0x20);
-        put32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(offset));
+        putLe32(central, 0x02014b50);
+        putLe16(central, m.madeBy);
+        putLe16(central, need);
+        putLe16(central, m.flags);
+        putLe16(central, m.method);
+        putLe32(central, kDosTime);
+        putLe32(central, crc);
+        putLe32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(data.size()));
+        putLe32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(m.original.size()));
+        putLe16(central, static_cast<uint32_t>(m.rawName.size()));
+        putLe16(central, static_cast<uint32_t>(cextra.size()));
+        putLe16(central, 0);  // comment
+        putLe16(central, 0);  // disk
+        putLe16(central, 0);  // internal attributes
+        putLe32(central, m.rawName.ends_with("/") ? 0x10 : 0x20);
+        putLe32(central, m.zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(offset));
         central += m.rawName;
         central += cextra;
         centrals.push_back(std::move(central));
     }
-    if (reverseDirectory) std::reverse(centrals.begin(), centrals.end());
+    if (reverseDirectory)
+        std::reverse(centrals.begin(), centrals.end());
     std::string central;
-    for (const auto& c : centrals) central += c;
+    for (const auto& c : centrals)
+        central += c;
     uint64_t cdOffset = out.size();
     out += central;
     if (anyZip64) {
         uint64_t end64 = out.size();
-        put32(out, 0x06064b50);
+        putLe32(out, 0x06064b50);
         put64(out, 44);
-        put16(out, 45);
-        put16(out, 45);
-        put32(out, 0);
-        put32(out, 0);
+        putLe16(out, 45);
+        putLe16(out, 45);
+        putLe32(out, 0);
+        putLe32(out, 0);
         put64(out, members.size());
         put64(out, members.size());
         put64(out, central.size());
         put64(out, cdOffset);
-        put32(out, 0x07064b50);
-        put32(out, 0);
+        putLe32(out, 0x07064b50);
+        putLe32(out, 0);
         put64(out, end64);
-        put32(out, 1);
+        putLe32(out, 1);
     }
-    put32(out, 0x06054b50);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, anyZip64 ? 0xFFFF : static_cast<uint32_t>(members.size()));
-    put16(out, anyZip64 ? 0xFFFF : static_cast<uint32_t>(members.size()));
-    put32(out, anyZip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(central.size()));
-    put32(out, anyZip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(cdOffset));
-    put16(out, 0);
+    putLe32(out, 0x06054b50);
+    putLe16(out, 0);
+    putLe16(out, 0);
+    putLe16(out, anyZip64 ? 0xFFFF : static_cast<uint32_t>(members.size()));
+    putLe16(out, anyZip64 ? 0xFFFF : static_cast<uint32_t>(members.size()));
+    putLe32(out, anyZip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(central.size()));
+    putLe32(out, anyZip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(cdOffset));
+    putLe16(out, 0);
     return out;
 }
 

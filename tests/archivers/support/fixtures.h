@@ -11,21 +11,13 @@
 #include <vector>
 
 #include "archivers/common/reader.h"
+#include "tests/support/bytes.h"
+#include "tests/support/temp_dir.h"
 
 namespace fixtures {
 
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return m_path; }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+// The tests' one temporary folder, removed with everything in it afterwards.
+using TempDir = tidebell_test::TempDir;
 
 bool haveTool(const std::string& name);
 // Runs a /bin/sh command line with output discarded; true on exit status 0.
@@ -40,24 +32,26 @@ uint32_t crc32Of(std::string_view data);
 std::string makeWave(const std::string& path, double seconds, int frequency);
 
 // Little-endian fields for hand-written archives.
-void putLe16(std::string& s, uint32_t v);
-void putLe32(std::string& s, uint32_t v);
+using tidebell_test::putLe16;
+using tidebell_test::putLe32;
 
 struct ZipMember {
     ZipMember() = default;
     ZipMember(std::string name, std::string data, std::string packedData = {}, uint16_t m = 0, uint16_t f = 0,
               uint16_t made = 0x0014, bool z64 = false)
         : rawName(std::move(name)), original(std::move(data)), packed(std::move(packedData)), method(m), flags(f),
-          madeBy(made), zip64(z64) {}
-    std::string rawName;    // stored as is
-    std::string original;   // uncompressed bytes (CRC and size are taken from it)
-    std::string packed;     // stored bytes; empty means `original` stored
+          madeBy(made), zip64(z64)
+    {
+    }
+    std::string rawName;   // stored as is
+    std::string original;  // uncompressed bytes (CRC and size are taken from it)
+    std::string packed;    // stored bytes; empty means `original` stored
     uint16_t method = 0;
-    uint16_t flags = 0;     // bit 11: name is UTF-8
-    uint16_t madeBy = 0x0014;  // DOS, version 2.0
-    bool zip64 = false;     // sizes and offset only in a ZIP64 extra field
-    std::string localName;    // name in the local header when it differs from the central one
-    std::string unicodePath;  // UTF-8 name for an Info-ZIP Unicode Path field
+    uint16_t flags = 0;                 // bit 11: name is UTF-8
+    uint16_t madeBy = 0x0014;           // DOS, version 2.0
+    bool zip64 = false;                 // sizes and offset only in a ZIP64 extra field
+    std::string localName;              // name in the local header when it differs from the central one
+    std::string unicodePath;            // UTF-8 name for an Info-ZIP Unicode Path field
     bool unicodePathLocalOnly = false;  // that field in the local header alone
 };
 
@@ -90,7 +84,8 @@ std::string compressWith(const std::string& filter, std::string_view data, const
 
 class MemorySink : public arc::Sink {
 public:
-    bool write(const void* data, size_t size) override {
+    bool write(const void* data, size_t size) override
+    {
         m_data.append(static_cast<const char*>(data), size);
         return m_limit == 0 || m_data.size() < m_limit;
     }
@@ -100,5 +95,6 @@ public:
 
 }  // namespace fixtures
 
-#define REQUIRE_TOOL(name) \
-    if (!::fixtures::haveTool(name)) GTEST_SKIP() << "fixture tool " << (name) << " is not installed"
+#define REQUIRE_TOOL(name)                                                                                             \
+    if (!::fixtures::haveTool(name))                                                                                   \
+    GTEST_SKIP() << "fixture tool " << (name) << " is not installed"

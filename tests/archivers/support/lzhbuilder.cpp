@@ -7,27 +7,29 @@
 namespace fixtures {
 namespace {
 
-
 constexpr uint32_t kUnixStamp = 1796733296;
 
 // An extended header: type, body, and room for the size of the next one
 // (two bytes, four at level 3).
-std::string extended(uint8_t type, const std::string& body, size_t sizeBytes = 2) {
+std::string extended(uint8_t type, const std::string& body, size_t sizeBytes = 2)
+{
     std::string x(1, char(type));
     x += body;
     x.append(sizeBytes, '\0');
     return x;
 }
 
-void putSize(std::string& s, uint32_t v, size_t sizeBytes) {
+void putSize(std::string& s, uint32_t v, size_t sizeBytes)
+{
     if (sizeBytes == 4)
-        put32(s, v);
+        putLe32(s, v);
     else
-        put16(s, v);
+        putLe16(s, v);
 }
 
 // Chains extended headers: each one's last bytes give the next one's size.
-std::string chain(const std::vector<std::string>& parts, std::string& firstSize, size_t sizeBytes = 2) {
+std::string chain(const std::vector<std::string>& parts, std::string& firstSize, size_t sizeBytes = 2)
+{
     firstSize.clear();
     putSize(firstSize, parts.empty() ? 0 : uint32_t(parts[0].size()), sizeBytes);
     std::string out;
@@ -42,7 +44,8 @@ std::string chain(const std::vector<std::string>& parts, std::string& firstSize,
 
 }  // namespace
 
-uint16_t lzhCrc16(const std::string& data) {
+uint16_t lzhCrc16(const std::string& data)
+{
     uint16_t crc = 0;
     for (unsigned char c : data) {
         crc ^= c;
@@ -52,7 +55,8 @@ uint16_t lzhCrc16(const std::string& data) {
     return crc;
 }
 
-std::string lzhMember(const LzhMember& m) {
+std::string lzhMember(const LzhMember& m)
+{
     const std::string method = m.directory ? "-lhd-" : m.method;
     const std::string body = m.directory ? std::string() : (m.packed.empty() ? m.data : m.packed);
     const uint32_t size = m.directory ? 0 : uint32_t(m.data.size());
@@ -69,14 +73,14 @@ std::string lzhMember(const LzhMember& m) {
         const std::string extBytes = chain(ext, firstSize);
         std::string base;
         base += method;
-        put32(base, uint32_t(body.size() + (m.level == 1 ? extBytes.size() : 0)));
-        put32(base, size);
-        put32(base, kDosStamp);
+        putLe32(base, uint32_t(body.size() + (m.level == 1 ? extBytes.size() : 0)));
+        putLe32(base, size);
+        putLe32(base, kDosStamp);
         base += char(m.level == 1 ? 0x20 : m.attributes);
         base += char(m.level);
         base += char(m.rawName.size());
         base += m.rawName;
-        put16(base, crc);
+        putLe16(base, crc);
         if (m.level == 1) {
             base += char(m.osId);
             base += firstSize;
@@ -94,7 +98,7 @@ std::string lzhMember(const LzhMember& m) {
         const size_t sizeBytes = m.level == 3 ? 4 : 2;
         std::vector<std::string> ext;
         if (m.headerCrc)
-            ext.push_back(extended(0x00, std::string(2, '\0'), sizeBytes));   // header CRC, filled below
+            ext.push_back(extended(0x00, std::string(2, '\0'), sizeBytes));  // header CRC, filled below
         if (!m.directory)
             ext.push_back(extended(0x01, m.rawName, sizeBytes));
         if (!m.rawFolder.empty() || m.directory)
@@ -104,19 +108,19 @@ std::string lzhMember(const LzhMember& m) {
         const std::string extBytes = chain(ext, firstSize, sizeBytes);
         std::string rest;
         rest += method;
-        put32(rest, uint32_t(body.size()));
-        put32(rest, size);
-        put32(rest, kUnixStamp);
+        putLe32(rest, uint32_t(body.size()));
+        putLe32(rest, size);
+        putLe32(rest, kUnixStamp);
         rest += char(0x20);
         rest += char(m.level);
-        put16(rest, crc);
+        putLe16(rest, crc);
         rest += char(m.osId);
         const size_t baseSize = m.level == 3 ? 32 : 26;
         if (m.level == 3) {
-            put16(h, 4);
-            put32(rest, uint32_t(int(baseSize + extBytes.size()) + m.statedSizeDelta));
+            putLe16(h, 4);
+            putLe32(rest, uint32_t(int(baseSize + extBytes.size()) + m.statedSizeDelta));
         } else {
-            put16(h, uint32_t(int(baseSize + extBytes.size()) + m.statedSizeDelta));
+            putLe16(h, uint32_t(int(baseSize + extBytes.size()) + m.statedSizeDelta));
         }
         rest += firstSize;
         rest += extBytes;
@@ -135,14 +139,16 @@ std::string lzhMember(const LzhMember& m) {
     return h + body;
 }
 
-void fixLevel0Checksum(std::string& bytes, size_t at) {
+void fixLevel0Checksum(std::string& bytes, size_t at)
+{
     uint8_t sum = 0;
     for (size_t i = at + 2; i < at + 2 + uint8_t(bytes[at]) && i < bytes.size(); ++i)
         sum = uint8_t(sum + uint8_t(bytes[i]));
     bytes[at + 1] = char(sum);
 }
 
-std::string buildLzh(const std::vector<LzhMember>& members) {
+std::string buildLzh(const std::vector<LzhMember>& members)
+{
     std::string out;
     for (const auto& m : members)
         out += lzhMember(m);

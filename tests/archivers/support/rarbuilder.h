@@ -13,23 +13,25 @@ namespace fixtures {
 struct RarMember {
     RarMember() = default;
     RarMember(std::string name, std::string bytes, bool unicodeName = false)
-        : rawName(std::move(name)), data(std::move(bytes)), unicode(unicodeName) {}
-    std::string rawName;        // stored name bytes (see `unicode`)
-    std::string data;           // original bytes
-    bool unicode = false;       // sets the Unicode-name flag; rawName then holds
-                                // "OEM\0encoded" or plain UTF-8
+        : rawName(std::move(name)), data(std::move(bytes)), unicode(unicodeName)
+    {
+    }
+    std::string rawName;   // stored name bytes (see `unicode`)
+    std::string data;      // original bytes
+    bool unicode = false;  // sets the Unicode-name flag; rawName then holds
+                           // "OEM\0encoded" or plain UTF-8
     bool directory = false;
-    uint8_t hostOs = 2;         // 2 Windows, 3 Unix
+    uint8_t hostOs = 2;  // 2 Windows, 3 Unix
     uint32_t attributes = 0x20;
-    uint8_t method = 0x30;      // stored
-    std::string packed;         // bytes stored when method != 0x30 (empty: data)
-    uint32_t declaredSize = UINT32_MAX;   // unpacked size written instead of data.size()
+    uint8_t method = 0x30;               // stored
+    std::string packed;                  // bytes stored when method != 0x30 (empty: data)
+    uint32_t declaredSize = UINT32_MAX;  // unpacked size written instead of data.size()
     bool badDataCrc = false;
     bool badHeaderCrc = false;
     bool encrypted = false;
-    std::string linkTarget;     // RAR5: a Unix symbolic link to this (no data)
-    std::string hardLinkTarget; // RAR5: a hard link to this; its unpacked size is
-                                // data.size(), and no data is stored
+    std::string linkTarget;      // RAR5: a Unix symbolic link to this (no data)
+    std::string hardLinkTarget;  // RAR5: a hard link to this; its unpacked size is
+                                 // data.size(), and no data is stored
 };
 
 struct RarOptions {

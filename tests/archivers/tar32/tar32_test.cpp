@@ -21,9 +21,11 @@ namespace {
 
 class Tar32 : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(lib.loaded());
-        if (!fixtures::haveTool("bsdtar") || !fixtures::haveTool("sox")) GTEST_SKIP() << "bsdtar or sox missing";
+        if (!fixtures::haveTool("bsdtar") || !fixtures::haveTool("sox"))
+            GTEST_SKIP() << "bsdtar or sox missing";
         fixtures::run("mkdir -p " + quote(dir.file("src/snd")));
         a = fixtures::makeWave(dir.file("src/snd/a.wav"), 0.4, 440);
         b = fixtures::makeWave(dir.file("src/b.wav"), 0.3, 700);
@@ -33,14 +35,16 @@ protected:
     // (c = 1, n = 1, x = 0, no owner window); `kind` is "" (tar), " -z"
     // (tgz) or " -B" (bz2).
     static std::string extractLine(const std::string& archive, const std::string& dest, const std::string& name,
-                                   const char* kind, int useDirectory = 0) {
+                                   const char* kind, int useDirectory = 0)
+    {
         return std::string("x --display-dialog=0 --use-directory=") + std::to_string(useDirectory) + kind + "  -f \"" +
                windowsPath(archive) + "\" -o \"" + windowsPath(dest) + "\\\" \"" + name + "\" ";
     }
 
     // The archive lists exactly one WAVE file, `name`, which extracts flat
     // to the bytes `want`.
-    void expectOneWave(const std::string& archive, const std::string& name, const char* kind, const std::string& want) {
+    void expectOneWave(const std::string& archive, const std::string& name, const char* kind, const std::string& want)
+    {
         auto listed = lib.list(windowsPath(archive), "*.wav");
         ASSERT_EQ(listed.size(), 1u);
         EXPECT_EQ(listed[0].name, name);
@@ -49,7 +53,8 @@ protected:
         EXPECT_TRUE(fixtures::readFile(out + "/" + name.substr(name.find_last_of('/') + 1)) == want);
     }
 
-    int archiveType(const std::string& posixPath) {
+    int archiveType(const std::string& posixPath)
+    {
         auto fn = reinterpret_cast<int (*)(LPCSTR)>(lib.entry("GetArchiveType"));
         return fn ? fn(windowsPath(posixPath).c_str()) : -1000;
     }
@@ -61,7 +66,8 @@ protected:
 
 }  // namespace
 
-TEST_F(Tar32, CompressedTarsListAndExtractFlatOrWithFolders) {
+TEST_F(Tar32, CompressedTarsListAndExtractFlatOrWithFolders)
+{
     struct Kind {
         const char* file;
         const char* bsdtar;
@@ -90,14 +96,17 @@ TEST_F(Tar32, CompressedTarsListAndExtractFlatOrWithFolders) {
     }
 }
 
-TEST_F(Tar32, LoneCompressedFileIsOneEntryNamedAfterTheFile) {
+TEST_F(Tar32, LoneCompressedFileIsOneEntryNamedAfterTheFile)
+{
     ASSERT_TRUE(fixtures::compressFile("-z", dir.file("src/b.wav"), dir.file("b.wav.gz")));
     expectOneWave(dir.file("b.wav.gz"), "b.wav", " -z", b);
 }
 
-TEST_F(Tar32, GetArchiveTypeTellsTheKinds) {
+TEST_F(Tar32, GetArchiveTypeTellsTheKinds)
+{
     const std::string src = quote(dir.file("src"));
-    ASSERT_TRUE(fixtures::run("cd " + src + " && bsdtar -cf ../t.tar snd && bsdtar -czf ../t.tgz snd && "
+    ASSERT_TRUE(fixtures::run("cd " + src +
+                              " && bsdtar -cf ../t.tar snd && bsdtar -czf ../t.tgz snd && "
                               "bsdtar -cZf ../t.taz snd && bsdtar -cjf ../t.tbz snd && "
                               "bsdtar -c --format cpio -f ../t.cpio snd && bsdtar -cJf ../t.txz snd"));
     ASSERT_TRUE(fixtures::compressFile("-z", dir.file("src/b.wav"), dir.file("b.gz")));
@@ -122,7 +131,8 @@ TEST_F(Tar32, GetArchiveTypeTellsTheKinds) {
 
 // An rpm package around a gzip-compressed cpio payload, with empty
 // signature and main headers: what the rpm reader needs to see.
-std::string makeRpm(const std::string& payload) {
+std::string makeRpm(const std::string& payload)
+{
     std::string lead(96, '\0');
     const unsigned char magic[] = {0xED, 0xAB, 0xEE, 0xDB, 3, 0};
     std::copy(magic, magic + sizeof magic, lead.begin());
@@ -135,18 +145,22 @@ std::string makeRpm(const std::string& payload) {
     return lead + header + header + payload;
 }
 
-TEST_F(Tar32, RpmPackageListsItsCpioPayload) {
+TEST_F(Tar32, RpmPackageListsItsCpioPayload)
+{
     ASSERT_TRUE(fixtures::run("cd " + quote(dir.file("src")) + " && bsdtar -c --format newc -z -f ../payload snd"));
     fixtures::writeFile(dir.file("s.rpm"), makeRpm(fixtures::readFile(dir.file("payload"))));
     EXPECT_EQ(archiveType(dir.file("s.rpm")), 10);
     expectOneWave(dir.file("s.rpm"), "snd/a.wav", "", a);
 }
 
-TEST_F(Tar32, SymlinksAndHostileNamesAreNotFollowedOrWrittenOutside) {
+TEST_F(Tar32, SymlinksAndHostileNamesAreNotFollowedOrWrittenOutside)
+{
     // A link pointing outside, then a file written "through" it.
     const std::string src = dir.file("src");
-    ASSERT_TRUE(fixtures::run("cd " + quote(src) + " && ln -s /tmp evil && bsdtar -cf ../link.tar evil && "
-                              "rm evil && mkdir evil && cp b.wav evil/x-escape.wav && bsdtar -rf ../link.tar evil/x-escape.wav"));
+    ASSERT_TRUE(fixtures::run(
+        "cd " + quote(src) +
+        " && ln -s /tmp evil && bsdtar -cf ../link.tar evil && "
+        "rm evil && mkdir evil && cp b.wav evil/x-escape.wav && bsdtar -rf ../link.tar evil/x-escape.wav"));
     ASSERT_TRUE(fixtures::run("cd " + quote(src) + " && bsdtar -cf ../dots.tar -s ',^,../../,' b.wav"));
     const std::string out = dir.file("deep/out");
     lib.command(extractLine(dir.file("link.tar"), out, "*", "", 1));
@@ -161,7 +175,8 @@ namespace {
 
 // A tar header block: `name`, `type`, `size` (what follows in the archive),
 // with old-GNU sparse fields when `sparse` holds {offset, length, real size}.
-std::string tarHeader(const std::string& name, char type, uint64_t size, const uint64_t* sparse = nullptr) {
+std::string tarHeader(const std::string& name, char type, uint64_t size, const uint64_t* sparse = nullptr)
+{
     std::string h(512, '\0');
     auto octal = [&](size_t at, size_t width, uint64_t v) {
         std::snprintf(&h[at], width, "%0*llo", static_cast<int>(width - 1), static_cast<unsigned long long>(v));
@@ -181,19 +196,22 @@ std::string tarHeader(const std::string& name, char type, uint64_t size, const u
     }
     h.replace(148, 8, "        ");
     unsigned sum = 0;
-    for (unsigned char c : h) sum += c;
+    for (unsigned char c : h)
+        sum += c;
     std::snprintf(&h[148], 8, "%06o", sum);
     return h;
 }
 
-std::string padded(std::string data) {
+std::string padded(std::string data)
+{
     data.resize((data.size() + 511) / 512 * 512, '\0');
     return data;
 }
 
 }  // namespace
 
-TEST_F(Tar32, DecompressionBombsStopWhetherOrNotTheirSizeIsDeclared) {
+TEST_F(Tar32, DecompressionBombsStopWhetherOrNotTheirSizeIsDeclared)
+{
     // 8 MiB of one letter: a few dozen bytes of bzip2, alone and inside a tar.
     fixtures::writeFile(dir.file("src/repeat.wav"), std::string(8 << 20, 'A'));
     ASSERT_TRUE(fixtures::compressFile("-j", dir.file("src/repeat.wav"), dir.file("repeat.wav.bz2")));
@@ -202,7 +220,9 @@ TEST_F(Tar32, DecompressionBombsStopWhetherOrNotTheirSizeIsDeclared) {
     {
         testlimits::LimitsScope limits("ratio-floor=1048576");
         std::string text;
-        EXPECT_EQ(lib.command(extractLine(dir.file("repeat.wav.bz2"), out, "repeat.wav", " -B"), &text), arc::ArcOutputLimit) << text;
+        EXPECT_EQ(lib.command(extractLine(dir.file("repeat.wav.bz2"), out, "repeat.wav", " -B"), &text),
+                  arc::ArcOutputLimit)
+            << text;
         EXPECT_EQ(lib.command(extractLine(dir.file("repeat.tbz"), out, "*", " -B")), arc::ArcOutputLimit);
         EXPECT_TRUE(!std::filesystem::exists(out) || std::filesystem::is_empty(out));
     }
@@ -210,19 +230,20 @@ TEST_F(Tar32, DecompressionBombsStopWhetherOrNotTheirSizeIsDeclared) {
     EXPECT_EQ(std::filesystem::file_size(out + "/repeat.wav"), uint64_t(8) << 20);
 }
 
-TEST_F(Tar32, SparseEntryKeepsItsHolesAndOnlyItsDataCounts) {
+TEST_F(Tar32, SparseEntryKeepsItsHolesAndOnlyItsDataCounts)
+{
     // 256 MiB, of which 100 KiB of data in the middle: 2,600 times the
     // archive by length, but its data is no larger than the archive.
     const std::string data(100 * 1024, 'z');
     const uint64_t sparse[3] = {uint64_t(128) << 20, data.size(), uint64_t(256) << 20};
-    fixtures::writeFile(dir.file("sparse.tar"), tarHeader("holes.wav", 'S', data.size(), sparse) + padded(data) +
-                                                    std::string(1024, '\0'));
+    fixtures::writeFile(dir.file("sparse.tar"),
+                        tarHeader("holes.wav", 'S', data.size(), sparse) + padded(data) + std::string(1024, '\0'));
     testlimits::LimitsScope limits("ratio-floor=65536");
     const std::string out = dir.file("out");
     std::string text;
     ASSERT_EQ(lib.command(extractLine(dir.file("sparse.tar"), out, "holes.wav", ""), &text), arc::ArcOk) << text;
     const std::string file = out + "/holes.wav";
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(static_cast<uint64_t>(st.st_size), uint64_t(256) << 20);
     EXPECT_LT(static_cast<uint64_t>(st.st_blocks) * 512, uint64_t(8) << 20);  // holes, not written zeros

@@ -34,7 +34,8 @@ class StringSink final : public arc::Sink {
 public:
     bool write(const void* data, size_t size) override
     {
-        if (refuseAfter && text.size() + size > *refuseAfter) return false;
+        if (refuseAfter && text.size() + size > *refuseAfter)
+            return false;
         text.append(static_cast<const char*>(data), size);
         return true;
     }
@@ -59,7 +60,8 @@ void putVariable(BitWriter& w, unsigned value, unsigned firstWidth, unsigned sto
         ++width;
         w.put(1, 1);
     }
-    if (width < stopWidth) w.put(0, 1);
+    if (width < stopWidth)
+        w.put(0, 1);
     w.put(value - base, width);
 }
 void literal4(BitWriter& w, uint8_t c)
@@ -140,7 +142,8 @@ TEST(ArjDecoder, BadCodeTablesAreRefused)
         unsigned i = 0;
         for (unsigned len : lengths) {
             w.put(len, 3);
-            if (++i == 3) w.put(0, 2);
+            if (++i == 3)
+                w.put(0, 2);
         }
         return w.bytes() + std::string(8, '\0');
     };
@@ -199,7 +202,8 @@ TEST(ArjDecoder, RandomStreamsNeverOverrunTheDeclaredSize)
     std::mt19937 random(12345);
     for (int round = 0; round < 400; ++round) {
         std::string stream(1 + random() % 300, '\0');
-        for (char& c : stream) c = static_cast<char>(random());
+        for (char& c : stream)
+            c = static_cast<char>(random());
         const unsigned method = 1 + round % 4;
         const uint64_t size = random() % 70000;
         StringSink sink;

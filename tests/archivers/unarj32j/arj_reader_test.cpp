@@ -32,7 +32,8 @@ std::string compressible(size_t size, unsigned seed)
     std::mt19937 random(seed);
     static const char kWords[][8] = {"tide ", "bell ", "sound ", "wave ", "\r\n", "ring "};
     std::string out;
-    while (out.size() < size) out += kWords[random() % 6];
+    while (out.size() < size)
+        out += kWords[random() % 6];
     out.resize(size);
     return out;
 }
@@ -41,7 +42,8 @@ std::string randomBytes(size_t size, unsigned seed)
 {
     std::mt19937 random(seed);
     std::string out(size, '\0');
-    for (char& c : out) c = static_cast<char>(random());
+    for (char& c : out)
+        c = static_cast<char>(random());
     return out;
 }
 
@@ -49,7 +51,8 @@ class ArjTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!fixtures::haveTool("arj")) GTEST_SKIP() << "the arj tool is not installed";
+        if (!fixtures::haveTool("arj"))
+            GTEST_SKIP() << "the arj tool is not installed";
     }
     // Runs arj in the temporary folder ("-y": no questions).
     bool arj(const std::string& arguments) { return run("cd " + quote(m_dir.path()) + " && arj " + arguments + " -y"); }
@@ -87,9 +90,11 @@ TEST_P(ArjMethods, EveryFileComesBackByteForByte)
         {"src/large.txt", compressible(1300000, 3)},  // beyond 1 MiB
         {"src/noise.bin", randomBytes(40000, 4)},
     };
-    for (const auto& [name, data] : files) put(name, data);
+    for (const auto& [name, data] : files)
+        put(name, data);
     const std::string wave = fixtures::makeWave(m_dir.file("src/tone.wav"), 2, 440);
-    if (!wave.empty()) files["src/tone.wav"] = wave;
+    if (!wave.empty())
+        files["src/tone.wav"] = wave;
 
     ASSERT_TRUE(arj("a -m" + std::to_string(method) + " m.arj src/*"));
     arj::ArjReader reader;
@@ -120,7 +125,8 @@ TEST_F(ArjTool, FoldersTimesAndAttributes)
     arj::ArjReader reader;
     ASSERT_TRUE(reader.open(m_dir.file("f.arj")).ok());
     std::map<std::string, const arc::Entry*> byName;
-    for (const arc::Entry& e : reader.entries()) byName[e.name] = &e;
+    for (const arc::Entry& e : reader.entries())
+        byName[e.name] = &e;
     ASSERT_TRUE(byName.count("d/sub/a.txt"));
     ASSERT_TRUE(byName.count("d/empty"));
     const arc::Entry& file = *byName["d/sub/a.txt"];
@@ -145,7 +151,8 @@ TEST_F(ArjTool, OneEntryIsDecodedWithoutTheOthers)
     // Damage the middle of a.txt's data: b.txt still comes out whole.
     std::string bytes = readFile(m_dir.file("two.arj"));
     const size_t middle = bytes.find("a.txt") + reader.entries()[0].packedSize / 2;
-    for (size_t i = 0; i < 64; ++i) bytes[middle + i] = static_cast<char>(~bytes[middle + i]);
+    for (size_t i = 0; i < 64; ++i)
+        bytes[middle + i] = static_cast<char>(~bytes[middle + i]);
     writeFile(m_dir.file("two.arj"), bytes);
     ASSERT_TRUE(reader.open(m_dir.file("two.arj")).ok());
     StringSink b;

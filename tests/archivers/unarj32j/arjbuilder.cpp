@@ -2,21 +2,14 @@
 
 #include <zlib.h>
 
+#include "tests/support/bytes.h"
+
 namespace arjtest {
 
 namespace {
 
-void put16(std::string& s, uint32_t v)
-{
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(std::string& s, uint32_t v)
-{
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-}
+using tidebell_test::putLe16;
+using tidebell_test::putLe32;
 
 uint32_t crcOf(const std::string& s)
 {
@@ -36,27 +29,27 @@ std::string header(const ArjMember& m, uint8_t fileType, uint32_t packedSize, co
     basic += static_cast<char>(m.method);
     basic += static_cast<char>(fileType);
     basic += '\0';
-    put32(basic, m.modified);
-    put32(basic, packedSize);
-    put32(basic, m.originalSize.value_or(static_cast<uint32_t>(m.data.size())));
-    put32(basic, m.crc.value_or(crcOf(m.data)));
-    put16(basic, 0);  // where the bare name starts
-    put16(basic, m.accessMode);
-    put16(basic, 0);  // chapters
+    putLe32(basic, m.modified);
+    putLe32(basic, packedSize);
+    putLe32(basic, m.originalSize.value_or(static_cast<uint32_t>(m.data.size())));
+    putLe32(basic, m.crc.value_or(crcOf(m.data)));
+    putLe16(basic, 0);  // where the bare name starts
+    putLe16(basic, m.accessMode);
+    putLe16(basic, 0);  // chapters
     basic += m.rawName;
     basic += '\0';
-    basic += '\0';    // no comment
+    basic += '\0';  // no comment
 
     std::string out = "\x60\xEA";
-    put16(out, static_cast<uint32_t>(basic.size()));
+    putLe16(out, static_cast<uint32_t>(basic.size()));
     out += basic;
-    put32(out, crcOf(basic) ^ (breakCrc ? 1u : 0u));
+    putLe32(out, crcOf(basic) ^ (breakCrc ? 1u : 0u));
     if (!extended.empty()) {
-        put16(out, static_cast<uint32_t>(extended.size()));
+        putLe16(out, static_cast<uint32_t>(extended.size()));
         out += extended;
-        put32(out, crcOf(extended));
+        putLe32(out, crcOf(extended));
     }
-    put16(out, 0);
+    putLe16(out, 0);
     return out;
 }
 
@@ -72,7 +65,8 @@ std::string buildArj(const std::vector<ArjMember>& members, bool endMark)
         out += header(m, m.fileType, static_cast<uint32_t>(stored.size()), m.extendedHeader, m.breakHeaderCrc);
         out += stored;
     }
-    if (endMark) out += std::string("\x60\xEA\0\0", 4);
+    if (endMark)
+        out += std::string("\x60\xEA\0\0", 4);
     return out;
 }
 
@@ -91,7 +85,8 @@ void BitWriter::put(uint32_t value, unsigned count)
 std::string BitWriter::bytes() const
 {
     std::string out = m_bytes;
-    if (m_count) out += static_cast<char>(m_acc << (8 - m_count));
+    if (m_count)
+        out += static_cast<char>(m_acc << (8 - m_count));
     return out;
 }
 

@@ -11,18 +11,18 @@
 namespace arjtest {
 
 struct ArjMember {
-    std::string rawName;             // stored as is
-    std::string data;                // original bytes (size and CRC are taken from them)
-    std::string packed;              // stored data when not empty (with `method`)
+    std::string rawName;  // stored as is
+    std::string data;     // original bytes (size and CRC are taken from them)
+    std::string packed;   // stored data when not empty (with `method`)
     uint8_t method = 0;
-    uint8_t hostOs = 0;              // 0 DOS, 2 Unix
+    uint8_t hostOs = 0;  // 0 DOS, 2 Unix
     uint8_t flags = 0;
-    uint8_t fileType = 0;            // 0 binary, 3 folder
+    uint8_t fileType = 0;  // 0 binary, 3 folder
     uint16_t accessMode = 0x20;
-    uint32_t modified = 0x58B16A4Du; // 2024-05-17 13:18:26 as DOS date/time
-    std::optional<uint32_t> crc;     // overrides the CRC of `data`
+    uint32_t modified = 0x58B16A4Du;       // 2024-05-17 13:18:26 as DOS date/time
+    std::optional<uint32_t> crc;           // overrides the CRC of `data`
     std::optional<uint32_t> originalSize;  // overrides data.size()
-    std::string extendedHeader;      // one extended header with these bytes
+    std::string extendedHeader;            // one extended header with these bytes
     bool breakHeaderCrc = false;
 };
 

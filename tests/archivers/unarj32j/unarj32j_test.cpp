@@ -29,7 +29,8 @@ std::string extractLine(const std::string& archive, const std::string& dest, con
 std::vector<std::string> namesOf(const std::vector<fixtures::ListedEntry>& listed)
 {
     std::vector<std::string> names;
-    for (const auto& e : listed) names.push_back(e.name);
+    for (const auto& e : listed)
+        names.push_back(e.name);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -98,9 +99,11 @@ TEST_F(Unarj32j, DamagedAndEncryptedEntriesLeaveNoFile)
 {
     REQUIRE_TOOL("arj");
     std::string text;
-    for (int i = 0; i < 4000; ++i) text += "line " + std::to_string(i % 97) + "\n";
+    for (int i = 0; i < 4000; ++i)
+        text += "line " + std::to_string(i % 97) + "\n";
     writeFile(m_dir.file("a.wav"), text);
-    ASSERT_TRUE(fixtures::run("cd " + quote(m_dir.path()) + " && arj a -y -m1 d.arj a.wav && arj a -y -gstew g.arj a.wav"));
+    ASSERT_TRUE(
+        fixtures::run("cd " + quote(m_dir.path()) + " && arj a -y -m1 d.arj a.wav && arj a -y -gstew g.arj a.wav"));
 
     const std::string whole = readFile(m_dir.file("d.arj"));
     writeFile(m_dir.file("cut.arj"), whole.substr(0, whole.size() - 200));

@@ -19,7 +19,8 @@ namespace {
 using fixtures::LzhMember;
 using fixtures::pattern;
 
-LzhMember member(std::string name, std::string data, int level) {
+LzhMember member(std::string name, std::string data, int level)
+{
     LzhMember m;
     m.rawName = std::move(name);
     m.data = std::move(data);
@@ -30,12 +31,14 @@ LzhMember member(std::string name, std::string data, int level) {
 // Four members of mixed header levels; `shift` moves bytes from the first
 // member to the third, so the archive keeps its size and its names while
 // every later header moves.
-std::string archive(size_t shift = 0) {
+std::string archive(size_t shift = 0)
+{
     return fixtures::buildLzh({member("a.wav", pattern(700 - shift, 1), 0), member("snd/b.wav", pattern(50, 2), 2),
                                member("c.wav", pattern(300 + shift, 3), 1), member("d.wav", pattern(90, 4), 2)});
 }
 
-arc::FileIdentity identityOf(const std::string& path) {
+arc::FileIdentity identityOf(const std::string& path)
+{
     struct stat st {};
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
     return arc::fileIdentity(st);
@@ -49,8 +52,9 @@ protected:
         std::vector<arc::Entry> entries;
         std::vector<std::string> data;
     };
-    Walked walkAfresh(const std::string& path) {
-        arc::LzhListingCache none(int64_t(1) << 62);   // remembers nothing
+    Walked walkAfresh(const std::string& path)
+    {
+        arc::LzhListingCache none(int64_t(1) << 62);  // remembers nothing
         arc::LzhReader reader(none);
         Walked w;
         w.opened = reader.open(path);
@@ -62,7 +66,8 @@ protected:
         }
         return w;
     }
-    void expectSameAsWalk(arc::LzhReader& reader, const Walked& walked) {
+    void expectSameAsWalk(arc::LzhReader& reader, const Walked& walked)
+    {
         ASSERT_EQ(reader.entries().size(), walked.entries.size());
         for (size_t i = 0; i < walked.entries.size(); ++i) {
             const arc::Entry& e = reader.entries()[i];
@@ -82,7 +87,8 @@ protected:
     arc::LzhListingCache cache{-(int64_t(10) << 30)};
 };
 
-TEST_F(LzhListingCacheTest, RememberedDirectoryGivesWhatTheWalkGives) {
+TEST_F(LzhListingCacheTest, RememberedDirectoryGivesWhatTheWalkGives)
+{
     // Behind a self-extractor's stub, so the start is remembered too.
     const std::string path = write(std::string(300, 'Z') + archive(), "a.lzh");
     const Walked walked = walkAfresh(path);
@@ -111,7 +117,8 @@ TEST_F(LzhListingCacheTest, RememberedDirectoryGivesWhatTheWalkGives) {
     EXPECT_FALSE(fresh.openedFromMemory());
 }
 
-TEST_F(LzhListingCacheTest, RewrittenArchiveIsNeverReadFromStaleOffsets) {
+TEST_F(LzhListingCacheTest, RewrittenArchiveIsNeverReadFromStaleOffsets)
+{
     const std::string path = dir.file("a.lzh");
     const std::string before = archive(), after = archive(200);
     ASSERT_EQ(before.size(), after.size());
@@ -132,7 +139,7 @@ TEST_F(LzhListingCacheTest, RewrittenArchiveIsNeverReadFromStaleOffsets) {
 
     // Replaced by another file of the same size and stamps.
     const std::string other = write(before, "other.lzh");
-    ASSERT_TRUE(reader.open(path).ok());   // remembers `after`
+    ASSERT_TRUE(reader.open(path).ok());  // remembers `after`
     ASSERT_EQ(::utimensat(AT_FDCWD, other.c_str(), times, 0), 0);
     std::filesystem::rename(other, path);
     const Walked walkedBefore = walkAfresh(path);
@@ -142,7 +149,8 @@ TEST_F(LzhListingCacheTest, RewrittenArchiveIsNeverReadFromStaleOffsets) {
 
 // The cache is made to hold what no longer fits the file under the file's
 // current identity, as a rewrite that kept every stamp would leave it.
-TEST_F(LzhListingCacheTest, HeaderNotFoundAtRememberedOffsetFallsBackToTheWalk) {
+TEST_F(LzhListingCacheTest, HeaderNotFoundAtRememberedOffsetFallsBackToTheWalk)
+{
     const std::string path = write(archive(), "a.lzh");
     arc::LzhReader reader(cache);
     ASSERT_TRUE(reader.open(path).ok());
@@ -157,13 +165,13 @@ TEST_F(LzhListingCacheTest, HeaderNotFoundAtRememberedOffsetFallsBackToTheWalk) 
     ASSERT_TRUE(reader.open(path).ok());
     ASSERT_TRUE(reader.openedFromMemory());
     expectSameAsWalk(reader, walked);
-    EXPECT_FALSE(cache.find(identityOf(path)));   // forgotten, not trusted again
+    EXPECT_FALSE(cache.find(identityOf(path)));  // forgotten, not trusted again
 
     // A damaged middle header: the walk's error, for that entry and for the
     // others, as the walk refuses the whole archive.
     std::string bytes = archive();
     const size_t third = remembered->members[2].headerOffset;
-    bytes[third + 3] = 'X';   // "-lX5-": not a header
+    bytes[third + 3] = 'X';  // "-lX5-": not a header
     fixtures::writeFile(path, bytes);
     const Walked damaged = walkAfresh(path);
     ASSERT_EQ(damaged.opened.status, arc::Status::Corrupt);
@@ -180,14 +188,14 @@ TEST_F(LzhListingCacheTest, HeaderNotFoundAtRememberedOffsetFallsBackToTheWalk) 
     }
 }
 
-TEST_F(LzhListingCacheTest, ReaderForNamedMembersListsOnlyThoseAndRemembersNothing) {
+TEST_F(LzhListingCacheTest, ReaderForNamedMembersListsOnlyThoseAndRemembersNothing)
+{
     // The fourth member is named in Shift-JIS (音.wav), so it is matched
     // only after decoding.
-    const std::string path = write(fixtures::buildLzh({member("a.wav", pattern(700, 1), 0),
-                                                       member("snd/b.wav", pattern(50, 2), 2),
-                                                       member("c.wav", pattern(300, 3), 1),
-                                                       member("\x89\xB9.wav", pattern(90, 4), 2)}),
-                                   "a.lzh");
+    const std::string path =
+        write(fixtures::buildLzh({member("a.wav", pattern(700, 1), 0), member("snd/b.wav", pattern(50, 2), 2),
+                                  member("c.wav", pattern(300, 3), 1), member("\x89\xB9.wav", pattern(90, 4), 2)}),
+              "a.lzh");
     const Walked walked = walkAfresh(path);
     ASSERT_TRUE(walked.opened.ok()) << walked.opened.message;
     const arc::WildcardSet wanted({"SND\\B.WAV", "\xE9\x9F\xB3.wav"});
@@ -213,7 +221,8 @@ TEST_F(LzhListingCacheTest, ReaderForNamedMembersListsOnlyThoseAndRemembersNothi
     expectSameAsWalk(named, walked);
 }
 
-TEST_F(LzhListingCacheTest, SurvivesDamagedArchivesRewrittenInPlace) {
+TEST_F(LzhListingCacheTest, SurvivesDamagedArchivesRewrittenInPlace)
+{
     arc::LzhReader reader(cache);
     survivesDamage(reader, archive(), 300);
 }

@@ -14,7 +14,8 @@ namespace {
 using fixtures::LzhMember;
 using fixtures::pattern;
 
-LzhMember member(std::string name, std::string data, int level = 0) {
+LzhMember member(std::string name, std::string data, int level = 0)
+{
     LzhMember m;
     m.rawName = std::move(name);
     m.data = std::move(data);
@@ -27,7 +28,8 @@ using LzhReaderTest = fixtures::ArchiveFileTest;
 // jlha: header level 0-2 before the method switch ("c2o6"); "z" stores.
 class JlhaArchives : public LzhReaderTest, public ::testing::WithParamInterface<std::tuple<int, const char*>> {};
 
-TEST_P(JlhaArchives, ListsFoldersAndExtractsEveryMember) {
+TEST_P(JlhaArchives, ListsFoldersAndExtractsEveryMember)
+{
     REQUIRE_TOOL("jlha");
     REQUIRE_TOOL("sox");
     const auto [level, method] = GetParam();
@@ -35,8 +37,10 @@ TEST_P(JlhaArchives, ListsFoldersAndExtractsEveryMember) {
     const std::string a = fixtures::makeWave(dir.file("src/a.wav"), 0.5, 440);
     const std::string b = fixtures::makeWave(dir.file("src/snd/b.wav"), 0.2, 880);
     ASSERT_FALSE(a.empty());
-    const std::string switches = "c" + std::to_string(level) + (std::string(method) == "-lh0-" ? "z" : std::string("o") + method[3]);
-    ASSERT_TRUE(fixtures::run("cd " + fixtures::quote(dir.file("src")) + " && jlha " + switches + " ../t.lzh snd a.wav"));
+    const std::string switches =
+        "c" + std::to_string(level) + (std::string(method) == "-lh0-" ? "z" : std::string("o") + method[3]);
+    ASSERT_TRUE(
+        fixtures::run("cd " + fixtures::quote(dir.file("src")) + " && jlha " + switches + " ../t.lzh snd a.wav"));
 
     arc::LzhReader reader;
     const arc::Result opened = reader.open(dir.file("t.lzh"));
@@ -53,7 +57,7 @@ TEST_P(JlhaArchives, ListsFoldersAndExtractsEveryMember) {
     EXPECT_EQ(e[2].size, a.size());
     EXPECT_EQ(e[2].crcKind, arc::CrcKind::Crc16);
     EXPECT_EQ(e[2].crc, fixtures::lzhCrc16(a));
-    EXPECT_GE(e[2].dosDateTime >> 25, 2020u - 1980u);   // made just now
+    EXPECT_GE(e[2].dosDateTime >> 25, 2020u - 1980u);  // made just now
 
     std::string out;
     ASSERT_TRUE(extract(reader, 2, out).ok());
@@ -67,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(LevelsAndMethods, JlhaArchives,
                          ::testing::Combine(::testing::Values(0, 1, 2),
                                             ::testing::Values("-lh0-", "-lh5-", "-lh6-", "-lh7-")));
 
-TEST_F(LzhReaderTest, Lh4IsLh5WithASmallerWindow) {
+TEST_F(LzhReaderTest, Lh4IsLh5WithASmallerWindow)
+{
     // No installed tool writes -lh4-, but a -lh5- stream of a file under
     // 4 KiB only reaches back within -lh4-'s window: relabelled, it must
     // decode the same.
@@ -91,7 +96,8 @@ TEST_F(LzhReaderTest, Lh4IsLh5WithASmallerWindow) {
     EXPECT_TRUE(out == text);
 }
 
-TEST_F(LzhReaderTest, JlhaDamagedDataGivesAnErrorNotAHang) {
+TEST_F(LzhReaderTest, JlhaDamagedDataGivesAnErrorNotAHang)
+{
     REQUIRE_TOOL("jlha");
     REQUIRE_TOOL("sox");
     const std::string a = fixtures::makeWave(dir.file("a.wav"), 1.0, 300);
@@ -107,17 +113,18 @@ TEST_F(LzhReaderTest, JlhaDamagedDataGivesAnErrorNotAHang) {
     EXPECT_LE(out.size(), a.size());
 }
 
-TEST_F(LzhReaderTest, ShiftJisAndUtf8NamesAtEveryLevel) {
+TEST_F(LzhReaderTest, ShiftJisAndUtf8NamesAtEveryLevel)
+{
     // 表 and ソ end in 0x5C, the byte of "\": it must not split the name.
-    LzhMember l0 = member("\x89\xb9\\\x95\x5c.wav", "zero");                  // 音\表.wav
-    LzhMember l1 = member("\x83\x5c.wav", "one", 1);                           // ソ.wav
-    l1.rawFolder = "\x83\x74\x83\x48\x83\x8b\x83\x5f\xff";                     // フォルダ
+    LzhMember l0 = member("\x89\xb9\\\x95\x5c.wav", "zero");  // 音\表.wav
+    LzhMember l1 = member("\x83\x5c.wav", "one", 1);          // ソ.wav
+    l1.rawFolder = "\x83\x74\x83\x48\x83\x8b\x83\x5f\xff";    // フォルダ
     LzhMember l2 = member("\x89\xb9.wav", "two", 2);
-    l2.rawFolder = "a\xff\x95\x5c\xff";                                        // a/表/
+    l2.rawFolder = "a\xff\x95\x5c\xff";  // a/表/
     LzhMember u8 = member("日本/é.wav", "three", 2);
     u8.osId = 'U';
     // A folder whose name holds 0x7C, the byte of "|" that marks Unix links.
-    LzhMember folder = member("\x83\x7c\xff", "", 2);   // ポ/
+    LzhMember folder = member("\x83\x7c\xff", "", 2);  // ポ/
     folder.directory = true;
     const std::string path = write(fixtures::buildLzh({l0, l1, l2, u8, folder}));
     arc::LzhReader reader;
@@ -138,13 +145,15 @@ TEST_F(LzhReaderTest, ShiftJisAndUtf8NamesAtEveryLevel) {
 
 // LArc's methods written as literals only: -lz5- has a flag byte (bit set:
 // literal) before each eight items, -lzs- a 1 bit before each literal byte.
-std::string lz5Literals(const std::string& data) {
+std::string lz5Literals(const std::string& data)
+{
     std::string out;
     for (size_t i = 0; i < data.size(); i += 8)
         out += '\xff' + data.substr(i, 8);
     return out;
 }
-std::string lzsLiterals(const std::string& data) {
+std::string lzsLiterals(const std::string& data)
+{
     std::string out;
     unsigned acc = 0;
     int bits = 0;
@@ -165,10 +174,11 @@ std::string lzsLiterals(const std::string& data) {
     return out;
 }
 
-TEST_F(LzhReaderTest, LevelThreeHeadersAndLArcMethods) {
+TEST_F(LzhReaderTest, LevelThreeHeadersAndLArcMethods)
+{
     const std::string data = pattern(1001, 4);
-    LzhMember l3 = member("\x89\xb9.wav", data, 3);   // 音.wav
-    l3.rawFolder = "\x95\x5c\xff";                    // 表/
+    LzhMember l3 = member("\x89\xb9.wav", data, 3);  // 音.wav
+    l3.rawFolder = "\x95\x5c\xff";                   // 表/
     LzhMember lz5 = member("lz5.wav", data);
     lz5.method = "-lz5-";
     lz5.packed = lz5Literals(data);
@@ -194,7 +204,8 @@ TEST_F(LzhReaderTest, LevelThreeHeadersAndLArcMethods) {
     EXPECT_EQ(reader.open(write(fixtures::buildLzh({l3, broken3}))).status, arc::Status::Corrupt);
 }
 
-TEST_F(LzhReaderTest, LevelTwoHeadersWithoutCrcOrWithAShortOrPaddedSize) {
+TEST_F(LzhReaderTest, LevelTwoHeadersWithoutCrcOrWithAShortOrPaddedSize)
+{
     // OS-9/68k writes no header CRC and states a size two bytes short of
     // where its chain of extended headers ends; other writers pad after the
     // chain. The member after each must still be found where it starts.
@@ -205,12 +216,12 @@ TEST_F(LzhReaderTest, LevelTwoHeadersWithoutCrcOrWithAShortOrPaddedSize) {
     os9.statedSizeDelta = -2;
     LzhMember padded = member("padded.wav", data, 2);
     padded.headerCrc = false;
-    padded.statedSizeDelta = 1;   // one byte after the chain
+    padded.statedSizeDelta = 1;  // one byte after the chain
     std::string paddedBytes = fixtures::lzhMember(padded);
     const size_t extEnd = paddedBytes.size() - data.size();
     paddedBytes.insert(extEnd, 1, '\0');
-    const std::string archive =
-        fixtures::lzhMember(os9) + paddedBytes + fixtures::lzhMember(member("after.wav", "last", 2)) + std::string(1, '\0');
+    const std::string archive = fixtures::lzhMember(os9) + paddedBytes +
+                                fixtures::lzhMember(member("after.wav", "last", 2)) + std::string(1, '\0');
     arc::LzhReader reader;
     const arc::Result opened = reader.open(write(archive));
     ASSERT_TRUE(opened.ok()) << opened.message;
@@ -229,7 +240,8 @@ TEST_F(LzhReaderTest, LevelTwoHeadersWithoutCrcOrWithAShortOrPaddedSize) {
     EXPECT_FALSE(reader.open(write(os9Bytes.substr(0, 30))).ok());
 }
 
-TEST_F(LzhReaderTest, UndecodableNameIsStillListed) {
+TEST_F(LzhReaderTest, UndecodableNameIsStillListed)
+{
     const std::string path = write(fixtures::buildLzh({member("\x80\xa0\xfd.wav", "a"), member("ok.wav", "b", 1)}));
     arc::LzhReader reader;
     ASSERT_TRUE(reader.open(path).ok());
@@ -238,10 +250,12 @@ TEST_F(LzhReaderTest, UndecodableNameIsStillListed) {
     EXPECT_EQ(reader.entries()[1].name, "ok.wav");
 }
 
-TEST_F(LzhReaderTest, FindsTheArchiveAfterASelfExtractorStub) {
+TEST_F(LzhReaderTest, FindsTheArchiveAfterASelfExtractorStub)
+{
     // The stub holds method-like text that is no valid header.
     std::string stub = "MZ" + pattern(30000, 5) + "-lh5-" + pattern(100, 6) + "\x1b\x00-lh0-xx" + pattern(200, 7);
-    const std::string archive = fixtures::buildLzh({member("a.wav", "data of a"), member("b.wav", pattern(5000, 8), 2)});
+    const std::string archive =
+        fixtures::buildLzh({member("a.wav", "data of a"), member("b.wav", pattern(5000, 8), 2)});
     arc::LzhReader reader;
     ASSERT_TRUE(reader.open(write(stub + archive, "sfx.exe")).ok());
     EXPECT_EQ(reader.archiveStart(), stub.size());
@@ -255,7 +269,8 @@ TEST_F(LzhReaderTest, FindsTheArchiveAfterASelfExtractorStub) {
     EXPECT_EQ(reader.open(write(farStub + archive, "far.exe")).status, arc::Status::NotArchive);
 }
 
-TEST_F(LzhReaderTest, BrokenFilesAreErrors) {
+TEST_F(LzhReaderTest, BrokenFilesAreErrors)
+{
     arc::LzhReader reader;
     EXPECT_EQ(reader.open(write("RIFF....WAVEfmt not an archive")).status, arc::Status::NotArchive);
     EXPECT_EQ(reader.open(write("")).status, arc::Status::NotArchive);
@@ -267,7 +282,7 @@ TEST_F(LzhReaderTest, BrokenFilesAreErrors) {
               arc::Status::Corrupt);
 
     std::string level0 = fixtures::buildLzh({member("ok.wav", "x"), member("a.wav", "abc")});
-    level0[level0.size() - 10] ^= 0x40;   // in the second header: its checksum no longer fits
+    level0[level0.size() - 10] ^= 0x40;  // in the second header: its checksum no longer fits
     EXPECT_EQ(reader.open(write(level0)).status, arc::Status::Corrupt);
 
     // Cut inside the data: listed, extraction fails.
@@ -282,7 +297,8 @@ TEST_F(LzhReaderTest, BrokenFilesAreErrors) {
     EXPECT_EQ(extract(reader, 0, out).status, arc::Status::CrcError);
 }
 
-TEST_F(LzhReaderTest, SurvivesDamagedArchives) {
+TEST_F(LzhReaderTest, SurvivesDamagedArchives)
+{
     std::vector<LzhMember> members{member("a.wav", pattern(3000, 1)), member("b.wav", "bb", 1),
                                    member("c.wav", pattern(100, 2), 2), member("d.wav", "d", 3)};
     arc::LzhReader reader;
@@ -294,7 +310,8 @@ TEST_F(LzhReaderTest, SurvivesDamagedArchives) {
     }
 }
 
-TEST_F(LzhReaderTest, HostileSizesAreNotTrusted) {
+TEST_F(LzhReaderTest, HostileSizesAreNotTrusted)
+{
     // Packed size 0xFFFFFFFF on a tiny file: listed, never read past the end.
     std::string huge = fixtures::lzhMember(member("a.wav", "tiny"));
     huge[7] = huge[8] = huge[9] = huge[10] = '\xff';
@@ -315,7 +332,8 @@ TEST_F(LzhReaderTest, HostileSizesAreNotTrusted) {
     EXPECT_LE(out.size(), 4u);
 }
 
-TEST_F(LzhReaderTest, UnknownMethodAndSymlinksAreNotExtracted) {
+TEST_F(LzhReaderTest, UnknownMethodAndSymlinksAreNotExtracted)
+{
     LzhMember odd = member("a.wav", "abc");
     odd.method = "-lh9-";
     odd.packed = "abc";
@@ -331,7 +349,8 @@ TEST_F(LzhReaderTest, UnknownMethodAndSymlinksAreNotExtracted) {
     EXPECT_EQ(extract(reader, 1, out).status, arc::Status::Unsupported);
 }
 
-TEST_F(LzhReaderTest, SinkRefusalStops) {
+TEST_F(LzhReaderTest, SinkRefusalStops)
+{
     arc::LzhReader reader;
     ASSERT_TRUE(reader.open(write(fixtures::buildLzh({member("a.wav", pattern(300000, 1))}))).ok());
     fixtures::MemorySink sink;

@@ -9,7 +9,8 @@
 #include "tests/archivers/support/lzhbuilder.h"
 #include "tests/archivers/support/rarbuilder.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s LZH_FOLDER RAR_FOLDER\n", argv[0]);
         return 2;
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
 
     std::vector<fixtures::LzhMember> members(4);
     for (int level = 0; level < 4; ++level) {
-        members[size_t(level)].rawName = "\x89\xb9" + std::to_string(level) + ".wav";   // 音N.wav
+        members[size_t(level)].rawName = "\x89\xb9" + std::to_string(level) + ".wav";  // 音N.wav
         members[size_t(level)].data = sound;
         members[size_t(level)].level = level;
     }
@@ -33,7 +34,8 @@ int main(int argc, char** argv) {
     lz5.rawName = "lz5.wav";
     lz5.data = "12345678";
     lz5.method = "-lz5-";
-    lz5.packed = "\xff" "12345678";
+    lz5.packed = "\xff"
+                 "12345678";
     members.push_back(lz5);
     const std::string archive = fixtures::buildLzh(members);
     fixtures::writeFile(lzh + "/levels.lzh", archive);

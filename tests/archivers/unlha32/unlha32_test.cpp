@@ -23,14 +23,17 @@ protected:
 
     // The archive viewer's line: -c1 -n1 -x0, empty user options, archive,
     // working folder, one name, empty user file list.
-    static std::string viewerLine(const std::string& lzh, const std::string& dest, const std::string& name) {
+    static std::string viewerLine(const std::string& lzh, const std::string& dest, const std::string& name)
+    {
         return "x -+ -c1 -n1 -x0  \"" + windowsPath(lzh) + "\" \"" + windowsPath(dest) + "\\\" \"" + name + "\" ";
     }
     // The main window's line: c, n and x not set.
-    static std::string mainLine(const std::string& lzh, const std::string& dest, const std::string& name) {
+    static std::string mainLine(const std::string& lzh, const std::string& dest, const std::string& name)
+    {
         return "x -+  \"" + windowsPath(lzh) + "\" \"" + windowsPath(dest) + "\\\" \"" + name + "\" ";
     }
-    std::string makeJlhaArchive() {
+    std::string makeJlhaArchive()
+    {
         fixtures::run("mkdir -p " + quote(dir.file("src/snd")));
         a = fixtures::makeWave(dir.file("src/a.wav"), 0.4, 440);
         b = fixtures::makeWave(dir.file("src/snd/b.wav"), 0.2, 660);
@@ -47,12 +50,14 @@ protected:
 
 }  // namespace
 
-TEST_F(Unlha32, ExportsTheNineEntries) {
+TEST_F(Unlha32, ExportsTheNineEntries)
+{
     for (const char* suffix : fixtures::kNineEntries)
         EXPECT_NE(lib.entry(suffix), nullptr) << "Unlha" << suffix;
 }
 
-TEST_F(Unlha32, ListsAndExtractsAJlhaArchiveAsTheViewerAndMainWindowDo) {
+TEST_F(Unlha32, ListsAndExtractsAJlhaArchiveAsTheViewerAndMainWindowDo)
+{
     REQUIRE_TOOL("jlha");
     REQUIRE_TOOL("sox");
     const std::string lzh = makeJlhaArchive();
@@ -65,7 +70,7 @@ TEST_F(Unlha32, ListsAndExtractsAJlhaArchiveAsTheViewerAndMainWindowDo) {
     EXPECT_EQ(listed[1].size, a.size());
     EXPECT_EQ(listed[1].crc, fixtures::lzhCrc16(a));
     EXPECT_EQ(listed[1].method, "-lh7-");
-    EXPECT_EQ(lib.list(windowsPath(lzh), "*").size(), 4u);   // the folder too
+    EXPECT_EQ(lib.list(windowsPath(lzh), "*").size(), 4u);  // the folder too
 
     // Viewer: flat into the working folder, by full name and by bare name.
     const std::string work = dir.file("work");
@@ -93,9 +98,10 @@ TEST_F(Unlha32, ListsAndExtractsAJlhaArchiveAsTheViewerAndMainWindowDo) {
     EXPECT_EQ(mem, a.substr(0, 100));
 }
 
-TEST_F(Unlha32, ShiftJisNamesComeOutAsUtf8AndExtractByThatName) {
+TEST_F(Unlha32, ShiftJisNamesComeOutAsUtf8AndExtractByThatName)
+{
     fixtures::LzhMember m;
-    m.rawName = "\x89\xb9\\\x95\x5c.wav";   // 音\表.wav
+    m.rawName = "\x89\xb9\\\x95\x5c.wav";  // 音\表.wav
     m.data = "RIFF sound of a Shift-JIS name";
     const std::string lzh = dir.file("sjis.lzh");
     fixtures::writeFile(lzh, fixtures::buildLzh({m}));
@@ -107,7 +113,8 @@ TEST_F(Unlha32, ShiftJisNamesComeOutAsUtf8AndExtractByThatName) {
     EXPECT_EQ(fixtures::readFile(dir.file("表.wav")), m.data);
 }
 
-TEST_F(Unlha32, ProbeAcceptsSelfExtractorsAndRefusesOtherFiles) {
+TEST_F(Unlha32, ProbeAcceptsSelfExtractorsAndRefusesOtherFiles)
+{
     fixtures::LzhMember m;
     m.rawName = "a.wav";
     m.data = "sound";
@@ -126,7 +133,8 @@ TEST_F(Unlha32, ProbeAcceptsSelfExtractorsAndRefusesOtherFiles) {
     EXPECT_EQ(lib.checkArchive(windowsPath(dir.file("missing.lzh")), 16), 0);
 }
 
-TEST_F(Unlha32, DamagedEntryFailsAndLeavesNoFile) {
+TEST_F(Unlha32, DamagedEntryFailsAndLeavesNoFile)
+{
     fixtures::LzhMember good, bad;
     good.rawName = "good.wav";
     good.data = "fine";
@@ -139,15 +147,16 @@ TEST_F(Unlha32, DamagedEntryFailsAndLeavesNoFile) {
     fs::create_directories(work);
     EXPECT_EQ(lib.command(viewerLine(lzh, work, "bad.wav")), arc::ArcCrcError);
     EXPECT_TRUE(fs::is_empty(work));
-    EXPECT_EQ(lib.checkArchive(windowsPath(lzh), 0), 0);   // a full check decodes every entry
+    EXPECT_EQ(lib.checkArchive(windowsPath(lzh), 0), 0);  // a full check decodes every entry
     EXPECT_EQ(lib.command(viewerLine(lzh, work, "good.wav")), arc::ArcOk);
     EXPECT_EQ(fixtures::readFile(work + "/good.wav"), "fine");
 }
 
-TEST_F(Unlha32, HostileNamesStayInsideTheDestination) {
+TEST_F(Unlha32, HostileNamesStayInsideTheDestination)
+{
     std::vector<fixtures::LzhMember> members(3);
     members[0].rawName = "..\\..\\evil.wav";
-    members[1].rawName = dir.file("abs.wav");   // absolute, outside the destination
+    members[1].rawName = dir.file("abs.wav");  // absolute, outside the destination
     members[2].rawName = "C:\\drive.wav";
     for (auto& m : members)
         m.data = "x";
@@ -161,7 +170,8 @@ TEST_F(Unlha32, HostileNamesStayInsideTheDestination) {
     expectWavesOnlyInside(out);
 }
 
-TEST_F(Unlha32, NameWithNulIsListedAndWrittenAlike) {
+TEST_F(Unlha32, NameWithNulIsListedAndWrittenAlike)
+{
     fixtures::LzhMember m;
     m.rawName = std::string("a.wav\0hidden.exe", 16);
     m.data = "sound";

@@ -10,12 +10,13 @@
 
 namespace {
 
-using fixtures::RarMember;
 using fixtures::pattern;
+using fixtures::RarMember;
 
 using RarReaderTest = fixtures::ArchiveFileTest;
 
-TEST_F(RarReaderTest, ListsAndExtractsStoredMembers) {
+TEST_F(RarReaderTest, ListsAndExtractsStoredMembers)
+{
     const std::string a = pattern(100000, 1), b = pattern(3, 2);
     RarMember folder{"snd", {}};
     folder.directory = true;
@@ -39,21 +40,23 @@ TEST_F(RarReaderTest, ListsAndExtractsStoredMembers) {
     std::string out;
     ASSERT_TRUE(extract(reader, 2, out).ok());
     EXPECT_EQ(out, b);
-    ASSERT_TRUE(extract(reader, 0, out).ok());   // out of order: each by its own offset
+    ASSERT_TRUE(extract(reader, 0, out).ok());  // out of order: each by its own offset
     EXPECT_EQ(out, a);
     ASSERT_TRUE(extract(reader, 3, out).ok());
     EXPECT_EQ(out, "");
     EXPECT_TRUE(extract(reader, 1, out).ok());
 }
 
-RarMember compressed(std::string name, const std::string& data, bool withTables = true) {
+RarMember compressed(std::string name, const std::string& data, bool withTables = true)
+{
     RarMember m{std::move(name), data};
     m.method = 0x33;
     m.packed = fixtures::rar29Literals(data, withTables);
     return m;
 }
 
-TEST_F(RarReaderTest, SolidArchiveExtractsLaterMembers) {
+TEST_F(RarReaderTest, SolidArchiveExtractsLaterMembers)
+{
     const std::string a = pattern(5000, 3), b = pattern(7000, 4), c = pattern(10, 5);
     arc::RarReader reader;
     std::string out;
@@ -73,7 +76,8 @@ TEST_F(RarReaderTest, SolidArchiveExtractsLaterMembers) {
     }
 }
 
-TEST_F(RarReaderTest, CompressedMembersDecodeAndAreChecked) {
+TEST_F(RarReaderTest, CompressedMembersDecodeAndAreChecked)
+{
     const std::string a = pattern(20000, 6), b = "short";
     RarMember bad = compressed("bad.wav", b);
     bad.badDataCrc = true;
@@ -88,8 +92,9 @@ TEST_F(RarReaderTest, CompressedMembersDecodeAndAreChecked) {
     EXPECT_EQ(extract(reader, 2, out).status, arc::Status::CrcError);
 }
 
-TEST_F(RarReaderTest, NamesInEveryStoredForm) {
-    RarMember sjis{std::string("\x89\xb9\\\x95\x5c.wav"), "x"};   // 音\表.wav in Shift-JIS, 0x5C inside 表
+TEST_F(RarReaderTest, NamesInEveryStoredForm)
+{
+    RarMember sjis{std::string("\x89\xb9\\\x95\x5c.wav"), "x"};  // 音\表.wav in Shift-JIS, 0x5C inside 表
     RarMember wide{std::string("?.wav\0", 6) + fixtures::rarUnicodeName(u"日本/音𝄞.wav"), "y", true};
     RarMember utf8{"フォルダ/é.wav", "z", true};
     RarMember unix{"u/\xc3\xa9.wav", "w"};
@@ -114,7 +119,8 @@ TEST_F(RarReaderTest, NamesInEveryStoredForm) {
     EXPECT_EQ(out, "y");
 }
 
-TEST_F(RarReaderTest, UndecodableNameIsStillListed) {
+TEST_F(RarReaderTest, UndecodableNameIsStillListed)
+{
     const std::string path = write(fixtures::buildRar({{"\x80\xa0\xfd.wav", "a"}, {"ok.wav", "b"}}));
     arc::RarReader reader;
     ASSERT_TRUE(reader.open(path).ok());
@@ -123,7 +129,8 @@ TEST_F(RarReaderTest, UndecodableNameIsStillListed) {
     EXPECT_EQ(reader.entries()[1].name, "ok.wav");
 }
 
-TEST_F(RarReaderTest, Rar5GoesThroughTheRar5Reader) {
+TEST_F(RarReaderTest, Rar5GoesThroughTheRar5Reader)
+{
     const std::string a = pattern(70000, 12);
     RarMember folder{"音", {}};
     folder.directory = true;
@@ -159,7 +166,8 @@ TEST_F(RarReaderTest, Rar5GoesThroughTheRar5Reader) {
     }
 }
 
-TEST(RarUnicodeName, DecodesEachCode) {
+TEST(RarUnicodeName, DecodesEachCode)
+{
     // High byte 0x30; flags 01 11 00 10: code 1 (0x3042 あ), code 3 copying
     // two OEM bytes, code 0 (0x41), code 2 (a whole unit, 0x00E9).
     const std::string oem = "??bcA?";
@@ -167,7 +175,7 @@ TEST(RarUnicodeName, DecodesEachCode) {
     // Code 3's length byte 0 means 2 units, copied from OEM positions 1 and 2.
     EXPECT_EQ(arc::decodeRarUnicodeName(oem, encoded), "あ?bAé");
     // Code 3 with the high bit: OEM bytes plus a correction, in the high page.
-    const std::string shifted("\x30\xC0\x80\x01", 4);   // 2 units: (0x3000 | 'a'+1), (0x3000 | 'b'+1)
+    const std::string shifted("\x30\xC0\x80\x01", 4);  // 2 units: (0x3000 | 'a'+1), (0x3000 | 'b'+1)
     EXPECT_EQ(arc::decodeRarUnicodeName("ab", shifted), "\xe3\x81\xa2\xe3\x81\xa3");
     // Truncated input and an unpaired surrogate do not run past the end.
     EXPECT_EQ(arc::decodeRarUnicodeName("a", std::string("\x00\x80\x3d", 3)), "");
@@ -175,7 +183,8 @@ TEST(RarUnicodeName, DecodesEachCode) {
     EXPECT_EQ(arc::decodeRarUnicodeName("", ""), "");
 }
 
-TEST_F(RarReaderTest, DamagedDataIsReportedNotExtracted) {
+TEST_F(RarReaderTest, DamagedDataIsReportedNotExtracted)
+{
     RarMember bad{"bad.wav", pattern(3000, 7)};
     bad.badDataCrc = true;
     const std::string path = write(fixtures::buildRar({{"good.wav", "fine"}, bad}));
@@ -189,7 +198,8 @@ TEST_F(RarReaderTest, DamagedDataIsReportedNotExtracted) {
     EXPECT_EQ(out, "fine");
 }
 
-TEST_F(RarReaderTest, BrokenHeadersAndFiles) {
+TEST_F(RarReaderTest, BrokenHeadersAndFiles)
+{
     arc::RarReader reader;
     RarMember badHeader{"a.wav", "abc"};
     badHeader.badHeaderCrc = true;
@@ -212,7 +222,8 @@ TEST_F(RarReaderTest, BrokenHeadersAndFiles) {
     EXPECT_FALSE(extract(reader, 0, out).ok());
 }
 
-TEST_F(RarReaderTest, SurvivesDamagedArchives) {
+TEST_F(RarReaderTest, SurvivesDamagedArchives)
+{
     const std::vector<RarMember> members{{"a.wav", pattern(3000, 1)}, {"b.wav", "bb"}, {"c/d.wav", pattern(99, 2)}};
     arc::RarReader reader;
     survivesDamage(reader, fixtures::buildRar(members), 300);
@@ -220,7 +231,8 @@ TEST_F(RarReaderTest, SurvivesDamagedArchives) {
     survivesDamage(reader, fixtures::buildRar5(members), 300);
 }
 
-TEST_F(RarReaderTest, HostileSizesAndMembersAreRefused) {
+TEST_F(RarReaderTest, HostileSizesAndMembersAreRefused)
+{
     // A declared size far beyond the stored bytes must not be trusted.
     RarMember liar{"a.wav", "abcd"};
     liar.declaredSize = 0xFFFFFFF0u;
@@ -246,7 +258,8 @@ TEST_F(RarReaderTest, HostileSizesAndMembersAreRefused) {
     EXPECT_FALSE(extract(reader, 3, out).ok());
 }
 
-TEST_F(RarReaderTest, SinkRefusalStops) {
+TEST_F(RarReaderTest, SinkRefusalStops)
+{
     const std::string path = write(fixtures::buildRar({{"a.wav", pattern(200000, 11)}}));
     arc::RarReader reader;
     ASSERT_TRUE(reader.open(path).ok());
@@ -257,7 +270,8 @@ TEST_F(RarReaderTest, SinkRefusalStops) {
 
 }  // namespace
 
-TEST_F(RarReaderTest, Rar5LinkBeforeASameNamedFileAndNamesThatAreNotUtf8) {
+TEST_F(RarReaderTest, Rar5LinkBeforeASameNamedFileAndNamesThatAreNotUtf8)
+{
     RarMember link{"a.wav", {}};
     link.linkTarget = "/etc/passwd";
     link.hostOs = 3;

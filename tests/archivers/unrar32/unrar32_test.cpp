@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string sound(size_t n, unsigned seed) {
+std::string sound(size_t n, unsigned seed)
+{
     std::string s = "RIFF";
     for (size_t i = 4; i < n; ++i)
         s += char((i * seed) >> 3);
@@ -30,7 +31,8 @@ protected:
 
     // switches, empty user options, archive, folder, one name, empty user file list.
     static std::string line(const std::string& switches, const std::string& rar, const std::string& dest,
-                            const std::string& name) {
+                            const std::string& name)
+    {
         return switches + "  \"" + windowsPath(rar) + "\" \"" + windowsPath(dest) + "\\\" \"" + name + "\" ";
     }
     fixtures::LibraryDriver lib{ARCHIVER_LIBRARY_PATH, "Unrar"};
@@ -38,12 +40,14 @@ protected:
 
 }  // namespace
 
-TEST_F(Unrar32, ExportsTheNineEntries) {
+TEST_F(Unrar32, ExportsTheNineEntries)
+{
     for (const char* suffix : fixtures::kNineEntries)
         EXPECT_NE(lib.entry(suffix), nullptr) << "Unrar" << suffix;
 }
 
-TEST_F(Unrar32, ListsAndExtractsAsTheViewerAndMainWindowDo) {
+TEST_F(Unrar32, ListsAndExtractsAsTheViewerAndMainWindowDo)
+{
     const std::string a = sound(40000, 3), b = sound(900, 5);
     RarMember folder{"snd", {}};
     folder.directory = true;
@@ -64,7 +68,7 @@ TEST_F(Unrar32, ListsAndExtractsAsTheViewerAndMainWindowDo) {
     std::string text;
     ASSERT_EQ(lib.command(line("-e", rar, work, "snd/b.wav"), &text), arc::ArcOk) << text;
     EXPECT_TRUE(fixtures::readFile(work + "/b.wav") == b);
-    ASSERT_EQ(lib.command(line("-e", rar, work, "a.wav"), &text), arc::ArcOk) << text;   // names without case
+    ASSERT_EQ(lib.command(line("-e", rar, work, "a.wav"), &text), arc::ArcOk) << text;  // names without case
     EXPECT_TRUE(fixtures::readFile(work + "/A.WAV") == a);
     EXPECT_NE(lib.command(line("-e", rar, work, "missing.wav")), arc::ArcOk);
 
@@ -85,7 +89,8 @@ TEST_F(Unrar32, ListsAndExtractsAsTheViewerAndMainWindowDo) {
     EXPECT_EQ(lib.extractMem(memLine, mem, 10), arc::ArcBufferTooSmall);
 }
 
-TEST_F(Unrar32, SolidArchiveExtractsItsLastMember) {
+TEST_F(Unrar32, SolidArchiveExtractsItsLastMember)
+{
     // Compressed: b.wav goes on with the code tables and window of a.wav.
     const std::string a = sound(3000, 7), b = sound(5000, 9);
     RarMember first{"a.wav", a}, second{"b.wav", b};
@@ -98,7 +103,8 @@ TEST_F(Unrar32, SolidArchiveExtractsItsLastMember) {
     EXPECT_TRUE(fixtures::readFile(dir.file("b.wav")) == b);
 }
 
-TEST_F(Unrar32, OemAndUnicodeNamesComeOutAsUtf8) {
+TEST_F(Unrar32, OemAndUnicodeNamesComeOutAsUtf8)
+{
     RarMember wide{std::string("??.wav\0", 7) + fixtures::rarUnicodeName(u"音声.wav"), "w", true};
     const std::string rar = write(fixtures::buildRar({{"\x89\xb9\\\x95\x5c.wav", "s"}, wide}));
     const auto listed = lib.list(windowsPath(rar), "*.wav");
@@ -109,14 +115,15 @@ TEST_F(Unrar32, OemAndUnicodeNamesComeOutAsUtf8) {
     EXPECT_EQ(fixtures::readFile(dir.file("表.wav")), "s");
 }
 
-TEST_F(Unrar32, ProbeAndDamagedData) {
+TEST_F(Unrar32, ProbeAndDamagedData)
+{
     RarMember bad{"bad.wav", sound(4000, 11)};
     bad.badDataCrc = true;
     const std::string rar = write(fixtures::buildRar({{"good.wav", "fine"}, bad}));
     const uint32_t h = lib.openArchive(windowsPath(rar), 0x800002);
     EXPECT_NE(h, 0u);
     lib.closeArchive(h);
-    EXPECT_EQ(lib.checkArchive(windowsPath(rar), 0), 0);   // decodes every entry
+    EXPECT_EQ(lib.checkArchive(windowsPath(rar), 0), 0);  // decodes every entry
 
     const std::string work = dir.file("work");
     fs::create_directories(work);
@@ -129,7 +136,8 @@ TEST_F(Unrar32, ProbeAndDamagedData) {
     EXPECT_EQ(lib.openArchive(windowsPath(write("PK\x03\x04 a zip", "other.zip")), 0x800002), 0u);
 }
 
-TEST_F(Unrar32, Rar5ListsExtractsAndRefusesDamagedData) {
+TEST_F(Unrar32, Rar5ListsExtractsAndRefusesDamagedData)
+{
     const std::string a = sound(30000, 13);
     RarMember bad{"bad.wav", "damaged"};
     bad.badDataCrc = true;
@@ -148,7 +156,8 @@ TEST_F(Unrar32, Rar5ListsExtractsAndRefusesDamagedData) {
 
 // A RAR5 hard link holds no data: it gets its target's, whether it
 // declares the target's size or none, extracted alone or with the rest.
-TEST_F(Unrar32, Rar5HardLinksGetTheirTargetsData) {
+TEST_F(Unrar32, Rar5HardLinksGetTheirTargetsData)
+{
     const std::string a = sound(3000, 7);
     RarMember sized{"b.wav", a}, unsized{"c.wav", ""};
     sized.hardLinkTarget = unsized.hardLinkTarget = "snd/a.wav";
@@ -171,7 +180,8 @@ TEST_F(Unrar32, Rar5HardLinksGetTheirTargetsData) {
 
 // A link refused under a name that a regular file of the archive then
 // writes: the name was extracted, and the command succeeds.
-TEST_F(Unrar32, Rar5LinkFollowedByAFileOfTheSameNameSucceeds) {
+TEST_F(Unrar32, Rar5LinkFollowedByAFileOfTheSameNameSucceeds)
+{
     const std::string a = sound(2000, 5);
     RarMember link{"a.wav", ""};
     link.linkTarget = "elsewhere.wav";
@@ -184,9 +194,10 @@ TEST_F(Unrar32, Rar5LinkFollowedByAFileOfTheSameNameSucceeds) {
     EXPECT_EQ(lib.command(line("-e", lone, dir.file("lone"), "a.wav"), &text), arc::ArcUnsafeEntry) << text;
 }
 
-TEST_F(Unrar32, HostileNamesStayInsideTheDestination) {
-    const std::string rar = write(fixtures::buildRar(
-        {{"..\\..\\evil.wav", "x"}, {dir.file("abs.wav"), "x"}, {"C:\\drive.wav", "x"}}));
+TEST_F(Unrar32, HostileNamesStayInsideTheDestination)
+{
+    const std::string rar =
+        write(fixtures::buildRar({{"..\\..\\evil.wav", "x"}, {dir.file("abs.wav"), "x"}, {"C:\\drive.wav", "x"}}));
     const std::string out = dir.file("a/b/out");
     fs::create_directories(out);
     lib.command("-x  \"" + windowsPath(rar) + "\" \"" + windowsPath(out) + "\\\" ");

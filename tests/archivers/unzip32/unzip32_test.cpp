@@ -28,7 +28,8 @@ protected:
     // -j (x = 0) unless `withFolders`, empty user options, archive, folder,
     // one name, empty user file list.
     static std::string extractLine(const std::string& zip, const std::string& dest, const std::string& name,
-                                   bool withFolders = false) {
+                                   bool withFolders = false)
+    {
         return std::string("-x -o --i") + (withFolders ? "" : " -j") + "  \"" + windowsPath(zip) + "\" \"" +
                windowsPath(dest) + "\\\" \"" + name + "\" ";
     }
@@ -37,22 +38,26 @@ protected:
     fixtures::TempDir dir;
 };
 
-std::vector<std::string> names(const std::vector<fixtures::ListedEntry>& list) {
+std::vector<std::string> names(const std::vector<fixtures::ListedEntry>& list)
+{
     std::vector<std::string> out;
-    for (const auto& e : list) out.push_back(e.name);
+    for (const auto& e : list)
+        out.push_back(e.name);
     std::sort(out.begin(), out.end());
     return out;
 }
 
 }  // namespace
 
-TEST_F(Unzip32, ExportsTheNineEntries) {
+TEST_F(Unzip32, ExportsTheNineEntries)
+{
     for (const char* suffix : {"", "OpenArchive", "CloseArchive", "FindFirst", "FindNext", "CheckArchive",
                                "SetOwnerWindowEx", "KillOwnerWindowEx", "ExtractMem"})
         EXPECT_NE(lib.entry(suffix), nullptr) << "UnZip" << suffix;
 }
 
-TEST_F(Unzip32, ListsWaveFilesOf7zipArchiveAndExtractsThemFlatOrWithFolders) {
+TEST_F(Unzip32, ListsWaveFilesOf7zipArchiveAndExtractsThemFlatOrWithFolders)
+{
     REQUIRE_TOOL("7zz");
     REQUIRE_TOOL("sox");
     fixtures::run("mkdir -p " + quote(dir.file("src/snd")));
@@ -66,7 +71,8 @@ TEST_F(Unzip32, ListsWaveFilesOf7zipArchiveAndExtractsThemFlatOrWithFolders) {
     auto listed = lib.list(windowsPath(zip), "*.wav");
     EXPECT_EQ(names(listed), (std::vector<std::string>{"B.WAV", "snd/a.wav", "snd/c[1].wav"}));
     for (const auto& e : listed) {
-        if (e.name != "snd/a.wav") continue;
+        if (e.name != "snd/a.wav")
+            continue;
         EXPECT_EQ(e.size, a.size());
         EXPECT_EQ(e.crc, fixtures::crc32Of(a));
         EXPECT_GT(e.packedSize, 0u);
@@ -95,7 +101,8 @@ TEST_F(Unzip32, ListsWaveFilesOf7zipArchiveAndExtractsThemFlatOrWithFolders) {
 
     // ExtractMem: no command word, no folder.
     std::string mem;
-    EXPECT_EQ(lib.extractMem(" -o --i -j  \"" + windowsPath(zip) + "\" \"snd/a.wav\" ", mem, a.size() + 100), arc::ArcOk);
+    EXPECT_EQ(lib.extractMem(" -o --i -j  \"" + windowsPath(zip) + "\" \"snd/a.wav\" ", mem, a.size() + 100),
+              arc::ArcOk);
     EXPECT_TRUE(mem == a);
 
     EXPECT_NE(lib.checkArchive(windowsPath(zip), 0), FALSE);
@@ -106,7 +113,8 @@ TEST_F(Unzip32, ListsWaveFilesOf7zipArchiveAndExtractsThemFlatOrWithFolders) {
     EXPECT_EQ(lib.openArchive(windowsPath(dir.file("src/notes.txt")), 0x800002), 0u);
 }
 
-TEST_F(Unzip32, ShiftJisNamesListAndExtractAsUtf8) {
+TEST_F(Unzip32, ShiftJisNamesListAndExtractAsUtf8)
+{
     // 表\音.wav stored by a Japanese Windows archiver: Shift-JIS, "\" between
     // folders, no UTF-8 flag. 表 is 95 5C: its second byte is "\".
     const std::string wave(3000, '\x11');
@@ -119,16 +127,17 @@ TEST_F(Unzip32, ShiftJisNamesListAndExtractAsUtf8) {
     EXPECT_TRUE(fixtures::readFile(dir.file("out/\xE9\x9F\xB3.wav")) == wave);
 }
 
-TEST_F(Unzip32, UnicodePathFieldNamesEntriesWhenItsCrcMatches) {
+TEST_F(Unzip32, UnicodePathFieldNamesEntriesWhenItsCrcMatches)
+{
     // Windows writers put "?" in the legacy name for what its code page
     // lacks and the real name in an Info-ZIP Unicode Path field, in the
     // central directory, the local header or both.
     std::vector<fixtures::ZipMember> members(3);
     members[0] = {"?.wav", "first"};
-    members[0].unicodePath = "\xC3\xBC\xE9\x9F\xB3.wav";   // ü音.wav
+    members[0].unicodePath = "\xC3\xBC\xE9\x9F\xB3.wav";  // ü音.wav
     members[1] = {"snd\\?.wav", "second"};
-    members[1].unicodePath = "snd\\\xE2\x99\xAA.wav";        // snd\♪.wav
-    members[1].unicodePathLocalOnly = true;                     // as some writers do
+    members[1].unicodePath = "snd\\\xE2\x99\xAA.wav";  // snd\♪.wav
+    members[1].unicodePathLocalOnly = true;            // as some writers do
     members[2] = {"kept.wav", "third"};
     members[2].unicodePath = "stale.wav";
     std::string zip = fixtures::buildZip(members);
@@ -139,7 +148,8 @@ TEST_F(Unzip32, UnicodePathFieldNamesEntriesWhenItsCrcMatches) {
     fixtures::writeFile(dir.file("u.zip"), zip);
 
     auto listed = lib.list(windowsPath(dir.file("u.zip")), "*");
-    EXPECT_EQ(names(listed), (std::vector<std::string>{"kept.wav", "snd/\xE2\x99\xAA.wav", "\xC3\xBC\xE9\x9F\xB3.wav"}));
+    EXPECT_EQ(names(listed),
+              (std::vector<std::string>{"kept.wav", "snd/\xE2\x99\xAA.wav", "\xC3\xBC\xE9\x9F\xB3.wav"}));
     const std::string out = dir.file("out");
     EXPECT_EQ(lib.command(extractLine(dir.file("u.zip"), out, "\xC3\xBC\xE9\x9F\xB3.wav")), arc::ArcOk);
     EXPECT_EQ(fixtures::readFile(out + "/\xC3\xBC\xE9\x9F\xB3.wav"), "first");
@@ -147,10 +157,12 @@ TEST_F(Unzip32, UnicodePathFieldNamesEntriesWhenItsCrcMatches) {
     EXPECT_EQ(fixtures::readFile(out + "/snd/\xE2\x99\xAA.wav"), "second");
 }
 
-TEST_F(Unzip32, Deflate64EntriesExtract) {
+TEST_F(Unzip32, Deflate64EntriesExtract)
+{
     REQUIRE_TOOL("7zz");
     std::string wave = "RIFF";
-    for (int i = 0; wave.size() < 300000; ++i) wave += static_cast<char>((i * i) >> 7);
+    for (int i = 0; wave.size() < 300000; ++i)
+        wave += static_cast<char>((i * i) >> 7);
     fixtures::writeFile(dir.file("big.wav"), wave);
     const std::string zip = dir.file("d64.zip");
     ASSERT_TRUE(fixtures::run("cd " + quote(dir.path()) + " && 7zz a -tzip -mm=Deflate64 " + quote(zip) + " big.wav"));
@@ -162,26 +174,31 @@ TEST_F(Unzip32, Deflate64EntriesExtract) {
     EXPECT_TRUE(fixtures::readFile(dir.file("out/big.wav")) == wave);
 }
 
-TEST_F(Unzip32, LibarchiveIsLoadedOnlyForTheMethodsLeftToIt) {
+TEST_F(Unzip32, LibarchiveIsLoadedOnlyForTheMethodsLeftToIt)
+{
     // Listing and the methods decoded here must not load libarchive (and
     // with it libxml2 and ICU): that cost more than listing a large archive.
     auto libarchiveLoaded = [] {
         void* h = dlopen("libarchive.so.13", RTLD_NOW | RTLD_NOLOAD);
-        if (h) dlclose(h);
+        if (h)
+            dlclose(h);
         return h != nullptr;
     };
-    if (libarchiveLoaded()) GTEST_SKIP() << "an earlier test in this process loaded libarchive";
+    if (libarchiveLoaded())
+        GTEST_SKIP() << "an earlier test in this process loaded libarchive";
     const std::string data(20000, 'w');
     std::string zlibbed(compressBound(data.size()), '\0');
     uLongf len = zlibbed.size();
     ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(zlibbed.data()), &len, reinterpret_cast<const Bytef*>(data.data()),
-                        data.size(), 9), Z_OK);
-    const std::string deflated = zlibbed.substr(2, len - 6);   // raw deflate: no zlib header and checksum
+                        data.size(), 9),
+              Z_OK);
+    const std::string deflated = zlibbed.substr(2, len - 6);  // raw deflate: no zlib header and checksum
     const std::string bzipped = fixtures::compressWith("-j", data, dir);
     ASSERT_FALSE(bzipped.empty());
     const std::string zip = dir.file("m.zip");
-    fixtures::writeFile(zip, fixtures::buildZip({{"stored.wav", data}, {"deflated.wav", data, deflated, 8},
-                                                 {"bzipped.wav", data, bzipped, 12}}));
+    fixtures::writeFile(
+        zip, fixtures::buildZip(
+                 {{"stored.wav", data}, {"deflated.wav", data, deflated, 8}, {"bzipped.wav", data, bzipped, 12}}));
     EXPECT_EQ(lib.list(windowsPath(zip), "*").size(), 3u);
     const std::string out = dir.file("out");
     EXPECT_EQ(lib.command(extractLine(zip, out, "stored.wav")), arc::ArcOk);
@@ -193,7 +210,8 @@ TEST_F(Unzip32, LibarchiveIsLoadedOnlyForTheMethodsLeftToIt) {
     EXPECT_TRUE(libarchiveLoaded());
 }
 
-TEST_F(Unzip32, NamedEntryComesOutOfItsOwnDataWhateverTheDirectoryOrder) {
+TEST_F(Unzip32, NamedEntryComesOutOfItsOwnDataWhateverTheDirectoryOrder)
+{
     // A directory in reverse order (listed by data offset), a resource fork
     // that is never listed, a Shift-JIS name and a method only libarchive
     // decodes: each entry asked for by name gets its own bytes.
@@ -209,9 +227,9 @@ TEST_F(Unzip32, NamedEntryComesOutOfItsOwnDataWhateverTheDirectoryOrder) {
                                                      {"d.wav", data('d')}},
                                                     reversed));
         const std::string out = dir.file(reversed ? "out-r" : "out-f");
-        for (const auto& [name, file, c] : {std::tuple{"D.WAV", "d.wav", 'd'}, std::tuple{"snd/b.wav", "b.wav", 'b'},
-                                            std::tuple{"\xE9\x9F\xB3.wav", "\xE9\x9F\xB3.wav", 'c'},
-                                            std::tuple{"a.wav", "a.wav", 'a'}}) {
+        for (const auto& [name, file, c] :
+             {std::tuple{"D.WAV", "d.wav", 'd'}, std::tuple{"snd/b.wav", "b.wav", 'b'},
+              std::tuple{"\xE9\x9F\xB3.wav", "\xE9\x9F\xB3.wav", 'c'}, std::tuple{"a.wav", "a.wav", 'a'}}) {
             std::string said;
             EXPECT_EQ(lib.command(extractLine(zip, out, name), &said), arc::ArcOk) << name << said;
             EXPECT_TRUE(fixtures::readFile(out + "/" + file) == data(c)) << name << (reversed ? " reversed" : "");
@@ -221,26 +239,30 @@ TEST_F(Unzip32, NamedEntryComesOutOfItsOwnDataWhateverTheDirectoryOrder) {
     }
 }
 
-TEST_F(Unzip32, ListingLoadsNoSoundOrDesktopLibraries) {
+TEST_F(Unzip32, ListingLoadsNoSoundOrDesktopLibraries)
+{
     // The platform under the archiver libraries loads its sound player and
     // the desktop's libraries only when a sound plays or the desktop is
     // changed; a program that only lists archives pays for neither.
     auto loaded = [](const char* name) {
         void* h = dlopen(name, RTLD_NOW | RTLD_NOLOAD);
-        if (h) dlclose(h);
+        if (h)
+            dlclose(h);
         return h != nullptr;
     };
     fixtures::writeFile(dir.file("s.zip"), fixtures::buildZip({{"a.wav", "data"}}));
     EXPECT_EQ(lib.list(windowsPath(dir.file("s.zip")), "*").size(), 1u);
-    for (const char* heavy : {"libtidebell-sound.so", "libpulse.so.0", "libsndfile.so.1", "libasound.so.2",
-                              "libgio-2.0.so.0", "libtidebell-sound-ffmpeg.so", "libavformat.so.59",
-                              "libavcodec.so.59"})
+    for (const char* heavy :
+         {"libtidebell-sound.so", "libpulse.so.0", "libsndfile.so.1", "libasound.so.2", "libgio-2.0.so.0",
+          "libtidebell-sound-ffmpeg.so", "libavformat.so.59", "libavcodec.so.59"})
         EXPECT_FALSE(loaded(heavy)) << heavy;
 }
 
-TEST_F(Unzip32, DamagedDataFailsAndLeavesNoFile) {
+TEST_F(Unzip32, DamagedDataFailsAndLeavesNoFile)
+{
     std::string wave(5000, '\0');
-    for (size_t i = 0; i < wave.size(); ++i) wave[i] = static_cast<char>(i * 13);
+    for (size_t i = 0; i < wave.size(); ++i)
+        wave[i] = static_cast<char>(i * 13);
     std::string zip = fixtures::buildZip({{"bad.wav", wave}, {"good.wav", "fine"}});
     zip[40] = static_cast<char>(zip[40] ^ 0xFF);  // inside bad.wav's stored data: CRC no longer matches
     fixtures::writeFile(dir.file("d.zip"), zip);
@@ -248,7 +270,8 @@ TEST_F(Unzip32, DamagedDataFailsAndLeavesNoFile) {
     EXPECT_NE(lib.command(extractLine(dir.file("d.zip"), out, "bad.wav")), arc::ArcOk);
     EXPECT_FALSE(fs::exists(out + "/bad.wav"));
     if (fs::exists(out)) {
-        for (const auto& f : fs::directory_iterator(out)) ADD_FAILURE() << "left behind: " << f.path();
+        for (const auto& f : fs::directory_iterator(out))
+            ADD_FAILURE() << "left behind: " << f.path();
     }
     EXPECT_EQ(lib.command(extractLine(dir.file("d.zip"), out, "good.wav")), arc::ArcOk);
     EXPECT_EQ(fixtures::readFile(out + "/good.wav"), "fine");
@@ -259,7 +282,8 @@ TEST_F(Unzip32, DamagedDataFailsAndLeavesNoFile) {
     EXPECT_NE(lib.command(extractLine(dir.file("cut.zip"), out, "good.wav")), arc::ArcOk);
 }
 
-TEST_F(Unzip32, HostileNamesNeverWriteOutsideTheDestination) {
+TEST_F(Unzip32, HostileNamesNeverWriteOutsideTheDestination)
+{
     fixtures::writeFile(dir.file("h.zip"), fixtures::buildZip({
                                                {"..\\..\\escape1.wav", "1"},
                                                {"../escape2.wav", "2"},
@@ -269,7 +293,8 @@ TEST_F(Unzip32, HostileNamesNeverWriteOutsideTheDestination) {
     const std::string out = dir.file("a/b/out");
     for (const auto& e : lib.list(windowsPath(dir.file("h.zip")), "*")) {
         std::string escaped;
-        for (char ch : e.name) escaped += ch == '[' ? std::string("[[]") : std::string(1, ch);
+        for (char ch : e.name)
+            escaped += ch == '[' ? std::string("[[]") : std::string(1, ch);
         lib.command(extractLine(dir.file("h.zip"), out, escaped, true));
         lib.command(extractLine(dir.file("h.zip"), out, escaped, false));
     }
@@ -290,17 +315,21 @@ struct ProgressLog {
     int abortAfter = 1000000;
 };
 
-LRESULT progressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT progressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
     auto* log = static_cast<ProgressLog*>(GetWindowContext(window));
-    if (log && message == log->message) return ++log->calls >= log->abortAfter ? 1 : 0;
+    if (log && message == log->message)
+        return ++log->calls >= log->abortAfter ? 1 : 0;
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
 }  // namespace
 
-TEST_F(Unzip32, ProgressMessagesReachTheOwnerAndAnAbortLeavesNoFile) {
+TEST_F(Unzip32, ProgressMessagesReachTheOwnerAndAnAbortLeavesNoFile)
+{
     std::string data(600000, '\0');
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7) ^ (i >> 9));
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>((i * 7) ^ (i >> 9));
     fixtures::writeFile(dir.file("p.zip"), fixtures::buildZip({{"big.wav", data}}));
     ProgressLog log;
     log.message = RegisterWindowMessageA("wm_arcextract");
