@@ -60,7 +60,7 @@ private:
     bool m_framePending = false;  // placed before the frame was known
     QTimer* m_frameWatch = nullptr;
     int m_frameWatchTicks = 0;
-    bool m_hasTarget = false;      // a centred placement to hold
+    bool m_hasTarget = false;  // a centred placement to hold
     WindowBounds m_target{};
 };
 
