@@ -178,7 +178,7 @@ TEST(SoundPlayer, FfmpegIsLoadedOnlyForAWaveLibsndfileRefuses)
     EXPECT_TRUE(rig.play("yamaha.wav", SND_SYNC | SND_NODEFAULT));
     EXPECT_TRUE(loaded("libtidebell-sound-ffmpeg.so"));
     ASSERT_EQ(rig.output->streams().size(), 3u);
-    const Stream& s = rig.output->streams().back();
+    const Stream s = rig.output->streams().back();  // streams() gives a copy
     EXPECT_EQ(s.format.rate, 8000);
     EXPECT_GE(s.samples.size(), 4000u);
     EXPECT_LE(s.samples.size(), 4000u + 1024);  // the encoder's last block, filled up

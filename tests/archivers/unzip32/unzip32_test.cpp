@@ -161,7 +161,7 @@ TEST_F(Unzip32, Deflate64EntriesExtract)
 {
     REQUIRE_TOOL("7zz");
     std::string wave = "RIFF";
-    for (int i = 0; wave.size() < 300000; ++i)
+    for (unsigned i = 0; wave.size() < 300000; ++i)
         wave += static_cast<char>((i * i) >> 7);
     fixtures::writeFile(dir.file("big.wav"), wave);
     const std::string zip = dir.file("d64.zip");
