@@ -27,14 +27,14 @@ QMimeData* fileMimeData(const std::string& windowsPath)
 }
 
 TFileDrag::TFileDrag(QAbstractItemView* view, FileOfRow fileOfRow)
-    : QObject(view), m_view(view), m_fileOfRow(std::move(fileOfRow))
+    : QObject(view), m_view(view), m_viewport(view->viewport()), m_fileOfRow(std::move(fileOfRow))
 {
-    view->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
 }
 
 bool TFileDrag::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_view->viewport()) {
+    if (watched != m_viewport) {
         return false;
     }
     switch (event->type()) {

@@ -13,6 +13,7 @@
 
 class QAbstractItemView;
 class QMimeData;
+class QWidget;
 
 namespace tidebell {
 
@@ -32,6 +33,9 @@ protected:
 
 private:
     QAbstractItemView* m_view;
+    // Kept apart from the view: the viewport still sends events here while
+    // the view is being destroyed, when the view may no longer be asked.
+    QWidget* m_viewport;
     FileOfRow m_fileOfRow;
     QPoint m_pressedAt;
     int m_pressedRow = -1;
