@@ -22,6 +22,7 @@
 #include "archive_viewer/wave_listing.h"
 #include "platform/platform.h"
 #include "platform/services.h"
+#include "tests/support/wave_bytes.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -60,13 +61,10 @@ bool sh(const std::string& command)
 
 std::string waveFile(int samples)
 {
-    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-    auto le16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
     std::string data(static_cast<size_t>(samples), '\x80');
     for (int i = 0; i < samples; ++i)
         data[static_cast<size_t>(i)] = static_cast<char>(128 + ((i * 7) % 64) - 32);
-    return "RIFF" + le32(36 + uint32_t(data.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(8000) +
-           le32(8000) + le16(1) + le16(8) + "data" + le32(uint32_t(data.size())) + data;
+    return tidebell_test::pcmWave(data);
 }
 
 // Returns whether both goals were met.

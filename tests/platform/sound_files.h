@@ -1,5 +1,5 @@
-// Sound files made for the sound tests with libsndfile, and the raw RIFF
-// pieces for layouts that libsndfile does not write.
+// Sound files made for the sound tests with libsndfile or ffmpeg; the
+// layouts neither writes are built with tests/support/wave_bytes.h.
 #pragma once
 
 #include <cmath>
@@ -10,6 +10,8 @@
 #include <vector>
 
 #include <sndfile.h>
+
+#include "tests/support/wave_bytes.h"
 
 namespace tidebell_test {
 
@@ -39,48 +41,13 @@ inline bool writeSound(const std::string& path, int format, int rate, int channe
     return sf_close(file) == 0 && ok;
 }
 
-inline void appendLe(std::string& out, uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-// A chunk with its pad byte.
-inline std::string riffChunk(const char* id, const std::string& body)
-{
-    std::string out(id, 4);
-    appendLe(out, static_cast<uint32_t>(body.size()), 4);
-    out += body;
-    if (body.size() % 2)
-        out += '\0';
-    return out;
-}
-
-inline std::string pcm16Format(int rate, int channels)
-{
-    std::string f;
-    appendLe(f, 1, 2);
-    appendLe(f, channels, 2);
-    appendLe(f, rate, 4);
-    appendLe(f, rate * 2 * channels, 4);
-    appendLe(f, 2 * channels, 2);
-    appendLe(f, 16, 2);
-    return f;
-}
-
+// 16-bit little-endian samples for a data chunk.
 inline std::string pcm16Data(const std::vector<int16_t>& samples)
 {
     std::string d;
     for (int16_t s : samples)
-        appendLe(d, static_cast<uint16_t>(s), 2);
+        putLe16(d, static_cast<uint16_t>(s));
     return d;
-}
-
-inline std::string riffWave(const std::string& chunks)
-{
-    std::string out("RIFF");
-    appendLe(out, static_cast<uint32_t>(chunks.size() + 4), 4);
-    return out + "WAVE" + chunks;
 }
 
 // Whether ffmpeg, which writes the encodings libsndfile does not, is here.

@@ -107,7 +107,7 @@ TEST(SoundPlayer, UnusualLayoutsAndDamagedFilesPlayWhatIsThere)
     std::vector<int16_t> samples;
     for (int i = 0; i < 3000; ++i)
         samples.push_back(static_cast<int16_t>(i * 7));
-    const std::string fmt = riffChunk("fmt ", pcm16Format(11025, 1));
+    const std::string fmt = riffChunk("fmt ", pcmFormat(11025, 1, 16));
     const std::string data = riffChunk("data", pcm16Data(samples));
     const std::string info = riffChunk("LIST", std::string("INFOICMT\x05\0\0\0hello\0", 14));
     struct Case {
@@ -117,7 +117,7 @@ TEST(SoundPlayer, UnusualLayoutsAndDamagedFilesPlayWhatIsThere)
     };
     std::string truncated = riffWave(fmt + data);
     truncated.resize(truncated.size() - 2000);  // the data chunk claims 1000 frames more than there are
-    std::string unsized = riffWave(fmt + "data" + std::string("\xFF\xFF\xFF\xFF", 4) + pcm16Data(samples));
+    std::string unsized = riffWave(fmt + chunkHeader("data", 0xFFFFFFFF) + pcm16Data(samples));
     // LIST chunks libsndfile reads into and loses its way in, where a
     // sub-chunk is cut short or a "data" sits inside; Windows steps over
     // the whole chunk by its size.
@@ -166,7 +166,7 @@ TEST(SoundPlayer, FfmpegIsLoadedOnlyForAWaveLibsndfileRefuses)
     ASSERT_FALSE(loaded("libtidebell-sound-ffmpeg.so")) << "run this test in a process of its own";
     ASSERT_TRUE(
         writeSound(rig.dir.file("a.wav"), SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 8000, 1, tone(8000, 1, 800, 440)));
-    rig.dir.write("list.wav", riffWave(riffChunk("LIST", "INFOICMTx") + riffChunk("fmt ", pcm16Format(8000, 1)) +
+    rig.dir.write("list.wav", riffWave(riffChunk("LIST", "INFOICMTx") + riffChunk("fmt ", pcmFormat(8000, 1, 16)) +
                                        riffChunk("data", pcm16Data({1, 2, 3}))));
     EXPECT_TRUE(rig.play("a.wav", SND_SYNC | SND_NODEFAULT));
     EXPECT_TRUE(rig.play("list.wav", SND_SYNC | SND_NODEFAULT));
@@ -216,10 +216,8 @@ TEST(SoundPlayer, FilesThatCannotBePlayedGiveTheDefaultSoundUnlessSuppressed)
     // Containers FFmpeg would read but Windows does not play as WAVE.
     ASSERT_TRUE(
         writeSound(rig.dir.file("ogg.wav"), SF_FORMAT_OGG | SF_FORMAT_VORBIS, 8000, 1, tone(8000, 1, 800, 440)));
-    std::string avi("RIFF");
-    std::string aviChunks = riffChunk("fmt ", pcm16Format(8000, 1)) + riffChunk("data", pcm16Data({1, 2, 3, 4}));
-    appendLe(avi, static_cast<uint32_t>(aviChunks.size() + 4), 4);
-    rig.dir.write("avi.wav", avi + "AVI " + aviChunks);
+    std::string aviChunks = riffChunk("fmt ", pcmFormat(8000, 1, 16)) + riffChunk("data", pcm16Data({1, 2, 3, 4}));
+    rig.dir.write("avi.wav", "RIFF" + le32(uint32_t(aviChunks.size() + 4)) + "AVI " + aviChunks);
     rig.dir.write("unknown-tag.wav",
                   riffWave(riffChunk("fmt ", std::string("\x34\x12\x01\0\x40\x1f\0\0\x80\x3e\0\0\x02\0\x10\0", 16)) +
                            riffChunk("data", std::string(4000, 'x'))));
@@ -228,10 +226,10 @@ TEST(SoundPlayer, FilesThatCannotBePlayedGiveTheDefaultSoundUnlessSuppressed)
         writeSound(rig.dir.file("aiff.wav"), SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1, tone(8000, 1, 800, 440)));
     rig.dir.write("empty.wav", "");
     rig.dir.write("garbage.wav", std::string(500, 'x'));
-    rig.dir.write("no-frames.wav", riffWave(riffChunk("fmt ", pcm16Format(8000, 1)) + riffChunk("data", "")));
-    rig.dir.write("no-rate.wav", riffWave(riffChunk("fmt ", pcm16Format(0, 1)) + riffChunk("data", "abcd")));
+    rig.dir.write("no-frames.wav", riffWave(riffChunk("fmt ", pcmFormat(8000, 1, 16)) + riffChunk("data", "")));
+    rig.dir.write("no-rate.wav", riffWave(riffChunk("fmt ", pcmFormat(0, 1, 16)) + riffChunk("data", "abcd")));
     rig.dir.write("data-before-format.wav",
-                  riffWave(riffChunk("data", pcm16Data({1, 2})) + riffChunk("fmt ", pcm16Format(8000, 1))));
+                  riffWave(riffChunk("data", pcm16Data({1, 2})) + riffChunk("fmt ", pcmFormat(8000, 1, 16))));
     ASSERT_EQ(::mkfifo(rig.dir.file("pipe.wav").c_str(), 0600), 0);  // no writer: opening it would wait
     std::filesystem::create_directory(rig.dir.file("folder.wav"));
     for (const char* name : {"missing.wav", "aiff.wav", "empty.wav", "garbage.wav", "no-frames.wav", "no-rate.wav",
