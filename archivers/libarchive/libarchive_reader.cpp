@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 
+#include "archivers/common/dostime.h"
 #include "archivers/libarchive/bounded_source.h"
 #include "archivers/libarchive/cab_methods.h"
 #include "archivers/libarchive/lzma_dictionary.h"
@@ -50,14 +51,7 @@ private:
 
 uint32_t toDosDateTime(time_t t)
 {
-    struct tm tm {};
-    if (!localtime_r(&t, &tm) || tm.tm_year < 80)
-        return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00
-    if (tm.tm_year > 207)
-        tm.tm_year = 207;
-    uint32_t date = static_cast<uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
-    uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
-    return date << 16 | time;
+    return dosDateTimeFromTime(t).value_or(kEarliestDosDateTime);
 }
 
 std::string baseNameWithoutCompression(const std::string& path)
