@@ -14,10 +14,7 @@ namespace arc {
 class LittleEndian {
 public:
     LittleEndian(const void* data, size_t size) : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
-    template <size_t N>
-    LittleEndian(const uint8_t (&bytes)[N]) : LittleEndian(bytes, N)
-    {
-    }
+    template <size_t N> LittleEndian(const uint8_t (&bytes)[N]) : LittleEndian(bytes, N) {}
     LittleEndian(const std::vector<uint8_t>& bytes) : LittleEndian(bytes.data(), bytes.size()) {}
     LittleEndian(std::string_view bytes) : LittleEndian(bytes.data(), bytes.size()) {}
 

@@ -35,14 +35,13 @@ TEST(DosTime, TimesBecomeStampsWithin1980To2107)
         std::optional<uint32_t> dos;
     };
     const Case cases[] = {
-        {315532800, kEarliestDosDateTime},            // 1980-01-01 00:00:00
-        {315532800, stamp(1980, 1, 1, 0, 0, 0)},      //
-        {315532799, std::nullopt},                    // a second before: none
-        {0, std::nullopt},                            // 1970
-        {315532859, stamp(1980, 1, 1, 0, 0, 29)},     // 59 seconds: down to 58
-        {320630400, stamp(1980, 2, 29, 0, 0, 0)},     // a leap day
-        {4354819199, stamp(2107, 12, 31, 23, 59, 29)},  // the last stamp there is
-        {4369206610, stamp(2107, 6, 15, 12, 30, 5)},  // 2108-06-15: the year is held at 2107
+        {315532800, kEarliestDosDateTime},                   // 1980-01-01 00:00:00
+        {315532799, std::nullopt},                           // a second before: none
+        {0, std::nullopt},                                   // 1970
+        {315532859, stamp(1980, 1, 1, 0, 0, 29)},            // 59 seconds: down to 58
+        {320630400, stamp(1980, 2, 29, 0, 0, 0)},            // a leap day
+        {4354819199, stamp(2107, 12, 31, 23, 59, 29)},       // the last stamp there is
+        {4369206610, stamp(2107, 6, 15, 12, 30, 5)},         // 2108-06-15: the year is held at 2107
         {std::numeric_limits<time_t>::max(), std::nullopt},  // no local time
     };
     for (const Case& c : cases)
@@ -69,12 +68,12 @@ TEST(DosTime, StampsBecomeTimesAndOddFieldsCarryOver)
         {kEarliestDosDateTime, 315532800},
         {stamp(2107, 12, 31, 23, 59, 29), 4354819198},
         {stamp(1980, 2, 29, 0, 0, 0), 320630400},
-        {stamp(1980, 1, 1, 0, 0, 31), 315532862},   // "62 seconds": the next minute's second 2
-        {stamp(1980, 0, 1, 0, 0, 0), 312854400},    // month 0: the December before
-        {stamp(1980, 3, 0, 0, 0, 0), 320630400},    // day 0: the last day of February
-        {stamp(1980, 1, 1, 0, 60, 0), 315536400},   // minute 60: the next hour
-        {stamp(1980, 1, 1, 24, 0, 0), 315619200},   // hour 24: the next day
-        {stamp(1980, 13, 1, 0, 0, 0), 347155200},   // month 13: January after
+        {stamp(1980, 1, 1, 0, 0, 31), 315532862},  // "62 seconds": the next minute's second 2
+        {stamp(1980, 0, 1, 0, 0, 0), 312854400},   // month 0: the December before
+        {stamp(1980, 3, 0, 0, 0, 0), 320630400},   // day 0: the last day of February
+        {stamp(1980, 1, 1, 0, 60, 0), 315536400},  // minute 60: the next hour
+        {stamp(1980, 1, 1, 24, 0, 0), 315619200},  // hour 24: the next day
+        {stamp(1980, 13, 1, 0, 0, 0), 347155200},  // month 13: January after
     };
     for (const Case& c : cases)
         EXPECT_EQ(timeFromDosDateTime(c.dos), c.t) << std::hex << c.dos;
