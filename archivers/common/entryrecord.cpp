@@ -1,5 +1,7 @@
 #include "archivers/common/entryrecord.h"
 
+#include "archivers/common/dostime.h"
+
 #include <cstring>
 #include <string_view>
 
@@ -48,8 +50,8 @@ void fillEntryRecord(const Entry& entry, unsigned char* record)
         ratio = r > 0xFFFF ? 0xFFFF : static_cast<uint16_t>(r);
     }
     put16(record + L::Ratio, ratio);
-    put16(record + L::DosDate, static_cast<uint16_t>(entry.dosDateTime >> 16));
-    put16(record + L::DosTime, static_cast<uint16_t>(entry.dosDateTime));
+    put16(record + L::DosDate, dosDateOf(entry.dosDateTime));
+    put16(record + L::DosTime, dosTimeOf(entry.dosDateTime));
     uint8_t attributes = entry.attributes;
     if (entry.type == EntryType::Directory)
         attributes |= 0x10;

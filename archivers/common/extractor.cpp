@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "archivers/common/checkedsink.h"
+#include "archivers/common/dostime.h"
 #include "archivers/common/errors.h"
 #include "archivers/common/outputlimits.h"
 #include "archivers/common/safepath.h"
@@ -88,21 +89,6 @@ Fd enterFolders(int base, const std::vector<std::string>& parts, size_t count, s
         current = std::move(next);
     }
     return current;
-}
-
-time_t dosToTime(uint32_t dos)
-{
-    if (dos == 0)
-        return 0;
-    std::tm tm{};
-    tm.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
-    tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
-    tm.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
-    tm.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
-    tm.tm_min = static_cast<int>((dos >> 5) & 0x3F);
-    tm.tm_sec = static_cast<int>((dos & 0x1F) * 2);
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
 }
 
 // Writes an entry's data into its output file, leaving the destination's
@@ -422,7 +408,7 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
             }
             const bool keep = request.overwrite == Overwrite::Never ||
                               (request.overwrite == Overwrite::IfNewer && S_ISREG(st.st_mode) &&
-                               dosToTime(entry.dosDateTime) <= st.st_mtime);
+                               timeFromDosDateTime(entry.dosDateTime) <= st.st_mtime);
             if (keep) {
                 output.line("skipped (exists): " + displayName);
                 continue;
@@ -459,7 +445,7 @@ int extractEntries(Reader& reader, const CommandRequest& request, const ExtractT
             note(code, text);
             continue;
         }
-        if (!file.commit(dosToTime(entry.dosDateTime), error))
+        if (!file.commit(timeFromDosDateTime(entry.dosDateTime), error))
             return stop(ArcWriteError, error);
         written.insert(outputName(parts));
         output.line("extracted: " + displayName);

@@ -1,5 +1,7 @@
 #include "archivers/common/progress.h"
 
+#include "archivers/common/dostime.h"
+
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -65,8 +67,8 @@ bool Progress::begin(const Entry& entry, const std::string& destinationName)
     m_info.fileSize = entry.size;
     m_info.writtenSize = 0;
     m_info.crc = entry.crc;
-    m_info.dosDate = static_cast<uint16_t>(entry.dosDateTime >> 16);
-    m_info.dosTime = static_cast<uint16_t>(entry.dosDateTime);
+    m_info.dosDate = dosDateOf(entry.dosDateTime);
+    m_info.dosTime = dosTimeOf(entry.dosDateTime);
     m_info.attributes = entry.attributes;
     copyText(m_info.entryName, sizeof m_info.entryName, entry.name);
     copyText(m_info.destinationName, sizeof m_info.destinationName, destinationName);

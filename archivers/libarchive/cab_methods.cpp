@@ -1,5 +1,7 @@
 #include "archivers/libarchive/cab_methods.h"
 
+#include "archivers/common/littleendian.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -10,15 +12,6 @@ namespace {
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
-
-uint16_t le16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t le32(const unsigned char* p)
-{
-    return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16);
-}
 
 std::string methodText(uint16_t typeCompress)
 {
@@ -50,17 +43,18 @@ std::vector<CabFileRecord> cabFileRecords(const std::string& posixPath)
         return std::fseek(file.get(), offset, SEEK_SET) == 0 && std::fread(buf, 1, len, file.get()) == len;
     };
     unsigned char h[40];
-    if (!readAt(0, h, 36) || le32(h) != 0x4643534D)
+    const LittleEndian fields(h);  // whichever record was read last into h
+    if (!readAt(0, h, 36) || fields.u32(0) != 0x4643534D)
         return {};  // "MSCF"
-    const uint32_t filesOffset = le32(h + 16);
-    const uint16_t folderCount = le16(h + 26), fileCount = le16(h + 28), flags = le16(h + 30);
+    const uint32_t filesOffset = fields.u32(16);
+    const uint16_t folderCount = fields.u16(26), fileCount = fields.u16(28), flags = fields.u16(30);
     long pos = 36;
     size_t folderReserve = 0;
     if (flags & kReservePresent) {
         if (!readAt(36, h, 4))
             return {};
         folderReserve = h[2];
-        pos += 4 + le16(h);
+        pos += 4 + fields.u16(0);
     }
     if (flags & 0x0001)
         return {};  // continued from a previous cabinet: names precede the folders
@@ -68,21 +62,21 @@ std::vector<CabFileRecord> cabFileRecords(const std::string& posixPath)
     for (uint16_t i = 0; i < folderCount; ++i, pos += static_cast<long>(8 + folderReserve)) {
         if (!readAt(pos, h, 8))
             return {};
-        folders.push_back(methodText(le16(h + 6)));
+        folders.push_back(methodText(fields.u16(6)));
     }
     std::vector<CabFileRecord> records;
     pos = static_cast<long>(filesOffset);
     for (size_t i = 0; i < fileCount && i < kMaxFiles; ++i) {
         if (!readAt(pos, h, 16))
             return {};
-        const uint16_t folder = le16(h + 8);
+        const uint16_t folder = fields.u16(8);
         // 0xFFFD..0xFFFF: continued from or into a neighbouring cabinet,
         // which belongs to the first or last folder.
         const size_t index = folder >= 0xFFFD ? (folder == 0xFFFD ? 0 : folders.size() - 1) : folder;
         CabFileRecord record;
         record.recordOffset = static_cast<uint64_t>(pos);
-        record.size = le32(h);
-        record.folderOffset = le32(h + 4);
+        record.size = fields.u32(0);
+        record.folderOffset = fields.u32(4);
         record.folder = folder;
         record.method = index < folders.size() ? folders[index] : "CAB";
         records.push_back(std::move(record));

@@ -1,5 +1,7 @@
 #include "archivers/libarchive/inflate.h"
 
+#include "archivers/common/littleendian.h"
+
 #include <array>
 #include <cstring>
 #include <vector>
@@ -397,7 +399,7 @@ Result inflateRaw(DeflateVariant variant, const ByteSource& source, Sink& sink)
             uint8_t lens[4];
             if (!in.readBytes(lens, 4))
                 return corrupt("input ends early");
-            const uint32_t len = uint32_t(lens[0] | lens[1] << 8), nlen = uint32_t(lens[2] | lens[3] << 8);
+            const uint32_t len = LittleEndian(lens).u16(0), nlen = LittleEndian(lens).u16(2);
             if ((len ^ 0xFFFF) != nlen)
                 return corrupt("bad stored block length");
             if (!out.reserve(len))

@@ -12,8 +12,8 @@
 #include <functional>
 #include <map>
 
+#include "archivers/common/dostime.h"
 #include "archivers/libarchive/bounded_source.h"
-#include "archivers/libarchive/cab_methods.h"
 #include "archivers/libarchive/lzma_dictionary.h"
 #include "archivers/libarchive/gzip_check.h"
 #include "archivers/libarchive/zip_directory.h"
@@ -50,14 +50,7 @@ private:
 
 uint32_t toDosDateTime(time_t t)
 {
-    struct tm tm {};
-    if (!localtime_r(&t, &tm) || tm.tm_year < 80)
-        return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00
-    if (tm.tm_year > 207)
-        tm.tm_year = 207;
-    uint32_t date = static_cast<uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
-    uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
-    return date << 16 | time;
+    return dosDateTimeFromTime(t).value_or(kEarliestDosDateTime);
 }
 
 std::string baseNameWithoutCompression(const std::string& path)
@@ -79,41 +72,14 @@ std::string archiveError(struct archive* a, const char* fallback)
 
 }  // namespace
 
-// A cabinet as libarchive should see it to read one folder: the same
-// bytes, patched so that the header lists that folder alone and only its
-// files, whose records then name folder 0. libarchive reads a few records
-// instead of every folder and file, and seeks to the folder's data.
 Result LibarchiveReader::openCabinetAt(size_t index)
 {
-    // libarchive takes a folder's files only from its first one.
-    const uint16_t folder = m_cabRecords[index].folder;
-    size_t start = index, end = index + 1;
-    while (start > 0 && m_cabRecords[start - 1].folder == folder)
-        --start;
-    while (end < m_cabRecords.size() && m_cabRecords[end].folder == folder)
-        ++end;
-    std::FILE* file = std::fopen(m_path.c_str(), "rb");
-    if (!file)
-        return Result::fail(Status::ReadError, "cannot read " + m_path);
-    unsigned char header[36], record[8];
-    const bool read = std::fread(header, 1, sizeof header, file) == sizeof header &&
-                      std::fseek(file, 36 + 8 * long(folder), SEEK_SET) == 0 && std::fread(record, 1, 8, file) == 8;
-    std::fclose(file);
-    // Reserved areas or neighbouring cabinets move the folder table: read
-    // such a cabinet whole.
-    if (!read || (header[30] & 0x07) != 0)
+    std::vector<BoundedSource::Patch> patches;
+    size_t start = 0, end = 0;
+    if (Result r = m_cabinet.folderView(m_path, index, patches, start, end); !r.ok())
+        return r;
+    if (patches.empty())
         return openHandle(m_cursor, m_cursorSource);
-    auto le = [](uint64_t v, int bytes) {
-        std::string s;
-        for (int k = 0; k < bytes; ++k)
-            s += static_cast<char>(v >> (8 * k));
-        return s;
-    };
-    std::vector<BoundedSource::Patch> patches = {{16, le(m_cabRecords[start].recordOffset, 4)},
-                                                 {26, le(1, 2) + le(end - start, 2)},
-                                                 {36, std::string(reinterpret_cast<char*>(record), sizeof record)}};
-    for (size_t i = start; i < end; ++i)
-        patches.emplace_back(m_cabRecords[i].recordOffset + 8, le(0, 2));
     m_cursorSource = std::make_unique<BoundedSource>();
     if (Result r = m_cursorSource->openWindow(m_path, 0, UINT64_MAX, std::move(patches)); !r.ok())
         return r;
@@ -254,9 +220,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     m_zipNames.clear();
     m_walkFailure.reset();
     m_dataFrom.clear();
-    m_cabRecords.clear();
-    m_cabDamage.clear();
-    m_cabWalkFailure.clear();
+    m_cabinet.clear();
     m_formatCode = 0;
     m_filterCodes.clear();
     m_path = posixPath;
@@ -330,7 +294,7 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
                 return Result::fail(Status::NotArchive, "not a compressed file");
             }
             if (haveDirectory && (m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP) {
-                listZipDirectory(directory);
+                m_zipNames.list(directory, m_entries, m_undecodable);
                 return Result::success();
             }
         }
@@ -350,16 +314,8 @@ Result LibarchiveReader::readHeaders(const std::string& posixPath, bool firstOnl
     if (m_entries.empty())
         learnCodes();  // an archive without entries
     resolveHardLinks(linkTargets);
-    if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB && !firstOnly) {
-        std::vector<CabFileRecord> records = cabFileRecords(posixPath);
-        if (records.size() == m_entries.size()) {
-            for (size_t i = 0; i < records.size(); ++i)
-                m_entries[i].method = records[i].method;
-            // Files continued across cabinets are read from the whole cabinet only.
-            if (std::none_of(records.begin(), records.end(), [](const CabFileRecord& r) { return r.folder >= 0xFFFD; }))
-                m_cabRecords = std::move(records);
-        }
-    }
+    if ((m_formatCode & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB && !firstOnly)
+        m_cabinet.read(posixPath, m_entries);
     // Listing a compressed tar decodes it whole: damaged gzip data spoils
     // the archive (an archive merely cut short keeps its whole entries).
     if (source && (source->failure().status == Status::CrcError || source->failure().status == Status::TooLarge)) {
@@ -446,26 +402,6 @@ Entry LibarchiveReader::makeEntry(struct archive_entry* e)
     return en;
 }
 
-void LibarchiveReader::listZipDirectory(const ZipDirectory& directory)
-{
-    std::vector<size_t> records;
-    m_entries = directory.listing(records);
-    for (size_t i : records) {
-        const ZipRecord& r = directory.records()[i];
-        m_undecodable.push_back(!ZipDirectory::decodable(r.method));
-        std::vector<std::string> names{std::string(r.rawName)};
-        if (!r.unicodeName.empty())
-            names.emplace_back(r.unicodeName);
-        // libarchive gives names written on Windows with "/" for "\\".
-        if (r.rawName.find('\\') != std::string_view::npos) {
-            std::string slashed(r.rawName);
-            std::replace(slashed.begin(), slashed.end(), '\\', '/');
-            names.push_back(std::move(slashed));
-        }
-        m_zipNames.push_back(std::move(names));
-    }
-}
-
 void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets)
 {
     // libarchive gives a group of hard links' data to one of them: tar and
@@ -503,20 +439,18 @@ void LibarchiveReader::resolveHardLinks(const std::vector<std::string>& targets)
     }
 }
 
-Result LibarchiveReader::walkTo(size_t index)
+Result LibarchiveReader::walkTo(size_t index, bool byName)
 {
+    byName = byName && !m_zipNames.empty();
     // m_cursorIndex is the number of headers read so far; the last one read
     // is index m_cursorIndex - 1.
     // A walk that once failed to read header k fails there every time: the
     // entries from k on answer at once instead of each reopening the archive.
-    if (m_zipNames.empty() && m_walkFailure && index >= m_walkFailure->first)
+    if (!byName && m_walkFailure && index >= m_walkFailure->first)
         return m_walkFailure->second;
     // The same within a cabinet's folder, which is walked from its first file.
-    if (!m_cabRecords.empty()) {
-        const auto failed = m_cabWalkFailure.find(m_cabRecords[index].folder);
-        if (failed != m_cabWalkFailure.end() && index >= failed->second.first)
-            return failed->second.second;
-    }
+    if (std::optional<Result> failed = m_cabinet.walkFailure(index))
+        return *failed;
     bool reusable = m_cursor && m_cursorAligned && index < m_cursorEnd &&
                     (index >= m_cursorIndex || (m_cursorFresh && index + 1 == m_cursorIndex));
     if (!reusable) {
@@ -525,7 +459,7 @@ Result LibarchiveReader::walkTo(size_t index)
         m_cursorFresh = false;
         m_cursorAligned = true;
         m_cursorEnd = SIZE_MAX;
-        if (!m_cabRecords.empty()) {
+        if (!m_cabinet.empty()) {
             if (Result r = openCabinetAt(index); !r.ok())
                 return r;
         } else if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok()) {
@@ -544,21 +478,16 @@ Result LibarchiveReader::walkTo(size_t index)
                                       : Status::Corrupt;
             if (m_cursorAligned && m_cursorEnd == SIZE_MAX)
                 m_walkFailure.emplace(m_cursorIndex, Result::fail(status, message));
-            else if (m_cursorAligned && m_cursorIndex < m_cabRecords.size())
-                m_cabWalkFailure.emplace(m_cabRecords[m_cursorIndex].folder,
-                                         std::make_pair(m_cursorIndex, Result::fail(status, message)));
+            else if (m_cursorAligned)
+                m_cabinet.noteWalkFailure(m_cursorIndex, Result::fail(status, message));
             m_cursor.reset();
             return Result::fail(status, message);
         }
         ++m_cursorIndex;
         m_cursorFresh = true;
         m_cursorSparse = archive_entry_sparse_count(e) > 0;
-        if (m_cursorIndex == index + 1 && !m_zipNames.empty()) {
-            const char* name = archive_entry_pathname(e);
-            const auto& expected = m_zipNames[index];
-            if (!name || std::find(expected.begin(), expected.end(), name) == expected.end())
-                return findZipEntry(index);
-        }
+        if (m_cursorIndex == index + 1 && byName && !m_zipNames.matches(index, archive_entry_pathname(e)))
+            return findZipEntry(index);
     }
     return Result::success();
 }
@@ -568,10 +497,7 @@ Result LibarchiveReader::findZipEntry(size_t index)
     // The walk did not land on the listed entry: look for it by name (the
     // k-th entry of that name), or failing that trust the position; the
     // CRC check after decoding catches a wrong guess.
-    const auto& expected = m_zipNames[index];
-    size_t wanted = 0;
-    for (size_t j = 0; j < index; ++j)
-        wanted += m_zipNames[j] == expected;
+    size_t wanted = m_zipNames.sameNamesBefore(index);
     m_cursor.reset();
     if (Result r = openHandle(m_cursor, m_cursorSource); !r.ok())
         return r;
@@ -582,18 +508,14 @@ Result LibarchiveReader::findZipEntry(size_t index)
         int rc = archive_read_next_header(m_cursor.get(), &e);
         if (rc == ARCHIVE_EOF || rc < ARCHIVE_WARN)
             break;
-        const char* name = archive_entry_pathname(e);
-        if (name && std::find(expected.begin(), expected.end(), name) != expected.end() && wanted-- == 0) {
+        if (m_zipNames.matches(index, archive_entry_pathname(e)) && wanted-- == 0) {
             m_cursorFresh = true;
             return Result::success();
         }
     }
     m_cursor.reset();
     m_cursorIndex = 0;
-    std::vector<std::vector<std::string>> names;
-    names.swap(m_zipNames);  // a plain positional walk
-    Result r = walkTo(index);
-    names.swap(m_zipNames);
+    Result r = walkTo(index, false);  // a plain positional walk
     m_cursorAligned = false;
     return r;
 }
@@ -609,14 +531,10 @@ Result LibarchiveReader::extract(size_t index, Sink& sink)
     Utf8LocaleScope scope;
     if (m_entries[index].type == EntryType::File && index < m_dataFrom.size())
         index = m_dataFrom[index];
-    if (!m_cabRecords.empty()) {
-        // A cabinet folder is one compressed stream: past the place where
-        // it once failed to decode, it fails again.
-        const CabFileRecord& record = m_cabRecords[index];
-        const auto damage = m_cabDamage.find(record.folder);
-        if (damage != m_cabDamage.end() && record.folderOffset >= damage->second)
-            return Result::fail(Status::Corrupt, "the data before it in its folder is damaged");
-    }
+    // A cabinet folder is one compressed stream: past the place where it
+    // once failed to decode, it fails again.
+    if (m_cabinet.damaged(index))
+        return Result::fail(Status::Corrupt, "the data before it in its folder is damaged");
     if (Result r = walkTo(index); !r.ok())
         return r;
     m_cursorFresh = false;
@@ -643,14 +561,7 @@ Result LibarchiveReader::extract(size_t index, Sink& sink)
             // header can still be read, so the walk goes on from here.
             if (rc == ARCHIVE_FATAL) {
                 m_cursor.reset();
-                if (!m_cabRecords.empty()) {
-                    const CabFileRecord& record = m_cabRecords[index];
-                    const uint32_t end =
-                        record.folderOffset + std::min<uint32_t>(record.size, UINT32_MAX - record.folderOffset);
-                    auto [at, added] = m_cabDamage.emplace(record.folder, end);
-                    if (!added)
-                        at->second = std::min(at->second, end);
-                }
+                m_cabinet.noteDamage(index);
             }
             return Result::fail(s, message);
         }

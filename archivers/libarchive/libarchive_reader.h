@@ -14,7 +14,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -22,7 +21,8 @@
 #include <vector>
 
 #include "archivers/common/reader.h"
-#include "archivers/libarchive/cab_methods.h"
+#include "archivers/libarchive/cabinet_folders.h"
+#include "archivers/libarchive/zip_entry_names.h"
 
 struct archive;
 struct archive_entry;
@@ -108,20 +108,17 @@ private:
     std::vector<int> m_filterCodes;
     bool m_gzipOuter = false;  // the file is gzip, decoded by GzipSource
 
-    // ZIP entries listed from the central directory: the names libarchive
-    // may report for each (stored bytes, Unicode Path field), to check that
-    // a walk reached the intended entry.
-    std::vector<std::vector<std::string>> m_zipNames;
-    void listZipDirectory(const class ZipDirectory& directory);
-    Result walkTo(size_t index);
+    // ZIP entries listed from the central directory, to check that a walk
+    // reached the intended entry (empty: entries known by position).
+    ZipEntryNames m_zipNames;
+    // Moves the cursor to entry `index`, checking its name when `byName`.
+    Result walkTo(size_t index, bool byName = true);
+    // Finds entry `index` by its names when the walk landed elsewhere.
     Result findZipEntry(size_t index);
 
-    // Cabinets: where each file lies, and per folder the decoded offset
-    // from which its data is known to fail.
-    std::vector<CabFileRecord> m_cabRecords;
-    std::map<uint16_t, uint32_t> m_cabDamage;
-    // Per folder, the first file whose header a walk could not read, and why.
-    std::map<uint16_t, std::pair<size_t, Result>> m_cabWalkFailure;
+    // Cabinets: where each file lies and what fails in each folder (empty:
+    // the cabinet is walked whole).
+    CabinetFolders m_cabinet;
     // Opens m_cursor on the cabinet seen as the folder of file `index` alone.
     Result openCabinetAt(size_t index);
 

@@ -1,5 +1,7 @@
 #include "archivers/libarchive/lzma_dictionary.h"
 
+#include "archivers/common/littleendian.h"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -25,11 +27,6 @@ bool readAt(FILE* f, uint64_t offset, void* buffer, size_t size)
     if (offset > uint64_t(INT64_MAX) || fseeko(f, static_cast<off_t>(offset), SEEK_SET) != 0)
         return false;
     return std::fread(buffer, 1, size, f) == size;
-}
-
-uint32_t le32(const unsigned char* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 // xz's variable-length integer: seven bits a byte, at most nine bytes.
@@ -92,7 +89,7 @@ Result checkBlockHeader(FILE* f, uint64_t offset)
                 return corrupt("LZMA2 dictionary");
             dictionary = bits == 40 ? 0xFFFFFFFFu : uint64_t(2 | (bits & 1)) << (bits / 2 + 11);
         } else if (id == kLzma1Filter && propertiesSize == 5) {
-            dictionary = le32(properties + 1);
+            dictionary = LittleEndian(properties, size_t(propertiesSize)).u32(1);
         }
         if (dictionary > kMaxLzmaDictionary)
             return tooLarge(dictionary);
@@ -107,7 +104,7 @@ Result checkStreamEndingAt(FILE* f, uint64_t begin, uint64_t end, uint64_t& star
     unsigned char footer[12];
     if (end < begin + 24 || !readAt(f, end - 12, footer, 12) || std::memcmp(footer + 10, kXzFooterMagic, 2) != 0)
         return corrupt("stream footer");
-    const uint64_t indexSize = (uint64_t(le32(footer + 4)) + 1) * 4;
+    const uint64_t indexSize = (uint64_t(LittleEndian(footer).u32(4)) + 1) * 4;
     if (indexSize > end - begin - 24)
         return corrupt("index size");
     const uint64_t indexStart = end - 12 - indexSize;
@@ -156,7 +153,7 @@ Result checkXzStreams(FILE* f, uint64_t begin, uint64_t end)
         unsigned char word[4];
         if (!readAt(f, end - 4, word, 4))
             return corrupt("cut short");
-        if (le32(word) == 0 && end - begin >= 4) {
+        if (LittleEndian(word).u32(0) == 0 && end - begin >= 4) {
             end -= 4;
             continue;
         }
@@ -196,20 +193,21 @@ Result checkLocalHeader(FILE* f, uint64_t at, const std::unordered_map<uint64_t,
 {
     constexpr uint16_t kLzma = 14, kXz = 95;
     unsigned char local[30];
-    if (!readAt(f, at, local, sizeof local) || le32(local) != 0x04034b50)
+    const LittleEndian fields(local);
+    if (!readAt(f, at, local, sizeof local) || fields.u32(0) != 0x04034b50)
         return Result::success();
-    const uint16_t method = uint16_t(local[8] | local[9] << 8);
+    const uint16_t method = fields.u16(8);
     if (method != kLzma && method != kXz)
         return Result::success();
-    const uint64_t dataStart = at + 30 + (local[26] | local[27] << 8) + (local[28] | local[29] << 8);
+    const uint64_t dataStart = at + 30 + fields.u16(26) + fields.u16(28);
     if (method == kLzma) {
         // 2 bytes version, 2 bytes properties size, the 5-byte properties.
         unsigned char header[9];
-        if (readAt(f, dataStart, header, sizeof header) && le32(header + 5) > kMaxLzmaDictionary)
-            return tooLarge(le32(header + 5));
+        if (readAt(f, dataStart, header, sizeof header) && LittleEndian(header).u32(5) > kMaxLzmaDictionary)
+            return tooLarge(LittleEndian(header).u32(5));
         return Result::success();
     }
-    uint64_t packed = (local[6] & 0x08) ? 0 : le32(local + 18);
+    uint64_t packed = (local[6] & 0x08) ? 0 : fields.u32(18);
     if (auto listed = listedSizes.find(at); listed != listedSizes.end())
         packed = listed->second;
     if (packed != 0 && packed != 0xFFFFFFFFu)
@@ -254,7 +252,7 @@ Result checkZipDictionaries(const std::string& posixPath, const std::vector<std:
             p = static_cast<const unsigned char*>(std::memchr(p, 'P', static_cast<size_t>(end - p - 3)));
             if (!p)
                 break;
-            if (le32(p) == 0x04034b50)
+            if (LittleEndian(p, size_t(end - p)).u32(0) == 0x04034b50)
                 if (Result r = checkLocalHeader(f.get(), chunkStart + uint64_t(p - chunk.data()), listedSizes); !r.ok())
                     return r;
         }

@@ -1,5 +1,8 @@
 #include "archivers/libarchive/zip_directory.h"
 
+#include "archivers/common/dostime.h"
+#include "archivers/common/littleendian.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,26 +64,13 @@ private:
     int m_fd;
 };
 
-uint16_t le16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t le32(const unsigned char* p)
-{
-    return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16);
-}
-uint64_t le64(const unsigned char* p)
-{
-    return le32(p) | (static_cast<uint64_t>(le32(p + 4)) << 32);
-}
-
 // The data of extra field `id`, or nullptr.
 const unsigned char* findExtraField(const unsigned char* extra, size_t len, uint16_t id, size_t& fieldLen)
 {
     size_t pos = 0;
     while (pos + 4 <= len) {
-        uint16_t fieldId = le16(extra + pos);
-        fieldLen = le16(extra + pos + 2);
+        uint16_t fieldId = LittleEndian(extra, len).u16(pos);
+        fieldLen = LittleEndian(extra, len).u16(pos + 2);
         pos += 4;
         if (fieldLen > len - pos)
             return nullptr;
@@ -101,7 +91,7 @@ std::string_view unicodePath(const unsigned char* extra, size_t len, std::string
         return {};
     uint32_t actual = static_cast<uint32_t>(
         crc32(0, reinterpret_cast<const Bytef*>(rawName.data()), static_cast<uInt>(rawName.size())));
-    if (le32(f + 1) != actual)
+    if (LittleEndian(f, fieldLen).u32(1) != actual)
         return {};
     return {reinterpret_cast<const char*>(f + 5), fieldLen - 5};
 }
@@ -123,9 +113,9 @@ bool mayHaveLocalUnicodePath(const ZipRecord& r)
 std::string_view localUnicodePath(const File& file, const ZipRecord& r, std::vector<unsigned char>& storage)
 {
     unsigned char h[kLocalSize];
-    if (!file.readAt(r.localOffset, h, sizeof h) || le32(h) != kLocalSignature)
+    if (!file.readAt(r.localOffset, h, sizeof h) || LittleEndian(h).u32(0) != kLocalSignature)
         return {};
-    const size_t nameLen = le16(h + 26), extraLen = le16(h + 28);
+    const size_t nameLen = LittleEndian(h).u16(26), extraLen = LittleEndian(h).u16(28);
     storage.resize(extraLen);
     if (extraLen == 0 || !file.readAt(r.localOffset + kLocalSize + nameLen, storage.data(), extraLen))
         return {};
@@ -143,7 +133,7 @@ void applyZip64Extra(const unsigned char* extra, size_t len, ZipRecord& r, bool 
     size_t at = 0;
     auto take = [&](uint64_t& v) {
         if (at + 8 <= fieldLen) {
-            v = le64(f + at);
+            v = LittleEndian(f, fieldLen).u64(at);
             at += 8;
         }
     };
@@ -177,11 +167,11 @@ Result ZipDirectory::scan(const std::string& posixPath, const std::function<void
     // last one at all (a damaged comment length, which libarchive accepts).
     size_t endPos = tailLen, anyEndPos = tailLen;
     for (size_t i = tailLen - kEndSize + 1; i-- > 0;) {
-        if (le32(&buf[i]) != kEndSignature)
+        if (LittleEndian(buf).u32(i) != kEndSignature)
             continue;
         if (anyEndPos == tailLen)
             anyEndPos = i;
-        if (i + kEndSize + le16(&buf[i + 20]) <= tailLen) {
+        if (i + kEndSize + LittleEndian(buf).u16(i + 20) <= tailLen) {
             endPos = i;
             break;
         }
@@ -190,23 +180,24 @@ Result ZipDirectory::scan(const std::string& posixPath, const std::function<void
         endPos = anyEndPos;
     if (endPos == tailLen)
         return Result::fail(Status::NotArchive, "no ZIP end record");
-    const unsigned char* end = &buf[endPos];
+    const LittleEndian end(buf.data() + endPos, tailLen - endPos);
     uint64_t endOffset = tailStart + endPos;
-    uint64_t count = le16(end + 10);
-    uint64_t cdSize = le32(end + 12);
-    uint64_t cdOffset = le32(end + 16);
+    uint64_t count = end.u16(10);
+    uint64_t cdSize = end.u32(12);
+    uint64_t cdOffset = end.u32(16);
     uint64_t cdEnd = endOffset;
 
     if (endOffset >= kLocator64Size) {
         unsigned char loc[kLocator64Size];
-        if (file.readAt(endOffset - kLocator64Size, loc, sizeof loc) && le32(loc) == kLocator64Signature) {
-            uint64_t end64Offset = le64(loc + 8);
+        if (file.readAt(endOffset - kLocator64Size, loc, sizeof loc) &&
+            LittleEndian(loc).u32(0) == kLocator64Signature) {
+            uint64_t end64Offset = LittleEndian(loc).u64(8);
             unsigned char e64[kEnd64Size];
             if (end64Offset + kEnd64Size <= endOffset && file.readAt(end64Offset, e64, sizeof e64) &&
-                le32(e64) == kEnd64Signature) {
-                count = le64(e64 + 32);
-                cdSize = le64(e64 + 40);
-                cdOffset = le64(e64 + 48);
+                LittleEndian(e64).u32(0) == kEnd64Signature) {
+                count = LittleEndian(e64).u64(32);
+                cdSize = LittleEndian(e64).u64(40);
+                cdOffset = LittleEndian(e64).u64(48);
                 cdEnd = end64Offset;
             }
         }
@@ -243,23 +234,25 @@ Result ZipDirectory::scan(const std::string& posixPath, const std::function<void
         expect(static_cast<size_t>(std::min<uint64_t>(count, cdSize / kCentralSize)));
     std::vector<unsigned char> localExtra;
     for (uint64_t n = 0; n < count; ++n) {
-        if (!available(kCentralSize) || le32(&buf[pos]) != kCentralSignature)
+        if (!available(kCentralSize) || LittleEndian(buf).u32(pos) != kCentralSignature)
             return Result::fail(Status::Corrupt, "central directory record " + std::to_string(n) + " is broken");
-        const size_t nameLen = le16(&buf[pos + 28]), extraLen = le16(&buf[pos + 30]), commentLen = le16(&buf[pos + 32]);
+        const size_t nameLen = LittleEndian(buf).u16(pos + 28), extraLen = LittleEndian(buf).u16(pos + 30),
+                     commentLen = LittleEndian(buf).u16(pos + 32);
         const size_t recordLen = kCentralSize + nameLen + extraLen + commentLen;
         if (!available(recordLen))
             return Result::fail(Status::Corrupt, "central directory record " + std::to_string(n) + " is truncated");
         const unsigned char* h = &buf[pos];
+        const LittleEndian fields(h, recordLen);
         ZipRecord r;
-        r.versionMadeBy = le16(h + 4);
-        r.flags = le16(h + 8);
-        r.method = le16(h + 10);
-        r.dosDateTime = (static_cast<uint32_t>(le16(h + 14)) << 16) | le16(h + 12);
-        r.crc = le32(h + 16);
-        r.packedSize = le32(h + 20);
-        r.size = le32(h + 24);
-        r.externalAttributes = le32(h + 38);
-        r.localOffset = le32(h + 42);
+        r.versionMadeBy = fields.u16(4);
+        r.flags = fields.u16(8);
+        r.method = fields.u16(10);
+        r.dosDateTime = dosDateTime(fields.u16(14), fields.u16(12));
+        r.crc = fields.u32(16);
+        r.packedSize = fields.u32(20);
+        r.size = fields.u32(24);
+        r.externalAttributes = fields.u32(38);
+        r.localOffset = fields.u32(42);
         r.rawName = {reinterpret_cast<const char*>(h + kCentralSize), nameLen};
         applyZip64Extra(h + kCentralSize + nameLen, extraLen, r, r.size == 0xFFFFFFFFu, r.packedSize == 0xFFFFFFFFu,
                         r.localOffset == 0xFFFFFFFFu);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "archivers/common/littleendian.h"
 #include "archivers/common/wildcard.h"
 #include "archivers/libarchive/bounded_source.h"
 #include "archivers/libarchive/inflate.h"
@@ -25,15 +26,6 @@ namespace {
 constexpr uint32_t kLocalSignature = 0x04034b50;
 constexpr size_t kLocalSize = 30;
 constexpr size_t kChunk = 64 * 1024;
-
-uint16_t le16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t le32(const unsigned char* p)
-{
-    return le16(p) | (static_cast<uint32_t>(le16(p + 2)) << 16);
-}
 
 // The packed bytes of one entry, read in chunks and never past their end.
 class PackedData {
@@ -269,9 +261,10 @@ Result ZipReader::dataStart(const Location& r, uint64_t& start) const
         return Result::fail(Status::Corrupt, "local header beyond the end of the file");
     if (::pread(m_fd, h, sizeof h, static_cast<off_t>(r.localOffset)) != static_cast<ssize_t>(sizeof h))
         return readError();
-    if (le32(h) != kLocalSignature)
+    const LittleEndian fields(h);
+    if (fields.u32(0) != kLocalSignature)
         return Result::fail(Status::Corrupt, "no local header where the directory says");
-    start = r.localOffset + kLocalSize + le16(h + 26) + le16(h + 28);
+    start = r.localOffset + kLocalSize + fields.u16(26) + fields.u16(28);
     if (start > m_fileSize || m_fileSize - start < r.packedSize)
         return Result::fail(Status::Corrupt, "the entry's data runs past the end of the file");
     return Result::success();

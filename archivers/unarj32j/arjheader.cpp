@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include "archivers/common/littleendian.h"
+
 namespace arj {
 
 namespace {
@@ -12,17 +14,6 @@ namespace {
 constexpr uint8_t kId0 = 0x60;
 constexpr uint8_t kId1 = 0xEA;
 constexpr size_t kFixedSize = 30;  // smallest first-header size
-
-uint16_t le16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 }  // namespace
 
@@ -38,7 +29,7 @@ HeaderRead readHeader(const ArjFile& file, uint64_t offset, ArjHeader& header)
         return HeaderRead::Bad;
     if (got < 4)
         return HeaderRead::Bad;
-    const uint16_t size = le16(start + 2);
+    const uint16_t size = arc::LittleEndian(start).u16(2);
     if (size == 0)
         return HeaderRead::End;
     if (size < kFixedSize || size > kMaxBasicHeader)
@@ -50,27 +41,27 @@ HeaderRead readHeader(const ArjFile& file, uint64_t offset, ArjHeader& header)
         return HeaderRead::IoError;
     if (static_cast<size_t>(body) != basic.size())
         return HeaderRead::Bad;
-    const uint32_t storedCrc = le32(basic.data() + size);
+    const arc::LittleEndian b(basic);
+    const uint32_t storedCrc = b.u32(size);
     if (static_cast<uint32_t>(crc32(0L, basic.data(), size)) != storedCrc)
         return HeaderRead::Bad;
 
-    const uint8_t* b = basic.data();
-    const uint8_t firstSize = b[0];
+    const uint8_t firstSize = b.u8(0);
     if (firstSize < kFixedSize || firstSize > size)
         return HeaderRead::Bad;
-    header.version = b[1];
-    header.minVersion = b[2];
-    header.hostOs = b[3];
-    header.flags = b[4];
-    header.method = b[5];
-    header.fileType = b[6];
-    header.modified = le32(b + 8);
-    header.packedSize = le32(b + 12);
-    header.originalSize = le32(b + 16);
-    header.crc = le32(b + 20);
-    header.accessMode = le16(b + 26);
+    header.version = b.u8(1);
+    header.minVersion = b.u8(2);
+    header.hostOs = b.u8(3);
+    header.flags = b.u8(4);
+    header.method = b.u8(5);
+    header.fileType = b.u8(6);
+    header.modified = b.u32(8);
+    header.packedSize = b.u32(12);
+    header.originalSize = b.u32(16);
+    header.crc = b.u32(20);
+    header.accessMode = b.u16(26);
 
-    const auto* nameStart = reinterpret_cast<const char*>(b + firstSize);
+    const auto* nameStart = reinterpret_cast<const char*>(basic.data() + firstSize);
     const size_t room = size - firstSize;
     const void* nul = std::memchr(nameStart, 0, room);
     if (!nul)
@@ -88,7 +79,7 @@ HeaderRead readHeader(const ArjFile& file, uint64_t offset, ArjHeader& header)
         if (n != 2)
             return HeaderRead::Bad;
         at += 2;
-        const uint16_t extSize = le16(ext);
+        const uint16_t extSize = arc::LittleEndian(ext).u16(0);
         if (extSize == 0)
             break;
         at += extSize + 4u;

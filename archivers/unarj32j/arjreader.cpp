@@ -4,6 +4,7 @@
 #include <ctime>
 #include <vector>
 
+#include "archivers/common/dostime.h"
 #include "archivers/unarj32j/arjdecoder.h"
 #include "archivers/unarj32j/arjheader.h"
 
@@ -22,17 +23,10 @@ bool usesBackslashes(const ArjHeader& h)
     return h.hostOs == kMsDos || h.hostOs == kOs2 || h.hostOs == kWin95 || h.hostOs == kWin32;
 }
 
+// A Unix host's stamp; 0 (no stamp) before 1980.
 uint32_t unixToDos(uint32_t seconds)
 {
-    const time_t t = static_cast<time_t>(seconds);
-    struct tm tm {};
-    if (!localtime_r(&t, &tm) || tm.tm_year < 80 || tm.tm_year > 207)
-        return 0;
-    const uint32_t date = (static_cast<uint32_t>(tm.tm_year - 80) << 9) | (static_cast<uint32_t>(tm.tm_mon + 1) << 5) |
-                          static_cast<uint32_t>(tm.tm_mday);
-    const uint32_t time = (static_cast<uint32_t>(tm.tm_hour) << 11) | (static_cast<uint32_t>(tm.tm_min) << 5) |
-                          static_cast<uint32_t>(tm.tm_sec / 2);
-    return (date << 16) | time;
+    return arc::dosDateTimeFromTime(static_cast<time_t>(seconds)).value_or(0);
 }
 
 std::string methodText(uint8_t method)

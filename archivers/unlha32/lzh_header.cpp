@@ -2,6 +2,7 @@
 
 #include "archivers/common/crc.h"
 #include "archivers/common/file_window.h"
+#include "archivers/common/littleendian.h"
 
 #include <algorithm>
 #include <array>
@@ -12,19 +13,6 @@ namespace arc {
 namespace {
 
 constexpr uint64_t kMaxHeaderSize = 1u << 20;
-
-uint16_t le16(const uint8_t* p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t(le16(p)) | (uint32_t(le16(p + 2)) << 16);
-}
-uint64_t le64(const uint8_t* p)
-{
-    return uint64_t(le32(p)) | (uint64_t(le32(p + 4)) << 32);
-}
 
 // The fields an extended header may carry (levels 1 to 3).
 struct Extended {
@@ -41,11 +29,12 @@ void applyExtended(LzhHeader& h, Extended& x, const uint8_t* data, size_t size, 
     const uint8_t type = data[0];
     const uint8_t* body = data + 1;
     const size_t len = size - 1;
+    const LittleEndian fields(body, len);
     switch (type) {
     case 0x00:
         if (len >= 2) {
             x.hasHeaderCrc = true;
-            x.headerCrc = le16(body);
+            x.headerCrc = fields.u16(0);
             x.headerCrcPos = posInHeader + 1;
         }
         break;
@@ -63,13 +52,13 @@ void applyExtended(LzhHeader& h, Extended& x, const uint8_t* data, size_t size, 
         break;
     case 0x42:  // 64-bit sizes
         if (len >= 16) {
-            h.packedSize = le64(body);
-            h.size = le64(body + 8);
+            h.packedSize = fields.u64(0);
+            h.size = fields.u64(8);
         }
         break;
     case 0x54:
         if (len >= 4) {
-            h.unixTime = le32(body);
+            h.unixTime = fields.u32(0);
             h.hasUnixTime = true;
         }
         break;
@@ -88,8 +77,8 @@ bool walkExtendedInBuffer(LzhHeader& h, Extended& x, const std::vector<uint8_t>&
             return false;
         const size_t n = size_t(next);
         applyExtended(h, x, buf.data() + pos, n - sizeBytes, pos);
-        const uint8_t* tail = buf.data() + pos + n - sizeBytes;
-        next = sizeBytes == 2 ? le16(tail) : le32(tail);
+        const size_t tail = pos + n - sizeBytes;
+        next = sizeBytes == 2 ? LittleEndian(buf).u16(tail) : LittleEndian(buf).u32(tail);
         pos += n;
     }
     return true;
@@ -148,8 +137,9 @@ LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at)
     if (!looksLikeMethod(reinterpret_cast<const char*>(fixed.data() + 2)))
         return corrupt("not an LZH header");
     method.assign(reinterpret_cast<const char*>(fixed.data() + 2), 5);
-    packedSize = le32(fixed.data() + 7);
-    size = le32(fixed.data() + 11);
+    const LittleEndian fixedFields(fixed.data(), fixed.size());
+    packedSize = fixedFields.u32(7);
+    size = fixedFields.u32(11);
     level = fixed[20];
 
     Extended x;
@@ -172,10 +162,11 @@ LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at)
         const size_t need = 22 + nameLen + 2 + (level == 1 ? 3 : 0);
         if (need > total)
             return corrupt("bad header size");
-        dosDateTime = le32(buf.data() + 15);
+        const LittleEndian fields(buf);
+        dosDateTime = fields.u32(15);
         hasDosDateTime = true;
         attributes = buf[19];
-        crc = le16(buf.data() + 22 + nameLen);
+        crc = fields.u16(22 + nameLen);
         if (total > 24 + nameLen)
             osId = buf[24 + nameLen];
         const std::string base(reinterpret_cast<const char*>(buf.data() + 22), nameLen);
@@ -183,7 +174,7 @@ LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at)
         if (level == 1) {
             // The extended headers follow the base header and are counted
             // in the stored size; read them one by one.
-            uint64_t next = le16(buf.data() + total - 2);
+            uint64_t next = fields.u16(total - 2);
             uint64_t pos = at + total;
             while (next != 0) {
                 if (next < 3 || headerSize + next > kMaxHeaderSize || next > packedSize)
@@ -197,7 +188,7 @@ LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at)
                 packedSize -= next;
                 headerSize += next;
                 pos += next;
-                next = le16(ext.data() + ext.size() - 2);
+                next = LittleEndian(ext).u16(ext.size() - 2);
             }
         }
         composePath(*this, base, x);
@@ -206,16 +197,16 @@ LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at)
         size_t extStart;
         size_t sizeBytes;
         if (level == 2) {
-            total = le16(fixed.data());
+            total = fixedFields.u16(0);
             extStart = 26;
             sizeBytes = 2;
         } else {
-            if (le16(fixed.data()) != 4)
+            if (fixedFields.u16(0) != 4)
                 return corrupt("bad level 3 header");
             uint8_t more[4];
             if (available < 32 || !file.read(at + 24, more, 4))
                 return corrupt("truncated header");
-            total = le32(more);
+            total = LittleEndian(more).u32(0);
             extStart = 32;
             sizeBytes = 4;
         }
@@ -226,11 +217,12 @@ LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at)
         buf.resize(size_t(total));
         if (!file.read(at, buf.data(), buf.size()))
             return corrupt("truncated header");
-        unixTime = le32(buf.data() + 15);
+        const LittleEndian fields(buf);
+        unixTime = fields.u32(15);
         hasUnixTime = true;
-        crc = le16(buf.data() + 21);
+        crc = fields.u16(21);
         osId = buf[23];
-        const uint64_t next = sizeBytes == 2 ? le16(buf.data() + 24) : le32(buf.data() + 28);
+        const uint64_t next = sizeBytes == 2 ? fields.u16(24) : fields.u32(28);
         // The header ends where its chain of extended headers ends. Some
         // writers (OS-9/68k's) leave the last two bytes out of the stated
         // size; others pad after the chain. Both are well formed.
@@ -247,8 +239,8 @@ LzhHeader::Read LzhHeader::readAt(FileWindow& file, uint64_t at)
                     return corrupt("truncated header");
             }
             chainEnd += size;
-            const uint8_t* tail = buf.data() + chainEnd - sizeBytes;
-            size = sizeBytes == 2 ? le16(tail) : le32(tail);
+            const size_t tail = size_t(chainEnd) - sizeBytes;
+            size = sizeBytes == 2 ? LittleEndian(buf).u16(tail) : LittleEndian(buf).u32(tail);
         }
         total = std::max(total, chainEnd);
         if (!walkExtendedInBuffer(*this, x, buf, extStart, next, sizeBytes))

@@ -1,5 +1,6 @@
 #include "archivers/unlha32/lzh_reader.h"
 
+#include "archivers/common/dostime.h"
 #include "archivers/common/wildcard.h"
 #include "archivers/common/file_window.h"
 #include "archivers/unlha32/lzh_header.h"
@@ -23,13 +24,7 @@ namespace {
 
 uint32_t unixToDos(uint32_t unixTime)
 {
-    const time_t t = time_t(unixTime);
-    struct tm tm {};
-    if (!localtime_r(&t, &tm) || tm.tm_year < 80)
-        return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00, the earliest DOS stamp
-    const uint32_t date = uint32_t((tm.tm_year - 80) << 9 | (tm.tm_mon + 1) << 5 | tm.tm_mday);
-    const uint32_t time = uint32_t(tm.tm_hour << 11 | tm.tm_min << 5 | tm.tm_sec / 2);
-    return date << 16 | time;
+    return dosDateTimeFromTime(time_t(unixTime)).value_or(kEarliestDosDateTime);
 }
 
 Entry toEntry(const LzhHeader& h)

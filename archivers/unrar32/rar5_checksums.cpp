@@ -1,6 +1,7 @@
 #include "archivers/unrar32/rar5_checksums.h"
 
 #include "archivers/common/file_window.h"
+#include "archivers/common/littleendian.h"
 
 #include <zlib.h>
 
@@ -39,7 +40,7 @@ public:
     {
         if (m_end - m_p < 4)
             return false;
-        v = uint32_t(m_p[0]) | uint32_t(m_p[1]) << 8 | uint32_t(m_p[2]) << 16 | uint32_t(m_p[3]) << 24;
+        v = LittleEndian(m_p, size_t(m_end - m_p)).u32(0);
         m_p += 4;
         return true;
     }
@@ -104,8 +105,7 @@ std::vector<Rar5FileChecksum> readRar5Checksums(FileWindow& file)
         header.resize(size_t(whole));
         if (!file.read(offset + 4, header.data(), header.size()))
             break;
-        const uint32_t storedCrc =
-            uint32_t(start[0]) | uint32_t(start[1]) << 8 | uint32_t(start[2]) << 16 | uint32_t(start[3]) << 24;
+        const uint32_t storedCrc = LittleEndian(start).u32(0);
         if (uint32_t(crc32(0, header.data(), uInt(header.size()))) != storedCrc)
             break;
 

@@ -1,5 +1,8 @@
 #include "archivers/unrar32/rar_name.h"
 
+#include "archivers/common/littleendian.h"
+#include "archivers/common/utf8.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -9,25 +12,6 @@ namespace {
 // Longest name RAR writes, in UTF-16 units; also bounds hostile input.
 constexpr size_t kMaxUnits = 1024;
 
-void appendUtf8(std::string& out, uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 std::string utf16ToUtf8(const std::vector<uint16_t>& units)
 {
     std::string out;
@@ -36,10 +20,8 @@ std::string utf16ToUtf8(const std::vector<uint16_t>& units)
         if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
             appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
-        } else if (u >= 0xD800 && u < 0xE000) {
-            appendUtf8(out, 0xFFFD);
         } else {
-            appendUtf8(out, u);
+            appendUtf8(out, u);  // a lone surrogate comes out as U+FFFD
         }
     }
     return out;
@@ -74,7 +56,7 @@ std::string decodeRarUnicodeName(std::string_view oem, std::string_view encoded)
         case 2:  // a whole unit
             if (pos + 1 >= encoded.size())
                 return utf16ToUtf8(units);
-            units.push_back(uint16_t(byte(pos) | (byte(pos + 1) << 8)));
+            units.push_back(LittleEndian(encoded).u16(pos));
             pos += 2;
             break;
         default: {  // a run taken from the OEM name, maybe shifted

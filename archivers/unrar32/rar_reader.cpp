@@ -2,6 +2,7 @@
 
 #include "archivers/libarchive/format_readers.h"
 #include "archivers/common/file_window.h"
+#include "archivers/common/littleendian.h"
 #include "archivers/unrar32/rar5_checksums.h"
 #include "archivers/unrar32/rar_name.h"
 
@@ -35,15 +36,6 @@ enum : uint16_t {
     kFileUnicode = 0x0200,
     kLongBlock = 0x8000,
 };
-
-uint16_t le16(const uint8_t* p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t(le16(p)) | (uint32_t(le16(p + 2)) << 16);
-}
 
 struct Fd {
     int fd;
@@ -197,8 +189,8 @@ Result RarReader::readHeaders(FileWindow& file)
         if (fileSize - offset < 7 || !file.read(offset, base, 7))
             return corrupt("truncated header", offset);
         const uint8_t type = base[2];
-        const uint16_t flags = le16(base + 3);
-        const uint16_t size = le16(base + 5);
+        const uint16_t flags = LittleEndian(base).u16(3);
+        const uint16_t size = LittleEndian(base).u16(5);
         if (size < 7)
             return corrupt("bad header size", offset);
         if (size > fileSize - offset)
@@ -207,10 +199,11 @@ Result RarReader::readHeaders(FileWindow& file)
         if (!file.read(offset, head.data(), size))
             return corrupt("truncated header", offset);
         const uint16_t crc = uint16_t(crc32(0, head.data() + 2, uInt(size - 2)) & 0xFFFF);
-        if (crc != le16(head.data()))
+        const LittleEndian fields(head);
+        if (crc != fields.u16(0))
             return corrupt("header CRC error", offset);
 
-        uint64_t added = (flags & kLongBlock) && size >= 11 ? le32(head.data() + 7) : 0;
+        uint64_t added = (flags & kLongBlock) && size >= 11 ? fields.u32(7) : 0;
         if (type == kMainHead) {
             if (flags & kMainEncryptedHeaders)
                 return Result::fail(Status::Unsupported, "the archive's headers are encrypted");
@@ -219,17 +212,17 @@ Result RarReader::readHeaders(FileWindow& file)
             if (size < 32)
                 return corrupt("bad file header", offset);
             const uint8_t* h = head.data();
-            uint64_t packed = le32(h + 7);
-            uint64_t unpacked = le32(h + 11);
+            uint64_t packed = fields.u32(7);
+            uint64_t unpacked = fields.u32(11);
             const uint8_t host = h[15];
-            const uint16_t nameSize = le16(h + 26);
-            const uint32_t attr = le32(h + 28);
+            const uint16_t nameSize = fields.u16(26);
+            const uint32_t attr = fields.u32(28);
             size_t pos = 32;
             if (flags & kFileLarge) {
                 if (size < 40)
                     return corrupt("bad file header", offset);
-                packed |= uint64_t(le32(h + 32)) << 32;
-                unpacked |= uint64_t(le32(h + 36)) << 32;
+                packed |= uint64_t(fields.u32(32)) << 32;
+                unpacked |= uint64_t(fields.u32(36)) << 32;
                 pos = 40;
             }
             if (nameSize == 0 || pos + nameSize > size)
@@ -241,9 +234,9 @@ Result RarReader::readHeaders(FileWindow& file)
                                 (flags & kFileUnicode) != 0, host);
             e.packedSize = packed;
             e.size = unpacked;
-            e.crc = le32(h + 16);
+            e.crc = fields.u32(16);
             e.crcKind = CrcKind::Crc32;
-            e.dosDateTime = le32(h + 20);
+            e.dosDateTime = fields.u32(20);
             e.method = methodText(h[25]);
             e.encrypted = (flags & kFileEncrypted) != 0;
             const bool unixHost = host == 3 || host == 5;
