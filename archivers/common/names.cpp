@@ -119,11 +119,6 @@ std::string shiftJisToUtf8(std::string_view raw)
     return withoutNul(converter.convert(raw));
 }
 
-bool plainAsciiName(std::string_view raw)
-{
-    return std::all_of(raw.begin(), raw.end(), [](unsigned char c) { return c != 0 && c < 0x80; });
-}
-
 std::string nameToUtf8(std::string_view raw)
 {
     if (isValidUtf8(raw))

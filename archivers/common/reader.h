@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -102,10 +103,39 @@ private:
 // U+FFFD; a NUL becomes "_". Backslashes stay as they are (callers that know the format turns
 // "\" into "/" do so themselves).
 std::string nameToUtf8(std::string_view raw);
-// True when nameToUtf8 gives `raw` back unchanged: ASCII without a NUL.
-bool plainAsciiName(std::string_view raw);
 // The same when the format says the name is in the OEM/ANSI code page
 // (never UTF-8): Shift-JIS first, UTF-8 never guessed.
 std::string shiftJisToUtf8(std::string_view raw);
+// Whether `raw` holds a byte of 0x80 or more, or the byte `c`; eight bytes
+// at a time, and inline, as listing and extraction ask it of every name.
+inline bool holdsHighByteOr(std::string_view raw, char c)
+{
+    // A byte of 0x80 or more sets its high bit, and so does a byte `c`
+    // once the xor has made it zero. The last word overlaps the one before
+    // it rather than leaving a tail.
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = kOnes * 0x80;
+    const uint64_t marks = kOnes * static_cast<unsigned char>(c);
+    auto flagged = [&](size_t at) {
+        uint64_t w;
+        std::memcpy(&w, raw.data() + at, sizeof w);
+        const uint64_t x = w ^ marks;
+        return ((w | ((x - kOnes) & ~x)) & kHighs) != 0;
+    };
+    if (raw.size() < sizeof(uint64_t)) {
+        for (char b : raw)
+            if (b == c || static_cast<unsigned char>(b) >= 0x80)
+                return true;
+        return false;
+    }
+    for (size_t i = 0; i + sizeof(uint64_t) < raw.size(); i += sizeof(uint64_t))
+        if (flagged(i))
+            return true;
+    return flagged(raw.size() - sizeof(uint64_t));
+}
+// True when nameToUtf8 gives `raw` back unchanged: ASCII without a NUL.
+inline bool plainAsciiName(std::string_view raw)
+{
+    return !holdsHighByteOr(raw, '\0');
+}
 
 }  // namespace arc

@@ -1,5 +1,6 @@
 #include "archivers/common/wildcard.h"
 
+#include <array>
 #include <cstring>
 #include <string.h>
 
@@ -20,11 +21,35 @@ size_t charLength(std::string_view s, size_t i)
     return i + len <= s.size() ? len : s.size() - i;
 }
 
-char fold(char c)
+constexpr char foldByte(char c)
 {
     if (c == '\\')
         return '/';
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// foldByte of every byte, looked up: extraction folds the names of every
+// entry of the archive.
+constexpr std::array<char, 256> kFolded = [] {
+    std::array<char, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        t[static_cast<size_t>(b)] = foldByte(static_cast<char>(b));
+    return t;
+}();
+
+char fold(char c)
+{
+    return kFolded[static_cast<unsigned char>(c)];
+}
+
+// Whether the folded bytes of `name` from `at` on start with `folded`.
+bool foldedEqualAt(std::string_view name, size_t at, std::string_view folded)
+{
+    // Backwards: the names of one folder share their start.
+    for (size_t i = folded.size(); i-- > 0;)
+        if (fold(name[at + i]) != folded[i])
+            return false;
+    return true;
 }
 
 std::string folded(std::string_view s)
@@ -129,6 +154,7 @@ WildcardPattern::WildcardPattern(std::string_view pattern, bool brackets)
         if (s.literal)
             for (const Unit& u : s.units)
                 s.text += u.text;
+    m_plain = m_segments.size() == 1 && m_segments.front().literal;
 }
 
 std::string_view WildcardPattern::trimFolderSlashes(std::string_view s)
@@ -233,22 +259,33 @@ bool WildcardPattern::matches(std::string_view nameText) const
         return true;
     nameText = trimFolderSlashes(nameText);
     if (!m_wholeName) {
-        const size_t slash = nameText.find_last_of("/\\");
-        if (slash != std::string_view::npos)
-            nameText.remove_prefix(slash + 1);
+        size_t start = nameText.size();
+        while (start > 0 && nameText[start - 1] != '/' && nameText[start - 1] != '\\')
+            --start;
+        nameText.remove_prefix(start);
     }
+    // Folding maps byte to byte, so equal folded bytes are equal
+    // characters: a pattern without wildcards is compared in place, as
+    // extraction tries the patterns against every name of the archive.
+    if (m_plain) {
+        const std::string& text = m_segments.front().text;
+        return nameText.size() == text.size() && foldedEqualAt(nameText, 0, text);
+    }
+    return matchesParts(nameText);
+}
+
+bool WildcardPattern::matchesParts(std::string_view nameText) const
+{
+    // A name that matches starts with the folded bytes of a literal head
+    // and ends with those of a literal tail: compared in place before the
+    // name is split into characters.
     const Segment& head = m_segments.front();
-    if (m_segments.size() == 1 && head.literal) {
-        // No wildcard at all: folding maps byte to byte, so equal folded
-        // bytes are equal characters. Compared in place, as extraction
-        // tries the pattern against every name of the archive.
-        if (nameText.size() != head.text.size())
-            return false;
-        for (size_t i = 0; i < nameText.size(); ++i)
-            if (fold(nameText[i]) != head.text[i])
-                return false;
-        return true;
-    }
+    const Segment& tail = m_segments.back();
+    if (head.literal && (head.text.size() > nameText.size() || !foldedEqualAt(nameText, 0, head.text)))
+        return false;
+    if (m_segments.size() > 1 && tail.literal &&
+        (tail.text.size() > nameText.size() || !foldedEqualAt(nameText, nameText.size() - tail.text.size(), tail.text)))
+        return false;
     Name n;
     n.text = folded(nameText);
     n.starts.reserve(n.text.size() + 1);
@@ -258,7 +295,6 @@ bool WildcardPattern::matches(std::string_view nameText) const
 
     if (m_segments.size() == 1)  // no "*": the whole name, character for character
         return head.units.size() == n.count() && matchesAt(head, n, 0);
-    const Segment& tail = m_segments.back();
     size_t minimum = 0;
     for (const Segment& s : m_segments)
         minimum += s.units.size();
@@ -300,7 +336,10 @@ int WildcardSet::firstMatch(std::string_view name) const
 
 bool WildcardSet::matches(std::string_view name) const
 {
-    return m_patterns.empty() || firstMatch(name) >= 0;
+    for (const WildcardPattern& p : m_compiled)
+        if (p.matches(name))
+            return true;
+    return m_compiled.empty();
 }
 
 std::vector<std::string> splitWildcards(const char* text)

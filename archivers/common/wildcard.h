@@ -43,10 +43,13 @@ private:
     static bool matchesAt(const Segment& s, const Name& n, size_t at);
     // First character index at or after `from` where `s` matches, or npos.
     static size_t find(const Segment& s, const Name& n, size_t from);
+    // matches() for a pattern with wildcards, given the part of the name it is held to.
+    bool matchesParts(std::string_view nameText) const;
 
     std::vector<Segment> m_segments;  // at least one; n stars make n + 1
     bool m_all = false;               // "", "*" or "*.*"
     bool m_wholeName = false;         // the pattern names folders
+    bool m_plain = false;             // no wildcard: one literal segment
 };
 
 class WildcardSet {

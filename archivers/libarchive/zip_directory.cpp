@@ -103,10 +103,7 @@ std::string_view unicodePath(const unsigned char* extra, size_t len, std::string
 // non-ASCII byte.
 bool mayHaveLocalUnicodePath(const ZipRecord& r)
 {
-    if (r.flags & 0x0800)
-        return false;
-    return std::any_of(r.rawName.begin(), r.rawName.end(),
-                       [](char c) { return c == '?' || static_cast<unsigned char>(c) >= 0x80; });
+    return (r.flags & 0x0800) == 0 && holdsHighByteOr(r.rawName, '?');
 }
 
 // The local header's Unicode Path name, read into `storage`.

@@ -48,6 +48,7 @@ public:
         return n;
     }
     bool failed() const { return m_failed; }
+    uint64_t left() const { return m_left; }
 
 private:
     int m_fd;
@@ -82,21 +83,32 @@ Result aborted()
     return Result::fail(Status::Aborted, "stopped by the receiver");
 }
 
+// A buffer of at most kChunk bytes for `wanted` bytes, never empty, and
+// left uninitialised: most entries are small, and clearing and touching
+// whole chunks for them cost more than their data.
+std::unique_ptr<unsigned char[]> chunkFor(uint64_t wanted, size_t& size)
+{
+    size = static_cast<size_t>(std::clamp<uint64_t>(wanted, 1, kChunk));
+    return std::unique_ptr<unsigned char[]>(new unsigned char[size]);
+}
+
 Result copyStored(PackedData& in, Sink& sink)
 {
-    std::vector<unsigned char> buf(kChunk);
+    size_t size = 0;
+    const auto buf = chunkFor(in.left(), size);
     for (;;) {
-        const ssize_t n = in.read(buf.data(), buf.size());
+        const ssize_t n = in.read(buf.get(), size);
         if (n < 0)
             return readError();
         if (n == 0)
             return Result::success();
-        if (!sink.write(buf.data(), static_cast<size_t>(n)))
+        if (!sink.write(buf.get(), static_cast<size_t>(n)))
             return aborted();
     }
 }
 
-Result inflateWithZlib(PackedData& in, Sink& sink)
+// `expected`: the size the directory gives, which only sizes the buffers.
+Result inflateWithZlib(PackedData& in, uint64_t expected, Sink& sink)
 {
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
@@ -105,22 +117,25 @@ Result inflateWithZlib(PackedData& in, Sink& sink)
         z_stream& z;
         ~End() { inflateEnd(&z); }
     } end{z};
-    std::vector<unsigned char> input(kChunk), output(kChunk);
+    constexpr uint64_t kLeastOutput = 4096;  // should the directory understate the size
+    size_t inputSize = 0, outputSize = 0;
+    const auto input = chunkFor(in.left(), inputSize);
+    const auto output = chunkFor(std::max(expected, kLeastOutput), outputSize);
     for (;;) {
         if (z.avail_in == 0) {
-            const ssize_t n = in.read(input.data(), input.size());
+            const ssize_t n = in.read(input.get(), inputSize);
             if (n < 0)
                 return readError();
             if (n == 0)
                 return Result::fail(Status::Corrupt, "deflate data ends early");
-            z.next_in = input.data();
+            z.next_in = input.get();
             z.avail_in = static_cast<uInt>(n);
         }
-        z.next_out = output.data();
-        z.avail_out = static_cast<uInt>(output.size());
+        z.next_out = output.get();
+        z.avail_out = static_cast<uInt>(outputSize);
         const int rc = inflate(&z, Z_NO_FLUSH);
-        const size_t produced = output.size() - z.avail_out;
-        if (produced > 0 && !sink.write(output.data(), produced))
+        const size_t produced = outputSize - z.avail_out;
+        if (produced > 0 && !sink.write(output.get(), produced))
             return aborted();
         if (rc == Z_STREAM_END)
             return Result::success();
@@ -148,15 +163,14 @@ const std::vector<Entry>& ZipReader::entries() const
     return m_allLibarchive ? m_libarchive->entries() : m_entries;
 }
 
-bool ZipReader::wantedEntry(const ZipRecord& r, Entry& en) const
+bool ZipReader::addEntry(const ZipRecord& r, bool nameWanted)
 {
-    // A plain ASCII name is listed as stored, "\\" as "/", which the
-    // patterns take alike: matched before the entry is built.
-    const bool plain = r.unicodeName.empty() && plainAsciiName(r.rawName);
-    if (plain && !wanted()->matches(r.rawName))
-        return false;
+    Entry& en = m_entries.emplace_back();
     ZipDirectory::fillEntry(r, en);
-    return plain || wanted()->matches(en.name);
+    if (nameWanted || wanted()->matches(en.name))
+        return true;
+    m_entries.pop_back();
+    return false;
 }
 
 Result ZipReader::open(const std::string& posixPath)
@@ -170,30 +184,37 @@ Result ZipReader::open(const std::string& posixPath)
 
     // One pass over the central directory: where every record's data is,
     // what the listing order needs, and the entries of the records wanted
-    // (all of them unless only some names were asked for).
+    // (all of them unless only some names were asked for). The listing
+    // order is worked out only when the records are not already in it
+    // (offsets rising, no resource forks), which the pass tells.
     std::vector<uint64_t> offsets;
-    std::vector<bool> forks;
+    std::vector<size_t> forkRecords;
+    bool rising = true;
     std::vector<size_t> built;  // the record of each entry built, when not all are
     const Result scanned = ZipDirectory::scan(
         posixPath,
         [&](const ZipRecord& r) {
             const size_t record = offsets.size();
+            rising = rising && (record == 0 || offsets.back() < r.localOffset);
             offsets.push_back(r.localOffset);
-            forks.push_back(ZipDirectory::isResourceFork(r.rawName));
+            if (ZipDirectory::isResourceFork(r.rawName))
+                forkRecords.push_back(record);
             if (!wanted()) {
                 ZipDirectory::fillEntry(r, m_entries.emplace_back());
             } else {
-                Entry en;
-                if (!wantedEntry(r, en))
+                // A plain ASCII name is listed as stored, "\\" as "/", which
+                // the patterns take alike: matched before the entry is built.
+                const bool plain = r.unicodeName.empty() && plainAsciiName(r.rawName);
+                if (plain && !wanted()->matches(r.rawName))
+                    return;
+                if (!addEntry(r, plain))
                     return;
                 built.push_back(record);
-                m_entries.push_back(std::move(en));
             }
             m_locations.push_back({r.localOffset, r.packedSize, r.method, 0});
         },
         [&](size_t n) {
             offsets.reserve(n);
-            forks.reserve(n);
             if (wanted())
                 return;
             m_entries.reserve(n);
@@ -217,8 +238,14 @@ Result ZipReader::open(const std::string& posixPath)
     constexpr size_t kUnlisted = std::string_view::npos;
     std::vector<size_t> order;
     std::vector<size_t> place;
-    if (ZipDirectory::listedOrder(
-            offsets.size(), [&offsets](size_t i) { return offsets[i]; }, forks, order)) {
+    std::vector<bool> forks;
+    if (!rising || !forkRecords.empty()) {
+        forks.assign(offsets.size(), false);
+        for (size_t record : forkRecords)
+            forks[record] = true;
+    }
+    if (!forks.empty() && ZipDirectory::listedOrder(
+                              offsets.size(), [&offsets](size_t i) { return offsets[i]; }, forks, order)) {
         place.assign(offsets.size(), kUnlisted);
         for (size_t p = 0; p < order.size(); ++p)
             place[order[p]] = p;
@@ -270,7 +297,7 @@ Result ZipReader::dataStart(const Location& r, uint64_t& start) const
     return Result::success();
 }
 
-Result ZipReader::extractHere(const Location& r, Sink& sink) const
+Result ZipReader::extractHere(const Location& r, uint64_t size, Sink& sink) const
 {
     uint64_t start = 0;
     if (Result res = dataStart(r, start); !res.ok())
@@ -280,7 +307,7 @@ Result ZipReader::extractHere(const Location& r, Sink& sink) const
     case 0:
         return copyStored(in, sink);
     case 8:
-        return inflateWithZlib(in, sink);
+        return inflateWithZlib(in, size, sink);
     default: {
         Result res = inflateRaw(
             DeflateVariant::Deflate64,
@@ -309,7 +336,7 @@ Result ZipReader::extract(size_t index, Sink& sink)
     if (r.packedSize == 0 && e.size == 0)
         return Result::success();  // some writers leave empty files without a stream
     if (r.method == 0 || r.method == 8 || r.method == 9)
-        return extractHere(r, sink);
+        return extractHere(r, e.size, sink);
     if (!ZipDirectory::decodable(r.method))
         return Result::fail(Status::Unsupported, "compression method " + e.method + " is not supported");
     return extractThroughLibarchive(r, e, sink);

@@ -40,12 +40,13 @@ private:
         uint16_t method = 0;
         size_t listed = 0;  // the entry's place in the whole listing
     };
-    // Whether the record's listed name is one the caller wants; if so,
-    // `en` (a new Entry) holds its entry.
-    bool wantedEntry(const ZipRecord& r, Entry& en) const;
+    // Adds the record's entry to m_entries if its name is wanted: known
+    // (`nameWanted`) or looked up by its listed name. Whether it was added.
+    bool addEntry(const ZipRecord& r, bool nameWanted);
     // Where the entry's data starts, from its local header.
     Result dataStart(const Location& at, uint64_t& start) const;
-    Result extractHere(const Location& at, Sink& sink) const;
+    // `size`: the entry's size as the directory gives it.
+    Result extractHere(const Location& at, uint64_t size, Sink& sink) const;
     Result extractThroughLibarchive(const Location& at, const Entry& e, Sink& sink);
 
     std::string m_path;

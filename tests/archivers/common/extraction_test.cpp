@@ -92,6 +92,21 @@ TEST_F(Extraction, OverwriteRulesPerDialect)
     EXPECT_EQ(fake::readFile(out("T/B.WAV")), "BB");
 }
 
+TEST_F(Extraction, ReplacedFileIsSwappedOutNeverWrittenInto)
+{
+    // The old file leaves its name whole: another link to it keeps the old
+    // content, and no hidden copy of either stays behind.
+    ::mkdir(out("T").c_str(), 0777);
+    fake::writeFile(out("T/B.WAV"), "old");
+    ASSERT_EQ(::link(out("T/B.WAV").c_str(), out("other-link").c_str()), 0);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(run(fake::kLha, "x -+ -c1 -x0  \"C:\\s.lzh\" \"C:\\T\\\" \"B.WAV\" "), ArcOk) << output;
+        EXPECT_EQ(fake::readFile(out("T/B.WAV")), "BB");
+    }
+    EXPECT_EQ(fake::readFile(out("other-link")), "old");
+    EXPECT_EQ(fake::listFolder(out("T")), std::vector<std::string>{"B.WAV"});
+}
+
 TEST_F(Extraction, FailedChecksLeaveNoFileAndKeepTheOldOne)
 {
     FakeArchive bad;

@@ -3,11 +3,14 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "archivers/common/checkedsink.h"
 #include "archivers/common/crc.h"
 #include "archivers/common/entryrecord.h"
 #include "archivers/common/outputtext.h"
+#include "archivers/common/reader.h"
 #include "archivers/common/safepath.h"
 #include "archivers/common/wildcard.h"
 
@@ -64,6 +67,86 @@ TEST(Wildcard, PartsBetweenStarsMatchInOrder)
     EXPECT_TRUE(wildcardMatch("a**b", "ab"));
     // A part inside a character's bytes is no match.
     EXPECT_FALSE(wildcardMatch("*\x9F\xB3*", "\xE9\x9F\xB3"));
+}
+
+namespace {
+
+// The pattern with each character other than "*", "?" and the separators
+// made a class of its own: the same matches, found by the general matcher
+// rather than by comparing bytes in place.
+std::string asClasses(std::string_view pattern)
+{
+    std::string out;
+    for (size_t i = 0; i < pattern.size();) {
+        const auto c = static_cast<unsigned char>(pattern[i]);
+        const size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        const std::string_view ch = pattern.substr(i, len);
+        if (ch == "*" || ch == "?" || ch == "/" || ch == "\\")
+            out += ch;
+        else
+            out += "[" + std::string(ch) + "]";
+        i += len;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Wildcard, LiteralPartsComparedInPlaceAgreeWithTheGeneralMatcher)
+{
+    // Patterns without wildcards, and the literal start and end of those
+    // with stars, are compared byte for byte before (or instead of)
+    // matching character by character: case, "\\" against "/", slashes at
+    // either end, trailing dots, UTF-8 and Shift-JIS bytes (whose second
+    // byte may be "\\") must come out as the general matcher has them.
+    const std::vector<std::string> patterns = {"snd/s09999.wav",   "SND\\S09999.WAV", "\\snd\\s09999.wav\\",
+                                               "s09999.wav",       "s09999.wav.",     "a.wav",
+                                               "\xE9\x9F\xB3.wav", "*.wav",           "s0*",
+                                               "snd/*9.wav",       "*9.wav",          "s*9*.WAV",
+                                               "snd/s0999?.wav",   "a.wav*",          "*a.wav"};
+    const std::vector<std::string> names = {"snd/s09999.wav",
+                                            "s09999.wav",
+                                            "snd/s09998.wav",
+                                            "SND\\S09999.WAV",
+                                            "snd\\s09999.wav",
+                                            "snd/S09999.Wav",
+                                            "snd/s09999.wav.",
+                                            "snd/s09999.wav/",
+                                            "/snd/s09999.wav",
+                                            "snd//s09999.wav",
+                                            "x/snd/s09999.wav",
+                                            "snd/s09999.wa",
+                                            "snd/s09999.wavx",
+                                            "s09999.wav\\",
+                                            "snd/\xE9\x9F\xB3.wav",
+                                            "\xE9\x9F\xB3.WAV",
+                                            "\x95\x5C"
+                                            "a.wav",
+                                            "snd/\x95\x5C"
+                                            "a.wav",
+                                            "a.wav",
+                                            "A.WAV",
+                                            "a.wav.",
+                                            ".wav",
+                                            "s0.wav",
+                                            "",
+                                            "/",
+                                            "snd/"};
+    for (const std::string& pattern : patterns) {
+        const std::string general = asClasses(pattern);
+        for (const std::string& name : names) {
+            const bool expected = wildcardMatch(general, name, true);
+            EXPECT_EQ(wildcardMatch(pattern, name, true), expected) << pattern << " / " << general << " on " << name;
+            EXPECT_EQ(wildcardMatch(pattern, name, false), expected) << pattern << " on " << name;
+        }
+    }
+    // What they agree on.
+    EXPECT_TRUE(wildcardMatch("snd/s09999.wav", "SND\\S09999.WAV"));
+    EXPECT_TRUE(wildcardMatch("s09999.wav", "x/snd\\S09999.wav"));
+    EXPECT_FALSE(wildcardMatch("s09999.wav", "s09999.wav."));
+    EXPECT_FALSE(wildcardMatch("s09999.wav.", "s09999.wav"));
+    EXPECT_TRUE(wildcardMatch("snd/s09999.wav", "/snd/s09999.wav/"));
+    EXPECT_TRUE(wildcardMatch("*.wav", "\xE9\x9F\xB3.WAV"));
 }
 
 TEST(Wildcard, HostilePatternsAndNamesCostAboutTheirLength)
@@ -169,6 +252,26 @@ TEST(Names, ShiftJisBecomesUtf8AndUtf8Stays)
                          "y"),
               "x\xEF\xBF\xBDy");
     EXPECT_EQ(nameToUtf8("end\x89"), "end\xEF\xBF\xBD");
+}
+
+TEST(Names, PlainAsciiAndHighByteChecksSeeEveryByte)
+{
+    // Both look at eight bytes at a time: every length and every place of
+    // the byte that decides must be seen.
+    for (size_t length = 0; length <= 20; ++length) {
+        const std::string plain(length, 'a');
+        EXPECT_TRUE(plainAsciiName(plain)) << length;
+        EXPECT_FALSE(holdsHighByteOr(plain, '?')) << length;
+        for (size_t at = 0; at < length; ++at) {
+            for (const char b : {'\0', '?', '\x7F', '\x80', '\xC3', '\xFF'}) {
+                std::string name = plain;
+                name[at] = b;
+                const bool high = static_cast<unsigned char>(b) >= 0x80;
+                EXPECT_EQ(plainAsciiName(name), !high && b != '\0') << length << " " << at << " " << int(b);
+                EXPECT_EQ(holdsHighByteOr(name, '?'), high || b == '?') << length << " " << at << " " << int(b);
+            }
+        }
+    }
 }
 
 TEST(Crc, KnownCheckValues)

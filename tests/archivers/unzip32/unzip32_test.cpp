@@ -127,6 +127,41 @@ TEST_F(Unzip32, ShiftJisNamesListAndExtractAsUtf8)
     EXPECT_TRUE(fixtures::readFile(dir.file("out/\xE9\x9F\xB3.wav")) == wave);
 }
 
+TEST_F(Unzip32, NamesArePickedByTheirStoredBytesOnlyWhenThoseArePlainAscii)
+{
+    // Entries asked for by name are matched on the stored name before their
+    // entry is built, unless the listed name may differ from it: here 表 (95
+    // 5C) would end in a "\\" that is no folder, and a NUL is listed as "_".
+    fixtures::writeFile(dir.file("n.zip"), fixtures::buildZip({{"a.wav", "plain"},
+                                                               {"\x95\x5C"
+                                                                "a.wav",
+                                                                "kanji"},
+                                                               {std::string("b\0c.wav", 7), "nul"},
+                                                               {"SND\\D.WAV", "upper"}}));
+    EXPECT_EQ(names(lib.list(windowsPath(dir.file("n.zip")), "*")),
+              (std::vector<std::string>{"SND/D.WAV", "a.wav", "b_c.wav",
+                                        "\xE8\xA1\xA8"
+                                        "a.wav"}));
+    const std::string out = dir.file("out");
+    for (const auto& [name, file, data] :
+         {std::tuple{"a.wav", "a.wav", "plain"},
+          std::tuple{"\xE8\xA1\xA8"
+                     "a.wav",
+                     "\xE8\xA1\xA8"
+                     "a.wav",
+                     "kanji"},
+          std::tuple{"b_c.wav", "b_c.wav", "nul"}, std::tuple{"snd/d.wav", "D.WAV", "upper"}}) {
+        fs::remove_all(out);
+        std::string said;
+        EXPECT_EQ(lib.command(extractLine(dir.file("n.zip"), out, name), &said), arc::ArcOk) << name << said;
+        std::vector<std::string> written;
+        for (const auto& f : fs::directory_iterator(out))
+            written.push_back(f.path().filename().string());
+        EXPECT_EQ(written, std::vector<std::string>{file}) << name;
+        EXPECT_EQ(fixtures::readFile(out + "/" + file), data) << name;
+    }
+}
+
 TEST_F(Unzip32, UnicodePathFieldNamesEntriesWhenItsCrcMatches)
 {
     // Windows writers put "?" in the legacy name for what its code page
