@@ -23,6 +23,7 @@
 #include "platform/terminal_message_box.h"
 #include "platform/version_resource.h"
 #include "tests/support/fake_services.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tidebell_test;
 
@@ -193,23 +194,20 @@ TEST(Arguments, SurroundingQuotesAreRemoved)
 
 TEST(Arguments, ALinuxPathOfAnExistingFileComesInItsDriveLetterForm)
 {
-    char dir[] = "/tmp/tidebell-args-XXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
-    std::string file = std::string(dir) + "/鈴 の音.wav";
-    ::close(::open(file.c_str(), O_CREAT | O_WRONLY, 0600));
-    std::string quoted = "\"" + file + "\"", missing = std::string(dir) + "/none.wav";
+    tidebell_test::TempDir dir;
+    std::string file = dir.write("鈴 の音.wav", "");
+    std::string quoted = "\"" + file + "\"", missing = dir.file("none.wav");
     char program[] = "TIDEBELL";
     char* argv[] = {program, file.data(), quoted.data(), missing.data(), nullptr};
     platform::setArguments(4, argv);
     const std::string expected = platform::toWindowsPath(file);
-    EXPECT_EQ(expected.rfind("C:\\tmp\\tidebell-args-", 0), 0u) << expected;
+    EXPECT_EQ(expected, dir.windows("鈴 の音.wav"));
+    EXPECT_EQ(expected.rfind("C:\\", 0), 0u) << expected;
     EXPECT_EQ(platform::paramStr(1), expected);
     EXPECT_EQ(platform::paramStr(2), expected);
     // A name that does not exist is not a file to translate: it stays as given.
     EXPECT_EQ(platform::paramStr(3), missing);
     platform::setArguments(0, nullptr);
-    ::unlink(file.c_str());
-    ::rmdir(dir);
 }
 
 TEST(Services, QtBoxShowsTheFlagsAndAnswersTheButtonPressed)

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +21,7 @@
 #include "archive/wrappers/zip32.h"
 #include "platform/platform.h"
 #include "tests/archive/fakes/fake_archiver.h"
+#include "tests/support/temp_dir.h"
 
 // Export lookups made in this process (entry_lookups.cpp counts the calls
 // of GetProcAddress, which the link routes through it): shows that entries
@@ -44,12 +45,8 @@ protected:
         archives::TBGA32::FreeDLL();
         FakeArc_Reset();
         useScenario("all");
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_temp =
-            std::filesystem::temp_directory_path() / (std::string("tidebell-wrappers-") + std::to_string(::getpid()) +
-                                                      "-" + info->test_suite_name() + "-" + info->name());
-        std::filesystem::remove_all(m_temp);
-        std::filesystem::create_directories(m_temp);
+        m_dir.emplace();
+        m_temp = m_dir->path();
         m_previousDir = std::filesystem::current_path();
         std::filesystem::current_path(m_temp);
         platform::overrides().tempFolder = m_temp.string();
@@ -57,7 +54,7 @@ protected:
     void TearDown() override
     {
         std::filesystem::current_path(m_previousDir);
-        std::filesystem::remove_all(m_temp);
+        m_dir.reset();
         platform::overrides().librarySearchFolders.reset();
         platform::overrides().tempFolder.reset();
     }
@@ -96,6 +93,7 @@ protected:
         return "";
     }
 
+    std::optional<tidebell_test::TempDir> m_dir;
     std::filesystem::path m_temp;
     std::filesystem::path m_previousDir;
     std::string m_output;  // no output buffer

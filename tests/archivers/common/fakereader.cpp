@@ -129,9 +129,7 @@ void clear()
 
 TestRoot::TestRoot()
 {
-    char templ[] = "/tmp/arc-common-XXXXXX";
-    const char* made = mkdtemp(templ);
-    g_root = made ? made : "/nonexistent-test-root";
+    g_root = m_dir.path();
     arc::setPathMapper(mapPath);
 }
 
@@ -139,11 +137,6 @@ TestRoot::~TestRoot()
 {
     arc::setPathMapper(nullptr);
     clear();
-    // Only ever our own mkdtemp folder.
-    if (g_root.rfind("/tmp/arc-common-", 0) == 0) {
-        std::error_code ec;
-        std::filesystem::remove_all(g_root, ec);
-    }
     g_root.clear();
 }
 

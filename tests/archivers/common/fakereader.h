@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archivers/common/library.h"
+#include "tests/support/temp_dir.h"
 
 namespace fake {
 
@@ -37,6 +38,9 @@ public:
     TestRoot();
     ~TestRoot();
     std::string posix(const std::string& relative) const;  // "a/b" -> <root>/a/b
+
+private:
+    tidebell_test::TempDir m_dir;
 };
 
 extern const arc::LibraryDefinition kLha;

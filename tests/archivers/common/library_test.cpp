@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 #include "archive/libraryapi.h"
 #include "platform/platform.h"
+#include "tests/support/temp_dir.h"
 
 using namespace archives;
 
@@ -18,24 +17,19 @@ namespace {
 class LoadedLibrary : public ::testing::Test {
 protected:
     void* m_lib = nullptr;
-    std::string m_dir;
+    tidebell_test::TempDir m_temp;
+    const std::string& m_dir = m_temp.path();
 
     void SetUp() override
     {
         m_lib = dlopen(FAKEARC_PATH, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(m_lib, nullptr) << dlerror();
-        char templ[] = "/tmp/arc-lib-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
         std::ofstream(m_dir + "/s.fak", std::ios::binary) << "TBFAKE\nsnd/a.wav\tAAAA\nB.WAV\tBB\nread.me\tx\n";
     }
     void TearDown() override
     {
         if (m_lib)
             dlclose(m_lib);
-        std::error_code ec;
-        if (m_dir.rfind("/tmp/arc-lib-", 0) == 0)
-            std::filesystem::remove_all(m_dir, ec);
     }
     template <typename F> F entry(const char* name)
     {
