@@ -29,6 +29,8 @@ const GioFunctions* gio()
         // its dependencies, define.
         loaded = resolve(library, "g_app_info_get_default_for_type", f.app_info_get_default_for_type) &&
                  resolve(library, "g_app_info_get_id", f.app_info_get_id) &&
+                 resolve(library, "g_cancellable_cancel", f.cancellable_cancel) &&
+                 resolve(library, "g_cancellable_new", f.cancellable_new) &&
                  resolve(library, "g_dbus_address_get_for_bus_sync", f.dbus_address_get_for_bus_sync) &&
                  resolve(library, "g_dbus_connection_close_sync", f.dbus_connection_close_sync) &&
                  resolve(library, "g_dbus_connection_emit_signal", f.dbus_connection_emit_signal) &&

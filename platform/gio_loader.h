@@ -12,6 +12,8 @@ namespace platform::desktop {
 struct GioFunctions {
     decltype(&::g_app_info_get_default_for_type) app_info_get_default_for_type;
     decltype(&::g_app_info_get_id) app_info_get_id;
+    decltype(&::g_cancellable_cancel) cancellable_cancel;
+    decltype(&::g_cancellable_new) cancellable_new;
     decltype(&::g_dbus_address_get_for_bus_sync) dbus_address_get_for_bus_sync;
     decltype(&::g_dbus_connection_close_sync) dbus_connection_close_sync;
     decltype(&::g_dbus_connection_emit_signal) dbus_connection_emit_signal;

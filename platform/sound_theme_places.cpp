@@ -11,9 +11,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "platform/desktop_files.h"
 #include "platform/internal.h"
@@ -32,6 +35,10 @@ bool isFile(const std::string& path)
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+// How long we wait on the session bus, directly or through a settings tool:
+// a bus that hangs would otherwise hang the window that asked.
+constexpr int kBusTimeoutMs = 2000;
 
 // Whether the session has a bus: over it the settings daemon of Xfce owns
 // its channel (a file written behind its back would be overwritten), and
@@ -101,6 +108,40 @@ ThemePlace gsettingsPlace(const std::string& id, Settings settings)
 // keys changed, as Plasma's own settings tools tell them after writing it.
 // Best effort: without a bus nobody is listening. A connection of its own,
 // as the shared one ends the process when the bus goes away.
+// Cancels what still waits on the bus when the time is up.
+class BusDeadline {
+public:
+    explicit BusDeadline(const GioFunctions* g) : m_g(g), m_cancellable(g->cancellable_new())
+    {
+        m_watch = std::thread([this] {
+            std::unique_lock lock(m_mutex);
+            if (!m_changed.wait_for(lock, std::chrono::milliseconds(kBusTimeoutMs), [this] { return m_finished; }))
+                m_g->cancellable_cancel(m_cancellable);
+        });
+    }
+    ~BusDeadline()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_changed.notify_one();
+        m_watch.join();
+        m_g->object_unref(m_cancellable);
+    }
+    BusDeadline(const BusDeadline&) = delete;
+    BusDeadline& operator=(const BusDeadline&) = delete;
+    GCancellable* cancellable() const { return m_cancellable; }
+
+private:
+    const GioFunctions* m_g;
+    GCancellable* m_cancellable;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_finished = false;
+    std::thread m_watch;
+};
+
 void announceKdeglobalsChange(const char* group, const char* key)
 {
     const GioFunctions* g = gio();
@@ -109,9 +150,11 @@ void announceKdeglobalsChange(const char* group, const char* key)
     gchar* address = g->dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (!address)
         return;
+    BusDeadline deadline(g);
     auto flags = static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                                    G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
-    GDBusConnection* bus = g->dbus_connection_new_for_address_sync(address, flags, nullptr, nullptr, nullptr);
+    GDBusConnection* bus =
+        g->dbus_connection_new_for_address_sync(address, flags, nullptr, deadline.cancellable(), nullptr);
     g->free(address);
     if (!bus)
         return;
@@ -124,8 +167,8 @@ void announceKdeglobalsChange(const char* group, const char* key)
     GVariant* changes = g->variant_new_array(nullptr, &entry, 1);
     g->dbus_connection_emit_signal(bus, nullptr, "/kdeglobals", "org.kde.kconfig.notify", "ConfigChanged",
                                    g->variant_new_tuple(&changes, 1), nullptr);
-    g->dbus_connection_flush_sync(bus, nullptr, nullptr);
-    g->dbus_connection_close_sync(bus, nullptr, nullptr);
+    g->dbus_connection_flush_sync(bus, deadline.cancellable(), nullptr);
+    g->dbus_connection_close_sync(bus, deadline.cancellable(), nullptr);
     g->object_unref(bus);
 }
 
@@ -471,10 +514,6 @@ std::optional<std::string> withXsettingsSoundTheme(const std::string& xml, const
 
 namespace {
 
-// How long a settings tool may take. It waits on the session bus, and a bus
-// that hangs would otherwise hang the window that asked.
-constexpr int kProgramTimeoutMs = 2000;
-
 // Runs a program found on PATH; answers its exit status (-1 when it could
 // not run or was stopped for taking too long) and what it wrote.
 int runProgram(const std::vector<std::string>& args, std::string& output)
@@ -504,7 +543,7 @@ int runProgram(const std::vector<std::string>& args, std::string& output)
         ::close(pipeEnds[0]);
         return -1;
     }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kProgramTimeoutMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusTimeoutMs);
     bool late = false;
     char buffer[1024];
     for (;;) {
@@ -527,7 +566,7 @@ int runProgram(const std::vector<std::string>& args, std::string& output)
     ::close(pipeEnds[0]);
     if (late) {
         ::kill(-pid, SIGKILL);
-        output = std::to_string(kProgramTimeoutMs / 1000) + " 秒待っても応答がありません";
+        output = std::to_string(kBusTimeoutMs / 1000) + " 秒待っても応答がありません";
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

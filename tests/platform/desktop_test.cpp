@@ -2,6 +2,8 @@
 // private XDG folders, the memory GSettings backend, the freedesktop tools
 // and libcanberra playing into ALSA's null device.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -659,9 +661,10 @@ TEST_F(DesktopTest, XsettingsdFilesNameTheThemeKeepTheUsersLinesAndTheManagerRer
     ::kill(managerPid, SIGKILL);
 }
 
-TEST_F(DesktopTest, XfconfThatDoesNotAnswerIsStoppedAndReported)
+TEST_F(DesktopTest, SessionBusThatHangsIsGivenUpAndXfconfReported)
 {
     platform::overrides().soundSettingsSchemas = std::vector<std::string>{};
+    write(config("kdeglobals"), "[Sounds]\nTheme=oxygen\n");
     write(config("xfce4/xfconf/xfce-perchannel-xml/xsettings.xml"),
           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xsettings\" version=\"1.0\">\n</channel>\n");
     // A session bus that hangs: the query waits far longer than anyone would.
@@ -669,7 +672,15 @@ TEST_F(DesktopTest, XfconfThatDoesNotAnswerIsStoppedAndReported)
     write(world().file("files/bin/xfconf-query"), "#!/bin/sh\nsleep 60 &\necho $! > " + sleeper + "\nwait\n");
     fs::permissions(world().file("files/bin/xfconf-query"), fs::perms::owner_all);
     ::setenv("PATH", (world().file("files/bin") + ":" + std::getenv("PATH")).c_str(), 1);
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
+    // A bus that takes connections and never answers them.
+    const std::string socketPath = world().file("files/bus");
+    int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listening, 4), 0);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socketPath).c_str(), 1);
     std::string file = world().file("files/login.wav");
     write(file, wave());
 
@@ -682,12 +693,16 @@ TEST_F(DesktopTest, XfconfThatDoesNotAnswerIsStoppedAndReported)
     EXPECT_NE(platform::lastDesktopNotice().find("xfconf-query"), std::string::npos) << platform::lastDesktopNotice();
     EXPECT_NE(platform::lastDesktopNotice().find("応答がありません"), std::string::npos);
     EXPECT_TRUE(fs::is_symlink(data("sounds/tidebell/stereo/desktop-login.wav")));
+    // Plasma's file was written; that nobody heard of it is no failure.
+    EXPECT_EQ(read(config("kdeglobals")), "[Sounds]\nTheme=tidebell\n");
+    EXPECT_EQ(platform::lastDesktopNotice().find("kdeglobals"), std::string::npos);
     // Nothing it started is left running.
     std::string stat = "/proc/" + read(sleeper).substr(0, read(sleeper).find('\n')) + "/stat";
     EXPECT_TRUE(waitFor([&] {
         std::string text = read(stat);
         return text.empty() || text.find(") Z") != std::string::npos;
     })) << read(stat);
+    ::close(listening);
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
