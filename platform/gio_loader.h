@@ -1,7 +1,8 @@
-// The few GIO functions the desktop mirroring uses, loaded when first
-// needed. Linking GIO would load it, GLib and their dependencies into every
-// process that loads the platform, the archiver libraries' command-line
-// users among them, for a mirroring most of them never do.
+// The few GIO functions the desktop mirroring uses (settings and a signal on
+// the session bus), loaded when first needed. Linking GIO would load it,
+// GLib and their dependencies into every process that loads the platform,
+// the archiver libraries' command-line users among them, for a mirroring
+// most of them never do.
 #pragma once
 
 #include <gio/gio.h>
@@ -11,6 +12,13 @@ namespace platform::desktop {
 struct GioFunctions {
     decltype(&::g_app_info_get_default_for_type) app_info_get_default_for_type;
     decltype(&::g_app_info_get_id) app_info_get_id;
+    decltype(&::g_cancellable_cancel) cancellable_cancel;
+    decltype(&::g_cancellable_new) cancellable_new;
+    decltype(&::g_dbus_address_get_for_bus_sync) dbus_address_get_for_bus_sync;
+    decltype(&::g_dbus_connection_close_sync) dbus_connection_close_sync;
+    decltype(&::g_dbus_connection_emit_signal) dbus_connection_emit_signal;
+    decltype(&::g_dbus_connection_flush_sync) dbus_connection_flush_sync;
+    decltype(&::g_dbus_connection_new_for_address_sync) dbus_connection_new_for_address_sync;
     decltype(&::g_free) free;
     decltype(&::g_object_unref) object_unref;
     decltype(&::g_settings_get_string) settings_get_string;
@@ -23,6 +31,11 @@ struct GioFunctions {
     decltype(&::g_settings_schema_unref) settings_schema_unref;
     decltype(&::g_settings_set_string) settings_set_string;
     decltype(&::g_settings_sync) settings_sync;
+    decltype(&::g_variant_new_array) variant_new_array;
+    decltype(&::g_variant_new_dict_entry) variant_new_dict_entry;
+    decltype(&::g_variant_new_fixed_array) variant_new_fixed_array;
+    decltype(&::g_variant_new_string) variant_new_string;
+    decltype(&::g_variant_new_tuple) variant_new_tuple;
     decltype(&::g_variant_unref) variant_unref;
 };
 

@@ -1,15 +1,22 @@
 #include "platform/sound_theme_places.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "platform/desktop_files.h"
 #include "platform/internal.h"
@@ -27,6 +34,22 @@ bool isFile(const std::string& path)
 {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// How long we wait on the session bus, directly or through a settings tool:
+// a bus that hangs would otherwise hang the window that asked.
+constexpr int kBusTimeoutMs = 2000;
+
+// Whether the session has a bus: over it the settings daemon of Xfce owns
+// its channel (a file written behind its back would be overwritten), and
+// Plasma's programs hear of changed settings.
+bool sessionBus()
+{
+    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
+        return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    return runtime && *runtime && ::stat((std::string(runtime) + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
 // ---- GSettings: GNOME, MATE, Cinnamon ----
@@ -81,42 +104,153 @@ ThemePlace gsettingsPlace(const std::string& id, Settings settings)
 
 // ---- kdeglobals: Plasma ----
 
-ThemePlace kdePlace(const std::string& path)
+// Plasma's programs reread kdeglobals when told over the session bus which
+// keys changed, as Plasma's own settings tools tell them after writing it.
+// Best effort: without a bus nobody is listening. A connection of its own,
+// as the shared one ends the process when the bus goes away.
+// Cancels what still waits on the bus when the time is up.
+class BusDeadline {
+public:
+    explicit BusDeadline(const GioFunctions* g) : m_g(g), m_cancellable(g->cancellable_new())
+    {
+        m_watch = std::thread([this] {
+            std::unique_lock lock(m_mutex);
+            if (!m_changed.wait_for(lock, std::chrono::milliseconds(kBusTimeoutMs), [this] { return m_finished; }))
+                m_g->cancellable_cancel(m_cancellable);
+        });
+    }
+    ~BusDeadline()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_changed.notify_one();
+        m_watch.join();
+        m_g->object_unref(m_cancellable);
+    }
+    BusDeadline(const BusDeadline&) = delete;
+    BusDeadline& operator=(const BusDeadline&) = delete;
+    GCancellable* cancellable() const { return m_cancellable; }
+
+private:
+    const GioFunctions* m_g;
+    GCancellable* m_cancellable;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_finished = false;
+    std::thread m_watch;
+};
+
+void announceKdeglobalsChange(const char* group, const char* key)
 {
-    ThemePlace place{"kde", path + " [Sounds] Theme", nullptr, nullptr};
-    place.read = [path](ThemeChoice& choice) -> std::optional<std::string> {
+    const GioFunctions* g = gio();
+    if (!g || !sessionBus())
+        return;
+    gchar* address = g->dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (!address)
+        return;
+    BusDeadline deadline(g);
+    auto flags = static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                   G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
+    GDBusConnection* bus =
+        g->dbus_connection_new_for_address_sync(address, flags, nullptr, deadline.cancellable(), nullptr);
+    g->free(address);
+    if (!bus)
+        return;
+    // a{saay}: group -> its changed keys, each key's bytes without a
+    // terminating zero.
+    GVariant* keys = g->variant_new_fixed_array(reinterpret_cast<const GVariantType*>("y"), key,
+                                                std::char_traits<char>::length(key), 1);
+    GVariant* keyList = g->variant_new_array(reinterpret_cast<const GVariantType*>("ay"), &keys, 1);
+    GVariant* entry = g->variant_new_dict_entry(g->variant_new_string(group), keyList);
+    GVariant* changes = g->variant_new_array(nullptr, &entry, 1);
+    g->dbus_connection_emit_signal(bus, nullptr, "/kdeglobals", "org.kde.kconfig.notify", "ConfigChanged",
+                                   g->variant_new_tuple(&changes, 1), nullptr);
+    g->dbus_connection_flush_sync(bus, deadline.cancellable(), nullptr);
+    g->dbus_connection_close_sync(bus, deadline.cancellable(), nullptr);
+    g->object_unref(bus);
+}
+
+// ---- settings files edited in place ----
+
+// How a desktop's settings file names the sound theme. Each answers a
+// failure text (after the file's path) when the text is not one it can read.
+struct ThemeFileFormat {
+    // The theme the text names; nullopt for none.
+    std::function<std::optional<std::string>(const std::string& text, std::optional<std::string>& theme)> read;
+    // Names the theme in the text, or none for nullopt, keeping the rest.
+    std::function<std::optional<std::string>(std::string& text, const std::optional<std::string>& theme)> edit;
+    std::string fallback;           // what the desktop plays when the file names none
+    std::function<void()> changed;  // after the file was rewritten
+};
+
+ThemePlace filePlace(const std::string& id, const std::string& path, const std::string& key, ThemeFileFormat format)
+{
+    ThemePlace place{id, path + " " + key, nullptr, nullptr};
+    place.read = [path, format](ThemeChoice& choice) -> std::optional<std::string> {
         std::string text;
         if (!readIfExists(path, text))
             return errnoText(path, errno);
-        int bad = 0;
-        auto file = KeyFileText::parse(text, bad);
-        if (!file)
-            return path + ": " + std::to_string(bad) + " 行目を読めません";
-        auto theme = file->get("Sounds", "Theme");
+        std::optional<std::string> theme;
+        if (auto bad = format.read(text, theme))
+            return path + ": " + *bad;
         choice.chosen = theme && !theme->empty();
-        // What Plasma plays when the user chose nothing.
-        choice.theme = choice.chosen ? *theme : "ocean";
+        choice.theme = choice.chosen ? *theme : format.fallback;
         return std::nullopt;
     };
-    place.write = [path](const ThemeChoice& choice) -> std::optional<std::string> {
-        // Read again right before writing, so that nothing the user or
-        // Plasma wrote meanwhile is lost.
+    place.write = [path, format](const ThemeChoice& choice) -> std::optional<std::string> {
+        // Read again right before writing, so that nothing the user or the
+        // desktop wrote meanwhile is lost.
         std::string text;
         if (!readIfExists(path, text))
             return errnoText(path, errno);
-        int bad = 0;
-        auto file = KeyFileText::parse(text, bad);
-        if (!file)
-            return path + ": " + std::to_string(bad) + " 行目を読めません";
-        if (choice.chosen)
-            file->set("Sounds", "Theme", choice.theme);
-        else
-            file->remove("Sounds", "Theme");
-        if (file->text() == text)
+        std::string edited = text;
+        if (auto bad = format.edit(edited, choice.chosen ? std::optional(choice.theme) : std::nullopt))
+            return path + ": " + *bad;
+        if (edited == text)
             return std::nullopt;
-        return writeFile(path, file->text());
+        if (auto failed = writeFile(path, edited))
+            return failed;
+        if (format.changed)
+            format.changed();
+        return std::nullopt;
     };
     return place;
+}
+
+ThemePlace kdePlace(const std::string& path)
+{
+    auto parse = [](const std::string& text, std::optional<KeyFileText>& file) -> std::optional<std::string> {
+        int bad = 0;
+        file = KeyFileText::parse(text, bad);
+        if (!file)
+            return std::to_string(bad) + " 行目を読めません";
+        return std::nullopt;
+    };
+    ThemeFileFormat format;
+    format.read = [parse](const std::string& text, std::optional<std::string>& theme) -> std::optional<std::string> {
+        std::optional<KeyFileText> file;
+        if (auto bad = parse(text, file))
+            return bad;
+        theme = file->get("Sounds", "Theme");
+        return std::nullopt;
+    };
+    format.edit = [parse](std::string& text, const std::optional<std::string>& theme) -> std::optional<std::string> {
+        std::optional<KeyFileText> file;
+        if (auto bad = parse(text, file))
+            return bad;
+        if (theme)
+            file->set("Sounds", "Theme", *theme);
+        else
+            file->remove("Sounds", "Theme");
+        text = file->text();
+        return std::nullopt;
+    };
+    // What Plasma plays when the user chose nothing.
+    format.fallback = "ocean";
+    format.changed = [] { announceKdeglobalsChange("Sounds", "Theme"); };
+    return filePlace("kde", path, "[Sounds] Theme", format);
 }
 
 // ---- xfconf channel xsettings: Xfce ----
@@ -381,7 +515,7 @@ std::optional<std::string> withXsettingsSoundTheme(const std::string& xml, const
 namespace {
 
 // Runs a program found on PATH; answers its exit status (-1 when it could
-// not run) and what it wrote.
+// not run or was stopped for taking too long) and what it wrote.
 int runProgram(const std::vector<std::string>& args, std::string& output)
 {
     int pipeEnds[2];
@@ -391,31 +525,53 @@ int runProgram(const std::vector<std::string>& args, std::string& output)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
+    // A group of its own, so that what it started is stopped with it.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    int rc = ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeEnds[1]);
     if (rc != 0) {
         ::close(pipeEnds[0]);
         return -1;
     }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusTimeoutMs);
+    bool late = false;
     char buffer[1024];
-    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) != 0;) {
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd readable{pipeEnds[0], POLLIN, 0};
+        int ready = left.count() > 0 ? ::poll(&readable, 1, static_cast<int>(left.count())) : 0;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0) {
+            late = true;
+            break;
+        }
+        ssize_t n = ready < 0 ? -1 : ::read(pipeEnds[0], buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n <= 0)
             break;
         output.append(buffer, static_cast<size_t>(n));
     }
     ::close(pipeEnds[0]);
+    if (late) {
+        ::kill(-pid, SIGKILL);
+        output = std::to_string(kBusTimeoutMs / 1000) + " 秒待っても応答がありません";
+    }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return !late && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 bool onPath(const std::string& program)
@@ -426,17 +582,6 @@ bool onPath(const std::string& program)
         if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0)
             return true;
     return false;
-}
-
-// Whether a session bus answers, over which the settings daemon of Xfce
-// owns the channel: a file written behind its back would be overwritten.
-bool sessionBus()
-{
-    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
-        return true;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat st {};
-    return runtime && *runtime && ::stat((std::string(runtime) + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
 std::string firstLine(const std::string& text)
@@ -477,38 +622,149 @@ ThemePlace xfconfPlace()
     return place;
 }
 
+// GTK plays this one when XSETTINGS names none.
+constexpr char kXsettingsFallback[] = "freedesktop";
+
 ThemePlace xsettingsFilePlace(const std::string& path)
 {
-    ThemePlace place{"xfce", path + " Net/SoundThemeName", nullptr, nullptr};
-    auto load = [path](std::string& text) -> std::optional<std::string> {
-        if (!readIfExists(path, text))
-            return errnoText(path, errno);
+    ThemeFileFormat format;
+    format.read = [](const std::string& text, std::optional<std::string>& theme) -> std::optional<std::string> {
+        auto named = text.empty() ? std::optional<std::optional<std::string>>(std::nullopt) : xsettingsSoundTheme(text);
+        if (!named)
+            return "読めない形式です";
+        theme = *named;
         return std::nullopt;
     };
-    place.read = [path, load](ThemeChoice& choice) -> std::optional<std::string> {
-        std::string text;
-        if (auto bad = load(text))
-            return bad;
-        auto theme = text.empty() ? std::optional<std::optional<std::string>>(std::nullopt) : xsettingsSoundTheme(text);
-        if (!theme)
-            return path + ": 読めない形式です";
-        choice.chosen = theme->has_value() && !(*theme)->empty();
-        // GTK plays this one when XSETTINGS names none.
-        choice.theme = choice.chosen ? **theme : "freedesktop";
-        return std::nullopt;
-    };
-    place.write = [path, load](const ThemeChoice& choice) -> std::optional<std::string> {
-        std::string text;
-        if (auto bad = load(text))
-            return bad;
-        auto edited = withXsettingsSoundTheme(text, choice.chosen ? std::optional(choice.theme) : std::nullopt);
+    format.edit = [](std::string& text, const std::optional<std::string>& theme) -> std::optional<std::string> {
+        auto edited = withXsettingsSoundTheme(text, theme);
         if (!edited)
-            return path + ": 読めない形式です";
-        if (*edited == text)
-            return std::nullopt;
-        return writeFile(path, *edited);
+            return "読めない形式です";
+        text = *edited;
+        return std::nullopt;
     };
-    return place;
+    format.fallback = kXsettingsFallback;
+    return filePlace("xfce", path, "Net/SoundThemeName", format);
+}
+
+// ---- the XSETTINGS manager of other X11 sessions: its configuration file ----
+
+constexpr char kXsettingsdKey[] = "Net/SoundThemeName";
+
+// Where a setting's line names it: the name is the line's first word; blank
+// lines and those starting with '#' hold none.
+bool namesSetting(const std::string& line, const std::string& name)
+{
+    size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line[start] == '#' || line.compare(start, name.size(), name) != 0)
+        return false;
+    size_t after = start + name.size();
+    return after == line.size() || line[after] == ' ' || line[after] == '\t' || line[after] == '\r';
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::stringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The quoted string value of a setting's line and where it ends (one past
+// its closing quote); nullopt when the line holds none.
+std::optional<std::string> quotedValue(const std::string& line, const std::string& name, size_t& begin, size_t& end)
+{
+    begin = line.find_first_not_of(" \t", line.find(name) + name.size());
+    if (begin == std::string::npos || line[begin] != '"')
+        return std::nullopt;
+    std::string value;
+    for (size_t i = begin + 1; i < line.size(); ++i) {
+        if (line[i] == '"') {
+            end = i + 1;
+            return value;
+        }
+        if (line[i] == '\\' && i + 1 < line.size())
+            ++i;
+        value += line[i];
+    }
+    return std::nullopt;
+}
+
+std::string quoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// The manager rereads its file on SIGHUP. Ours only, found by name; best
+// effort, as a manager that is not running reads the file when it starts.
+void reloadXsettingsd()
+{
+    std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), &::closedir);
+    if (!proc)
+        return;
+    while (dirent* e = ::readdir(proc.get())) {
+        char* end = nullptr;
+        long pid = std::strtol(e->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0')
+            continue;
+        std::string folder = std::string("/proc/") + e->d_name;
+        struct stat st {};
+        std::string name;
+        if (::stat(folder.c_str(), &st) != 0 || st.st_uid != ::getuid() || !readIfExists(folder + "/comm", name))
+            continue;
+        if (name == "xsettingsd\n")
+            ::kill(static_cast<pid_t>(pid), SIGHUP);
+    }
+}
+
+ThemePlace xsettingsdPlace(const std::string& id, const std::string& path)
+{
+    ThemeFileFormat format;
+    format.read = [](const std::string& text, std::optional<std::string>& theme) -> std::optional<std::string> {
+        for (const std::string& line : linesOf(text))
+            if (namesSetting(line, kXsettingsdKey)) {
+                size_t begin = 0, end = 0;
+                theme = quotedValue(line, kXsettingsdKey, begin, end);
+                if (!theme)
+                    return std::string(kXsettingsdKey) + " の値を読めません";
+                return std::nullopt;
+            }
+        return std::nullopt;
+    };
+    format.edit = [](std::string& text, const std::optional<std::string>& theme) -> std::optional<std::string> {
+        std::string out;
+        bool found = false;
+        std::stringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            bool last = in.eof();
+            if (namesSetting(line, kXsettingsdKey) && !found) {
+                found = true;
+                if (!theme)
+                    continue;
+                // What follows the value (a comment) stays.
+                size_t begin = 0, end = 0;
+                if (quotedValue(line, kXsettingsdKey, begin, end))
+                    line.replace(begin, end - begin, quoted(*theme));
+                else
+                    line = std::string(kXsettingsdKey) + " " + quoted(*theme);
+            }
+            out += line + (last ? "" : "\n");
+        }
+        if (!found && theme)
+            out += std::string(out.empty() || out.back() == '\n' ? "" : "\n") + kXsettingsdKey + " " + quoted(*theme) +
+                   "\n";
+        text = out;
+        return std::nullopt;
+    };
+    format.fallback = kXsettingsFallback;
+    format.changed = reloadXsettingsd;
+    return filePlace(id, path, kXsettingsdKey, format);
 }
 
 bool xfceConfigured(const std::string& userFile)
@@ -543,6 +799,14 @@ std::vector<ThemePlace> themePlaces()
     std::string xsettings = configHome() + "/" + kXsettingsFile;
     if (xfceConfigured(xsettings))
         places.push_back(sessionBus() && onPath("xfconf-query") ? xfconfPlace() : xsettingsFilePlace(xsettings));
+    // Its file has long been ~/.xsettingsd; later versions also read one in
+    // the configuration folder. Whichever the user keeps is edited.
+    std::string xsettingsd = homeFolder() + "/.xsettingsd";
+    if (isFile(xsettingsd))
+        places.push_back(xsettingsdPlace("xsettingsd", xsettingsd));
+    std::string xsettingsdConf = configHome() + "/xsettingsd/xsettingsd.conf";
+    if (isFile(xsettingsdConf))
+        places.push_back(xsettingsdPlace("xsettingsd-conf", xsettingsdConf));
     return places;
 }
 

@@ -29,7 +29,7 @@ test_pkgs=(
   desktop-file-utils xdg-utils libglib2.0-bin gsettings-desktop-schemas
   twm ffmpeg lintian clang-format xfonts-base
   xdotool x11-utils libxtst6 dbus-daemon at-spi2-core python3 python3-pyatspi gir1.2-atspi-2.0
-  xfconf libkf5config-bin mate-desktop-common cinnamon-desktop-data
+  xfconf libxfconf-0-3 libkf5config-bin mate-desktop-common cinnamon-desktop-data
 )
 
 pkgs=("${build_pkgs[@]}")

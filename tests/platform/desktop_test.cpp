@@ -2,13 +2,17 @@
 // private XDG folders, the memory GSettings backend, the freedesktop tools
 // and libcanberra playing into ALSA's null device.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "platform/desktop.h"
 #include "platform/platform.h"
@@ -34,6 +38,7 @@ const tidebell_test::TempDir& world()
         ::setenv("XDG_DATA_DIRS", (dir.file("system") + ":/usr/share").c_str(), 1);
         ::setenv("GSETTINGS_BACKEND", "memory", 1);
         ::setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
+        ::setenv("HOME", dir.file("home").c_str(), 1);
         ::unsetenv("XDG_CURRENT_DESKTOP");
         // No session bus: the Xfce settings are a file unless a test starts a bus.
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
@@ -84,7 +89,7 @@ protected:
     void SetUp() override
     {
         const auto& w = world();
-        for (const char* sub : {"data", "config", "files"}) {
+        for (const char* sub : {"data", "config", "files", "home"}) {
             std::error_code ec;
             fs::permissions(w.file(sub), fs::perms::owner_all, ec);
             fs::remove_all(w.file(sub), ec);
@@ -390,6 +395,30 @@ void setTheme(const char* schema, const char* theme)
 
 const char* const kLogin = "AppEvents\\Schemes\\Apps\\.Default\\WindowsLogon\\.Current";
 
+// A private session bus for the rest of the process; answers its process id.
+int startSessionBus()
+{
+    std::string bus = run("dbus-daemon --session --fork --print-address=1 --print-pid=1");
+    std::string address = bus.substr(0, bus.find('\n'));
+    int pid = std::atoi(bus.substr(bus.find('\n') + 1).c_str());
+    if (pid > 0)
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    return pid;
+}
+
+// Polls until the condition holds or five seconds passed.
+template <typename Condition> bool waitFor(Condition condition)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        g_main_context_iteration(nullptr, FALSE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 TEST_F(DesktopTest, GnomeMateAndCinnamonPlayTheAssignedSoundAndGetTheirThemesBack)
 {
     for (const char* id : {"org.gnome.desktop.sound", "org.mate.sound", "org.cinnamon.desktop.sound"})
@@ -494,11 +523,8 @@ TEST_F(DesktopTest, RunningXfceSettingsDaemonIsAskedThroughXfconf)
     platform::overrides().soundSettingsSchemas = std::vector<std::string>{};
     write(config("xfce4/xfconf/xfce-perchannel-xml/xsettings.xml"),
           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xsettings\" version=\"1.0\">\n</channel>\n");
-    std::string bus = run("dbus-daemon --session --fork --print-address=1 --print-pid=1");
-    std::string address = bus.substr(0, bus.find('\n'));
-    int pid = std::atoi(bus.substr(bus.find('\n') + 1).c_str());
-    ASSERT_GT(pid, 0) << bus;
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    int pid = startSessionBus();
+    ASSERT_GT(pid, 0);
     std::string file = world().file("files/login.wav");
     write(file, wave());
 
@@ -510,6 +536,173 @@ TEST_F(DesktopTest, RunningXfceSettingsDaemonIsAskedThroughXfconf)
     EXPECT_NE(run("xfconf-query -c xsettings -p /Net/SoundThemeName").find("does not exist"), std::string::npos);
 
     ::kill(pid, SIGTERM);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+// Plasma's programs hear which keys of kdeglobals changed, as from Plasma's
+// own settings tools: group -> keys, each key's bytes.
+void recordConfigChanged(GDBusConnection*, const gchar*, const gchar* path, const gchar*, const gchar*,
+                         GVariant* parameters, gpointer heard)
+{
+    std::string text = std::string(path) + " " + g_variant_get_type_string(parameters);
+    GVariant* changes = g_variant_get_child_value(parameters, 0);
+    GVariantIter groups;
+    g_variant_iter_init(&groups, changes);
+    const gchar* group = nullptr;
+    GVariant* keys = nullptr;
+    while (g_variant_iter_next(&groups, "{&s@aay}", &group, &keys)) {
+        for (gsize i = 0; i < g_variant_n_children(keys); ++i) {
+            GVariant* key = g_variant_get_child_value(keys, i);
+            gsize size = 0;
+            auto bytes = static_cast<const char*>(g_variant_get_fixed_array(key, &size, 1));
+            text += " " + std::string(group) + ":" + std::string(bytes, size);
+            g_variant_unref(key);
+        }
+        g_variant_unref(keys);
+    }
+    g_variant_unref(changes);
+    static_cast<std::vector<std::string>*>(heard)->push_back(text);
+}
+
+TEST_F(DesktopTest, PlasmaIsToldOverTheSessionBusWhenItsSoundThemeChanges)
+{
+    if (!haveTool("dbus-daemon"))
+        GTEST_SKIP() << "D-Bus is not installed";
+    platform::overrides().soundSettingsSchemas = std::vector<std::string>{};
+    write(config("kdeglobals"), "[Sounds]\nTheme=oxygen\n");
+    int pid = startSessionBus();
+    ASSERT_GT(pid, 0);
+    GDBusConnection* listener = g_dbus_connection_new_for_address_sync(
+        std::getenv("DBUS_SESSION_BUS_ADDRESS"),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    ASSERT_NE(listener, nullptr);
+    std::vector<std::string> heard;
+    g_dbus_connection_signal_subscribe(listener, nullptr, "org.kde.kconfig.notify", "ConfigChanged", nullptr, nullptr,
+                                       G_DBUS_SIGNAL_FLAGS_NONE, recordConfigChanged, &heard, nullptr);
+    // A call answered after the bus took the subscription.
+    GVariant* id =
+        g_dbus_connection_call_sync(listener, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                    "GetId", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    ASSERT_NE(id, nullptr);
+    g_variant_unref(id);
+    std::string file = world().file("files/login.wav");
+    write(file, wave());
+
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    ASSERT_TRUE(waitFor([&] { return !heard.empty(); }));
+    EXPECT_EQ(heard[0], "/kdeglobals (a{saay}) Sounds:Theme");
+    // A second sound leaves kdeglobals as it is: nothing to tell.
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\.Default\\WindowsLogoff\\.Current",
+                         platform::toWindowsPath(file)),
+              ERROR_SUCCESS);
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\.Default\\WindowsLogoff\\.Current", ""),
+              ERROR_SUCCESS);
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, ""), ERROR_SUCCESS);
+    EXPECT_EQ(read(config("kdeglobals")), "[Sounds]\nTheme=oxygen\n");
+    ASSERT_TRUE(waitFor([&] { return heard.size() >= 2; }));
+    EXPECT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[1], "/kdeglobals (a{saay}) Sounds:Theme");
+
+    g_object_unref(listener);
+    ::kill(pid, SIGTERM);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+TEST_F(DesktopTest, XsettingsdFilesNameTheThemeKeepTheUsersLinesAndTheManagerRereadsThem)
+{
+    platform::overrides().soundSettingsSchemas = std::vector<std::string>{};
+    writeOwnTheme("oxygen", "dialog-information");
+    const std::string home = world().file("home/.xsettingsd");
+    const std::string conf = config("xsettingsd/xsettingsd.conf");
+    const std::string mine = "# the user's\nNet/ThemeName \"Adwaita\"\n\nNet/SoundThemeName \"oxygen\"  # mine\n"
+                             "Xft/DPI 98304";
+    const std::string other = "Xft/Antialias 1\n";
+    write(home, mine);
+    write(conf, other);
+    // A stand-in for the running manager that notes each request to reread.
+    const std::string manager = world().file("files/bin/xsettingsd");
+    const std::string rereads = world().file("files/rereads");
+    write(manager, "#!/bin/sh\ntrap 'echo reread >> " + rereads + "' HUP\ntouch " + rereads +
+                       "\nwhile :; do sleep 0.05; done\n");
+    fs::permissions(manager, fs::perms::owner_all);
+    int managerPid = std::atoi(run(manager + " >/dev/null 2>&1 & echo $!").c_str());
+    ASSERT_GT(managerPid, 0);
+    ASSERT_TRUE(waitFor([&] { return fs::exists(rereads); }));
+    std::string file = world().file("files/login.wav");
+    write(file, wave());
+
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    EXPECT_EQ(read(home), "# the user's\nNet/ThemeName \"Adwaita\"\n\nNet/SoundThemeName \"tidebell\"  # mine\n"
+                          "Xft/DPI 98304");
+    EXPECT_EQ(read(conf), "Xft/Antialias 1\nNet/SoundThemeName \"tidebell\"\n");
+    EXPECT_TRUE(waitFor([&] { return read(rereads).find("reread") != std::string::npos; }));
+    EXPECT_NE(read(data("sounds/tidebell/index.theme")).find("Inherits=oxygen,freedesktop\n"), std::string::npos);
+    EXPECT_EQ(playEventOfTheme("desktop-login", "tidebell"), CA_SUCCESS);
+
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, ""), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    EXPECT_EQ(read(home), mine);
+    EXPECT_EQ(read(conf), other);
+
+    // A value the manager would not take either stays as it is.
+    const std::string broken = "Net/SoundThemeName oxygen\n";
+    write(home, broken);
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_NE(platform::lastDesktopNotice().find("サウンドテーマ「tidebell」を選択できませんでした。"),
+              std::string::npos);
+    EXPECT_NE(platform::lastDesktopNotice().find(home), std::string::npos) << platform::lastDesktopNotice();
+    EXPECT_EQ(read(home), broken);
+    EXPECT_EQ(read(conf), "Xft/Antialias 1\nNet/SoundThemeName \"tidebell\"\n");
+
+    ::kill(managerPid, SIGKILL);
+}
+
+TEST_F(DesktopTest, SessionBusThatHangsIsGivenUpAndXfconfReported)
+{
+    platform::overrides().soundSettingsSchemas = std::vector<std::string>{};
+    write(config("kdeglobals"), "[Sounds]\nTheme=oxygen\n");
+    write(config("xfce4/xfconf/xfce-perchannel-xml/xsettings.xml"),
+          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xsettings\" version=\"1.0\">\n</channel>\n");
+    // A session bus that hangs: the query waits far longer than anyone would.
+    const std::string sleeper = world().file("files/sleeper");
+    write(world().file("files/bin/xfconf-query"), "#!/bin/sh\nsleep 60 &\necho $! > " + sleeper + "\nwait\n");
+    fs::permissions(world().file("files/bin/xfconf-query"), fs::perms::owner_all);
+    ::setenv("PATH", (world().file("files/bin") + ":" + std::getenv("PATH")).c_str(), 1);
+    // A bus that takes connections and never answers them.
+    const std::string socketPath = world().file("files/bus");
+    int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listening, 4), 0);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + socketPath).c_str(), 1);
+    std::string file = world().file("files/login.wav");
+    write(file, wave());
+
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(10));
+    EXPECT_NE(platform::lastDesktopNotice().find("サウンドテーマ「tidebell」を選択できませんでした。"),
+              std::string::npos);
+    EXPECT_NE(platform::lastDesktopNotice().find("xfconf-query"), std::string::npos) << platform::lastDesktopNotice();
+    EXPECT_NE(platform::lastDesktopNotice().find("応答がありません"), std::string::npos);
+    EXPECT_TRUE(fs::is_symlink(data("sounds/tidebell/stereo/desktop-login.wav")));
+    // Plasma's file was written; that nobody heard of it is no failure.
+    EXPECT_EQ(read(config("kdeglobals")), "[Sounds]\nTheme=tidebell\n");
+    EXPECT_EQ(platform::lastDesktopNotice().find("kdeglobals"), std::string::npos);
+    // Nothing it started is left running.
+    std::string stat = "/proc/" + read(sleeper).substr(0, read(sleeper).find('\n')) + "/stat";
+    EXPECT_TRUE(waitFor([&] {
+        std::string text = read(stat);
+        return text.empty() || text.find(") Z") != std::string::npos;
+    })) << read(stat);
+    ::close(listening);
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
