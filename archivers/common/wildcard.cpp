@@ -336,10 +336,7 @@ int WildcardSet::firstMatch(std::string_view name) const
 
 bool WildcardSet::matches(std::string_view name) const
 {
-    for (const WildcardPattern& p : m_compiled)
-        if (p.matches(name))
-            return true;
-    return m_compiled.empty();
+    return m_patterns.empty() || firstMatch(name) >= 0;
 }
 
 std::vector<std::string> splitWildcards(const char* text)
