@@ -745,14 +745,14 @@ ThemePlace xsettingsdPlace(const std::string& id, const std::string& path)
             bool last = in.eof();
             if (namesSetting(line, kXsettingsdKey) && !found) {
                 found = true;
+                // A value we cannot read is the user's: never overwritten or
+                // removed. What follows the value (a comment) stays.
+                size_t begin = 0, end = 0;
+                if (!quotedValue(line, kXsettingsdKey, begin, end))
+                    return std::string(kXsettingsdKey) + " の値を読めません";
                 if (!theme)
                     continue;
-                // What follows the value (a comment) stays.
-                size_t begin = 0, end = 0;
-                if (quotedValue(line, kXsettingsdKey, begin, end))
-                    line.replace(begin, end - begin, quoted(*theme));
-                else
-                    line = std::string(kXsettingsdKey) + " " + quoted(*theme);
+                line.replace(begin, end - begin, quoted(*theme));
             }
             out += line + (last ? "" : "\n");
         }
