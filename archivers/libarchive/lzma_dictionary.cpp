@@ -196,7 +196,8 @@ Result checkLocalHeader(FILE* f, uint64_t at, const std::unordered_map<uint64_t,
     const LittleEndian fields(local);
     if (!readAt(f, at, local, sizeof local) || fields.u32(0) != 0x04034b50)
         return Result::success();
-    const uint16_t method = fields.u16(8);
+    // libarchive keeps a method's low byte only, so 0x010E decodes as LZMA.
+    const uint16_t method = fields.u16(8) & 0xFF;
     if (method != kLzma && method != kXz)
         return Result::success();
     const uint64_t dataStart = at + 30 + fields.u16(26) + fields.u16(28);

@@ -526,6 +526,15 @@ TEST(LibarchiveReader, StreamsAskingForAHugeDictionaryAreRefusedBeforeDecoding)
         const uint64_t second = fixtures::readFile(dir.file(name)).find("PK\x03\x04", 4);
         EXPECT_EQ(arc::checkZipDictionaries(dir.file(name), {{0, 0}, {second, 0}}, 0).status, arc::Status::Unsupported);
     }
+    // libarchive takes a method's low byte only: 0x010E in the local header
+    // is LZMA to it (as a fuzzer found), so it is to the check.
+    std::string highByte = fixtures::readFile(dir.file("lzma.zip"));
+    const size_t secondLocal = highByte.find("PK\x03\x04", 4);
+    highByte[secondLocal + 9] = '\x01';
+    fixtures::writeFile(dir.file("highbyte.zip"), highByte);
+    EXPECT_EQ(zip.open(dir.file("highbyte.zip")).status, arc::Status::Unsupported);
+    EXPECT_EQ(arc::checkZipDictionaries(dir.file("highbyte.zip"), {{secondLocal, 0}}, 0).status,
+              arc::Status::Unsupported);
     fixtures::writeFile(dir.file("fine.zip"), fixtures::buildZip({{"fine.wav", data, xz, 95}}));
     ASSERT_TRUE(zip.open(dir.file("fine.zip")).ok());
     expectBytes(extractToString(zip, 0), data);
