@@ -12,6 +12,9 @@ namespace platform::desktop {
 std::string homeFolder();
 std::string dataHome();    // $XDG_DATA_HOME or ~/.local/share
 std::string configHome();  // $XDG_CONFIG_HOME or ~/.config
+// The folders that may hold sound themes, most personal first
+// ($XDG_DATA_HOME, then $XDG_DATA_DIRS, with their usual defaults).
+std::vector<std::string> soundThemeFolders();
 
 // "<path>: <the platform's text for errno>".
 std::string errnoText(const std::string& path, int error);

@@ -57,6 +57,15 @@ std::string themeFolder()
     return dataHome() + "/sounds/" + kSoundThemeName;
 }
 
+bool themeInstalled(const std::string& theme)
+{
+    struct stat st {};
+    for (const std::string& folder : soundThemeFolders())
+        if (::stat((folder + "/sounds/" + theme + "/index.theme").c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            return true;
+    return false;
+}
+
 std::string themeIndex(const std::string& parent)
 {
     return "[Sound Theme]\n"
@@ -146,6 +155,10 @@ std::optional<std::string> ensureTheme(std::string& selectFailure)
     std::stringstream inherited(oldValue("Inherits").value_or(""));
     for (std::string theme; std::getline(inherited, theme, ',');)
         addParent(theme);
+    // Only installed themes are inherited: the sound theme lookup gives up
+    // on a theme whose parent is missing, and none of our sounds would play.
+    // A removed theme is still what undoing gives back.
+    std::erase_if(parents, [](const std::string& theme) { return !themeInstalled(theme); });
     if (parents.empty())
         parents.push_back(kFallbackTheme);
     std::string parent;

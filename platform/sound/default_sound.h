@@ -6,13 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/desktop_files.h"
 #include "platform/sound/sound_source.h"
 
 namespace platform {
 
-// The folders that may hold sound themes, most personal first
-// ($XDG_DATA_HOME, then $XDG_DATA_DIRS, with their usual defaults).
-std::vector<std::string> soundThemeFolders();
+using desktop::soundThemeFolders;
 
 // The first "sounds/freedesktop/stereo/dialog-warning" file below the
 // folders that decodes; the generated beep when there is none.

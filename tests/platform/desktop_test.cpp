@@ -419,6 +419,27 @@ template <typename Condition> bool waitFor(Condition condition)
     return true;
 }
 
+TEST_F(DesktopTest, PreviousThemeThatIsNotInstalledStillLetsTheAssignedSoundPlay)
+{
+    if (!haveSoundSettings())
+        GTEST_SKIP() << "the desktop's sound settings schema is not installed";
+    // A theme the user once chose and has since removed: the sound theme
+    // lookup gives up on a theme whose parent is missing.
+    setTheme("org.gnome.desktop.sound", "removed-long-ago");
+    std::string file = world().file("files/login.wav");
+    write(file, wave());
+
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, platform::toWindowsPath(file)), ERROR_SUCCESS);
+    EXPECT_EQ(platform::lastDesktopNotice(), "");
+    EXPECT_EQ(themeOf("org.gnome.desktop.sound"), "tidebell");
+    EXPECT_EQ(playEvent("desktop-login"), CA_SUCCESS);
+    // It is still what undoing gives back.
+    const std::string index = read(data("sounds/tidebell/index.theme"));
+    EXPECT_NE(index.find("X-TIDEBELL-Previous-org.gnome.desktop.sound=removed-long-ago\n"), std::string::npos) << index;
+    ASSERT_EQ(setDefault(HKEY_CURRENT_USER, kLogin, ""), ERROR_SUCCESS);
+    EXPECT_EQ(themeOf("org.gnome.desktop.sound"), "removed-long-ago");
+}
+
 TEST_F(DesktopTest, GnomeMateAndCinnamonPlayTheAssignedSoundAndGetTheirThemesBack)
 {
     for (const char* id : {"org.gnome.desktop.sound", "org.mate.sound", "org.cinnamon.desktop.sound"})
